@@ -1,0 +1,25 @@
+#pragma once
+// Output sink of the communication module: output lines, one status text,
+// history marks and the two flags shared with the user interface.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class TKOMDisplay {
+public:
+    virtual ~TKOMDisplay() = default;
+
+    // Texts are single-byte lines already in the output code page (/L).
+    virtual void Clear() = 0;
+    virtual void WriteLine(const std::string &text) = 0;
+    virtual void SetStatus(const std::string &text) = 0;
+    virtual int AddHistory(uint16_t code) = 0;
+
+    virtual void Start();
+    virtual int Finish();
+
+    // Written by the user-interface thread, read by the job thread.
+    std::atomic<bool> StopRequested{false};
+    // Written by the job thread, read by the user-interface thread.
+    std::atomic<bool> Running{false};
+};
