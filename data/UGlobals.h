@@ -1,0 +1,85 @@
+#pragma once
+// Settings store: the program's persistent choices, held in memory for the
+// run, read from the registry key before the first window and written back
+// when the program ends; and the per-run paths (program folder, temporary
+// exchange file names).
+//
+// Usage in the program:
+//   TSettingsEnv env = TSettingsEnv::FromSystem();
+//   SettingsStartUp(AppSettings(), env, [&](TSettings &s) { /* apply profile */ });
+//   ... run ...
+//   SettingsExit(AppSettings(), env);
+// Both raise Exception with the message to show; the registry wrapper is
+// closed on every path. Tests fill TSettingsEnv themselves (temporary
+// folders, a made-up process id).
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// The registry key of the settings below HKEY_CURRENT_USER.
+inline const QString SettingsKeyPath = QStringLiteral("Software\\NOXA S.C.\\Orvan 277PS Plus\\1.0");
+
+// Name of the file with window placements and grid column layouts.
+inline const QString PlacementFileName = QStringLiteral("Orvan277PSP.INI");
+
+// The temporary folder may be at most this long to be used.
+inline constexpr int MaxTempDirLength = 130;
+
+struct TSettings {
+    // Stored values; the member initialisers are the registry defaults.
+    int Kasa = 0;          // register model 0..5
+    int Eprom235 = 0;      // ER-A235P version: 0 A, 1 B
+    bool Kaucje = true;    // deposits handled
+    int RaportNaPodst = 0; // sales reports from: 0 register data, 1 editor data
+    QString portname = QStringLiteral("COM1");
+    int baud = 9600;
+    int wToECR = -1; // kept and written back unchanged
+    int wFromECR = -1;
+    int wToOTX = -1;
+    int wFromOTX = -1;
+
+    // Per run.
+    bool FirstRun = true; // no "Kasa" found at start-up
+    QString ExeDir;       // program folder, ending in a separator (or empty)
+    QString TempPrefix;   // "<temp>/orvan277PSPlus-<PID8>-" or empty
+    QString KodyFile;     // TempPrefix + "kody.txt"
+    QString GrupyFile;    // TempPrefix + "grupy.txt"
+    QString KaucjeFile;   // TempPrefix + "kaucje.txt"
+    QString PFFile;       // TempPrefix + "pf.txt"
+    QString ReportPrefix; // "<temp>/orvan277PSPlus-raport" or "raport"
+};
+
+// What start-up and exit take from the platform; injectable for tests.
+struct TSettingsEnv {
+    QString ProgramDir;  // folder of the program file
+    QString TempDir;     // the platform's temporary folder; empty: none
+    quint32 ProcessId = 0;
+    QString ConfigDir;   // base of the key file and the placement file;
+                         // empty: the user's own (registry on Windows)
+
+    // applicationDirPath (needs a QCoreApplication), QDir::tempPath and the
+    // process id; the user's configuration folder.
+    static TSettingsEnv FromSystem();
+};
+
+// Start-up steps 1-2 only: ExeDir, TempPrefix, exchange names, ReportPrefix.
+void SettingsFormPaths(TSettings &settings, const TSettingsEnv &env);
+
+// Whole start-up: paths, the registry key (created with the defaults where
+// values are missing), reading all ten values, then applyProfile (may be
+// empty), which may correct Kasa, Eprom235 and Kaucje in place.
+void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,
+                     const std::function<void(TSettings &)> &applyProfile);
+
+// Exit: writes all ten values unconditionally ("Kaucje" as 0/1).
+void SettingsExit(const TSettings &settings, const TSettingsEnv &env);
+
+// Deletes each named file; failures (missing files included) are ignored.
+void DeleteFiles(const QStringList &fileNames);
+
+// "Orvan277PSP.INI" in configDir, or in the user's configuration folder
+// when configDir is empty. Every window uses this one name.
+QString PlacementFilePath(const QString &configDir = QString());
+
+// The program's one settings object.
+TSettings &AppSettings();
