@@ -1,0 +1,270 @@
+#include "UExchangeFile.h"
+
+#include "UError.h"
+#include "UKOMDisplay.h"
+#include "UNational.h"
+
+#include <algorithm>
+#include <cstring>
+
+const char *const ExchangeEndText = "xzoikjoidjawodijawodi";
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kShownMax = 71;
+constexpr std::size_t kShownCut = 66;
+
+// Fixed texts of the module are kept in its own code page (CP852).
+const std::string &skipText()
+{
+    static const std::string text = Utf8ToCp852("Pomijam początkowe linie.");
+    return text;
+}
+
+const std::string &endOfFileText()
+{
+    static const std::string text = Utf8ToCp852("<KONIEC PLIKU>");
+    return text;
+}
+
+bool hasVisibleCharacter(const std::string &line)
+{
+    return std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) > ' '; });
+}
+
+// "%6.1f" without the C library's locale: the program's locale may use a
+// decimal comma.
+std::string percentText(long done, long total)
+{
+    long long tenths = 0;
+    if (total > 0)
+        tenths = (static_cast<long long>(done) * 1000 + total / 2) / total;
+    char text[32];
+    std::snprintf(text, sizeof text, "%4lld.%lld%%", tenths / 10, tenths % 10);
+    return text;
+}
+
+} // namespace
+
+std::string ExchangeDisplayLine(const std::string &line)
+{
+    if (line.size() > kShownMax)
+        return line.substr(0, kShownCut) + " ...";
+    return line;
+}
+
+// ---- reader ---------------------------------------------------------------
+
+TExchangeReader::TExchangeReader(TModuleContext &context, const TNational &national)
+    : m_context(context), m_national(national)
+{
+}
+
+TExchangeReader::~TExchangeReader()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+bool TExchangeReader::fill()
+{
+    m_pos = m_end = 0;
+    if (m_eof || !m_file)
+        return false;
+    m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
+    if (m_end == 0) {
+        if (std::ferror(m_file))
+            m_readError = true;
+        m_eof = true;
+        return false;
+    }
+    return true;
+}
+
+bool TExchangeReader::readRaw(std::string &line)
+{
+    // Keeps at most two characters beyond the cut, enough to drop the CR of
+    // a CR LF line end; the rest of a long line is read and thrown away.
+    constexpr std::size_t keep = MaxLine + 2;
+    line.clear();
+    std::size_t total = 0;
+    char last = 0;
+    bool any = false;
+    while (m_pos < m_end || fill()) {
+        any = true;
+        const char *start = m_buffer.data() + m_pos;
+        const std::size_t available = m_end - m_pos;
+        const char *lf = static_cast<const char *>(std::memchr(start, '\n', available));
+        const std::size_t n = lf ? static_cast<std::size_t>(lf - start) : available;
+        if (n > 0) {
+            if (line.size() < keep)
+                line.append(start, std::min(n, keep - line.size()));
+            total += n;
+            last = start[n - 1];
+        }
+        m_pos += n;
+        if (lf) {
+            ++m_pos;
+            break;
+        }
+    }
+    if (!any)
+        return false;
+    const std::size_t length = total > 0 && last == '\r' ? total - 1 : total;
+    line.resize(std::min(length, MaxLine));
+    return true;
+}
+
+bool TExchangeReader::countLines()
+{
+    long lines = 0;
+    char last = '\n';
+    while (fill()) {
+        const char *p = m_buffer.data();
+        const char *end = p + m_end;
+        while ((p = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr) {
+            ++lines;
+            ++p;
+        }
+        last = m_buffer[m_end - 1];
+    }
+    if (m_readError)
+        return false;
+    if (last != '\n')
+        ++lines;
+    m_lineCount = lines;
+    // Back to the start for the real reading.
+    std::clearerr(m_file);
+    if (std::fseek(m_file, 0, SEEK_SET) != 0)
+        return false;
+    m_eof = false;
+    m_pos = m_end = 0;
+    return true;
+}
+
+bool TExchangeReader::open(const std::string &name, long skipCount)
+{
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    m_eof = m_atEnd = m_readError = false;
+    m_pos = m_end = 0;
+    m_lineCount = m_linesRead = 0;
+    m_line.clear();
+    m_file = std::fopen(name.c_str(), "rb");
+    if (!m_file)
+        return false;
+    m_buffer.resize(kBufferSize);
+    if (!countLines()) {
+        std::fclose(m_file);
+        m_file = nullptr;
+        return false;
+    }
+    if (!m_context.Quiet)
+        m_context.Display.WriteLine("");
+    if (skipCount > 0) {
+        if (!m_context.Quiet)
+            m_context.WriteLine(skipText());
+        std::string skipped;
+        for (long i = 0; i < skipCount && readRaw(skipped); ++i)
+            ++m_linesRead;
+    }
+    return true;
+}
+
+bool TExchangeReader::nextLine()
+{
+    std::string raw;
+    while (m_file && !m_atEnd && readRaw(raw)) {
+        ++m_linesRead;
+        if (!hasVisibleCharacter(raw))
+            continue;
+        m_line = m_national.toRegister(raw);
+        if (!m_context.Quiet)
+            m_context.Display.WriteLine(percentText(m_linesRead, m_lineCount) + ' ' + ExchangeDisplayLine(raw));
+        return true;
+    }
+    m_atEnd = true;
+    m_line = ExchangeEndText;
+    return false;
+}
+
+void TExchangeReader::close()
+{
+    if (!m_file)
+        return;
+    std::fclose(m_file);
+    m_file = nullptr;
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
+    if (!m_context.Quiet)
+        m_context.WriteLine(endOfFileText());
+}
+
+// ---- writer ---------------------------------------------------------------
+
+TExchangeWriter::TExchangeWriter(TModuleContext &context, const TNational &national)
+    : m_context(context), m_national(national)
+{
+}
+
+TExchangeWriter::~TExchangeWriter()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+bool TExchangeWriter::create(const std::string &name)
+{
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    m_failed = false;
+    m_lines = 0;
+    m_file = std::fopen(name.c_str(), "wb");
+    if (!m_file) {
+        m_failed = true;
+        return false;
+    }
+    if (!m_context.Quiet)
+        m_context.Display.WriteLine("");
+    return true;
+}
+
+bool TExchangeWriter::writeLine(const std::string &registerText)
+{
+    if (!m_file)
+        m_failed = true;
+    if (m_failed)
+        return false;
+    const std::string pcText = m_national.toPC(registerText);
+    std::string out = pcText;
+    out += "\r\n";
+    if (std::fwrite(out.data(), 1, out.size(), m_file) != out.size()) {
+        m_failed = true;
+        return false;
+    }
+    ++m_lines;
+    if (!m_context.Quiet) {
+        char number[24];
+        std::snprintf(number, sizeof number, "%7ld ", m_lines);
+        m_context.Display.WriteLine(number + ExchangeDisplayLine(pcText));
+    }
+    return true;
+}
+
+bool TExchangeWriter::close()
+{
+    if (!m_file)
+        return !m_failed;
+    // A full disk often shows only when the buffer is flushed.
+    if (std::fclose(m_file) != 0)
+        m_failed = true;
+    m_file = nullptr;
+    if (!m_context.Quiet)
+        m_context.WriteLine(endOfFileText());
+    return !m_failed;
+}
