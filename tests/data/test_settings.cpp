@@ -265,16 +265,6 @@ TEST_F(RegistryTest, KeyThatCannotBeAFileFailsToOpen)
     EXPECT_FALSE(reg.IsOpen());
 }
 
-TEST_F(RegistryTest, ConfigurationFolderThatIsAFileFailsToOpen)
-{
-    const QString blocker = dir.filePath(QStringLiteral("plik"));
-    QFile f(blocker);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
-    TWinReg reg(TRegRoot::CurrentUser, SettingsKeyPath, blocker);
-    EXPECT_EQ(MessageOf([&] { reg.OpenKey(true); }), kOpen + RegistrySystemText(TRegFault::AccessDenied));
-}
-
 TEST_F(RegistryTest, KeyPathLeavingTheFolderIsRefused)
 {
     TWinReg reg(TRegRoot::CurrentUser, QStringLiteral("Software\\..\\..\\x"), dir.path());
@@ -301,21 +291,6 @@ TEST_F(RegistryTest, WriteThatCannotReachTheFileFails)
     ASSERT_TRUE(QDir().mkpath(KeyFile()));
     EXPECT_EQ(MessageOf([&] { reg.WriteInteger(QStringLiteral("baud"), 4800); }),
               kWrite + RegistrySystemText(TRegFault::AccessDenied));
-}
-
-TEST(RegistrySystemTextTest, TextsAreDistinctAndNotEmpty)
-{
-    const QString texts[] = {
-        RegistrySystemText(TRegFault::NotFound),
-        RegistrySystemText(TRegFault::AccessDenied),
-        RegistrySystemText(TRegFault::TooLong),
-        RegistrySystemText(TRegFault::BadData),
-    };
-    for (size_t i = 0; i < std::size(texts); ++i) {
-        EXPECT_FALSE(texts[i].isEmpty());
-        for (size_t j = i + 1; j < std::size(texts); ++j)
-            EXPECT_NE(texts[i], texts[j]);
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -382,28 +357,6 @@ TEST_F(SettingsTest, KasaPresentMeansNotFirstRunAndOnlyMissingValuesGetDefaults)
     EXPECT_EQ(Stored(QStringLiteral("Kasa")).toString(), QStringLiteral("3"));
     EXPECT_EQ(Stored(QStringLiteral("baud")).toString(), QStringLiteral("9600"));
     EXPECT_EQ(Stored(QStringLiteral("portname")).toString(), QStringLiteral("/dev/ttyUSB0"));
-}
-
-TEST_F(SettingsTest, StoredValuesAreReadNotReplaced)
-{
-    Seed({{QStringLiteral("Kasa"), 5},        {QStringLiteral("Eprom235"), 1},
-          {QStringLiteral("Kaucje"), 0},      {QStringLiteral("RaportNaPodst"), 1},
-          {QStringLiteral("portname"), QStringLiteral("COM2")},
-          {QStringLiteral("baud"), 19200},    {QStringLiteral("wToECR"), 7},
-          {QStringLiteral("wFromECR"), 8},    {QStringLiteral("wToOTX"), 9},
-          {QStringLiteral("wFromOTX"), 10}});
-    const TSettings s = StartUp();
-    EXPECT_FALSE(s.FirstRun);
-    EXPECT_EQ(s.Kasa, 5);
-    EXPECT_EQ(s.Eprom235, 1);
-    EXPECT_FALSE(s.Kaucje);
-    EXPECT_EQ(s.RaportNaPodst, 1);
-    EXPECT_EQ(s.portname, QStringLiteral("COM2"));
-    EXPECT_EQ(s.baud, 19200);
-    EXPECT_EQ(s.wToECR, 7);
-    EXPECT_EQ(s.wFromECR, 8);
-    EXPECT_EQ(s.wToOTX, 9);
-    EXPECT_EQ(s.wFromOTX, 10);
 }
 
 TEST_F(SettingsTest, KaucjeStoredAsFiveReadsTrueAndIsWrittenBackAsOne)
