@@ -1,0 +1,135 @@
+#pragma once
+// The serial line of the module: the abstract line the protocol talks to
+// (TLine) and the real port on QSerialPort (TComPort). Qt stays in the
+// .cpp. All operations run on the job thread; nothing here is locked.
+#include "USuperString.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class TModuleContext;
+
+// History marks handed to TKOMDisplay::AddHistory: high byte what happened,
+// low byte which character or line.
+constexpr uint16_t HistorySent(uint8_t c) { return static_cast<uint16_t>(0x0900 + c); }
+constexpr uint16_t HistoryReceived(uint8_t c) { return static_cast<uint16_t>(0x0E00 + c); }
+constexpr uint16_t HistoryLine(int line, bool on)
+{
+    return static_cast<uint16_t>(0x0B00 + 0x41 + line + (on ? 32 : 0));
+}
+
+// Output lines for SetControlLine, input lines for GetControlLine.
+enum { LineDTR = 0, LineRTS = 1 };
+enum { LineCTS = 0, LineDSR = 1, LineRing = 2, LineCarrier = 3 };
+
+// ReadByte answers
+constexpr int ReadNothing = -1;
+constexpr int ReadFailed = 4; // the EOT character: a dead line ends the exchange
+
+class TLine {
+public:
+    explicit TLine(TModuleContext &context) : Context(context) {}
+    virtual ~TLine() = default;
+    TLine(const TLine &) = delete;
+    TLine &operator=(const TLine &) = delete;
+
+    // The next received byte; ReadNothing when nothing came within the
+    // read time-outs; ReadFailed after a read failure (line written).
+    // Control characters go to the history.
+    int ReadByte();
+    void WriteByte(uint8_t c);
+    // Writes all bytes and waits until they are sent; then, on a real
+    // line, discards the receive queue (the echo of the sent bytes).
+    void WriteBlock(std::string_view block);
+    // line: LineDTR or LineRTS; any other number does nothing but the mark.
+    void SetControlLine(int line, bool on);
+    // line: LineCTS, LineDSR, LineRing or LineCarrier.
+    bool GetControlLine(int line);
+
+    // Collects one response up to its closing control character: true when
+    // it is complete, false when the line went silent first (what came so
+    // far stays for the next call).
+    bool ReadResponse();
+    TSuperString &ResponseBuffer() { return FResponse; }
+    // The last value ReadResponse took from ReadByte.
+    int LastRead() const { return FLastRead; }
+
+    // A virtual line (pseudo-terminal, in-process fake) has no modem lines,
+    // no character format and no echo.
+    virtual bool IsVirtual() const = 0;
+
+    // Whether WriteBlock discards the receive queue after a write.
+    static bool PurgeAfterWrite(bool virtualLine) { return !virtualLine; }
+
+protected:
+    // Platform side. Fetch: next byte / ReadNothing / ReadFailed.
+    virtual int Fetch() = 0;
+    // Writes all bytes and waits until they left; false after a failure
+    // (the failure line is already written).
+    virtual bool Put(std::string_view bytes) = 0;
+    virtual void Purge() = 0;
+    virtual void ApplyControlLine(int line, bool on) = 0;
+    virtual bool ReadModemLine(int line) = 0;
+
+    TModuleContext &Context;
+
+private:
+    TSuperString FResponse;
+    int FLastRead = ReadNothing;
+};
+
+// The serial port. Create and use it on the job thread only.
+class TComPort final : public TLine {
+public:
+    explicit TComPort(TModuleContext &context);
+    ~TComPort() override;
+
+    // Port name from the user's settings ("COM1", "/dev/pts/3", "ttyUSB0");
+    // empty: "COM" + the port number of OpenPort.
+    std::string PortName;
+
+    static constexpr int BlockSize = 250;
+
+    // portNumber 0 means 2, baud 0 means 19200. Writes one line and answers
+    // false on failure (the port is then closed).
+    bool OpenPort(int portNumber, int baud);
+    void ClosePort();
+    bool Opened() const;
+    bool IsVirtual() const override;
+    // The device path OpenPort would use.
+    std::string DevicePath(int portNumber) const;
+
+    struct TTimeouts {
+        uint32_t ReadInterval;      // ms between two bytes of one block
+        uint32_t ReadTotalPerByte;  // ms per requested byte
+        uint32_t ReadTotalConstant; // ms
+        uint32_t WriteTotalPerByte; // ms per written byte
+        uint32_t WriteTotalConstant;
+    };
+    // k = 9600 div baud + 1: interval k, read 1 ms/byte + 100 ms,
+    // write k ms/byte + 3000 ms.
+    static TTimeouts TimeoutsFor(int baud);
+    static bool ValidBaud(int baud);
+    // "COMn" → /dev/ttyS(n-1); "/..." as given; other names under /dev/.
+    static std::string DevicePathFor(const std::string &portName, int portNumber);
+    // The virtual-line rule: a pseudo-terminal, or a device that refused
+    // the line settings or the modem lines as unsupported.
+    static bool IsVirtualLine(const std::string &canonicalPath, bool settingsUnsupported,
+                              bool modemLinesUnsupported);
+
+protected:
+    int Fetch() override;
+    bool Put(std::string_view bytes) override;
+    void Purge() override;
+    void ApplyControlLine(int line, bool on) override;
+    bool ReadModemLine(int line) override;
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> d;
+    uint8_t FBuffer[BlockSize] = {};
+    int FCount = 0;
+    int FPosition = 1; // 1-based; > FCount: used up
+};
