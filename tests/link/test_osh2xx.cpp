@@ -1,0 +1,173 @@
+// The command-line program itself, run as a child process.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+    std::vector<std::string> lines;
+    bool exited = false;
+    int status = -1;
+    std::string Last() const { return lines.empty() ? std::string() : lines.back(); }
+};
+
+std::string quote(const std::string &arg)
+{
+    std::string q = "'";
+    for (char c : arg) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+Outcome runOsh(const std::vector<std::string> &args)
+{
+    std::string cmd = quote(ORVAN_BIN_DIR "/osh2xx");
+    for (const auto &a : args)
+        cmd += " " + quote(a);
+    cmd += " 2>/dev/null </dev/null";
+    Outcome out;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p)
+        return out;
+    std::string all;
+    char buf[4096];
+    size_t n = 0;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        all.append(buf, n);
+    const int st = pclose(p);
+    out.exited = WIFEXITED(st);
+    out.status = out.exited ? WEXITSTATUS(st) : -1;
+    size_t start = 0;
+    while (start < all.size()) {
+        const size_t nl = all.find('\n', start);
+        const size_t end = nl == std::string::npos ? all.size() : nl;
+        out.lines.push_back(all.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+class PseudoTerminal {
+public:
+    PseudoTerminal()
+    {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0) {
+            const char *name = ptsname(m_master);
+            if (name)
+                m_slave = name;
+        }
+    }
+    ~PseudoTerminal()
+    {
+        if (m_master >= 0)
+            close(m_master);
+    }
+    const std::string &SlavePath() const { return m_slave; }
+
+private:
+    int m_master = -1;
+    std::string m_slave;
+};
+
+const std::string kRule = " " + std::string(78, '=');
+
+} // namespace
+
+TEST(Osh2xx, NoSwitchGivesBannerKoniecAndZero)
+{
+    const Outcome o = runOsh({});
+    ASSERT_TRUE(o.exited);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.lines, (std::vector<std::string>{kRule, " >> OSH2XX wer. 2.10", kRule, "KONIEC.", "0000"}));
+}
+
+TEST(Osh2xx, BuildLine)
+{
+    const Outcome o = runOsh({"/?"});
+    EXPECT_EQ(o.status, 0);
+    ASSERT_EQ(o.lines.size(), 6u);
+    EXPECT_EQ(o.lines[3].rfind(" Kompilacja   ", 0), 0u);
+    EXPECT_EQ(o.Last(), "0000");
+}
+
+TEST(Osh2xx, ModelInTheWrongCaseGives1320InUtf8)
+{
+    const Outcome o = runOsh({"/P1", "/V277ps"});
+    EXPECT_EQ(o.status, 1);
+    ASSERT_FALSE(o.lines.empty());
+    EXPECT_EQ(o.lines[0], "-= 1320 Nieprawidłowy parametr /V (wersja kasy) =-");
+    EXPECT_EQ(o.Last(), "1320 Nieprawidłowy parametr /V (wersja kasy)");
+    // Without /P the missing port switch is found first.
+    EXPECT_EQ(runOsh({"/V277ps"}).Last(), "1200 Brak obowiązkowego parametru /P");
+}
+
+TEST(Osh2xx, JobLetterCodesWithAPseudoTerminal)
+{
+    PseudoTerminal pty;
+    ASSERT_FALSE(pty.SlavePath().empty());
+    struct Case { std::string x; std::string last; };
+    const std::vector<Case> cases = {
+        {"/Xd", "1301 Nieprawidłowy parametr /X"},
+        {"/XDU", "1301 Nieprawidłowy parametr /X"},
+        {"/XB", "1301 Nieprawidłowy parametr /X"},
+        {"/F", "1201 Brak obowiązkowego parametru /X"},
+        {"/XD", "9000 Brak pamięci"},
+    };
+    for (const Case &c : cases) {
+        const Outcome o = runOsh({"--port", pty.SlavePath(), "/LW", "/V277PSP", "/P1", c.x});
+        EXPECT_EQ(o.status, 1) << c.x;
+        EXPECT_EQ(o.Last(), c.last) << c.x;
+    }
+}
+
+TEST(Osh2xx, OtherCodePagesReachTheTerminalAsUtf8)
+{
+    for (const char *l : {"/LL", "/LP", "/LM", "/LS", "/LK", "/LX"}) {
+        const Outcome o = runOsh({l, "/XD"});
+        EXPECT_EQ(o.Last(), "1200 Brak obowiązkowego parametru /P") << l;
+    }
+}
+
+TEST(Osh2xx, PortOptionWithoutNameIsAUsageError)
+{
+    const Outcome o = runOsh({"/P1", "--port"});
+    ASSERT_TRUE(o.exited);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(runOsh({"--port", ""}).status, 2);
+}
+
+TEST(Osh2xx, AnyCommandLineEndsWithACode)
+{
+    const std::regex last("^[0-9A-F]{4}( .+)?$");
+    const std::vector<std::vector<std::string>> lines = {
+        {"/"}, {"//"}, {"/L"}, {"/L", "/P1"}, {"/Q", "/XD"}, {"/P", "/XD"},
+        {"/P99999999999999999999", "/B99999999999999999999", "/XD"},
+        {"/P1", "/B12345", "/XD"}, {"/\xff\xfe"}, {std::string(10000, '/')},
+        {"/F" + std::string(5000, 'x')}, {"/P1 /XD /E-5"}, {"--port", "/nonexistent/tty", "/P1", "/XD"},
+        {"/P1", "/V277PSP", "/E1000000", "/XU", "/*"},
+    };
+    for (const auto &args : lines) {
+        const Outcome o = runOsh(args);
+        std::string shown;
+        for (const auto &a : args)
+            shown += a.substr(0, 40) + " ";
+        ASSERT_TRUE(o.exited) << shown;
+        EXPECT_TRUE(o.status == 0 || o.status == 1) << shown;
+        EXPECT_TRUE(std::regex_match(o.Last(), last)) << shown << " -> " << o.Last();
+        EXPECT_EQ(o.status == 0, o.Last() == "0000") << shown;
+    }
+}
