@@ -526,8 +526,9 @@ bool recordToLine(const TSelection &selection, int blockNumber, bool numbered, u
         static const int limit[] = {1, 10, 100, 1000};
         if (blockNumber < 0 || blockNumber >= limit[c])
             return false;
-        char digits[8];
-        std::snprintf(digits, sizeof digits, "%0*d", c, blockNumber);
+        char digits[4] = {};
+        for (int i = c - 1, n = blockNumber; i >= 0; --i, n /= 10)
+            digits[i] = static_cast<char>('0' + n % 10);
         if (c > 1 && digits[0] == '0') {
             digits[0] = ' ';
             if (c == 3 && digits[1] == '0')
