@@ -1,0 +1,535 @@
+#include "UDM.h"
+
+#include "UCodePage.h"
+#include "UEANUtils.h"
+#include "UErrors.h"
+
+#include <QSet>
+
+TDM *DM = nullptr;
+
+namespace {
+
+const QString kSaleNormal = QStringLiteral("Normalna");
+const QString kSaleImmediate = QStringLiteral("Natychmiast.");
+const QString kPriceProgrammed = QStringLiteral("Program.");
+const QString kPriceEntered = QStringLiteral("Wprowadz.");
+
+QString InvalidCodeMessage(const QString &text)
+{
+    return QStringLiteral("\"%1\" nie jest prawidłowym numerem kodu.").arg(text);
+}
+
+QString OutOfRangeMessage(int value, const QString &fieldName, int maxValue)
+{
+    return QStringLiteral("\"%1\" nie może być wartością pola \"%2\". Dozwolona wartość jest z zakresu %3 do %4")
+        .arg(QString::number(value), fieldName, QStringLiteral("1"), QString::number(maxValue));
+}
+
+[[noreturn]] void RaiseKind(TField &field, const QString &text, const QString &first, const QString &second)
+{
+    field.Clear();
+    throw EDatabaseError(QStringLiteral("\"%1\" nie jest prawidłową wartością pola \"%2\". Dozwolone wartości to %3 i %4.")
+                             .arg(text, field.DisplayName(), first, second));
+}
+
+bool IsBlankOrControl(QChar c) { return c.unicode() <= 0x20; }
+
+QString TrimControls(const QString &s)
+{
+    qsizetype start = 0;
+    qsizetype end = s.size();
+    while (start < end && IsBlankOrControl(s.at(start)))
+        ++start;
+    while (end > start && IsBlankOrControl(s.at(end - 1)))
+        --end;
+    return s.mid(start, end - start);
+}
+
+QString StoredText(const TFieldValue &v)
+{
+    if (const auto *s = std::get_if<QString>(&v))
+        return *s;
+    return QString();
+}
+
+TFieldDef Def(const QString &name, TFieldType type, int size, int tag, const QString &defaultText, bool required)
+{
+    TFieldDef d;
+    d.Name = name;
+    d.Type = type;
+    d.Size = size;
+    d.Tag = tag;
+    d.DefaultText = defaultText;
+    d.Required = required;
+    return d;
+}
+
+TFieldDef Ranged(TFieldDef d, double lo, double hi)
+{
+    d.HasRange = true;
+    d.MinValue = lo;
+    d.MaxValue = hi;
+    return d;
+}
+
+TFieldDef Shown(TFieldDef d, const QString &label, int width, const QString &format = QString())
+{
+    d.Label = label;
+    d.DisplayWidth = width;
+    d.DisplayFormat = format;
+    return d;
+}
+
+const QString kQuantityFormat = QStringLiteral("##,##0.000");
+
+// Scope guard for the clean-up steps that must run on every path.
+template <typename F>
+class TFinally {
+public:
+    explicit TFinally(F f) : m_f(std::move(f)) {}
+    ~TFinally() { m_f(); }
+    TFinally(const TFinally &) = delete;
+    TFinally &operator=(const TFinally &) = delete;
+
+private:
+    F m_f;
+};
+
+} // namespace
+
+const QStringList &SectionNames()
+{
+    static const QStringList names{QStringLiteral("Grupy"), QStringLiteral("Kody"), QStringLiteral("Kaucje")};
+    return names;
+}
+
+QString NazwaInt(const QString &name)
+{
+    static const QString kept = QStringLiteral(",./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZĄĆĘŁŃÓŚŹŻ");
+    QString out;
+    out.reserve(name.size());
+    for (QChar c : name) {
+        const QChar u = UpperCp1250(c);
+        if (kept.contains(u))
+            out += u;
+    }
+    return out;
+}
+
+// ------------------------------------------------------------- structure
+
+TDM::TDM()
+{
+    DefineGrupy(MDGrupy, 2);
+    DefineGrupy(MDGrupyWKasie, 14);
+    DefineKody(MDKody);
+    DefineKody(MDKodyWKasie);
+    DefineKaucje(MDKaucje);
+    DefineKaucje(MDKaucjeWKasie);
+    DefinePowtNazwy(MDPowtNazwy);
+
+    MDGrupy.Reserve(30);
+    MDGrupyWKasie.Reserve(30);
+    MDKody.Reserve(3000);
+    MDKodyWKasie.Reserve(3000);
+    MDKaucje.Reserve(50);
+    MDKaucjeWKasie.Reserve(50);
+
+    for (TRxMemoryData *t : {&MDGrupy, &MDKody, &MDKaucje})
+        t->OnAfterPost = [this](TRxMemoryData &) { Modified = true; };
+
+    RegisterProfile = DeriveProfile(Kasa, Kaucje, Eprom235);
+}
+
+void TDM::DefineGrupy(TRxMemoryData &t, int numerTag)
+{
+    t.AddField(Shown(Ranged(Def("Numer", TFieldType::Smallint, 0, numerTag, "1", true), 1, 30), QString(), 5));
+    t.AddField(Def("Nazwa", TFieldType::String, 16, 16, QString(), false));
+    TFieldDef vat = Def("VAT", TFieldType::String, 1, 1, "A", true);
+    vat.EditMask = QStringLiteral(">C;1;_");
+    TField &vatField = t.AddField(vat);
+    t.AddField(Ranged(Def("Cena", TFieldType::Currency, 0, 9, "0", true), 0, 999999.99));
+    TField &sale = t.AddField(Shown(Def("RodzajSprz", TFieldType::String, 2, 2, "0", true), "Rodzaj Sprz.", 5));
+    t.AddField(Shown(Ranged(Def("Limit", TFieldType::Smallint, 0, 1, "8", true), 0, 8), QString(), 3));
+    t.AddField(Shown(Def("LDW", TFieldType::Currency, 0, 13, "0", true), "Wartość dz.", 0));
+    t.AddField(Shown(Def("LDI", TFieldType::Float, 0, 9, "0", true), "Ilość dz.", 0, kQuantityFormat));
+    t.AddField(Shown(Def("LOW", TFieldType::Currency, 0, 13, "0", true), "Wartość okr.", 0));
+    t.AddField(Shown(Def("LOI", TFieldType::Float, 0, 9, "0", true), "Ilość okr.", 0, kQuantityFormat));
+
+    vatField.OnSetText = [this](TField &f, const QString &text) { SetVatText(f, text); };
+    sale.OnGetText = [](const TField &, const TFieldValue &v, bool) {
+        const QString s = StoredText(v);
+        if (s == QLatin1String("0"))
+            return kSaleNormal;
+        if (s == QLatin1String("1"))
+            return kSaleImmediate;
+        return QString();
+    };
+    sale.OnSetText = [](TField &f, const QString &text) {
+        if (text.isEmpty()) {
+            f.Clear();
+            return;
+        }
+        if (text.size() < 2)
+            RaiseKind(f, text, kSaleNormal, kSaleImmediate);
+        const QChar c = text.at(1).toUpper();
+        if (c == u'O')
+            f.SetAsString(QStringLiteral("0"));
+        else if (c == u'A')
+            f.SetAsString(QStringLiteral("1"));
+        else
+            RaiseKind(f, text, kSaleNormal, kSaleImmediate);
+    };
+    t.OnAfterInsert = [](TRxMemoryData &d) {
+        for (const char *name : {"Cena", "LDW", "LDI", "LOW", "LOI"})
+            d.FieldByName(name).SetAsInteger(0);
+        d.FieldByName("Limit").SetAsInteger(8);
+        d.FieldByName("RodzajSprz").SetAsString(QStringLiteral("0"));
+        d.FieldByName("VAT").SetAsString(QStringLiteral("A"));
+    };
+}
+
+void TDM::DefineKody(TRxMemoryData &t)
+{
+    TFieldDef numer = Shown(Def("Numer", TFieldType::String, 14, 14, "1", true), QString(), 14);
+    numer.Alignment = TAlignment::Right;
+    TField &numerField = t.AddField(numer);
+    t.AddField(Def("Nazwa", TFieldType::String, 16, 16, QString(), false));
+    t.AddField(Shown(Ranged(Def("Grupa", TFieldType::Smallint, 0, 2, "1", true), 1, 30), QString(), 5));
+    t.AddField(Shown(Ranged(Def("Cena", TFieldType::Currency, 0, 9, "0", true), 0, 999999.99), QString(), 11));
+    TField &price = t.AddField(Shown(Def("RodzajCeny", TFieldType::String, 1, 2, "W", true), "Rodzaj Ceny", 0));
+    t.AddField(Shown(Def("LDW", TFieldType::Currency, 0, 13, "0", true), "Wartość sprz.", 11));
+    t.AddField(Shown(Def("LDI", TFieldType::Float, 0, 9, "0", true), "Ilość sprz.", 11, kQuantityFormat));
+
+    numerField.OnGetText = [](const TField &, const TFieldValue &v, bool) {
+        if (std::holds_alternative<std::monostate>(v))
+            return QString();
+        return CodeToDisplay(StoredText(v)).Text;
+    };
+    numerField.OnSetText = [](TField &f, const QString &text) {
+        const QString trimmed = TrimControls(text);
+        if (trimmed.isEmpty()) {
+            f.Clear();
+            return;
+        }
+        const CodeResult r = CodeFromInput(trimmed);
+        if (r.Status == CodeStatus::Invalid)
+            throw EDatabaseError(InvalidCodeMessage(r.Text));
+        f.SetAsString(r.Text);
+    };
+    price.OnGetText = [](const TField &, const TFieldValue &v, bool) {
+        if (std::holds_alternative<std::monostate>(v))
+            return QString();
+        const QString s = StoredText(v);
+        if (s == QLatin1String("0"))
+            return kPriceProgrammed;
+        if (s == QLatin1String("1"))
+            return kPriceEntered;
+        throw Exception(QStringLiteral("Cos nie tak"));
+    };
+    price.OnSetText = [](TField &f, const QString &text) {
+        if (text.isEmpty()) {
+            f.Clear();
+            return;
+        }
+        const QChar c = text.at(0).toUpper();
+        if (c == u'P')
+            f.SetAsString(QStringLiteral("0"));
+        else if (c == u'W')
+            f.SetAsString(QStringLiteral("1"));
+        else
+            RaiseKind(f, text, kPriceProgrammed, kPriceEntered);
+    };
+    t.OnAfterInsert = [](TRxMemoryData &d) {
+        for (const char *name : {"Cena", "LDW", "LDI"})
+            d.FieldByName(name).SetAsInteger(0);
+        d.FieldByName("RodzajCeny").SetAsString(QStringLiteral("0"));
+    };
+}
+
+void TDM::DefineKaucje(TRxMemoryData &t)
+{
+    t.AddField(Shown(Ranged(Def("Numer", TFieldType::Smallint, 0, 2, "1", true), 1, 50), QString(), 6));
+    t.AddField(Shown(Ranged(Def("Cena", TFieldType::Currency, 0, 9, "0", true), 0, 999999.99), QString(), 11));
+    t.AddField(Shown(Def("LDWw", TFieldType::Currency, 0, 13, "0", true), "Wartość wyd.", 11));
+    t.AddField(Shown(Def("LDIw", TFieldType::Float, 0, 9, "0", true), "Ilość wyd.", 11, kQuantityFormat));
+    t.AddField(Shown(Def("LDWz", TFieldType::Currency, 0, 13, "0", true), "Wartość zwr.", 11));
+    t.AddField(Shown(Def("LDIz", TFieldType::Float, 0, 9, "0", true), "Ilość zwr.", 11, kQuantityFormat));
+    t.OnAfterInsert = [](TRxMemoryData &d) {
+        for (const char *name : {"LDWw", "LDIw", "LDWz", "LDIz"})
+            d.FieldByName(name).SetAsInteger(0);
+    };
+}
+
+void TDM::DefinePowtNazwy(TRxMemoryData &t)
+{
+    TField &nazwa = t.AddField(Def("Nazwa", TFieldType::String, 16, 0, QString(), false));
+    TFieldDef nr = Def("NrTabeli", TFieldType::Integer, 0, 0, "0", false);
+    nr.Visible = false;
+    TField &nrTabeli = t.AddField(nr);
+    t.AddField(Shown(Def("NrWTabeli", TFieldType::Integer, 0, 0, "0", false), "Numer", 6));
+    t.AddField(Def("KodWTabeli", TFieldType::String, 14, 0, QString(), false));
+    t.AddField(Shown(Def("Gdzie", TFieldType::String, 16, 0, QString(), false), QString(), 17));
+    t.AddField(Shown(Def("NazwaInt", TFieldType::String, 16, 0, QString(), false), "Nazwa x", 0));
+    TFieldDef etykieta = Shown(Def("Etykieta", TFieldType::String, 14, 0, QString(), false), "Nr/Kod", 0);
+    etykieta.Alignment = TAlignment::Right;
+    t.AddField(etykieta);
+
+    nazwa.OnChange = [](TField &f) {
+        f.DataSet().FieldByName("NazwaInt").SetAsString(NazwaInt(f.AsString()));
+    };
+    nrTabeli.OnChange = [](TField &f) {
+        TField &gdzie = f.DataSet().FieldByName("Gdzie");
+        if (f.IsNull())
+            gdzie.Clear();
+        else if (f.AsInteger() == 0)
+            gdzie.SetAsString(QStringLiteral("Grupy w edytorze"));
+        else if (f.AsInteger() == 1)
+            gdzie.SetAsString(QStringLiteral("Kody w edytorze"));
+        else
+            gdzie.Clear();
+    };
+}
+
+void TDM::SetVatText(TField &field, const QString &text)
+{
+    if (text.isEmpty() || text.at(0) == u' ') {
+        field.Clear();
+        return;
+    }
+    QChar c = text.at(0);
+    if (c != u'?') {
+        if (!RegisterProfile.DepositGroups && (c == u'+' || c == u'-'))
+            c = u'Z';
+        const QString allowed = Loading ? LoadingVatLetters : RegisterProfile.VatLetters();
+        if (!allowed.contains(c))
+            throw EDatabaseError(RegisterProfile.VatRefusedMessage(text));
+    }
+    field.SetAsString(QString(c));
+}
+
+// ---------------------------------------------------------------- tables
+
+TRxMemoryData *TDM::TableBySection(int section)
+{
+    switch (section) {
+    case 0:
+        return &MDGrupy;
+    case 1:
+        return &MDKody;
+    case 2:
+        return &MDKaucje;
+    default:
+        return nullptr;
+    }
+}
+
+int TDM::SectionOf(const TRxMemoryData &table) const
+{
+    if (&table == &MDGrupy)
+        return 0;
+    if (&table == &MDKody)
+        return 1;
+    if (&table == &MDKaucje)
+        return 2;
+    return -1;
+}
+
+bool TDM::IsEditorTable(const TRxMemoryData &table) const
+{
+    return SectionOf(table) >= 0;
+}
+
+void TDM::ApplyProfile(int kasa, bool kaucje, int eprom235)
+{
+    RegisterProfile = DeriveProfile(kasa, kaucje, eprom235, RegisterProfile);
+    Kasa = RegisterProfile.Kasa;
+    Kaucje = RegisterProfile.Kaucje;
+    Eprom235 = RegisterProfile.Eprom235;
+}
+
+// ---------------------------------------------------------------- checks
+
+CheckResult TDM::Fail(bool raise, QString *message, const QString &text)
+{
+    if (raise)
+        throw Exception(text);
+    if (message)
+        *message = text;
+    return CheckResult::Error;
+}
+
+CheckResult TDM::CheckKodyNumer(bool raise, QString *message)
+{
+    const TField &numer = MDKody.FieldByName(QStringLiteral("Numer"));
+    if (numer.IsNull())
+        return CheckResult::Normal;
+    const CodeResult r = CodeToDisplay(numer.AsString());
+    switch (r.Status) {
+    case CodeStatus::Invalid:
+        return Fail(raise, message, InvalidCodeMessage(r.Text));
+    case CodeStatus::Zero:
+        return CheckResult::ZeroCode;
+    case CodeStatus::Valid:
+        break;
+    }
+    return CheckResult::Normal;
+}
+
+CheckResult TDM::CheckKody(bool raise, QString *message)
+{
+    const CheckResult number = CheckKodyNumer(raise, message);
+    const TField &numer = MDKody.FieldByName(QStringLiteral("Numer"));
+    const TField &grupa = MDKody.FieldByName(QStringLiteral("Grupa"));
+    if (numer.IsNull() || grupa.IsNull())
+        return number;
+    if (grupa.AsInteger() > RegisterProfile.MaxGroups)
+        return Fail(raise, message, OutOfRangeMessage(grupa.AsInteger(), QStringLiteral("Grupa"), RegisterProfile.MaxGroups));
+    return number;
+}
+
+CheckResult TDM::CheckGrupy(bool raise, QString *message)
+{
+    const TField &numer = MDGrupy.FieldByName(QStringLiteral("Numer"));
+    if (numer.IsNull())
+        return CheckResult::Normal;
+    const int n = numer.AsInteger();
+    if (n > RegisterProfile.MaxGroups)
+        return Fail(raise, message, OutOfRangeMessage(n, QStringLiteral("Numer"), RegisterProfile.MaxGroups));
+    const TField &vat = MDGrupy.FieldByName(QStringLiteral("VAT"));
+    if (vat.IsNull())
+        return CheckResult::Normal;
+    const QChar c = vat.AsString().at(0);
+
+    QString failure;
+    CheckResult result = CheckResult::Normal;
+    if (RegisterProfile.DepositGroups) {
+        if (n == 9) {
+            if (c == u'+')
+                result = CheckResult::DepositGroup;
+            else
+                failure = QStringLiteral("Grupa 9. musi być grupą wydania kaucji (pole VAT musi mieć wartość \"+\")");
+        } else if (n == 10) {
+            if (c == u'-')
+                result = CheckResult::DepositGroup;
+            else
+                failure = QStringLiteral("Grupa 10. musi być grupą zwrotów kaucji (pole VAT musi mieć wartość \"-\")");
+        } else if (c == u'+' || c == u'-') {
+            failure = QStringLiteral(
+                "Grupy o numerach innych niż 9 i 10 nie mogą być grupami kaucji (pole VAT nie może mieć wartości \"+\", \"-\")");
+        }
+    }
+    if (!RegisterProfile.VatAllowed(c))
+        failure = RegisterProfile.VatRefusedMessage(QString(c));
+    if (!failure.isEmpty())
+        return Fail(raise, message, failure);
+    return result;
+}
+
+CheckResult TDM::CheckKaucje(bool raise, QString *message)
+{
+    const TField &numer = MDKaucje.FieldByName(QStringLiteral("Numer"));
+    if (numer.IsNull())
+        return CheckResult::Normal;
+    const int n = numer.AsInteger();
+    if (n <= RegisterProfile.MaxDeposits)
+        return CheckResult::Normal;
+    return Fail(raise, message, OutOfRangeMessage(n, QStringLiteral("Numer"), RegisterProfile.MaxDeposits));
+}
+
+// ------------------------------------------------------- whole-table work
+
+void TDM::CheckTable(const TDBGridRef &grid, const QString &keyField, const QString &repeatedKeyMessage,
+                     bool selectedOnly, const TRecordCheck &check)
+{
+    TRxMemoryData *table = grid.Table();
+    if (!table)
+        return;
+    table->CheckBrowseMode();
+    if (table->IsEmpty())
+        return;
+    TControlsDisabler disabled(*table);
+    const TBookmark saved = table->GetBookmark();
+    const TField &key = table->FieldByName(keyField);
+
+    std::vector<int> rows;
+    if (selectedOnly) {
+        for (TBookmark b : grid.SelectedRows()) {
+            const int row = table->RowOfBookmark(b);
+            if (row >= 0)
+                rows.push_back(row);
+        }
+    } else {
+        rows.resize(size_t(table->RecordCount()));
+        for (int i = 0; i < table->RecordCount(); ++i)
+            rows[size_t(i)] = i;
+    }
+
+    QSet<QString> keys;
+    keys.reserve(qsizetype(rows.size()));
+    for (int row : rows) {
+        table->SetRecNo(row + 1);
+        const TFieldValue &v = key.ValueAt(row);
+        const QString text = std::holds_alternative<QString>(v) ? std::get<QString>(v).toUpper()
+                                                                : key.ValueToString(v);
+        const qsizetype before = keys.size();
+        keys.insert(text);
+        if (keys.size() == before)
+            throw Exception(repeatedKeyMessage);
+        if (check)
+            check(true);
+    }
+    if (!table->GotoBookmark(saved))
+        table->First();
+}
+
+bool TDM::DeleteAll(const QString &pluralName, TRxMemoryData &table)
+{
+    if (!Prompt)
+        return false;
+    if (Prompt->Ask(QStringLiteral("Czy chcesz usunąć wszystkie ") + pluralName + QStringLiteral(" ?")) != TPromptAnswer::Yes)
+        return false;
+    table.Cancel();
+    table.EmptyTable();
+    return true;
+}
+
+void TDM::CopyTable(TRxMemoryData &src, TRxMemoryData &dst, bool emptyFirst)
+{
+    const bool wasLoading = Loading;
+    Loading = true;
+    src.CheckBrowseMode();
+    dst.CheckBrowseMode();
+    TControlsDisabler srcDisabled(src);
+    TControlsDisabler dstDisabled(dst);
+
+    if (emptyFirst)
+        dst.EmptyTable();
+    const TBookmark srcPos = src.GetBookmark();
+    const TBookmark dstPos = dst.GetBookmark();
+    const bool dstWasEmpty = dst.IsEmpty();
+    TFinally restore([&] {
+        if (dst.State() != TDataSetState::Browse)
+            dst.Cancel();
+        if (dstWasEmpty || !dst.GotoBookmark(dstPos))
+            dst.First();
+        src.GotoBookmark(srcPos);
+        Loading = wasLoading;
+    });
+    if (src.IsEmpty())
+        return;
+
+    std::vector<std::pair<const TField *, TField *>> pairs;
+    for (int i = 0; i < dst.FieldCount(); ++i)
+        if (const TField *from = src.FindField(dst.Field(i).Name()))
+            pairs.emplace_back(from, &dst.Field(i));
+
+    const int count = src.RecordCount(); // fixed, so copying a table onto itself ends
+    for (int row = 0; row < count; ++row) {
+        dst.Append();
+        for (const auto &[from, to] : pairs)
+            to->SetValue(from->ValueAt(row));
+        dst.Post();
+    }
+}

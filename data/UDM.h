@@ -1,0 +1,104 @@
+#pragma once
+// The data module: owner of every table, their field rules and text
+// conversions, the module state, the record checks, the key check, the
+// table copy and the register profile.
+#include "UProfile.h"
+#include "URxMemoryData.h"
+#include "UUiHooks.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Cell colour classes of the record checks.
+enum class CheckResult { Normal, ZeroCode, DepositGroup, Error };
+
+// A record check as CheckTable calls it (raise flag set).
+using TRecordCheck = std::function<CheckResult(bool raise)>;
+
+// Section names of the data files and of the load and save dialogs; the
+// index is the section index of TDM::TableBySection.
+const QStringList &SectionNames();
+
+// A name as the register sees it: upper-cased, and only "," "." "/", the
+// digits, A to Z and the Polish capitals kept.
+QString NazwaInt(const QString &name);
+
+class TDM {
+public:
+    TDM();
+    TDM(const TDM &) = delete;
+    TDM &operator=(const TDM &) = delete;
+
+    // Editor tables, their in-register twins and the duplicate-names result.
+    TRxMemoryData MDGrupy{QStringLiteral("MDGrupy")};
+    TRxMemoryData MDKody{QStringLiteral("MDKody")};
+    TRxMemoryData MDKaucje{QStringLiteral("MDKaucje")};
+    TRxMemoryData MDGrupyWKasie{QStringLiteral("MDGrupyWKasie")};
+    TRxMemoryData MDKodyWKasie{QStringLiteral("MDKodyWKasie")};
+    TRxMemoryData MDKaucjeWKasie{QStringLiteral("MDKaucjeWKasie")};
+    TRxMemoryData MDPowtNazwy{QStringLiteral("MDPowtNazwy")};
+
+    // Module state.
+    bool Modified = false;       // an editor table changed since the last save
+    bool Loading = false;        // tables are being filled from a file or a copy
+    int LastDupScope = 0;        // scope of the last duplicate-names search
+    bool ViewOnlyRead = false;   // a register read for a view only runs
+    bool ReadingForView = false; // a read started from an in-register view runs
+
+    // The profile in force and the settings it came from.
+    TRegisterProfile RegisterProfile;
+    // Current settings "Kasa", "Kaucje", "Eprom235"; ApplyProfile stores
+    // them (corrected); "Kasa" may also be set directly.
+    int Kasa = 0;
+    bool Kaucje = true;
+    int Eprom235 = 0;
+
+    // Window side; may stay null (DeleteAll then does nothing).
+    IUserPrompt *Prompt = nullptr;
+    IDuplicateNamesView *DuplicatesView = nullptr;
+
+    // 0 MDGrupy, 1 MDKody, 2 MDKaucje, anything else nullptr.
+    TRxMemoryData *TableBySection(int section);
+    // The section index of an editor table, -1 for any other.
+    int SectionOf(const TRxMemoryData &table) const;
+    bool IsEditorTable(const TRxMemoryData &table) const;
+
+    // Derives RegisterProfile and stores the three settings (corrected: an
+    // unknown model falls back to ER-A235P version A, the ER-A237P gets
+    // Eprom235 1).
+    void ApplyProfile(int kasa, bool kaucje, int eprom235);
+
+    // Record checks on the current record of their editor table. With raise
+    // set a failure throws Exception; otherwise it gives Error and puts the
+    // message into *message (when given).
+    CheckResult CheckKodyNumer(bool raise, QString *message = nullptr);
+    CheckResult CheckKody(bool raise, QString *message = nullptr);
+    CheckResult CheckGrupy(bool raise, QString *message = nullptr);
+    CheckResult CheckKaucje(bool raise, QString *message = nullptr);
+
+    // Key uniqueness and record validity over the grid's table (or its
+    // selected rows, in selection order). Throws Exception with the cursor on
+    // the offending record; on success the cursor goes back where it was.
+    void CheckTable(const TDBGridRef &grid, const QString &keyField, const QString &repeatedKeyMessage,
+                    bool selectedOnly, const TRecordCheck &check = {});
+
+    // Asks "Czy chcesz usunąć wszystkie <plural> ?"; only Yes empties the
+    // table (a pending edit is cancelled). Returns whether it was emptied.
+    bool DeleteAll(const QString &pluralName, TRxMemoryData &table);
+
+    // Appends every record of src to dst, field by field of the same name,
+    // as stored values.
+    void CopyTable(TRxMemoryData &src, TRxMemoryData &dst, bool emptyFirst);
+
+private:
+    void DefineGrupy(TRxMemoryData &t, int numerTag);
+    void DefineKody(TRxMemoryData &t);
+    void DefineKaucje(TRxMemoryData &t);
+    void DefinePowtNazwy(TRxMemoryData &t);
+    void SetVatText(TField &field, const QString &text);
+    CheckResult Fail(bool raise, QString *message, const QString &text);
+};
+
+// The program's data module; set by the program at start-up.
+extern TDM *DM;

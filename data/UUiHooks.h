@@ -1,0 +1,47 @@
+#pragma once
+// Small interfaces that the windows implement, so that the table logic can
+// ask a question, read a grid's selection or show a window without knowing
+// any window class. Tests use fakes.
+#include "URxMemoryData.h"
+
+#include <QString>
+#include <vector>
+
+// A grid bound to a table.
+class TDBGridRef {
+public:
+    virtual ~TDBGridRef() = default;
+    virtual TRxMemoryData *Table() const = 0;
+    // The selected rows as bookmarks, in the order the user selected them.
+    virtual std::vector<TBookmark> SelectedRows() const = 0;
+};
+
+// A grid reference without a window: a table and a selection list.
+class TTableGridRef : public TDBGridRef {
+public:
+    explicit TTableGridRef(TRxMemoryData &table, std::vector<TBookmark> selected = {})
+        : m_table(&table), m_selected(std::move(selected)) {}
+    TRxMemoryData *Table() const override { return m_table; }
+    std::vector<TBookmark> SelectedRows() const override { return m_selected; }
+    void SetSelectedRows(std::vector<TBookmark> selected) { m_selected = std::move(selected); }
+
+private:
+    TRxMemoryData *m_table;
+    std::vector<TBookmark> m_selected;
+};
+
+enum class TPromptAnswer { Yes, No, Cancel };
+
+// A question with the buttons Yes, No and Cancel.
+class IUserPrompt {
+public:
+    virtual ~IUserPrompt() = default;
+    virtual TPromptAnswer Ask(const QString &question) = 0;
+};
+
+// The duplicate-names window (modeless).
+class IDuplicateNamesView {
+public:
+    virtual ~IDuplicateNamesView() = default;
+    virtual void ShowDuplicates() = 0;
+};

@@ -1,0 +1,79 @@
+#include "UCodePage.h"
+
+#include <QStringDecoder>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Cp1250, PolishLettersMapToTheirBytes)
+{
+    const QString polish = QStringLiteral("ąćęłńóśźżĄĆĘŁŃÓŚŹŻ");
+    const QByteArray expected("\xB9\xE6\xEA\xB3\xF1\xF3\x9C\x9F\xBF\xA5\xC6\xCA\xA3\xD1\xD3\x8C\x8F\xAF");
+    bool ok = false;
+    EXPECT_EQ(ToCp1250(polish, &ok), expected);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(FromCp1250(expected), polish);
+}
+
+TEST(Cp1250, EveryByteSurvivesARoundTrip)
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    const QString text = FromCp1250(all);
+    ASSERT_EQ(text.size(), 256);
+    bool ok = false;
+    EXPECT_EQ(ToCp1250(text, &ok), all);
+    EXPECT_TRUE(ok);
+}
+
+TEST(Cp1250, AgreesWithThePlatformConverterOnDefinedBytes)
+{
+    QStringDecoder decoder("windows-1250");
+    if (!decoder.isValid())
+        GTEST_SKIP() << "no windows-1250 converter in this Qt";
+    const int undefined[] = {0x81, 0x83, 0x88, 0x90, 0x98};
+    for (int b = 0x80; b < 0x100; ++b) {
+        if (std::find(std::begin(undefined), std::end(undefined), b) != std::end(undefined))
+            continue;
+        const QByteArray one(1, char(b));
+        QStringDecoder d("windows-1250");
+        EXPECT_EQ(FromCp1250(one), QString(d.decode(one))) << b;
+    }
+}
+
+TEST(Cp1250, RefusesCharactersOutsideTheCodePage)
+{
+    const struct {
+        QString text;
+        bool fits;
+        qsizetype first;
+    } cases[] = {
+        {QStringLiteral("Sok jabłkowy"), true, -1},
+        {QStringLiteral("€ 5"), true, -1},
+        {QStringLiteral("łódź ñ"), false, 5},   // ñ is not in 1250
+        {QStringLiteral("Ωmega"), false, 0},
+        {QStringLiteral("ab\U0001F600"), false, 2}, // surrogate pair
+        {QString(), true, -1},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(FitsCp1250(c.text), c.fits) << c.text.toStdString();
+        EXPECT_EQ(FirstNonCp1250(c.text), c.first) << c.text.toStdString();
+        bool ok = true;
+        const QByteArray bytes = ToCp1250(c.text, &ok);
+        EXPECT_EQ(ok, c.fits);
+        EXPECT_EQ(bytes.size(), c.text.size());
+    }
+}
+
+TEST(Cp1250, UpperCaseStaysInTheCodePage)
+{
+    EXPECT_EQ(UpperCp1250(u'ą'), QChar(u'Ą'));
+    EXPECT_EQ(UpperCp1250(u'ż'), QChar(u'Ż'));
+    EXPECT_EQ(UpperCp1250(u'ł'), QChar(u'Ł'));
+    EXPECT_EQ(UpperCp1250(u'a'), QChar(u'A'));
+    EXPECT_EQ(UpperCp1250(u'1'), QChar(u'1'));
+    EXPECT_EQ(UpperCp1250(QChar(0x00B5)), QChar(0x00B5)); // micro sign: its capital is Greek
+}
+
+} // namespace
