@@ -36,9 +36,9 @@ void installInterrupt(std::atomic<bool> &stop)
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
+    // A second Ctrl+C ends the program at once.
+    action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 #else
     std::signal(SIGINT, onInterrupt);
 #endif
@@ -82,10 +82,10 @@ int main(int argc, char **argv)
     const std::string folder = std::filesystem::current_path(ec).string();
 
     TConsoleDisplay display(OutputCodePage(commandLine));
-    installInterrupt(display.StopRequested);
     TModuleResult result;
     try {
         display.Start();
+        installInterrupt(display.StopRequested);
         RunModule(commandLine, portName, ec ? std::string() : folder, display, SteadyClock(),
                   DefaultJobTable(), result);
     } catch (const std::exception &e) {

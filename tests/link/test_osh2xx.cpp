@@ -171,3 +171,56 @@ TEST(Osh2xx, AnyCommandLineEndsWithACode)
         EXPECT_EQ(o.status == 0, o.Last() == "0000") << shown;
     }
 }
+
+#include "UConsoleDisplay.h"
+
+#include <cstdio>
+
+namespace {
+std::string readAll(std::FILE *f)
+{
+    std::rewind(f);
+    std::string s;
+    char buf[256];
+    size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        s.append(buf, n);
+    return s;
+}
+} // namespace
+
+TEST(ConsoleDisplay, LinesToOutStatusToErrAsUtf8)
+{
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    ASSERT_TRUE(out && err);
+    {
+        TConsoleDisplay d('W', out, err);
+        d.Start();
+        d.WriteLine("B\xB3\xB9\x64");   // Błąd in Windows-1250
+        d.SetStatus(" Transmisja - prosz\xEA");
+        d.SetCodePage('L');
+        d.WriteLine("B\x88\xA5\x64");   // the same in CP852
+        d.SetCodePage('S');
+        d.WriteLine(std::string("a\xFD\0b", 4));  // register caret, a NUL kept
+        EXPECT_EQ(d.AddHistory(0x0906), 0);
+        d.Finish();
+        EXPECT_FALSE(d.Running);
+    }
+    const char expected[] = "Błąd\nBłąd\na^\0b\n";
+    EXPECT_EQ(readAll(out), std::string(expected, sizeof expected - 1));
+    EXPECT_EQ(readAll(err), " Transmisja - proszę\nKONIEC\n");
+    std::fclose(out);
+    std::fclose(err);
+}
+
+TEST(ConsoleDisplay, TextOfEveryPage)
+{
+    struct Case { char page; std::string bytes; };
+    const std::vector<Case> cases = {
+        {'W', "\xA5\x8C\x9F"}, {'P', "\xA1\xA6\xBC"}, {'L', "\xA4\x97\xAB"},
+        {'M', "\x8F\x98\xA6"}, {'K', "\x80\x86\xA8"}, {'?', "\xA4\x97\xAB"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ConsoleText(c.page, c.bytes), "ĄŚź") << c.page;
+}
