@@ -18,6 +18,8 @@ extern const char *const ExchangeEndText;
 // 66 followed by " ...".
 std::string ExchangeDisplayLine(const std::string &line);
 
+// Reader and writer keep references to the run's context and code page;
+// both must outlive them. Display lines show the file's own (PC) text.
 class TExchangeReader {
 public:
     static constexpr std::size_t MaxLine = 255;
