@@ -4,10 +4,12 @@
 #include "UError.h"
 #include "UKOMDisplay.h"
 
+#include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QStringEncoder>
+#include <QThread>
 
 #include <cerrno>
 #include <algorithm>
@@ -123,6 +125,31 @@ std::string Format(const char *pattern, int number, std::initializer_list<std::s
     return out;
 }
 
+// The port is used in blocking mode only (waitFor...), which polls the
+// device itself. On a thread without an event dispatcher (a plain job
+// thread) QSerialPort's socket notifiers would have nowhere to register and
+// warn on every open; this dispatcher accepts them and never dispatches.
+class TBlockingOnlyDispatcher final : public QAbstractEventDispatcher {
+public:
+    bool processEvents(QEventLoop::ProcessEventsFlags) override { return false; }
+    void registerSocketNotifier(QSocketNotifier *) override {}
+    void unregisterSocketNotifier(QSocketNotifier *) override {}
+    void registerTimer(int, qint64, Qt::TimerType, QObject *) override {}
+    bool unregisterTimer(int) override { return false; }
+    bool unregisterTimers(QObject *) override { return false; }
+    QList<TimerInfo> registeredTimers(QObject *) const override { return {}; }
+    int remainingTime(int) override { return -1; }
+    void wakeUp() override {}
+    void interrupt() override {}
+};
+
+void EnsureDispatcher()
+{
+    QThread *thread = QThread::currentThread();
+    if (thread && !QAbstractEventDispatcher::instance(thread))
+        thread->setEventDispatcher(new TBlockingOnlyDispatcher);
+}
+
 } // namespace
 
 struct TComPort::TImpl {
@@ -142,7 +169,11 @@ struct TComPort::TImpl {
     std::string ErrorText() const { return ModuleText(Port.errorString()); }
 };
 
-TComPort::TComPort(TModuleContext &context) : TLine(context), d(std::make_unique<TImpl>()) {}
+TComPort::TComPort(TModuleContext &context) : TLine(context)
+{
+    EnsureDispatcher();
+    d = std::make_unique<TImpl>();
+}
 
 TComPort::~TComPort()
 {
