@@ -181,12 +181,16 @@ void TDM::DefineGrupy(TRxMemoryData &t, int numerTag)
         else
             RaiseKind(f, text, kSaleNormal, kSaleImmediate);
     };
-    t.OnAfterInsert = [](TRxMemoryData &d) {
-        for (const char *name : {"Cena", "LDW", "LDI", "LOW", "LOI"})
-            d.FieldByName(name).SetAsInteger(0);
-        d.FieldByName("Limit").SetAsInteger(8);
-        d.FieldByName("RodzajSprz").SetAsString(QStringLiteral("0"));
-        d.FieldByName("VAT").SetAsString(QStringLiteral("A"));
+    std::vector<TField *> zeros;
+    for (const char *name : {"Cena", "LDW", "LDI", "LOW", "LOI"})
+        zeros.push_back(&t.FieldByName(name));
+    TField *limit = &t.FieldByName("Limit");
+    t.OnAfterInsert = [zeros, limit, sale = &sale, vat = &vatField](TRxMemoryData &) {
+        for (TField *f : zeros)
+            f->SetAsInteger(0);
+        limit->SetAsInteger(8);
+        sale->SetAsString(QStringLiteral("0"));
+        vat->SetAsString(QStringLiteral("A"));
     };
 }
 
@@ -241,10 +245,13 @@ void TDM::DefineKody(TRxMemoryData &t)
         else
             RaiseKind(f, text, kPriceProgrammed, kPriceEntered);
     };
-    t.OnAfterInsert = [](TRxMemoryData &d) {
-        for (const char *name : {"Cena", "LDW", "LDI"})
-            d.FieldByName(name).SetAsInteger(0);
-        d.FieldByName("RodzajCeny").SetAsString(QStringLiteral("0"));
+    std::vector<TField *> zeros;
+    for (const char *name : {"Cena", "LDW", "LDI"})
+        zeros.push_back(&t.FieldByName(name));
+    t.OnAfterInsert = [zeros, price = &price](TRxMemoryData &) {
+        for (TField *f : zeros)
+            f->SetAsInteger(0);
+        price->SetAsString(QStringLiteral("0"));
     };
 }
 
@@ -256,9 +263,12 @@ void TDM::DefineKaucje(TRxMemoryData &t)
     t.AddField(Shown(Def("LDIw", TFieldType::Float, 0, 9, "0", true), "Ilość wyd.", 11, kQuantityFormat));
     t.AddField(Shown(Def("LDWz", TFieldType::Currency, 0, 13, "0", true), "Wartość zwr.", 11));
     t.AddField(Shown(Def("LDIz", TFieldType::Float, 0, 9, "0", true), "Ilość zwr.", 11, kQuantityFormat));
-    t.OnAfterInsert = [](TRxMemoryData &d) {
-        for (const char *name : {"LDWw", "LDIw", "LDWz", "LDIz"})
-            d.FieldByName(name).SetAsInteger(0);
+    std::vector<TField *> zeros;
+    for (const char *name : {"LDWw", "LDIw", "LDWz", "LDIz"})
+        zeros.push_back(&t.FieldByName(name));
+    t.OnAfterInsert = [zeros](TRxMemoryData &) {
+        for (TField *f : zeros)
+            f->SetAsInteger(0);
     };
 }
 

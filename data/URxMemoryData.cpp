@@ -353,6 +353,10 @@ TField &TRxMemoryData::AddField(const TFieldDef &def)
 
 TField *TRxMemoryData::FindField(const QString &name) const
 {
+    // Callers nearly always spell the name exactly; try that cheap match first.
+    for (const auto &f : m_fields)
+        if (f->Name() == name)
+            return f.get();
     for (const auto &f : m_fields)
         if (f->Name().compare(name, Qt::CaseInsensitive) == 0)
             return f.get();
