@@ -292,21 +292,6 @@ TEST(Sending, AnswerAfterATimeOutContinues)
     EXPECT_EQ(t.Line.Written(), Wake1 + Pkt('0', "A") + Pkt('0', "A") + Pkt('1', "B") + EOT + EOT);
 }
 
-TEST(Sending, SequenceWrapsAfterNine)
-{
-    std::vector<std::string> payloads;
-    for (int i = 0; i < 12; ++i)
-        payloads.push_back("R" + std::to_string(i));
-    Transfer t(TKind::Sending, payloads);
-    for (int i = 0; i < 13; ++i)
-        t.Line.Replies.push_back(ACK);
-    ASSERT_TRUE(t.Go());
-    EXPECT_EQ(t.Code(), 0);
-    ASSERT_EQ(t.Line.Writes.size(), 1u + 12u + 2u);
-    EXPECT_EQ(t.Line.Writes[11].Bytes, Pkt('0', "R10"));
-    EXPECT_EQ(t.Line.Writes[12].Bytes, Pkt('1', "R11"));
-}
-
 TEST(Sending, StopIsSeenWithinOneStep)
 {
     Transfer t(TKind::Sending, {"X"});
