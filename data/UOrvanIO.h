@@ -1,0 +1,101 @@
+#pragma once
+// Data files ("otx"): sections of the editor tables with self-describing
+// column lists, and the line files the editors exchange with the
+// communication module. Files are Windows-1250 text with CR LF line ends.
+#include "UDM.h"
+#include "ULocale.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <array>
+#include <functional>
+#include <initializer_list>
+#include <vector>
+
+// A set of section indexes (0 Grupy, 1 Kody, 2 Kaucje; see TDM::TableBySection).
+class TSectionSet {
+public:
+    constexpr TSectionSet() = default;
+    static constexpr TSectionSet All() { return TSectionSet(0x7); }
+    static constexpr TSectionSet Of(std::initializer_list<int> sections)
+    {
+        TSectionSet s;
+        for (int i : sections)
+            s.Insert(i);
+        return s;
+    }
+    constexpr bool Contains(int section) const { return section >= 0 && section < 3 && (m_bits >> section) & 1u; }
+    constexpr void Insert(int section)
+    {
+        if (section >= 0 && section < 3)
+            m_bits |= 1u << section;
+    }
+    constexpr void Remove(int section)
+    {
+        if (section >= 0 && section < 3)
+            m_bits &= ~(1u << section);
+    }
+    constexpr bool IsEmpty() const { return m_bits == 0; }
+    constexpr unsigned Bits() const { return m_bits; }
+    friend constexpr bool operator==(TSectionSet, TSectionSet) = default;
+
+private:
+    constexpr explicit TSectionSet(unsigned bits) : m_bits(bits) {}
+    unsigned m_bits = 0;
+};
+
+// Index of a section name ("Grupy" 0, "Kody" 1, "Kaucje" 2; exact case), or -1.
+int SectionIndex(const QString &name);
+
+// The section line the writer produces for a table, without the line end:
+// "[Grupy] Numer=1,2;Nazwa=4,16;...".
+QString SectionLine(const QString &sectionName, const TRxMemoryData &table);
+
+// Per-table column conversions. Writing fills one text per field position
+// (unpadded); reading takes one text per field position (the column slice,
+// or the field's default text where the file has no such column).
+using TWriteTexts = std::array<QString, 64>;
+using TReadTexts = std::array<QString, 32>;
+// Numbers are written with the decimal separator of FormatSettings().
+void RecordToTexts(int section, const TRxMemoryData &table, int row, TWriteTexts &texts);
+// Fills the record being inserted; a refused text raises EDatabaseError.
+// missing[i] tells that texts[i] is the default text of an absent column.
+// The texts may be changed (trimmed) on the way.
+void TextsToRecord(int section, TRxMemoryData &table, TReadTexts &texts, const std::array<bool, 32> &missing);
+
+// The record line of a row: each column padded to its field's Tag and
+// followed by ",". Texts are not converted to bytes here.
+QString RecordLine(int section, const TRxMemoryData &table, int row);
+
+// Known sections present in the file. "Kaucje" is left out when the profile
+// has no deposits table. A missing file raises EInOutError "Nie znaleziono
+// pliku %s!"; a damaged section line raises Exception.
+TSectionSet ScanDataFile(TDM &dm, const QString &fileName);
+
+// Loads the chosen sections into their editor tables (emptied first when
+// clearFirst). Refused records raise EOrvanFileError; the records read
+// before stay.
+void LoadDataFile(TDM &dm, const QString &fileName, TSectionSet sections, bool clearFirst);
+
+// Writes the chosen sections. The file is replaced only when it has been
+// written completely; on any failure the previous file stays as it was.
+// A text that Windows-1250 cannot hold is refused with EOrvanFileError.
+void SaveDataFile(TDM &dm, const QString &fileName, TSectionSet sections);
+
+// Conversion of one line of a line file into the record being inserted.
+using TLineToRecord = std::function<void(TRxMemoryData &table, const QString &line)>;
+// Conversion of the current record of a table into one line (no line end).
+using TRecordToLine = std::function<QString(TRxMemoryData &table)>;
+
+// Appends one record per line (empty lines included).
+void ReadLineFile(TDM &dm, const QString &fileName, TRxMemoryData &table, const TLineToRecord &convert);
+
+// Writes one line per record of the grid's table, or per selected row in
+// selection order.
+void WriteLineFile(const QString &fileName, const TDBGridRef &grid, bool selectedOnly, const TRecordToLine &convert);
+
+// Lines of a Windows-1250 text: split at LF, one trailing CR removed from
+// each; a final line end does not start another line. The views point into
+// bytes.
+std::vector<QByteArrayView> SplitFileLines(const QByteArray &bytes);
