@@ -2,6 +2,7 @@
 
 #include "UClock.h"
 #include "UComPort.h"
+#include "UDnUp.h"
 #include "UKOMDisplay.h"
 #include "UProtoco.h"
 
@@ -62,8 +63,8 @@ bool rangeChars(const std::string &s)
 class TRun {
 public:
     TRun(TModuleContext &ctx, TParam &param, const TJobTable &jobs, const std::string &portName,
-         const std::string &folder)
-        : m_ctx(ctx), m_param(param), m_jobs(jobs), m_portName(portName), m_folder(folder)
+         const std::string &folder, const TLineFactory *makeLine)
+        : m_ctx(ctx), m_param(param), m_jobs(jobs), m_portName(portName), m_folder(folder), m_makeLine(makeLine)
     {
     }
 
@@ -77,12 +78,14 @@ private:
     void statusQuery(TJob &job);
     // Sleeps in short slices; false when the user asked to stop meanwhile.
     bool waitSeconds(uint32_t seconds);
+    void runOnLine(TLine &line);
 
     TModuleContext &m_ctx;
     TParam &m_param;
     const TJobTable &m_jobs;
     const std::string &m_portName;
     const std::string &m_folder;
+    const TLineFactory *m_makeLine;
     const TModel *m_model = nullptr;
     bool m_paper = false;
 };
@@ -185,6 +188,15 @@ void TRun::RunJob()
     if (baud == 0)
         baud = 19200;
 
+    if (m_makeLine) {
+        std::unique_ptr<TLine> line = (*m_makeLine)(m_ctx);
+        if (!line) {
+            m_ctx.SetError(kPortOpenFailed, false);
+            return;
+        }
+        runOnLine(*line);
+        return;
+    }
     TComPort port(m_ctx);
     port.PortName = m_portName;
     if (!port.OpenPort(static_cast<int>(std::min<uint32_t>(portNumber, 0x7FFFFFFF)),
@@ -197,11 +209,15 @@ void TRun::RunJob()
         TComPort &port;
         ~Closer() { port.ClosePort(); }
     } closer{port};
+    runOnLine(port);
+}
 
+void TRun::runOnLine(TLine &line)
+{
     if (!validateJob())
         return;
     TNational national(m_ctx.OutputCodePage);
-    TJob job{m_ctx, m_param, port, *m_model, national, m_paper, m_folder};
+    TJob job{m_ctx, m_param, line, *m_model, national, m_paper, m_folder};
     const TJobTable::Entry *entry = m_jobs.Find(m_param.value('X')[0]);
     if (m_ctx.StopRequested()) {
         m_ctx.SetError(kStopped, false);
@@ -274,7 +290,13 @@ void TRun::statusQuery(TJob &job)
     if (!m_ctx.Error.AskStatus || !m_jobs.Status())
         return;
     m_ctx.Clock.Sleep(job.Model.PreStatusDelay);
+    // What the register's answer is weighed against is the job's own error,
+    // not the error of a failed earlier attempt: otherwise a "0000" answer
+    // to the second attempt would wipe out a refused download.
+    const ModuleError jobError = m_ctx.Error;
     for (int attempt = 1; attempt <= kStatusAttempts; ++attempt) {
+        if (attempt > 1)
+            m_ctx.Error = jobError;
         if (runTransfer(job, m_jobs.Status(), false, nullptr))
             return;
         if (m_ctx.Error.Code == kStopped || attempt == kStatusAttempts)
@@ -338,7 +360,11 @@ const TJobTable::Entry *TJobTable::Find(char letter) const
 
 TJobTable &DefaultJobTable()
 {
-    static TJobTable table;
+    static TJobTable table = [] {
+        TJobTable t;
+        RegisterLinkTasks(t);
+        return t;
+    }();
     return table;
 }
 
@@ -371,8 +397,11 @@ char OutputCodePage(const std::string &commandLine)
     return v.empty() ? '\0' : v[0];
 }
 
-void RunModule(const std::string &commandLine, const std::string &portName, const std::string &folder,
-               TKOMDisplay &display, TClock &clock, const TJobTable &jobs, TModuleResult &result)
+namespace {
+
+void RunModuleOn(const std::string &commandLine, const std::string &portName, const std::string &folder,
+                 TKOMDisplay &display, TClock &clock, const TJobTable &jobs, const TLineFactory *makeLine,
+                 TModuleResult &result)
 {
     result.Code = -1;
     result.Text = NotFinishedMessage();
@@ -397,7 +426,7 @@ void RunModule(const std::string &commandLine, const std::string &portName, cons
             ctx.WriteLine(BannerRule());
             ctx.WriteLine(BuildLine());
         } else {
-            TRun(ctx, param, jobs, portName, folder).RunJob();
+            TRun(ctx, param, jobs, portName, folder, makeLine).RunJob();
         }
     }
     param.clear();
@@ -411,6 +440,20 @@ void RunModule(const std::string &commandLine, const std::string &portName, cons
     result.Code = code;
     result.Text = text;
     result.CodePage = ctx.OutputCodePage;
+}
+
+} // namespace
+
+void RunModule(const std::string &commandLine, const std::string &portName, const std::string &folder,
+               TKOMDisplay &display, TClock &clock, const TJobTable &jobs, TModuleResult &result)
+{
+    RunModuleOn(commandLine, portName, folder, display, clock, jobs, nullptr, result);
+}
+
+void RunModule(const std::string &commandLine, const std::string &folder, TKOMDisplay &display, TClock &clock,
+               const TJobTable &jobs, const TLineFactory &makeLine, TModuleResult &result)
+{
+    RunModuleOn(commandLine, std::string(), folder, display, clock, jobs, makeLine ? &makeLine : nullptr, result);
 }
 
 TModuleResult RunModule(const std::string &commandLine, const std::string &portName,

@@ -14,6 +14,7 @@
 
 class TClock;
 class TComPort;
+class TLine;
 class TKOMDisplay;
 class TTask;
 
@@ -52,7 +53,7 @@ std::string ResolveJobFile(const std::string &folder, const std::string &name);
 struct TJob {
     TModuleContext &Context;
     TParam &Param;
-    TComPort &Port;
+    TLine &Port;  // the open port, or the line the caller gave
     const TModel &Model;
     TNational &National;
     bool Paper = false;
@@ -87,8 +88,13 @@ private:
     TTaskFactory m_status;
 };
 
-// The table the program's jobs use.
+// The table the program's jobs use: D, U, P and the status query with the
+// module's own tasks.
 TJobTable &DefaultJobTable();
+
+// Makes the line of a run instead of opening the serial port (tests, the
+// in-process register). nullptr: the port cannot be opened (0x1000).
+using TLineFactory = std::function<std::unique_ptr<TLine>(TModuleContext &)>;
 
 // Banner lines and the build line, in CP852.
 std::string BannerRule();
@@ -102,6 +108,10 @@ void RunModule(const std::string &commandLine, const std::string &portName, cons
                TKOMDisplay &display, TClock &clock, const TJobTable &jobs, TModuleResult &result);
 TModuleResult RunModule(const std::string &commandLine, const std::string &portName,
                         const std::string &folder, TKOMDisplay &display, TClock &clock);
+// As above over the line that makeLine gives (opened where the port would
+// be, destroyed where it would be closed).
+void RunModule(const std::string &commandLine, const std::string &folder, TKOMDisplay &display, TClock &clock,
+               const TJobTable &jobs, const TLineFactory &makeLine, TModuleResult &result);
 
 // The /L letter a command line selects (first letter of /L, "W" when /L is
 // absent, '\0' when it is empty), for callers that decode the output.

@@ -1,0 +1,373 @@
+#include "UFiscal.h"
+
+#include "UDnUp.h"
+#include "UError.h"
+#include "UModule.h"
+#include "UNational.h"
+#include "UParam.h"
+
+using namespace LinkText;
+
+namespace {
+
+constexpr uint16_t kBadPacket = 0xE003;
+
+// Packed decimal bytes as digits; false when a nibble is above 9.
+bool BcdText(const uint8_t *bytes, std::size_t count, std::string &out)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const int hi = bytes[i] >> 4, lo = bytes[i] & 0x0F;
+        if (hi > 9 || lo > 9)
+            return false;
+        out += static_cast<char>('0' + hi);
+        out += static_cast<char>('0' + lo);
+    }
+    return true;
+}
+
+void HexText(const uint8_t *bytes, std::size_t count, std::string &out)
+{
+    AppendHex(out, bytes, count);
+}
+
+std::string Number(uint32_t value, int digits)
+{
+    std::string s = std::to_string(value);
+    if (s.size() < static_cast<std::size_t>(digits))
+        s.insert(0, static_cast<std::size_t>(digits) - s.size(), '0');
+    return s;
+}
+
+bool Bit(const std::array<uint8_t, TTaskFiscal::MapBytes> &map, uint32_t record)
+{
+    const uint32_t i = record - 1;
+    return (map[i / 8] >> (7 - i % 8)) & 1;
+}
+
+} // namespace
+
+TTaskFiscal::TTaskFiscal(TModuleContext &context, const TNational &national, int modelIndex, std::string folder)
+    : TTask(context), FNational(national), FModel(modelIndex), FFolder(std::move(folder)), FWriter(context, national)
+{
+}
+
+bool TTaskFiscal::HasLayout(int modelIndex)
+{
+    switch (modelIndex) {
+    case 0: case 1: case 3: case 4: case 5: case 6: case 11:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TTaskFiscal::AmountText(const uint8_t *bytes, std::string &text)
+{
+    // The price form of width 11 is exactly this layout.
+    return bytesToText(TFieldKind::Price, bytes, 5, 11, text);
+}
+
+bool TTaskFiscal::Start(int64_t registerNumber, TParam *params)
+{
+    FLastSeen = false;
+    if (!TTask::Start(registerNumber, params))
+        return false;
+    SetState(Error);
+    FNextExpected = 0;
+    FPackets = 0;
+    FSent = false;
+    FZMap.fill(0);
+    FStarMap.fill(0);
+    if (!params) {
+        Fail(0x9999);
+        return false;
+    }
+    TParam &p = *params;
+    if (!p.has('M')) {
+        Fail(0x1206);
+        return false;
+    }
+    // The selector travels as two hexadecimal digits.
+    if (!ParseHex(p.value('M'), FMode) || FMode > 0xFF) {
+        Fail(0x1306);
+        return false;
+    }
+    FRequest = "/80-" + Hex(FMode, 2) + "/";
+    if (p.has('R'))
+        FRequest += "//" + p.value('R') + "/";
+    if (FRequest.size() + 5 > TPacket::MaxText) {
+        Fail(0x1314);
+        return false;
+    }
+    if (!p.has('F')) {
+        Fail(0x1303);
+        return false;
+    }
+    if (!FWriter.create(ResolveJobFile(FFolder, p.value('F')))) {
+        Fail(0x1100);
+        return false;
+    }
+    if (!p.has('U'))
+        p.setDefault('U', "");
+    SetState(Ready);
+    return true;
+}
+
+TOutPacket TTaskFiscal::NextPacket()
+{
+    if (InError() || FSent)
+        return {};
+    FSent = true;
+    Packet.Begin();
+    Packet.Append(FRequest);
+    TOutPacket out{Packet.Finish(), true};
+    Packet.ResetSequence();
+    return out;
+}
+
+bool TTaskFiscal::Write(const std::string &line)
+{
+    if (FWriter.writeLine(line))
+        return true;
+    FWriteFailed = true;
+    return false;
+}
+
+bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
+{
+    if (InError())
+        return false;
+    if (FLastSeen) {
+        const bool late = FModel == 7 || FModel == 8 || FModel == 10;
+        if (!late || FNextExpected > 6) {
+            Fail(0xE002);
+            return false;
+        }
+    }
+    if (!Packet.Check(buffer))
+        return false;
+    const std::string payload = buffer.Str();
+    if (payload.size() < MinPayload || payload.size() > MaxPayload) {
+        Fail(kBadPacket);
+        return false;
+    }
+    const bool decimalNumbers = FModel < 7 || FModel == 11;
+    uint32_t number = 0, last = 0;
+    const std::string_view numberText = std::string_view(payload).substr(0, 4);
+    const bool numberOk = decimalNumbers ? ParseDecimal(numberText, number) : ParseHex(numberText, number);
+    if (!numberOk || number < FNextExpected || !ParseHex(std::string_view(payload).substr(6, 2), last) || last > 1) {
+        Fail(kBadPacket);
+        return false;
+    }
+    FNextExpected = number + 1;
+    if (last == 1)
+        FLastSeen = true;
+    TBytes data;
+    if (!HexToBytes(std::string_view(payload).substr(8), data) || !Decode(number, payload.size(), data)) {
+        if (FWriteFailed)
+            Fail(0x1102);
+        else
+            Fail(kBadPacket);
+        return false;
+    }
+    ++FPackets;
+    Packet.AdvanceSequence();
+    return true;
+}
+
+bool TTaskFiscal::Decode(uint32_t number, std::size_t payloadLength, const TBytes &data)
+{
+    switch (FModel) {
+    case 11:
+        return DecodePSPlus(number, payloadLength, data);
+    case 5:
+    case 6:
+        return number == 0 ? DecodeHeader(data, false) : DecodeDaily64(data, false);
+    case 0:
+    case 1:
+    case 3:
+    case 4:
+        return number == 0 ? DecodeHeader(data, true) : DecodeDaily52(data);
+    default:
+        return false;
+    }
+}
+
+bool TTaskFiscal::DecodeHeader(const TBytes &d, bool shortHeader)
+{
+    // Unique number (letters and digits), NIP, installation date.
+    const std::size_t letters = shortHeader ? 2 : 3;
+    if (d.size() != (shortHeader ? 22u : 24u))
+        return false;
+    std::string line(d.begin(), d.begin() + static_cast<long>(letters));
+    HexText(d.data() + letters, 4, line);
+    line += ',';
+    line.append(d.begin() + static_cast<long>(letters) + 4, d.begin() + static_cast<long>(letters) + 17);
+    line += ',';
+    HexText(d.data() + letters + 17, 3, line);
+    line += ',';
+    if (!shortHeader) {
+        HexText(d.data() + 23, 1, line);
+        line += ',';
+    }
+    return Write(line);
+}
+
+bool TTaskFiscal::DecodePSPlus(uint32_t number, std::size_t payloadLength, const TBytes &d)
+{
+    if (number == 0)
+        return DecodeHeader(d, false);
+    if (number == 1) {
+        if (d.size() != 30)
+            return false;
+        std::copy(d.begin(), d.begin() + MapBytes, FZMap.begin());
+        std::copy(d.begin() + MapBytes, d.end(), FKept.begin());
+        return true;
+    }
+    if (number == 2) {
+        if (d.size() != 31)
+            return false;
+        std::copy(d.begin(), d.begin() + MapBytes, FStarMap.begin());
+        std::string line = ",";
+        HexText(d.data() + 25, 1, line);
+        line += ',';
+        HexText(d.data() + 26, 3, line);
+        line += ',';
+        HexText(d.data() + 29, 2, line);
+        return Write(line);
+    }
+    if (number <= 6) {
+        if (payloadLength != 508)
+            return false;
+        for (uint32_t i = 0; i < 50; ++i) {
+            const uint32_t r = (number - 3) * 50 + i + 1;
+            std::string hex;
+            HexText(d.data() + 5 * i, 5, hex);
+            std::string line = Number(r, 3) + "," + (Bit(FZMap, r) ? "1" : "0") + "," + (Bit(FStarMap, r) ? "1" : "0")
+                               + "," + hex.substr(0, 6) + "," + hex.substr(6, 4);
+            if (!Write(line))
+                return false;
+        }
+        return true;
+    }
+    if (number <= 9) {
+        if (payloadLength != 248)
+            return false;
+        for (uint32_t i = 0; i < 10; ++i) {
+            const uint8_t *rec = d.data() + 12 * i;
+            std::string line = Number((number - 7) * 10 + i + 1, 2) + ",";
+            HexText(rec, 1, line);
+            line += ',';
+            HexText(rec + 1, 2, line);
+            line += ',';
+            HexText(rec + 3, 3, line);
+            line += ',';
+            HexText(rec + 6, 2, line);
+            line += ',';
+            HexText(rec + 8, 4, line);
+            if (!Write(line))
+                return false;
+        }
+        return true;
+    }
+    if (number <= 11) {
+        if (payloadLength != 264)
+            return false;
+        for (uint32_t i = 0; i < 2; ++i) {
+            std::string line = Number((number - 10) * 2 + i + 1, 3) + ",";
+            HexText(d.data() + 64 * i, 64, line);
+            if (!Write(line))
+                return false;
+        }
+        return true;
+    }
+    return DecodeDaily64(d, true);
+}
+
+bool TTaskFiscal::DecodeDaily64(const TBytes &d, bool checkCounts)
+{
+    if (d.size() != 64)
+        return false;
+    std::string line, text;
+    line.reserve(160);
+    auto count = [&](std::size_t at) {
+        if (checkCounts)
+            return BcdText(d.data() + at, 2, line);
+        HexText(d.data() + at, 2, line);
+        return true;
+    };
+    if (!BcdText(d.data(), 2, line))
+        return false;
+    line += ',';
+    HexText(d.data() + 2, 3, line);
+    line += ',';
+    for (std::size_t i = 0; i < 7; ++i) {
+        if (!AmountText(d.data() + 5 + 5 * i, text))
+            return false;
+        line += text;
+        line += ',';
+    }
+    for (std::size_t i = 0; i < 7; ++i) {
+        HexText(d.data() + 40 + i, 1, line);
+        line += ',';
+    }
+    HexText(d.data() + 47, 1, line);
+    line += ',';
+    if (!count(48))
+        return false;
+    line += ',';
+    HexText(d.data() + 50, 1, line);
+    line += ',';
+    if (!AmountText(d.data() + 51, text))
+        return false;
+    line += text;
+    line += ',';
+    if (!count(56))
+        return false;
+    line += ',';
+    if (!AmountText(d.data() + 58, text))
+        return false;
+    line += text;
+    line += ',';
+    HexText(d.data() + 63, 1, line);
+    line += ',';
+    return Write(line);
+}
+
+bool TTaskFiscal::DecodeDaily52(const TBytes &d)
+{
+    if (d.size() != 52)
+        return false;
+    std::string line, text;
+    if (!BcdText(d.data(), 2, line))
+        return false;
+    line += ',';
+    HexText(d.data() + 2, 3, line);
+    line += ',';
+    for (std::size_t i = 0; i < 7; ++i) {
+        if (!AmountText(d.data() + 5 + 5 * i, text))
+            return false;
+        line += text;
+        line += ',';
+    }
+    for (std::size_t i = 0; i < 6; ++i) {
+        HexText(d.data() + 40 + i, 1, line);
+        line += ',';
+    }
+    // Bytes 47-48, 49, 50-51, 52.
+    const std::pair<std::size_t, std::size_t> rest[] = {{46, 2}, {48, 1}, {49, 2}, {51, 1}};
+    for (auto [at, n] : rest) {
+        HexText(d.data() + at, n, line);
+        line += ',';
+    }
+    return Write(line);
+}
+
+void TTaskFiscal::End(bool success)
+{
+    TTask::End(success);
+    if (success && !InError() && !FLastSeen && !(FModel == 0 && FPackets == 1 && FNextExpected == 1))
+        Fail(0xE001, true);
+    if (!FWriter.close() && !InError())
+        Fail(0x1102);
+}
