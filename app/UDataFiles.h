@@ -1,0 +1,10 @@
+#pragma once
+// The data file operations of the main window's commands.
+#include "UMainCommands.h"
+
+class TOrvanDataFiles : public IDataFiles {
+public:
+    TSectionSet Scan(const QString &fileName) override;
+    void Load(const QString &fileName, const TSectionSet &sections, bool clearFirst) override;
+    void Save(const QString &fileName, const TSectionSet &sections) override;
+};

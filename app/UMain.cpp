@@ -1,0 +1,236 @@
+#include "UMain.h"
+
+#include "UAbout.h"
+#include "UDM.h"
+#include "UErrors.h"
+#include "UFormPowtNazwy.h"
+#include "UGlobals.h"
+#include "UGrupy.h"
+#include "UIcons.h"
+#include "UKaucje.h"
+#include "UKaucjeWKasie.h"
+#include "UKody.h"
+#include "UOSH.h"
+#include "UPF.h"
+#include "URaporty.h"
+#include "UUstawienia.h"
+#include "UWait.h"
+#include "UWhatLoad.h"
+#include "UWhatSave.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+const QString DataFilter = QStringLiteral("Pliki Orvan (*.otx)");
+}
+
+TFormMain::TFormMain(TSettings &settings, TDM &dm, QWidget *parent)
+    : QMainWindow(parent), m_settings(settings), m_dm(dm), m_konfig(settings, dm, this)
+{
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(ProductName + QStringLiteral(" - ") + MakerName);
+
+    auto *row1 = new QToolBar(this);
+    row1->setObjectName(QStringLiteral("ToolBar1"));
+    auto *row2 = new QToolBar(this);
+    row2->setObjectName(QStringLiteral("ToolBar2"));
+    for (QToolBar *bar : {row1, row2}) {
+        bar->setMovable(false);
+        bar->setFloatable(false);
+        bar->setIconSize(QSize(20, 20));
+        bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
+    addToolBar(Qt::TopToolBarArea, row1);
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, row2);
+
+    connect(AddButton(row1, QStringLiteral("TBWczytaj"), QStringLiteral("&Wczytaj"), QStringLiteral("wczytaj")),
+            &QToolButton::clicked, this, [this] { RunCommand([this] { m_commands->Load(); }); });
+    connect(AddButton(row1, QStringLiteral("TBZapisz"), QStringLiteral("&Zapisz"), QStringLiteral("zapisz")),
+            &QToolButton::clicked, this, [this] { RunCommand([this] { m_commands->Save(); }); });
+    row1->addSeparator();
+    connect(AddButton(row1, QStringLiteral("TBRaporty"), QStringLiteral("&Raporty"), QStringLiteral("raporty")),
+            &QToolButton::clicked, this, [this] { ShowModeless(m_windows.FormRaporty); });
+    row1->addSeparator();
+    connect(AddButton(row1, QStringLiteral("TBGrupy"), QStringLiteral("&Grupy"), QStringLiteral("grupy")),
+            &QToolButton::clicked, this, [this] { ShowModeless(m_windows.FormGrupy); });
+    connect(AddButton(row1, QStringLiteral("TBKody"), QStringLiteral("&Kody"), QStringLiteral("kody")),
+            &QToolButton::clicked, this, [this] { ShowModeless(m_windows.FormKody); });
+    connect(AddButton(row1, QStringLiteral("TBKaucje"), QStringLiteral("K&aucje"), QStringLiteral("kaucje")),
+            &QToolButton::clicked, this, [this] { ShowModeless(m_windows.FormKaucje); });
+
+    connect(AddButton(row2, QStringLiteral("TBAbout"), QStringLiteral("&O programie"), QStringLiteral("about")),
+            &QToolButton::clicked, this, [this] { RunCommand([this] { About(); }); });
+    row2->addSeparator();
+    connect(AddButton(row2, QStringLiteral("TBKOM"), QStringLiteral("&Ustawienia"), QStringLiteral("ustawienia")),
+            &QToolButton::clicked, this, [this] { RunCommand([this] { Ustawienia(); }); });
+    connect(AddButton(row2, QStringLiteral("TBKonfig"), QStringLiteral("Kon&figuracja"), QStringLiteral("konfig")),
+            &QToolButton::clicked, this, [this] { RunCommand([this] { m_commands->Konfig(); }); });
+    row2->addSeparator();
+    connect(AddButton(row2, QStringLiteral("TBPF"), QStringLiteral("&PF"), QStringLiteral("pf")),
+            &QToolButton::clicked, this, [this] { ShowModeless(m_windows.FormPF); });
+
+    Button(QStringLiteral("TBKaucje"))->setEnabled(m_dm.RegisterProfile.DepositsTable);
+    setCentralWidget(new QWidget(this));
+    centralWidget()->setFixedHeight(0);
+    setFixedSize(sizeHint().expandedTo(QSize(6 * 91 + 40, 2 * 39 + 8)));
+}
+
+TFormMain::~TFormMain() = default;
+
+QToolButton *TFormMain::AddButton(QToolBar *bar, const QString &name, const QString &caption, const QString &icon)
+{
+    // Own buttons rather than actions, so that the caption shows its
+    // accelerator underlined and Alt+letter presses it.
+    auto *button = new QToolButton(bar);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setIcon(ToolIcon(icon));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setMinimumSize(91, 39);
+    bar->addWidget(button);
+    return button;
+}
+
+QToolButton *TFormMain::Button(const QString &name) const
+{
+    return findChild<QToolButton *>(name);
+}
+
+void TFormMain::Attach(const TWindows &windows, IDataFiles &files)
+{
+    m_windows = windows;
+    m_commands = std::make_unique<TMainCommands>(m_settings, m_dm, m_konfig, files, *this, *windows.FormWait,
+                                                 AppMessages());
+}
+
+void TFormMain::ShowModeless(QWidget *window)
+{
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void TFormMain::SetDepositsButtonEnabled(bool enabled)
+{
+    Button(QStringLiteral("TBKaucje"))->setEnabled(enabled);
+}
+
+void TFormMain::SetReportsDepositsItem(bool kaucje)
+{
+    if (m_windows.FormRaporty)
+        m_windows.FormRaporty->SetDepositsItemEnabled(kaucje);
+}
+
+void TFormMain::HideDepositsWindows()
+{
+    if (m_windows.FormKaucje)
+        m_windows.FormKaucje->hide();
+    if (m_windows.FormKaucjeWKasie)
+        m_windows.FormKaucjeWKasie->hide();
+}
+
+std::optional<QString> TFormMain::OpenDataFile(const QString &current)
+{
+    QFileDialog dialog(this, QStringLiteral("Który plik mam wczytać ?"), current, DataFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("otx"));
+    if (!current.isEmpty())
+        dialog.selectFile(current);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> TFormMain::SaveDataFile(const QString &current)
+{
+    QFileDialog dialog(this, QStringLiteral("Jaki plik mam zapisać ?"), current, DataFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("otx"));
+    if (!current.isEmpty())
+        dialog.selectFile(current);
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        const QString file = dialog.selectedFiles().constFirst();
+        const QFileInfo info(file);
+        if (!info.dir().exists())
+            continue;
+        if (info.exists() && !info.isWritable()) {
+            AppMessages().Error(QStringLiteral("Plik \"%1\" jest tylko do odczytu.").arg(file));
+            continue;
+        }
+        return file;
+    }
+}
+
+TSectionSet TFormMain::WhatLoad(const TSectionSet &present, bool &clearBeforeLoad)
+{
+    m_windows.FormWhatLoad->SetClearBeforeLoad(clearBeforeLoad);
+    const TSectionSet chosen = m_windows.FormWhatLoad->Execute(present);
+    clearBeforeLoad = m_windows.FormWhatLoad->ClearBeforeLoad();
+    return chosen;
+}
+
+TSectionSet TFormMain::WhatSave(bool depositsTable)
+{
+    return m_windows.FormWhatSave->Execute(depositsTable);
+}
+
+bool TFormMain::Konfig()
+{
+    return m_windows.FormKonfig->exec() == QDialog::Accepted;
+}
+
+void TFormMain::About()
+{
+    TFormAbout about(this);
+    about.exec();
+}
+
+void TFormMain::Ustawienia()
+{
+    m_windows.FormUstawienia->exec();
+}
+
+void TFormMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        // After the window has appeared.
+        QTimer::singleShot(0, this, &TFormMain::FirstShow);
+    }
+}
+
+void TFormMain::FirstShow()
+{
+    RunCommand([this] { m_commands->StartUp(); });
+    if (OnStartedUp)
+        OnStartedUp();
+}
+
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+    if (!m_commands || m_commands->CloseQuery()) {
+        event->accept();
+        // The main window ends the program even with editors open.
+        QCoreApplication::quit();
+    } else {
+        event->ignore();
+    }
+}

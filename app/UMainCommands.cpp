@@ -1,0 +1,106 @@
+#include "UMainCommands.h"
+
+#include "UDM.h"
+#include "UErrors.h"
+#include "UGlobals.h"
+#include "UKonfig.h"
+#include "UWait.h"
+
+TMainCommands::TMainCommands(TSettings &settings, TDM &dm, TKonfigLogic &konfig, IDataFiles &files,
+                             IMainDialogs &dialogs, IWaitRunner &wait, IMessages &messages)
+    : m_settings(settings), m_dm(dm), m_konfig(konfig), m_files(files), m_dialogs(dialogs), m_wait(wait),
+      m_messages(messages)
+{
+}
+
+void TMainCommands::StartUp()
+{
+    if (m_settings.FirstRun) {
+        m_dialogs.About();
+        m_messages.Information(FirstRunText);
+        m_dialogs.Ustawienia();
+        m_dialogs.Konfig();
+    } else {
+        m_konfig.ApplyKonfigToWindows();
+    }
+    ClearBeforeLoad = true;
+    const bool loaded = LoadTemplate();
+    CurrentFile.clear();
+    if (loaded)
+        m_dm.Modified = false;
+}
+
+bool TMainCommands::LoadTemplate()
+{
+    const QString path = m_settings.ExeDir + m_dm.RegisterProfile.TemplateFile;
+    CurrentFile = path;
+    try {
+        m_wait.Execute(ScanMessage, [&] { Sections = m_files.Scan(path); });
+        m_wait.Execute(LoadMessage, [&] { m_files.Load(path, Sections, ClearBeforeLoad); });
+    } catch (const EAbort &) {
+        return false;
+    }
+    return true;
+}
+
+void TMainCommands::Load()
+{
+    const std::optional<QString> file = m_dialogs.OpenDataFile(CurrentFile);
+    if (!file)
+        return;
+    CurrentFile = *file;
+    m_wait.Execute(ScanMessage, [&] { Sections = m_files.Scan(CurrentFile); });
+    if (Sections.empty()) {
+        m_messages.Information(NoSectionsText);
+        return;
+    }
+    bool clear = ClearBeforeLoad;
+    const TSectionSet chosen = m_dialogs.WhatLoad(Sections, clear);
+    Sections = chosen;
+    ClearBeforeLoad = clear;
+    m_wait.Execute(LoadMessage, [&] { m_files.Load(CurrentFile, Sections, ClearBeforeLoad); });
+}
+
+bool TMainCommands::Save()
+{
+    const TSectionSet chosen = m_dialogs.WhatSave(m_dm.RegisterProfile.DepositsTable);
+    if (chosen.empty())
+        return false;
+    Sections = chosen;
+    const std::optional<QString> file = m_dialogs.SaveDataFile(CurrentFile);
+    if (!file)
+        return false;
+    CurrentFile = *file;
+    m_wait.Execute(SaveMessage, [&] { m_files.Save(CurrentFile, Sections); });
+    m_dm.Modified = false;
+    return true;
+}
+
+void TMainCommands::Konfig()
+{
+    if (m_messages.Ask(KonfigQuestion, TAskKind::Warning) != TPromptAnswer::Yes)
+        return;
+    if (!m_dialogs.Konfig())
+        return;
+    LoadTemplate();
+}
+
+bool TMainCommands::CloseQuery()
+{
+    if (!m_dm.Modified)
+        return true;
+    switch (m_messages.Ask(SaveOnExitQuestion, TAskKind::Confirmation)) {
+    case TPromptAnswer::Cancel:
+        return false;
+    case TPromptAnswer::No:
+        return true;
+    case TPromptAnswer::Yes:
+        break;
+    }
+    try {
+        return Save();
+    } catch (...) {
+        HandleException(std::current_exception());
+        return false;
+    }
+}

@@ -1,0 +1,170 @@
+#include "UOSH.h"
+#include "ui_UOSH.h"
+
+#include "UErrors.h"
+#include "UGlobals.h"
+#include "UMessages.h"
+#include "UProfile.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFontDatabase>
+#include <memory>
+
+QString BuildCommandLine(const QString &modelCode, int baud, const QString &jobSwitches)
+{
+    return QStringLiteral("/LW /V") + modelCode + QStringLiteral(" /P1") + QStringLiteral(" /B")
+           + QString::number(baud) + u' ' + jobSwitches;
+}
+
+TFormOSH::TFormOSH(TSettings &settings, QWidget *parent)
+    : QDialog(parent), ui(new Ui::TFormOSH), m_settings(settings), m_display(m_output),
+      m_runner(DefaultModuleRunner())
+{
+    ui->setupUi(this);
+    setFixedSize(666, 242);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    m_portName = [this] { return m_settings.portname; };
+
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(12);
+    ui->meOutput->setFont(font);
+
+    // The strip is at least one picture high, keeping its bottom edge.
+    QRect strip = ui->ImgHistory->geometry();
+    if (strip.height() < HistoryPictureSize) {
+        strip.setTop(strip.bottom() - HistoryPictureSize + 1);
+        ui->ImgHistory->setGeometry(strip);
+    }
+    m_output.SetupStrip(strip.width(), HistoryPictureSize);
+
+    m_refresh.setObjectName(QStringLiteral("tmRefresh"));
+    m_refresh.setInterval(200);
+    connect(&m_refresh, &QTimer::timeout, this, &TFormOSH::tmRefreshTimer);
+    connect(ui->btStop, &QPushButton::clicked, this, &TFormOSH::btStopClick);
+}
+
+TFormOSH::~TFormOSH()
+{
+    delete ui;
+}
+
+void TFormOSH::Run(const QString &jobSwitches)
+{
+    CommandLine = BuildCommandLine(ModelCodeOf(m_settings.Kasa), m_settings.baud, jobSwitches);
+    if (exec() != QDialog::Accepted)
+        throw EAbort();
+}
+
+void TFormOSH::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_tag == 0) {
+        m_tag = 1;
+        // The job starts once the window has appeared.
+        QMetaObject::invokeMethod(this, &TFormOSH::StartJobs, Qt::QueuedConnection);
+    }
+}
+
+void TFormOSH::hideEvent(QHideEvent *event)
+{
+    m_refresh.stop();
+    QDialog::hideEvent(event);
+}
+
+void TFormOSH::closeEvent(QCloseEvent *event)
+{
+    if (m_running)
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void TFormOSH::reject()
+{
+    // Escape does not leave a running job; Stop does.
+    if (!m_running)
+        QDialog::reject();
+}
+
+void TFormOSH::StartJobs()
+{
+    m_running = true;
+    m_refresh.start();
+    QCoreApplication::processEvents();
+    if (OnJobStarted)
+        OnJobStarted();
+    int result = QDialog::Rejected;
+    for (;;) {
+        RunJob();
+        tmRefreshTimer();
+        if (ErrorCode == 0) {
+            result = QDialog::Accepted;
+            break;
+        }
+        if (AppMessages().Ask(ErrorText + RepeatQuestionSuffix, TAskKind::Error) != TPromptAnswer::Yes)
+            break;
+    }
+    m_refresh.stop();
+    m_tag = 0;
+    m_running = false;
+    done(result);
+}
+
+void TFormOSH::RunJob()
+{
+    auto thread = std::make_unique<TKOMThread>(true, CommandLine, m_display, m_runner);
+    ErrorText = StartFailedText;
+    ErrorCode = StartFailedCode;
+    Done = false;
+    thread->PortName = m_portName ? m_portName() : QString();
+    thread->Folder = m_folder;
+
+    // Window messages go on while the module runs; the end of the thread
+    // arrives as a queued signal.
+    QEventLoop loop;
+    connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    thread->start();
+    loop.exec();
+    thread->wait();
+
+    // ThreadDone.
+    Done = true;
+    ErrorCode = thread->ResultCode;
+    ErrorText = thread->ResultText;
+}
+
+void TFormOSH::btStopClick()
+{
+    m_display.StopRequested = true;
+    ui->btStop->setEnabled(false);
+}
+
+void TFormOSH::tmRefreshTimer()
+{
+    ui->btStop->setVisible(m_display.Running);
+    ui->btStop->setEnabled(!m_display.StopRequested);
+    const TOSHOutput::TChanges changes = m_output.TakeChanges();
+    if (changes.StatusChanged)
+        ui->lbTitle->setText(changes.Status);
+    PaintHistory(changes);
+    if (changes.OutputChanged) {
+        QString text = changes.Output;
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        if (text.endsWith(u'\n'))
+            text.chop(1);
+        ui->meOutput->setPlainText(text);
+    }
+}
+
+void TFormOSH::PaintHistory(const TOSHOutput::TChanges &changes)
+{
+    if (changes.Cursor < 0)
+        return;
+    const int margin = m_output.Margin();
+    for (const auto &[cell, picture] : changes.Cells)
+        ui->ImgHistory->PaintCell(cell * HistoryPictureSize + margin, picture);
+    ui->ImgHistory->PaintCell(changes.Cursor * HistoryPictureSize + margin, 0);
+    ui->ImgHistory->update();
+}

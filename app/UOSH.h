@@ -1,0 +1,79 @@
+#pragma once
+// The progress window of the communication module: completes a job's
+// command line, runs the module on a worker thread, shows its output and
+// offers to repeat a failed transmission.
+#include "UKOMThread.h"
+#include "UOSHOutput.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <functional>
+
+struct TSettings;
+namespace Ui {
+class TFormOSH;
+}
+
+inline const QString RepeatQuestionSuffix = QStringLiteral("\r\nCzy powtórzyć transmisję ?");
+inline const QString StartFailedText = QStringLiteral("Wystąpił błąd podczas uruchamiania programu komunikacyjnego.");
+inline constexpr int StartFailedCode = 987654321;
+
+// "/LW /V<model> /P1 /B<baud> <job switches>".
+QString BuildCommandLine(const QString &modelCode, int baud, const QString &jobSwitches);
+
+class TFormOSH : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormOSH(TSettings &settings, QWidget *parent = nullptr);
+    ~TFormOSH() override;
+
+    // Runs one job modally; returns when it succeeded, otherwise (the user
+    // declined to repeat) raises the silent abort.
+    void Run(const QString &jobSwitches);
+
+    // The program's sink; every module output goes through it.
+    TKOMDisplay &Display() { return m_display; }
+    TOSHOutput &Output() { return m_output; }
+
+    // Where the module runs (RunModule by default), which port a job uses
+    // (the stored one by default; the demo register's in demo mode) and the
+    // folder of the exchange files (the temporary folder).
+    void SetModuleRunner(TModuleRunner runner) { m_runner = std::move(runner); }
+    void SetPortNameProvider(std::function<QString()> provider) { m_portName = std::move(provider); }
+    void SetFolder(const QString &folder) { m_folder = folder; }
+    // Called when a job has started, with the window shown (screenshots).
+    std::function<void()> OnJobStarted;
+
+    QString CommandLine;
+    int ErrorCode = 0;
+    QString ErrorText;
+    bool Done = false;
+
+    QTimer *tmRefresh() { return &m_refresh; }
+    Ui::TFormOSH *ui;
+
+    // One timer tick: copies what changed into the controls.
+    void tmRefreshTimer();
+    void btStopClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
+private:
+    void StartJobs();
+    void RunJob();
+    void PaintHistory(const TOSHOutput::TChanges &changes);
+
+    TSettings &m_settings;
+    TOSHOutput m_output;
+    TTestKOMDisplay m_display;
+    TModuleRunner m_runner;
+    std::function<QString()> m_portName;
+    QString m_folder;
+    QTimer m_refresh;
+    int m_tag = 0;
+    bool m_running = false;
+};

@@ -1,0 +1,142 @@
+#include "UProgram.h"
+
+#include "UDM.h"
+#include "UDataFiles.h"
+#include "UFormPowtNazwy.h"
+#include "UGrupy.h"
+#include "UGrupyWKasie.h"
+#include "UKaucje.h"
+#include "UKaucjeWKasie.h"
+#include "UKody.h"
+#include "UKodyWKasie.h"
+#include "UKonfig.h"
+#include "UMessages.h"
+#include "UOSH.h"
+#include "UOdczyt.h"
+#include "UPF.h"
+#include "UPlacement.h"
+#include "URaporty.h"
+#include "UUstawienia.h"
+#include "UWait.h"
+#include "UWhatLoad.h"
+#include "UWhatSave.h"
+#include "UWyslanie.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+// Placement sections: window, section, whether the state is kept.
+struct TPlacementEntry {
+    const char *Window;
+    const char *Section;
+    bool WithState;
+};
+const TPlacementEntry PlacementEntries[] = {
+    {"FormMain", "FormMain", true},         {"FormRaporty", "FormRaporty", true},
+    {"FormPF", "PF", false},                {"FormGrupy", "FormGrupy", true},
+    {"FormKody", "FormKody", true},         {"FormKaucje", "FormKaucje", true},
+    {"FormPowtNazwy", "FormPowtNazwy", true},
+};
+} // namespace
+
+TProgram::TProgram(TSettingsEnv env, IDataFiles *files)
+    : m_env(std::move(env)), m_settings(AppSettings()), m_dm(std::make_unique<TDM>())
+{
+    if (!files) {
+        m_ownFiles = std::make_unique<TOrvanDataFiles>();
+        files = m_ownFiles.get();
+    }
+    m_files = files;
+    DM = m_dm.get();
+}
+
+TProgram::~TProgram()
+{
+    // Windows go in the reverse order of their making.
+    for (auto it = m_created.rbegin(); it != m_created.rend(); ++it)
+        delete *it;
+    if (DM == m_dm.get())
+        DM = nullptr;
+}
+
+bool TProgram::StartUp()
+{
+    try {
+        SettingsStartUp(m_settings, m_env, [this](TSettings &s) {
+            m_dm->ApplyProfile(s.Kasa, s.Kaucje, s.Eprom235);
+            s.Kasa = m_dm->Kasa;
+            s.Kaucje = m_dm->Kaucje;
+            s.Eprom235 = m_dm->Eprom235;
+        });
+    } catch (...) {
+        HandleException(std::current_exception());
+        return false;
+    }
+    return true;
+}
+
+template <class T, class... A> T *TProgram::Make(A &&...args)
+{
+    T *window = new T(std::forward<A>(args)...);
+    m_created.push_back(window);
+    m_order << window->objectName();
+    for (const TPlacementEntry &e : PlacementEntries)
+        if (window->objectName() == QLatin1String(e.Window))
+            RestorePlacement(window, PlacementFile(), QLatin1String(e.Section), e.WithState);
+    return window;
+}
+
+void TProgram::CreateWindows()
+{
+    m_main = Make<TFormMain>(m_settings, *m_dm);
+    if (m_settings.TempPrefix.isEmpty())
+        AppMessages().Information(NoTempDirText);
+    m_windows.FormKody = Make<TFormKody>();
+    m_order << QStringLiteral("DM"); // made before the settings were read
+    m_windows.FormGrupy = Make<TFormGrupy>();
+    m_windows.FormKaucje = Make<TFormKaucje>();
+    m_windows.FormOdczyt = Make<TFormOdczyt>();
+    m_windows.FormUstawienia = Make<TFormUstawienia>(m_settings);
+    m_windows.FormWait = Make<TFormWait>();
+    m_windows.FormWhatSave = Make<TFormWhatSave>();
+    m_windows.FormWhatLoad = Make<TFormWhatLoad>();
+    m_windows.FormWyslanie = Make<TFormWyslanie>();
+    m_windows.FormKonfig = Make<TFormKonfig>(m_main->KonfigLogic());
+    m_windows.FormRaporty = Make<TFormRaporty>();
+    m_windows.FormOSH = Make<TFormOSH>(m_settings);
+    m_windows.FormPowtNazwy = Make<TFormPowtNazwy>();
+    m_windows.FormKodyWKasie = Make<TFormKodyWKasie>();
+    m_windows.FormGrupyWKasie = Make<TFormGrupyWKasie>();
+    m_windows.FormKaucjeWKasie = Make<TFormKaucjeWKasie>();
+    m_windows.FormPF = Make<TFormPF>();
+
+    m_windows.FormOSH->SetPortNameProvider([this] { return JobPortName(); });
+    m_windows.FormOSH->SetFolder(m_settings.TempPrefix.isEmpty() ? QDir::currentPath()
+                                                                  : QFileInfo(m_settings.TempPrefix).absolutePath());
+    m_main->Attach(m_windows, *m_files);
+    m_windows.FormRaporty->SetDepositsItemEnabled(m_settings.Kaucje);
+}
+
+QString TProgram::PlacementFile() const
+{
+    return PlacementFilePath(m_env.ConfigDir);
+}
+
+QString TProgram::JobPortName() const
+{
+    return m_demoPort.isEmpty() ? m_settings.portname : m_demoPort;
+}
+
+void TProgram::Exit()
+{
+    for (const QWidget *window : m_created)
+        for (const TPlacementEntry &e : PlacementEntries)
+            if (window->objectName() == QLatin1String(e.Window))
+                SavePlacement(window, PlacementFile(), QLatin1String(e.Section), e.WithState);
+    try {
+        SettingsExit(m_settings, m_env);
+    } catch (...) {
+        HandleException(std::current_exception());
+    }
+}

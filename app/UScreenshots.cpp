@@ -1,0 +1,115 @@
+#include "UScreenshots.h"
+
+#include "UKonfig.h"
+#include "UOSH.h"
+#include "UProgram.h"
+#include "UUstawienia.h"
+#include "ui_UKonfig.h"
+#include "ui_UUstawienia.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QEvent>
+#include <QEventLoop>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+constexpr int SettleMs = 400;
+
+void Pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+} // namespace
+
+TScreenshotDriver::TScreenshotDriver(TProgram &program, const QString &folder)
+    : QObject(nullptr), m_program(program), m_folder(folder)
+{
+    QDir().mkpath(folder);
+    qApp->installEventFilter(this);
+    SetAppMessages(this);
+    program.FormMain()->OnStartedUp = [this] {
+        QTimer::singleShot(SettleMs, this, [this] {
+            Shoot(m_program.FormMain(), QStringLiteral("4-okno-glowne"));
+            RunJob();
+        });
+    };
+}
+
+void TScreenshotDriver::Shoot(QWidget *window, const QString &name)
+{
+    const QString path = QDir(m_folder).filePath(name + QStringLiteral(".png"));
+    if (window->grab().save(path))
+        std::fprintf(stderr, "%s\n", qPrintable(QDir::toNativeSeparators(path)));
+}
+
+void TScreenshotDriver::Information(const QString &text)
+{
+    std::fprintf(stderr, "[informacja] %s\n", qPrintable(BoxText(text)));
+}
+
+void TScreenshotDriver::Error(const QString &text)
+{
+    std::fprintf(stderr, "[błąd] %s\n", qPrintable(BoxText(text)));
+}
+
+TPromptAnswer TScreenshotDriver::Ask(const QString &text, TAskKind, bool)
+{
+    std::fprintf(stderr, "[pytanie] %s -> Nie\n", qPrintable(BoxText(text)));
+    return TPromptAnswer::No;
+}
+
+bool TScreenshotDriver::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto *window = static_cast<QWidget *>(watched);
+        if (window->isWindow())
+            QTimer::singleShot(SettleMs, this, [this, window] { Shown(window); });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TScreenshotDriver::Shown(QWidget *window)
+{
+    const QString name = window->objectName();
+    if (!window->isVisible())
+        return;
+    if (name == u"FormAbout") {
+        Shoot(window, QStringLiteral("1-o-programie"));
+        static_cast<QDialog *>(window)->accept();
+    } else if (name == u"FormUstawienia") {
+        Shoot(window, QStringLiteral("2-ustawienia"));
+        m_program.Windows().FormUstawienia->ui->BBOK->click();
+    } else if (name == u"FormKonfig") {
+        TFormKonfig *konfig = m_program.Windows().FormKonfig;
+        konfig->ui->CBKaucje->setCurrentIndex(1);
+        Pause(100);
+        Shoot(window, QStringLiteral("3-konfiguracja"));
+        konfig->ui->BBOk->click();
+    }
+}
+
+void TScreenshotDriver::RunJob()
+{
+    TFormOSH *osh = m_program.Windows().FormOSH;
+    osh->OnJobStarted = [this, osh] {
+        QTimer::singleShot(1500, this, [this, osh] {
+            if (osh->isVisible())
+                Shoot(osh, QStringLiteral("5-modul-komunikacyjny"));
+        });
+    };
+    const QFileInfo grupy(m_program.Settings().GrupyFile);
+    try {
+        osh->Run(QStringLiteral("/F") + grupy.fileName() + QStringLiteral(" /T01 /AABDEIJ /XU"));
+    } catch (...) {
+    }
+    // Leave the last picture time to be taken.
+    Pause(300);
+    qApp->quit();
+}

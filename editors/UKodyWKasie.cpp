@@ -1,0 +1,7 @@
+#include "UKodyWKasie.h"
+
+TFormKodyWKasie::TFormKodyWKasie(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("FormKodyWKasie"));
+    setWindowTitle(QStringLiteral("Kody w kasie"));
+}

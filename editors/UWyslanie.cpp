@@ -1,0 +1,7 @@
+#include "UWyslanie.h"
+
+TFormWyslanie::TFormWyslanie(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormWyslanie"));
+    setWindowTitle(QStringLiteral("Wysłanie danych do kasy"));
+}
