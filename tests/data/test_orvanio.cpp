@@ -458,8 +458,9 @@ TEST_F(DataFile, SurvivesArbitraryBytes)
         for (TRxMemoryData *tab : {&t.MDGrupy, &t.MDKody, &t.MDKaucje})
             EXPECT_EQ(tab->State(), TDataSetState::Browse);
         // What was loaded saves again (a sample: every save syncs the disk).
-        if (i % 16 == 0)
+        if (i % 16 == 0) {
             EXPECT_EQ(MessageOf([&] { SaveDataFile(t, Path("fuzz-out.otx"), TSectionSet::All()); }), "no error");
+        }
     }
 }
 
