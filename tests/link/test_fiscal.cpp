@@ -1,0 +1,397 @@
+// The fiscal memory task: requests, packet checks and the line layouts the
+// fiscal memory window reads by position.
+#include "UDnUp.h"
+#include "UFiscal.h"
+#include "UNational.h"
+#include "UParam.h"
+#include "fake_line.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Hex(const TBytes &b)
+{
+    std::string s;
+    LinkText::AppendHex(s, b.data(), b.size());
+    return s;
+}
+
+TBytes Bytes(std::initializer_list<int> values)
+{
+    TBytes b;
+    for (int v : values)
+        b.push_back(static_cast<uint8_t>(v));
+    return b;
+}
+
+TBytes Text(const std::string &s)
+{
+    return TBytes(s.begin(), s.end());
+}
+
+TBytes Join(std::initializer_list<TBytes> parts)
+{
+    TBytes all;
+    for (const auto &p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// A fiscal packet payload: number, unused, last flag, data.
+std::string Payload(int number, bool last, const TBytes &data)
+{
+    char head[16];
+    std::snprintf(head, sizeof head, "%04d00%s", number, last ? "01" : "00");
+    return head + Hex(data);
+}
+
+const TBytes Identity = Join({Text("ABC"), Bytes({0x12, 0x34, 0x56, 0x78}), Text("123-456-78-90"), Bytes({0x07, 0x12, 0x26, 0x01})});
+
+// Report 1 of 01.01.26: A 123.45, B 0.05, rates 22 %, 7 %, 0 %, exempt,
+// three inactive, 12 receipts, total 123.50, one cancelled of 0.10.
+TBytes Daily(int number = 1)
+{
+    const int hi = number / 1000 * 16 + number / 100 % 10, lo = number / 10 % 10 * 16 + number % 10;
+    return Join({Bytes({hi, lo, 0x01, 0x01, 0x26}), Bytes({0, 0, 0x01, 0x23, 0x45}), Bytes({0, 0, 0, 0, 0x05}),
+                 TBytes(25, 0), Bytes({0x22, 0x07, 0x00, 0xB0, 0xA0, 0xA0, 0xA0}), Bytes({0x00, 0x00, 0x12, 0x00}),
+                 Bytes({0, 0, 0x01, 0x23, 0x50}), Bytes({0x00, 0x01}), Bytes({0, 0, 0, 0, 0x10}), Bytes({0x00})});
+}
+
+class FiscalTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path()
+              / ("orvan-fiscal-" + std::to_string(::getpid()) + "-"
+                 + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    bool Start(const std::string &switches, int model = 11)
+    {
+        task = std::make_unique<TTaskFiscal>(run.Context, national, model, dir.string());
+        param.parse(switches);
+        if (!task->Start(1, &param))
+            return false;
+        task->WakeUpMessage();
+        const TOutPacket cmd = task->NextPacket();
+        EXPECT_TRUE(cmd.Last);
+        seq = '0';
+        return true;
+    }
+    bool Send(const std::string &payload)
+    {
+        TSuperString f;
+        f.Append(BuildPacket(seq, payload).substr(1));
+        const bool ok = task->AcceptPacket(f);
+        if (ok)
+            seq = NextSequence(seq);
+        return ok;
+    }
+    std::vector<std::string> Lines()
+    {
+        std::ifstream f(dir / "pf.txt", std::ios::binary);
+        std::vector<std::string> lines;
+        std::string l;
+        while (std::getline(f, l)) {
+            if (!l.empty() && l.back() == '\r')
+                l.pop_back();
+            lines.push_back(l);
+        }
+        return lines;
+    }
+    // Every packet of a full ER-A277PS Plus read with reports daily reports.
+    std::vector<std::string> FullRead(int reports)
+    {
+        std::vector<std::string> p;
+        p.push_back(Payload(0, false, Identity));
+        TBytes z(30, 0), star(31, 0);
+        z[0] = 0x01;      // record 8
+        z[1] = 0x80;      // record 9
+        star[0] = 0x80;   // record 1
+        star[25] = 0xFF;  // not closed
+        p.push_back(Payload(1, false, z));
+        p.push_back(Payload(2, false, star));
+        for (int n = 3; n <= 6; ++n) {
+            TBytes resets;
+            for (int i = 0; i < 50; ++i) {
+                const TBytes r = Bytes({0x01, 0x01, 0x26, 0x12, i % 60 / 10 * 16 + i % 10});
+                resets.insert(resets.end(), r.begin(), r.end());
+            }
+            p.push_back(Payload(n, false, resets));
+        }
+        for (int n = 7; n <= 9; ++n) {
+            TBytes currencies(120, 0xFF);
+            if (n == 7) {
+                const TBytes first = Join({Bytes({0x01, 0x00, 0x00, 0x01, 0x01, 0x02, 0x08, 0x00}), Text("PLN ")});
+                std::copy(first.begin(), first.end(), currencies.begin());
+            }
+            p.push_back(Payload(n, false, currencies));
+        }
+        for (int n = 10; n <= 11; ++n)
+            p.push_back(Payload(n, false, TBytes(128, 0x5A)));
+        for (int i = 0; i < reports; ++i)
+            p.push_back(Payload(12 + i, i + 1 == reports, Daily(i + 1)));
+        return p;
+    }
+
+    TTestRun run;
+    TNational national{'W'};
+    TParam param;
+    fs::path dir;
+    std::unique_ptr<TTaskFiscal> task;
+    char seq = '0';
+};
+
+} // namespace
+
+TEST_F(FiscalTest, Requests)
+{
+    struct Case { std::string switches; std::string request; };
+    const std::vector<Case> cases = {
+        {"/Fpf.txt /M1", "/80-01/"},
+        {"/Fpf.txt /M1F", "/80-1F/"},
+        {"/Fpf.txt /M0 /R0001-0100", "/80-00///0001-0100/"},
+        {"/Fpf.txt /M1 /R010126-311226", "/80-01///010126-311226/"},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(Start(c.switches)) << c.switches;
+        EXPECT_EQ(task->Request(), c.request);
+        EXPECT_TRUE(param.has('U'));  // status query only after a failure
+    }
+}
+
+TEST_F(FiscalTest, StartCodes)
+{
+    struct Case { std::string switches; uint16_t code; };
+    const std::vector<Case> cases = {
+        {"/Fpf.txt", 0x1206},
+        {"/Fpf.txt /M", 0x1306},
+        {"/Fpf.txt /Mx1", 0x1306},
+        {"/Fpf.txt /M100", 0x1306},
+        {"/M0", 0x1303},
+        {"/F. /M0", 0x1100},
+    };
+    for (const Case &c : cases) {
+        run.Context.Error = ModuleError{};
+        EXPECT_FALSE(Start(c.switches)) << c.switches;
+        EXPECT_EQ(run.Context.Error.Code, c.code) << c.switches;
+    }
+}
+
+TEST_F(FiscalTest, FullReadWritesTheLinesInTheirOrder)
+{
+    ASSERT_TRUE(Start("/Fpf.txt /M0"));
+    for (const auto &p : FullRead(3))
+        ASSERT_TRUE(Send(p)) << p.substr(0, 8);
+    task->End(true);
+    ASSERT_FALSE(task->InError());
+    const auto lines = Lines();
+    ASSERT_EQ(lines.size(), 1u + 1 + 200 + 30 + 4 + 3);
+    EXPECT_EQ(lines[0], "ABC12345678,123-456-78-90,071226,01,");
+    EXPECT_EQ(lines[1], ",FF,000000,0000");
+    EXPECT_EQ(lines[2], "001,0,1,010126,1200");
+    EXPECT_EQ(lines[9], "008,1,0,010126,1207");   // least significant bit of the first byte
+    EXPECT_EQ(lines[10], "009,1,0,010126,1208");  // most significant bit of the second byte
+    EXPECT_EQ(lines[11], "010,0,0,010126,1209");
+    EXPECT_EQ(lines[201], "200,0,0,010126,1249");
+    EXPECT_EQ(lines[202], "01,01,0000,010102,0800,504C4E20");
+    EXPECT_EQ(lines[203], "02,FF,FFFF,FFFFFF,FFFF,FFFFFFFF");
+    EXPECT_EQ(lines[231], "30,FF,FFFF,FFFFFF,FFFF,FFFFFFFF");
+    EXPECT_EQ(lines[232], "001," + Hex(TBytes(64, 0x5A)));
+    EXPECT_EQ(lines[235].substr(0, 4), "004,");
+
+    // Line 237 is the first daily report.
+    const std::string &d = lines[236];
+    ASSERT_EQ(d.size(), 160u);
+    EXPECT_EQ(d.substr(0, 4), "0001");
+    EXPECT_EQ(d.substr(5, 6), "010126");
+    EXPECT_EQ(d.substr(12, 11), "     123.45");
+    EXPECT_EQ(d.substr(24, 11), "       0.05");
+    EXPECT_EQ(d.substr(84, 11), "       0.00");
+    const char *rates[] = {"22", "07", "00", "B0", "A0", "A0", "A0"};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(d.substr(96 + 3 * static_cast<size_t>(i), 2), rates[i]);
+    EXPECT_EQ(d.substr(117, 2), "00");
+    EXPECT_EQ(d.substr(120, 4), "0012");
+    EXPECT_EQ(d.substr(125, 2), "00");
+    EXPECT_EQ(d.substr(128, 11), "     123.50");
+    EXPECT_EQ(d.substr(140, 4), "0001");
+    EXPECT_EQ(d.substr(145, 11), "       0.10");
+    EXPECT_EQ(d.substr(157, 3), "00,");
+    EXPECT_EQ(lines[238].substr(0, 4), "0003");
+}
+
+TEST_F(FiscalTest, AmountText)
+{
+    struct Case { TBytes bytes; std::string text; bool ok; };
+    const std::vector<Case> cases = {
+        {Bytes({0, 0, 0x01, 0x23, 0x45}), "     123.45", true},
+        {Bytes({0, 0, 0, 0, 0x05}), "       0.05", true},
+        {Bytes({0x99, 0x99, 0x99, 0x99, 0x99}), "99999999.99", true},
+        {Bytes({0, 0, 0, 0x0A, 0}), "", false},
+    };
+    for (const Case &c : cases) {
+        std::string t;
+        EXPECT_EQ(TTaskFiscal::AmountText(c.bytes.data(), t), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(t, c.text);
+        }
+    }
+}
+
+TEST_F(FiscalTest, PacketNumbersMayJumpButNeverRepeat)
+{
+    ASSERT_TRUE(Start("/Fpf.txt /M0"));
+    ASSERT_TRUE(Send(Payload(12, false, Daily(1))));
+    ASSERT_TRUE(Send(Payload(15, false, Daily(2))));
+    EXPECT_FALSE(Send(Payload(15, false, Daily(3))));
+    EXPECT_EQ(run.Context.Error.Code, 0xE003);
+    EXPECT_TRUE(task->InError());
+    task->End(false);
+    EXPECT_EQ(Lines().size(), 2u);
+}
+
+TEST_F(FiscalTest, MalformedPacketsGiveE003)
+{
+    TBytes badBcd = Daily(1);
+    badBcd[0] = 0x0A;
+    TBytes badAmount = Daily(1);
+    badAmount[7] = 0xC0;
+    TBytes badCount = Daily(1);
+    badCount[49] = 0x1F;
+    const std::vector<std::string> cases = {
+        "0012000",                                       // short
+        Payload(12, false, Daily(1)) + std::string(480, '0'),  // too long
+        "00x2" "0000" + Hex(Daily(1)),                   // number not decimal
+        "0012" "0002" + Hex(Daily(1)),                   // last flag 02
+        Payload(12, false, Daily(1)).substr(0, 20) + "0",  // odd hex
+        Payload(12, false, Daily(1)).substr(0, 20) + "zz",
+        Payload(12, false, badBcd),
+        Payload(12, false, badAmount),
+        Payload(12, false, badCount),
+        Payload(0, false, TBytes(23, 0x41)),            // header one byte short
+        Payload(1, false, TBytes(31, 0)),
+        Payload(3, false, TBytes(249, 0)),
+        Payload(7, false, TBytes(121, 0)),
+        Payload(10, false, TBytes(127, 0)),
+        Payload(12, false, TBytes(52, 0)),
+    };
+    for (const auto &p : cases) {
+        run.Context.Error = ModuleError{};
+        ASSERT_TRUE(Start("/Fpf.txt /M0"));
+        EXPECT_FALSE(Send(p)) << p;
+        EXPECT_EQ(run.Context.Error.Code, 0xE003) << p;
+        EXPECT_TRUE(task->InError());
+    }
+}
+
+TEST_F(FiscalTest, DamagedPacketIsRefusedWithoutError)
+{
+    ASSERT_TRUE(Start("/Fpf.txt /M0"));
+    std::string frame = BuildPacket('0', Payload(0, false, Identity)).substr(1);
+    frame[5] = 'F';
+    TSuperString f;
+    f.Append(frame);
+    EXPECT_FALSE(task->AcceptPacket(f));
+    EXPECT_FALSE(task->InError());
+    EXPECT_TRUE(Send(Payload(0, false, Identity)));
+}
+
+TEST_F(FiscalTest, PacketAfterTheLastGivesE002)
+{
+    ASSERT_TRUE(Start("/Fpf.txt /M0"));
+    ASSERT_TRUE(Send(Payload(12, true, Daily(1))));
+    EXPECT_FALSE(Send(Payload(13, false, Daily(2))));
+    EXPECT_EQ(run.Context.Error.Code, 0xE002);
+}
+
+TEST_F(FiscalTest, EndWithoutTheLastPacket)
+{
+    struct Case { int model; std::vector<std::string> packets; bool ended; uint16_t code; };
+    const TBytes shortIdentity = Join({Text("AB"), Bytes({0x12, 0x34, 0x56, 0x78}), Text("123-456-78-90"), Bytes({0x07, 0x12, 0x26})});
+    const std::vector<Case> cases = {
+        {11, {Payload(0, false, Identity), Payload(12, false, Daily(1))}, true, 0xE001},
+        {11, {Payload(0, false, Identity), Payload(12, true, Daily(1))}, true, 0},
+        {11, {Payload(0, false, Identity)}, false, 0},  // a failed transfer keeps its own code
+        {0, {Payload(0, false, shortIdentity)}, true, 0},  // the ER-A235P may send its header alone
+        {0, {Payload(0, false, shortIdentity), Payload(1, false, TBytes(52, 0))}, true, 0xE001},
+    };
+    for (const Case &c : cases) {
+        run.Context.Error = ModuleError{};
+        ASSERT_TRUE(Start("/Fpf.txt /M0", c.model));
+        for (const auto &p : c.packets)
+            ASSERT_TRUE(Send(p)) << p;
+        task->End(c.ended);
+        EXPECT_EQ(run.Context.Error.Code, c.code);
+        if (c.code == 0xE001) {
+            EXPECT_TRUE(run.Context.Error.AskStatus);
+            EXPECT_TRUE(task->InError());
+        }
+        // What arrived stays in the file.
+        EXPECT_EQ(Lines().size(), c.packets.size());
+    }
+}
+
+TEST_F(FiscalTest, OlderModelLayouts)
+{
+    // ER-A235P / ER-A275P: a 22-byte header and 52-byte reports.
+    const TBytes shortIdentity = Join({Text("AB"), Bytes({0x12, 0x34, 0x56, 0x78}), Text("123-456-78-90"), Bytes({0x07, 0x12, 0x26})});
+    TBytes daily52 = Daily(7);
+    daily52.resize(52);
+    daily52[46] = 0x12;
+    daily52[47] = 0x34;
+    for (int model : {0, 4}) {
+        ASSERT_TRUE(Start("/Fpf.txt /M0", model));
+        ASSERT_TRUE(Send(Payload(0, false, shortIdentity)));
+        ASSERT_TRUE(Send(Payload(1, true, daily52)));
+        task->End(true);
+        const auto lines = Lines();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0], "AB12345678,123-456-78-90,071226,");
+        EXPECT_EQ(lines[1].substr(0, 12), "0007,010126,");
+        EXPECT_EQ(lines[1].substr(96), "22,07,00,B0,A0,A0,1234,00,1200,00,");
+    }
+    // ER-A237P / ER-A277P: 64-byte reports from packet 1, counts without
+    // the digit check.
+    TBytes daily64 = Daily(2);
+    daily64[48] = 0x0A;
+    daily64[49] = 0x0B;
+    for (int model : {5, 6}) {
+        run.Context.Error = ModuleError{};
+        ASSERT_TRUE(Start("/Fpf.txt /M0", model));
+        ASSERT_TRUE(Send(Payload(0, false, Identity)));
+        ASSERT_TRUE(Send(Payload(1, true, daily64)));
+        task->End(true);
+        EXPECT_EQ(run.Context.Error.Code, 0);
+        const auto lines = Lines();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[1].size(), 160u);
+        EXPECT_EQ(lines[1].substr(120, 4), "0A0B");
+    }
+    // The ER-A277PS Plus keeps the digit check.
+    ASSERT_TRUE(Start("/Fpf.txt /M0", 11));
+    EXPECT_FALSE(Send(Payload(12, false, daily64)));
+    EXPECT_EQ(run.Context.Error.Code, 0xE003);
+}
+
+TEST_F(FiscalTest, ModelsWithoutALayoutRefuseEveryPacket)
+{
+    for (int model : {2, 7, 8, 9, 10}) {
+        run.Context.Error = ModuleError{};
+        EXPECT_FALSE(TTaskFiscal::HasLayout(model));
+        ASSERT_TRUE(Start("/Fpf.txt /M0", model));
+        EXPECT_FALSE(Send(Payload(0, false, Identity))) << model;
+        EXPECT_EQ(run.Context.Error.Code, 0xE003) << model;
+    }
+}
