@@ -1,19 +1,22 @@
 #include "UDataFiles.h"
 
-#include "UErrors.h"
+#include "UDM.h"
 
-// Placeholder until the data-file reader and writer are in the program.
-TSectionSet TOrvanDataFiles::Scan(const QString &)
+TOrvanDataFiles::TOrvanDataFiles(TDM &dm) : m_dm(dm)
 {
-    throw Exception(QStringLiteral("Obsługa plików danych nie jest jeszcze dostępna."));
 }
 
-void TOrvanDataFiles::Load(const QString &, const TSectionSet &, bool)
+TSectionSet TOrvanDataFiles::Scan(const QString &fileName)
 {
-    throw Exception(QStringLiteral("Obsługa plików danych nie jest jeszcze dostępna."));
+    return ScanDataFile(m_dm, fileName);
 }
 
-void TOrvanDataFiles::Save(const QString &, const TSectionSet &)
+void TOrvanDataFiles::Load(const QString &fileName, const TSectionSet &sections, bool clearFirst)
 {
-    throw Exception(QStringLiteral("Obsługa plików danych nie jest jeszcze dostępna."));
+    LoadDataFile(m_dm, fileName, sections, clearFirst);
+}
+
+void TOrvanDataFiles::Save(const QString &fileName, const TSectionSet &sections)
+{
+    SaveDataFile(m_dm, fileName, sections);
 }

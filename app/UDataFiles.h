@@ -4,7 +4,11 @@
 
 class TOrvanDataFiles : public IDataFiles {
 public:
+    explicit TOrvanDataFiles(TDM &dm);
     TSectionSet Scan(const QString &fileName) override;
     void Load(const QString &fileName, const TSectionSet &sections, bool clearFirst) override;
     void Save(const QString &fileName, const TSectionSet &sections) override;
+
+private:
+    TDM &m_dm;
 };

@@ -107,8 +107,7 @@ QToolButton *TFormMain::Button(const QString &name) const
 void TFormMain::Attach(const TWindows &windows, IDataFiles &files)
 {
     m_windows = windows;
-    m_commands = std::make_unique<TMainCommands>(m_settings, m_dm, m_konfig, files, *this, *windows.FormWait,
-                                                 AppMessages());
+    m_commands = std::make_unique<TMainCommands>(m_settings, m_dm, m_konfig, files, *this, *windows.FormWait);
 }
 
 void TFormMain::ShowModeless(QWidget *window)

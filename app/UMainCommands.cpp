@@ -7,7 +7,7 @@
 #include "UWait.h"
 
 TMainCommands::TMainCommands(TSettings &settings, TDM &dm, TKonfigLogic &konfig, IDataFiles &files,
-                             IMainDialogs &dialogs, IWaitRunner &wait, IMessages &messages)
+                             IMainDialogs &dialogs, IWaitRunner &wait, IMessages *messages)
     : m_settings(settings), m_dm(dm), m_konfig(konfig), m_files(files), m_dialogs(dialogs), m_wait(wait),
       m_messages(messages)
 {
@@ -17,7 +17,7 @@ void TMainCommands::StartUp()
 {
     if (m_settings.FirstRun) {
         m_dialogs.About();
-        m_messages.Information(FirstRunText);
+        Messages().Information(FirstRunText);
         m_dialogs.Ustawienia();
         m_dialogs.Konfig();
     } else {
@@ -50,8 +50,8 @@ void TMainCommands::Load()
         return;
     CurrentFile = *file;
     m_wait.Execute(ScanMessage, [&] { Sections = m_files.Scan(CurrentFile); });
-    if (Sections.empty()) {
-        m_messages.Information(NoSectionsText);
+    if (Sections.IsEmpty()) {
+        Messages().Information(NoSectionsText);
         return;
     }
     bool clear = ClearBeforeLoad;
@@ -64,7 +64,7 @@ void TMainCommands::Load()
 bool TMainCommands::Save()
 {
     const TSectionSet chosen = m_dialogs.WhatSave(m_dm.RegisterProfile.DepositsTable);
-    if (chosen.empty())
+    if (chosen.IsEmpty())
         return false;
     Sections = chosen;
     const std::optional<QString> file = m_dialogs.SaveDataFile(CurrentFile);
@@ -78,7 +78,7 @@ bool TMainCommands::Save()
 
 void TMainCommands::Konfig()
 {
-    if (m_messages.Ask(KonfigQuestion, TAskKind::Warning) != TPromptAnswer::Yes)
+    if (Messages().Ask(KonfigQuestion, TAskKind::Warning) != TPromptAnswer::Yes)
         return;
     if (!m_dialogs.Konfig())
         return;
@@ -89,7 +89,7 @@ bool TMainCommands::CloseQuery()
 {
     if (!m_dm.Modified)
         return true;
-    switch (m_messages.Ask(SaveOnExitQuestion, TAskKind::Confirmation)) {
+    switch (Messages().Ask(SaveOnExitQuestion, TAskKind::Confirmation)) {
     case TPromptAnswer::Cancel:
         return false;
     case TPromptAnswer::No:

@@ -57,7 +57,7 @@ public:
 class TMainCommands {
 public:
     TMainCommands(TSettings &settings, TDM &dm, TKonfigLogic &konfig, IDataFiles &files, IMainDialogs &dialogs,
-                  IWaitRunner &wait, IMessages &messages);
+                  IWaitRunner &wait, IMessages *messages = nullptr);
 
     QString CurrentFile;
     TSectionSet Sections;
@@ -83,5 +83,7 @@ private:
     IDataFiles &m_files;
     IMainDialogs &m_dialogs;
     IWaitRunner &m_wait;
-    IMessages &m_messages;
+    IMessages *m_messages;
+    // The given boxes, or the program's as they are at the time of asking.
+    IMessages &Messages() const { return m_messages ? *m_messages : AppMessages(); }
 };

@@ -44,7 +44,7 @@ TProgram::TProgram(TSettingsEnv env, IDataFiles *files)
     : m_env(std::move(env)), m_settings(AppSettings()), m_dm(std::make_unique<TDM>())
 {
     if (!files) {
-        m_ownFiles = std::make_unique<TOrvanDataFiles>();
+        m_ownFiles = std::make_unique<TOrvanDataFiles>(*m_dm);
         files = m_ownFiles.get();
     }
     m_files = files;
@@ -130,10 +130,14 @@ QString TProgram::JobPortName() const
 
 void TProgram::Exit()
 {
-    for (const QWidget *window : m_created)
+    for (const QWidget *window : m_created) {
+        // A window never shown keeps the entry it had.
+        if (!window->testAttribute(Qt::WA_WState_Created))
+            continue;
         for (const TPlacementEntry &e : PlacementEntries)
             if (window->objectName() == QLatin1String(e.Window))
                 SavePlacement(window, PlacementFile(), QLatin1String(e.Section), e.WithState);
+    }
     try {
         SettingsExit(m_settings, m_env);
     } catch (...) {

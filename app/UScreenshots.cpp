@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>

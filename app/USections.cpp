@@ -3,7 +3,7 @@
 void TSectionChecks::PrepareLoad(const TSectionSet &present)
 {
     for (int i = 0; i < SectionCount; ++i) {
-        Enabled[i] = present.count(i) > 0;
+        Enabled[i] = present.Contains(i);
         if (!Enabled[i])
             Ticked[i] = false;
     }
@@ -29,6 +29,6 @@ TSectionSet TSectionChecks::TickedSet() const
     TSectionSet result;
     for (int i = 0; i < SectionCount; ++i)
         if (Ticked[i])
-            result.insert(i);
+            result.Insert(i);
     return result;
 }

@@ -1,10 +1,9 @@
 #pragma once
 // Section sets of the data files (0 Grupy, 1 Kody, 2 Kaucje) and the tick
 // state of the section check lists of the load and save dialogs.
-#include <array>
-#include <set>
+#include "UOrvanIO.h"
 
-using TSectionSet = std::set<int>;
+#include <array>
 
 inline constexpr int SectionCount = 3;
 inline constexpr int SectionKaucje = 2;

@@ -1,0 +1,56 @@
+#pragma once
+// Shared pieces of the window tests: one QApplication for the test program
+// and message boxes that tests answer.
+#include "UMessages.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <deque>
+#include <stdexcept>
+
+// A control of a window by its object name; fails loudly when missing.
+template <class T> T *Child(const QObject &window, const char *name)
+{
+    T *child = window.findChild<T *>(QString::fromLatin1(name));
+    if (!child)
+        throw std::runtime_error(std::string("no control ") + name);
+    return child;
+}
+
+inline QApplication &TestApp()
+{
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char *argv[] = {name, nullptr};
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Records every box; questions take their answers from a queue (No when
+// it runs dry).
+class TFakeMessages : public IMessages {
+public:
+    QStringList Log;       // "info: ...", "error: ...", "ask: ..."
+    std::deque<TPromptAnswer> Answers;
+    QStringList Questions;
+
+    void Information(const QString &text) override { Log << QStringLiteral("info: ") + text; }
+    void Error(const QString &text) override { Log << QStringLiteral("error: ") + text; }
+    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
+    {
+        Log << QStringLiteral("ask: ") + text;
+        Questions << text;
+        if (Answers.empty())
+            return TPromptAnswer::No;
+        const TPromptAnswer a = Answers.front();
+        Answers.pop_front();
+        return a;
+    }
+};
+
+// Puts fake boxes in place of the program's for one test.
+class TScopedMessages {
+public:
+    explicit TScopedMessages(IMessages *messages) { SetAppMessages(messages); }
+    ~TScopedMessages() { SetAppMessages(nullptr); }
+};
