@@ -1,0 +1,261 @@
+// Runs the built orvan-otx program on temporary files.
+#include "UCodePage.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char *kGrupy = "[Grupy] Numer=1,2;Nazwa=4,16;VAT=21,1;Cena=23,9;RodzajSprz=33,2;Limit=36,1;LDW=38,13;LDI=52,9;LOW=62,13;LOI=76,9;";
+const char *kKody = "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;Cena=36,9;RodzajCeny=46,2;LDW=49,13;LDI=63,9;";
+const char *kKaucje = "[Kaucje] Numer=1,2;Cena=4,9;LDWw=14,13;LDIw=28,9;LDWz=38,13;LDIz=52,9;";
+
+QString Grupa(int n, const QString &nazwa, const QString &vat = "A")
+{
+    return QStringLiteral("%1,%2,%3,     1,00,No,8,         0,00,    0,000,         0,00,    0,000,")
+        .arg(n, 2)
+        .arg(nazwa, -16)
+        .arg(vat);
+}
+
+QString Kod(const QString &numer, const QString &nazwa, int grupa = 1)
+{
+    return QStringLiteral("%1,%2,%3,     2,50,Pr,         0,00,    0,000,").arg(numer, 14).arg(nazwa, -16).arg(grupa, 2);
+}
+
+struct OtxRun {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+class OtxTool : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString Path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QString Write(const char *name, const QStringList &lines, const char *eol = "\r\n")
+    {
+        QByteArray bytes;
+        for (const QString &l : lines)
+            bytes += ToCp1250(l) + eol;
+        const QString path = Path(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    static QByteArray ReadBytes(const QString &path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return QByteArray("<missing>");
+        return f.readAll();
+    }
+    // locale: the regional setting the program starts under.
+    static OtxRun Otx(const QStringList &args, const QString &locale = QStringLiteral("pl_PL.UTF-8"))
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *v : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY", "LANG", "LANGUAGE"})
+            env.remove(QString::fromLatin1(v));
+        env.insert("LC_ALL", locale);
+        env.insert("LANG", locale);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
+        OtxRun r;
+        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.code = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(OtxTool, WrongArgumentsGiveTheUsageAndCode2)
+{
+    const QString file = Write("a.otx", {kGrupy, Grupa(1, "A")});
+    const std::vector<QStringList> cases = {
+        {},
+        {"verify", file},
+        {"check"},
+        {"check", file, file},
+        {"normalize", file},
+        {"check", file, "--kasa"},
+        {"check", file, "--kasa", "6"},
+        {"check", file, "--kasa", "-1"},
+        {"check", file, "--kasa", "x"},
+        {"check", file, "--eprom", "2"},
+        {"check", file, "--kaucje", "yes"},
+        {"check", file, "--model", "5"},
+        {"check", ""},
+    };
+    for (const QStringList &args : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const OtxRun r = Otx(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_TRUE(r.err.contains("Użycie:")) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+TEST_F(OtxTool, CheckAcceptsAFileFitToSend)
+{
+    const QString file = Write("a.otx", {"notatka", kGrupy, Grupa(1, "Napoje"), Grupa(2, "Pieczywo"), kKody,
+                                         Kod("12", "Sok"), Kod("0", "Woda"), kKaucje, " 1,     0,50,"});
+    const OtxRun r = Otx({"check", file});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("Plik \"" + file + "\" jest poprawny")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("grupy: 2, kody: 2, kaucje: 1")) << r.out.toStdString();
+    EXPECT_TRUE(r.err.isEmpty());
+}
+
+struct CheckCase {
+    const char *name;
+    QStringList lines;
+    QStringList options;
+    int code;
+    const char *message; // expected on stderr ("" for none)
+};
+
+TEST_F(OtxTool, CheckRunsTheEditorsChecks)
+{
+    const std::vector<CheckCase> cases = {
+        {"repeated group number", {kGrupy, Grupa(1, "A"), Grupa(1, "B")}, {}, 1,
+         "Numery nie mogą się powtarzać.\n(sekcja Grupy, rekord 2, Numer 1)\n"},
+        {"two spellings of one code",
+         {kKody, Kod("12345678", "A"), Kod("20000012345678", "B")}, {}, 1,
+         "Numery nie mogą się powtarzać.\n(sekcja Kody, rekord 2, Numer 12345678)\n"},
+        {"group above the model's limit", {kGrupy, Grupa(25, "A")}, {"--kasa", "0"}, 1,
+         "\"25\" nie może być wartością pola \"Numer\". Dozwolona wartość jest z zakresu 1 do 20\n"
+         "(sekcja Grupy, rekord 1, Numer 25)\n"},
+        {"group 25 is fine on an ER-A277PS Plus", {kGrupy, Grupa(25, "A")}, {}, 0, ""},
+        {"code in a group above the limit", {kKody, Kod("5", "A", 21)}, {"--kasa", "2"}, 1,
+         "\"21\" nie może być wartością pola \"Grupa\". Dozwolona wartość jest z zakresu 1 do 20\n"
+         "(sekcja Kody, rekord 1, Numer 5)\n"},
+        {"deposit above the limit", {kKaucje, "31,     1,00,"}, {"--kasa", "0", "--eprom", "1"}, 1,
+         "\"31\" nie może być wartością pola \"Numer\". Dozwolona wartość jest z zakresu 1 do 30\n"
+         "(sekcja Kaucje, rekord 1, Numer 31)\n"},
+        {"deposits are not read without a deposits table", {kGrupy, Grupa(1, "A"), kKaucje, "31,     1,00,"},
+         {"--kaucje", "0"}, 0, ""},
+        {"VAT Z not on an ER-A277PS Plus", {kGrupy, Grupa(3, "A", "Z")}, {}, 1,
+         "\"Z\" nie jest prawidłową wartością pola VAT. Dozwolonymi wartościami są A do G.\n"
+         "(sekcja Grupy, rekord 1, Numer 3)\n"},
+        {"deposit groups on an ER-A235P version A",
+         {kGrupy, Grupa(9, "WYD", "+"), Grupa(10, "ZWR", "A")}, {"--kasa", "0"}, 1,
+         "Grupa 10. musi być grupą zwrotów kaucji (pole VAT musi mieć wartość \"-\")\n"
+         "(sekcja Grupy, rekord 2, Numer 10)\n"},
+        {"refused record", {kGrupy, Grupa(1, "A"), " 2,B               ,A,     1,00,Xx,8,"}, {}, 1,
+         "Niepoprawne dane w pliku wejściowym: \n 2,B               ,A,     1,00,Xx,8,\nWczytywanie zostało przerwane\n"},
+        {"no known section", {"[Inne] x=1,1;"}, {}, 1, ""},
+    };
+    for (const CheckCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = Write("c.otx", c.lines);
+        const OtxRun r = Otx(QStringList{"check", file} + QStringList(c.options));
+        EXPECT_EQ(r.code, c.code) << r.err.toStdString();
+        if (*c.message) {
+            EXPECT_EQ(r.err.toStdString(), c.message);
+        }
+        EXPECT_EQ(r.err.isEmpty(), c.code == 0) << r.err.toStdString();
+    }
+}
+
+TEST_F(OtxTool, CheckListsDuplicateNamesOnModelsThatNeedUniqueNames)
+{
+    const QString file = Write("d.otx", {kGrupy, Grupa(1, "Mleko"), Grupa(2, "Chleb"), kKody, Kod("7", "MLEKO")});
+    const OtxRun r = Otx({"check", file});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Nazwy kodów i grup nie mogą się powtarzać !\n");
+    EXPECT_EQ(r.out, "Powtarzające się nazwy:\n"
+                     "  \"Mleko\" widziana jako \"MLEKO\", Nr/Kod 1, Grupy w edytorze\n"
+                     "  \"MLEKO\" widziana jako \"MLEKO\", Nr/Kod 7, Kody w edytorze\n");
+    EXPECT_EQ(Otx({"check", file, "--kasa", "1"}).code, 0);
+}
+
+TEST_F(OtxTool, CheckReportsAMissingOrDamagedFile)
+{
+    const QString missing = Path("none.otx");
+    OtxRun r = Otx({"check", missing});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Nie znaleziono pliku " + missing + "!\n");
+
+    const QString damaged = Write("bad.otx", {kGrupy, Grupa(1, "A"), "[]"});
+    r = Otx({"check", damaged});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Plik \"" + damaged + "\" jest uszkodzony.\n");
+}
+
+TEST_F(OtxTool, NormalizeRewritesInTheLocalesFormat)
+{
+    const QString in = Write("in.otx",
+                             {"komentarz", "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;Cena=36,9;LDW=49,13;",
+                              QStringLiteral("%1,%2,%3,%4,       999,99").arg("12", 14).arg("Sok jabłkowy", -16).arg(3, 2).arg("2.5 ", 9),
+                              "", kGrupy,
+                              " 1,Napoje          ,+,     1,00,Na,4,        12,00,    1,000,        12,00,    1,000,"},
+                             "\n");
+    const QString out = Path("out.otx");
+    OtxRun r = Otx({"normalize", in, out});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "Zapisano plik \"" + out + "\" (sekcje: Grupy, Kody).\n");
+    const QByteArray comma = ToCp1250(QString(kGrupy) +
+                                      "\r\n 1,Napoje          ,Z,     1,00,Na,4,         0,00,    0,000,         0,00,    0,000,\r\n" +
+                                      kKody + "\r\n            12,Sok jabłkowy    , 3,     2,50,Wp,         0,00,    0,000,\r\n");
+    EXPECT_EQ(ReadBytes(out), comma);
+
+    // Under a point-decimal locale the same file is written with points; the
+    // normalized file reads back to the same bytes.
+    r = Otx({"normalize", out, Path("point.otx")}, "C");
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    QByteArray point = comma;
+    point.replace("1,00,", "1.00,").replace("0,00,", "0.00,").replace("0,000,", "0.000,").replace("2,50,", "2.50,");
+    EXPECT_EQ(ReadBytes(Path("point.otx")), point);
+    EXPECT_EQ(Otx({"normalize", Path("point.otx"), Path("again.otx")}).code, 0);
+    EXPECT_EQ(ReadBytes(Path("again.otx")), comma);
+}
+
+TEST_F(OtxTool, NormalizeKeepsDepositsAndProfileOptions)
+{
+    const QString in = Write("in.otx", {kKaucje, " 2,     0,50,", kGrupy, Grupa(9, "WYD", "+")});
+    const QString out = Path("out.otx");
+    EXPECT_EQ(Otx({"normalize", in, out, "--kasa", "0", "--kaucje", "1"}).code, 0);
+    EXPECT_TRUE(ReadBytes(out).contains("\r\n 9,WYD             ,+,")) << ReadBytes(out).toStdString();
+    EXPECT_TRUE(ReadBytes(out).contains(QByteArray(kKaucje) + "\r\n 2,     0,50,"));
+}
+
+TEST_F(OtxTool, FailedNormalizeLeavesTheTargetAlone)
+{
+    const QString in = Write("in.otx", {kGrupy, Grupa(1, "A"), "xx"});
+    const QString out = Write("out.otx", {"stary plik"});
+    const OtxRun r = Otx({"normalize", in, out});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Niepoprawne dane w pliku wejściowym: \nxx\nWczytywanie zostało przerwane\n");
+    EXPECT_EQ(ReadBytes(out), QByteArray("stary plik\r\n"));
+}
+
+TEST_F(OtxTool, EveryTemplatePassesUnderItsProfile)
+{
+    const struct {
+        const char *file;
+        QStringList options;
+    } cases[] = {
+        {"O235A.OTX", {"--kasa", "0", "--eprom", "0", "--kaucje", "0"}},
+        {"O235AK.OTX", {"--kasa", "0", "--eprom", "0", "--kaucje", "1"}},
+        {"O235BK.OTX", {"--kasa", "0", "--eprom", "1"}},
+        {"O237K.OTX", {"--kasa", "2"}},
+        {"O277PSK.OTX", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const OtxRun r = Otx(QStringList{"check", QStringLiteral(ORVAN_SOURCE_DIR "/templates/") + c.file} + QStringList(c.options));
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    }
+}
+
+} // namespace
