@@ -15,6 +15,21 @@ namespace {
 
 enum { SecGrupy = 0, SecKody = 1, SecKaucje = 2 };
 
+// Columns the column-to-record conversion reads, by section.
+int ReadColumns(int section)
+{
+    switch (section) {
+    case SecGrupy:
+        return 6;
+    case SecKody:
+        return 5;
+    case SecKaucje:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 template <typename F>
 class TFinally {
 public:
@@ -131,7 +146,8 @@ size_t ReadSection(TDM &dm, int section, const QString &columnList, const std::v
 {
     TRxMemoryData &table = *dm.TableBySection(section);
     const std::vector<TColumn> columns = ParseColumnList(columnList, table, fileName);
-    const int fieldCount = std::min(table.FieldCount(), int(std::tuple_size_v<TReadTexts>));
+    // Counter columns are not read, so they are not even cut out.
+    const int fieldCount = std::min({table.FieldCount(), int(std::tuple_size_v<TReadTexts>), ReadColumns(section)});
 
     TControlsDisabler disabled(table);
     table.CheckBrowseMode();
@@ -239,6 +255,17 @@ void LocalDecimal(QString &text)
     for (QChar &c : text)
         if ((c == u'.' || c == u',') && c != sep)
             c = sep;
+}
+
+// Counters are never read from a file: the record starts them at zero.
+void ZeroCounter(TField &field)
+{
+    const TFieldValue &v = field.Value();
+    const auto *i = std::get_if<std::int64_t>(&v);
+    const auto *d = std::get_if<double>(&v);
+    if ((i && *i == 0) || (d && *d == 0.0))
+        return;
+    field.SetAsInteger(0);
 }
 
 void TrimRight(QString &text)
@@ -385,7 +412,7 @@ void TextsToRecord(int section, TRxMemoryData &t, TReadTexts &texts, const std::
             t.Field(4).SetText(texts[4]);
         t.Field(5).SetText(texts[5]);
         for (int f : {6, 7, 8, 9})
-            t.Field(f).SetAsInteger(0);
+            ZeroCounter(t.Field(f));
         return;
     case SecKody:
         t.Field(0).SetText(texts[0]);
@@ -395,8 +422,8 @@ void TextsToRecord(int section, TRxMemoryData &t, TReadTexts &texts, const std::
         LocalDecimal(texts[3]);
         t.Field(3).SetText(texts[3]);
         t.Field(4).SetText(texts[4]);
-        t.Field(5).SetAsInteger(0);
-        t.Field(6).SetAsInteger(0);
+        ZeroCounter(t.Field(5));
+        ZeroCounter(t.Field(6));
         return;
     case SecKaucje:
         TrimBoth(texts[0]);
@@ -405,7 +432,7 @@ void TextsToRecord(int section, TRxMemoryData &t, TReadTexts &texts, const std::
         LocalDecimal(texts[1]);
         t.Field(1).SetText(texts[1]);
         for (int f : {2, 3, 4, 5})
-            t.Field(f).SetAsInteger(0);
+            ZeroCounter(t.Field(f));
         return;
     default:
         return;
