@@ -191,11 +191,12 @@ void TPtySimulator::Flush()
         WriteAll(out.data(), out.size());
         FLastByte = std::chrono::steady_clock::now();
     } else {
-        // Each byte leaves when the previous one has left the wire.
+        // Each byte leaves when the previous one has left the wire; the
+        // schedule is absolute, so a late wake-up does not add up.
+        const TTime now = std::chrono::steady_clock::now();
+        if (FSendFree < now)
+            FSendFree = now;
         for (char c : out) {
-            const TTime now = std::chrono::steady_clock::now();
-            if (FSendFree < now)
-                FSendFree = now;
             std::this_thread::sleep_until(FSendFree);
             if (!WriteAll(&c, 1))
                 break;
@@ -218,13 +219,14 @@ void TPtySimulator::Flush()
 void TPtySimulator::Feed(const char *bytes, std::size_t n)
 {
     TClock &clock = FPty.Clock ? *FPty.Clock : SteadyClock();
+    // The bytes of one read came together; on a paced line each is complete
+    // one character time after the previous one.
+    const TTime readAt = std::chrono::steady_clock::now();
+    if (FReceiveFree < readAt)
+        FReceiveFree = readAt;
     for (std::size_t i = 0; i < n; ++i) {
         TTime arrived = std::chrono::steady_clock::now();
         if (FByteTime.count() != 0) {
-            // The byte is complete one character time after the line was
-            // free for it.
-            if (FReceiveFree < arrived)
-                FReceiveFree = arrived;
             FReceiveFree += FByteTime;
             std::this_thread::sleep_until(FReceiveFree);
             arrived = FReceiveFree;
