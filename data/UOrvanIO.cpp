@@ -227,23 +227,81 @@ QString StringAt(const TField &f, int row)
     return f.ValueToString(v);
 }
 
-QString KindAbbrev(const QString &stored, const char *zero, const char *one)
+void KindAbbrev(QString &dst, const TField &f, int row, const QString &zero, const QString &one)
 {
-    if (stored == QLatin1String("0"))
-        return QString::fromLatin1(zero);
-    if (stored == QLatin1String("1"))
-        return QString::fromLatin1(one);
-    return QString();
+    const TFieldValue &v = f.ValueAt(row);
+    const QString *s = std::get_if<QString>(&v);
+    if (s && *s == QLatin1String("0"))
+        dst = zero;
+    else if (s && *s == QLatin1String("1"))
+        dst = one;
+    else
+        dst.clear();
 }
 
-QString Money(const TField &f, int row)
+// The column texts below are written into the caller's strings, whose
+// storage is reused from record to record.
+void SetChars(QString &dst, const char16_t *chars, qsizetype n)
 {
-    return FormatCurrency2(CurrencyAt(f, row));
+    dst.resize(n);
+    std::copy(chars, chars + n, reinterpret_cast<char16_t *>(dst.data()));
 }
 
-QString Quantity(const TField &f, int row)
+// Digits of a magnitude, written backwards from end; returns the start.
+char16_t *Digits(std::uint64_t v, char16_t *end)
 {
-    return FormatQuantity3(FloatAt(f, row));
+    do {
+        *--end = char16_t(u'0' + v % 10);
+        v /= 10;
+    } while (v);
+    return end;
+}
+
+// Whole numbers as stored; other values as their plain text.
+void Whole(QString &dst, const TField &f, int row)
+{
+    const TFieldValue &v = f.ValueAt(row);
+    if (const auto *i = std::get_if<std::int64_t>(&v); i && f.DataType() != TFieldType::Currency) {
+        char16_t buf[24];
+        char16_t *end = buf + 24;
+        const std::uint64_t mag = *i < 0 ? std::uint64_t(0) - std::uint64_t(*i) : std::uint64_t(*i);
+        char16_t *p = Digits(mag, end);
+        if (*i < 0)
+            *--p = u'-';
+        SetChars(dst, p, end - p);
+        return;
+    }
+    dst = StringAt(f, row);
+}
+
+// "%.2f" of an amount with the locale's separator (as FormatCurrency2).
+void Money(QString &dst, const TField &f, int row)
+{
+    const std::int64_t units = CurrencyAt(f, row).Units();
+    const std::uint64_t mag = units < 0 ? std::uint64_t(0) - std::uint64_t(units) : std::uint64_t(units);
+    const std::uint64_t cents = mag / 100 + (mag % 100 >= 50 ? 1 : 0);
+    char16_t buf[32];
+    char16_t *end = buf + 32;
+    char16_t *p = end;
+    *--p = char16_t(u'0' + cents % 10);
+    *--p = char16_t(u'0' + cents / 10 % 10);
+    *--p = FormatSettings().DecimalSeparator.unicode();
+    p = Digits(cents / 100, p);
+    if (units < 0 && cents != 0)
+        *--p = u'-';
+    SetChars(dst, p, end - p);
+}
+
+// "%.3f" of a quantity; zero, what nearly every counter holds, directly.
+void Quantity(QString &dst, const TField &f, int row)
+{
+    const double v = FloatAt(f, row);
+    if (v == 0.0) {
+        const char16_t zero[] = {u'0', FormatSettings().DecimalSeparator.unicode(), u'0', u'0', u'0'};
+        SetChars(dst, zero, 5);
+        return;
+    }
+    dst = FormatQuantity3(v);
 }
 
 // Column texts are read with the locale's decimal separator; a file written
@@ -286,17 +344,81 @@ void TrimBoth(QString &text)
         text.remove(0, lead);
 }
 
-QByteArray Encode(const QString &text, const QString &fileName)
+// Byte of every UTF-16 unit in Windows-1250, -1 where there is none.
+const std::vector<qint16> &ReverseCp1250()
 {
-    bool ok = true;
-    QByteArray bytes = ToCp1250(text, &ok);
-    if (!ok) {
-        const qsizetype bad = FirstNonCp1250(text);
-        throw EOrvanFileError(
-            QStringLiteral("Nie można zapisać pliku \"%1\": znak \"%2\" w tekście \"%3\" nie istnieje w stronie kodowej Windows-1250.")
-                .arg(fileName, text.mid(bad, 1), text.trimmed()));
+    static const std::vector<qint16> table = [] {
+        std::vector<qint16> t(0x10000, -1);
+        for (int b = 0; b < 256; ++b) {
+            const char c = char(b);
+            t[FromCp1250(&c, 1).at(0).unicode()] = qint16(b);
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Appends text in Windows-1250; false (and nothing certain appended) when
+// a character has no byte there.
+bool AppendCp1250(QByteArray &out, QStringView text)
+{
+    const std::vector<qint16> &rev = ReverseCp1250();
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char *p = out.data() + at;
+    for (QChar c : text) {
+        const qint16 b = rev[c.unicode()];
+        if (b < 0)
+            return false;
+        *p++ = char(b);
     }
-    return bytes;
+    return true;
+}
+
+[[noreturn]] void RaiseNotEncodable(const QString &text, const QString &fileName)
+{
+    const qsizetype bad = std::max<qsizetype>(0, FirstNonCp1250(text));
+    throw EOrvanFileError(
+        QStringLiteral("Nie można zapisać pliku \"%1\": znak \"%2\" w tekście \"%3\" nie istnieje w stronie kodowej Windows-1250.")
+            .arg(fileName, text.mid(bad, 1), text.trimmed()));
+}
+
+void AppendLine(QByteArray &out, const QString &text, const QString &fileName)
+{
+    if (!AppendCp1250(out, text))
+        RaiseNotEncodable(text, fileName);
+    out.append("\r\n", 2);
+}
+
+// Width and alignment of every column of a table's record lines.
+struct TColumnLayout {
+    int Width = 0;
+    bool Left = false; // names are padded on the right, all else on the left
+};
+
+std::vector<TColumnLayout> LayoutOf(const TRxMemoryData &table)
+{
+    std::vector<TColumnLayout> layout;
+    const int n = std::min(table.FieldCount(), int(std::tuple_size_v<TWriteTexts>));
+    for (int i = 0; i < n; ++i)
+        layout.push_back({table.Field(i).Tag(), table.Field(i).Name() == QLatin1String("Nazwa")});
+    return layout;
+}
+
+// Appends the padded columns of one record line, each followed by ",".
+template <typename Sink>
+void LayColumns(const std::vector<TColumnLayout> &layout, const TWriteTexts &texts, Sink &&sink)
+{
+    for (size_t i = 0; i < layout.size(); ++i) {
+        const QString &text = texts[i];
+        const qsizetype pad = std::max<qsizetype>(0, layout[i].Width - text.size());
+        if (!layout[i].Left)
+            sink.Pad(pad);
+        sink.Text(text);
+        if (layout[i].Left)
+            sink.Pad(pad);
+        sink.Comma();
+    }
 }
 
 // Writes the whole content to a temporary file beside the target and puts
@@ -357,37 +479,39 @@ QString SectionLine(const QString &sectionName, const TRxMemoryData &table)
 
 void RecordToTexts(int section, const TRxMemoryData &t, int row, TWriteTexts &texts)
 {
+    static const QString No = QStringLiteral("No"), Na = QStringLiteral("Na");
+    static const QString Pr = QStringLiteral("Pr"), Wp = QStringLiteral("Wp");
     switch (section) {
     case SecGrupy:
-        texts[0] = StringAt(t.Field(0), row);
+        Whole(texts[0], t.Field(0), row);
         texts[1] = StringAt(t.Field(1), row);
         texts[2] = StringAt(t.Field(2), row);
-        texts[3] = Money(t.Field(3), row);
-        texts[4] = KindAbbrev(StringAt(t.Field(4), row), "No", "Na");
-        texts[5] = StringAt(t.Field(5), row);
-        texts[6] = Money(t.Field(6), row);
-        texts[7] = Quantity(t.Field(7), row);
-        texts[8] = Money(t.Field(8), row);
-        texts[9] = Quantity(t.Field(9), row);
+        Money(texts[3], t.Field(3), row);
+        KindAbbrev(texts[4], t.Field(4), row, No, Na);
+        Whole(texts[5], t.Field(5), row);
+        Money(texts[6], t.Field(6), row);
+        Quantity(texts[7], t.Field(7), row);
+        Money(texts[8], t.Field(8), row);
+        Quantity(texts[9], t.Field(9), row);
         return;
     case SecKody: {
         const QString stored = StringAt(t.Field(0), row);
         texts[0] = stored.isEmpty() ? QString() : CodeToDisplay(stored).Text;
         texts[1] = StringAt(t.Field(1), row);
-        texts[2] = StringAt(t.Field(2), row);
-        texts[3] = Money(t.Field(3), row);
-        texts[4] = KindAbbrev(StringAt(t.Field(4), row), "Pr", "Wp");
-        texts[5] = Money(t.Field(5), row);
-        texts[6] = Quantity(t.Field(6), row);
+        Whole(texts[2], t.Field(2), row);
+        Money(texts[3], t.Field(3), row);
+        KindAbbrev(texts[4], t.Field(4), row, Pr, Wp);
+        Money(texts[5], t.Field(5), row);
+        Quantity(texts[6], t.Field(6), row);
         return;
     }
     case SecKaucje:
-        texts[0] = StringAt(t.Field(0), row);
-        texts[1] = Money(t.Field(1), row);
-        texts[2] = Money(t.Field(2), row);
-        texts[3] = Quantity(t.Field(3), row);
-        texts[4] = Money(t.Field(4), row);
-        texts[5] = Quantity(t.Field(5), row);
+        Whole(texts[0], t.Field(0), row);
+        Money(texts[1], t.Field(1), row);
+        Money(texts[2], t.Field(2), row);
+        Quantity(texts[3], t.Field(3), row);
+        Money(texts[4], t.Field(4), row);
+        Quantity(texts[5], t.Field(5), row);
         return;
     default:
         return;
@@ -443,23 +567,14 @@ QString RecordLine(int section, const TRxMemoryData &table, int row)
 {
     TWriteTexts texts;
     RecordToTexts(section, table, row, texts);
-    QString line;
-    line.reserve(96);
-    const int n = std::min(table.FieldCount(), int(texts.size()));
-    for (int i = 0; i < n; ++i) {
-        const TField &f = table.Field(i);
-        const QString &text = texts[size_t(i)];
-        const qsizetype pad = std::max<qsizetype>(0, f.Tag() - text.size());
-        // Names are padded on the right, every other column on the left.
-        const bool left = f.Name() == QLatin1String("Nazwa");
-        if (!left)
-            line.append(QString(pad, u' '));
-        line.append(text);
-        if (left)
-            line.append(QString(pad, u' '));
-        line.append(u',');
-    }
-    return line;
+    struct {
+        QString line;
+        void Pad(qsizetype n) { line.append(QString(n, u' ')); }
+        void Text(const QString &t) { line.append(t); }
+        void Comma() { line.append(u','); }
+    } sink;
+    LayColumns(LayoutOf(table), texts, sink);
+    return sink.line;
 }
 
 TSectionSet ScanDataFile(TDM &dm, const QString &fileName)
@@ -512,12 +627,24 @@ void SaveDataFile(TDM &dm, const QString &fileName, TSectionSet sections)
         TRxMemoryData &table = *dm.TableBySection(section);
         table.CheckBrowseMode();
         TControlsDisabler disabled(table);
-        content += Encode(SectionLine(SectionNames().at(section), table), fileName);
-        content += "\r\n";
+        AppendLine(content, SectionLine(SectionNames().at(section), table), fileName);
+        const std::vector<TColumnLayout> layout = LayoutOf(table);
         content.reserve(content.size() + qsizetype(table.RecordCount()) * 90);
+        // Columns go straight into the bytes of the file.
+        struct {
+            QByteArray &out;
+            bool ok = true;
+            void Pad(qsizetype n) { out.append(n, ' '); }
+            void Text(const QString &t) { ok = AppendCp1250(out, t) && ok; }
+            void Comma() { out.append(','); }
+        } sink{content};
+        TWriteTexts texts;
         for (int row = 0; row < table.RecordCount(); ++row) {
-            content += Encode(RecordLine(section, table, row), fileName);
-            content += "\r\n";
+            RecordToTexts(section, table, row, texts);
+            LayColumns(layout, texts, sink);
+            if (!sink.ok)
+                RaiseNotEncodable(RecordLine(section, table, row), fileName);
+            content.append("\r\n", 2);
         }
     }
     ReplaceFile(fileName, content);
@@ -563,10 +690,7 @@ void WriteLineFile(const QString &fileName, const TDBGridRef &grid, bool selecte
             if (!table->GotoBookmark(saved))
                 table->First();
         });
-        auto writeOne = [&] {
-            content += Encode(convert(*table), fileName);
-            content += "\r\n";
-        };
+        auto writeOne = [&] { AppendLine(content, convert(*table), fileName); };
         if (selectedOnly) {
             for (TBookmark b : grid.SelectedRows())
                 if (table->GotoBookmark(b))

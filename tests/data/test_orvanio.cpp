@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 
 namespace {
@@ -126,6 +127,32 @@ TEST_F(DataFile, WritesCodeAndDepositLinesWithTheirAbbreviations)
     EXPECT_EQ(RecordLine(1, dm.MDKody, 0),
               "            12,Chleb           , 3,     1.99,Wp,         0.00,    0.000,");
     EXPECT_EQ(RecordLine(2, dm.MDKaucje, 0), " 2,     0.50,         0.00,    0.000,         0.00,    0.000,");
+}
+
+TEST_F(DataFile, WritesAmountsAndQuantitiesAsTheLocaleFormatsThem)
+{
+    const std::int64_t units[] = {0, 1, 49, 50, 51, 149, 150, -49, -50, -51, -12345678, 99999999, 1000000000000,
+                                  std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min()};
+    const double quantities[] = {0.0, -0.0, 0.0005, -0.0004, 1.0005, 2.5, -3.25, 1e9, 123456.789, 1e-300};
+    for (const TFormatSettings &fs : {TFormatSettings::Polish(), TFormatSettings::PointDecimal()}) {
+        FormatSettings() = fs;
+        dm.MDKaucje.EmptyTable();
+        for (size_t i = 0; i < std::size(units); ++i) {
+            dm.MDKaucje.Append();
+            dm.MDKaucje.FieldByName("Numer").SetAsInteger(1);
+            dm.MDKaucje.FieldByName("Cena").SetAsInteger(0);
+            dm.MDKaucje.FieldByName("LDWw").SetValue(units[i]);
+            dm.MDKaucje.FieldByName("LDIw").SetAsFloat(quantities[i % std::size(quantities)]);
+            dm.MDKaucje.Post();
+        }
+        for (int r = 0; r < dm.MDKaucje.RecordCount(); ++r) {
+            const QString line = RecordLine(2, dm.MDKaucje, r);
+            EXPECT_TRUE(line.contains(FormatCurrency2(Currency::FromUnits(units[r]), 13) + ","))
+                << line.toStdString() << " / " << FormatCurrency2(Currency::FromUnits(units[r])).toStdString();
+            EXPECT_TRUE(line.contains(FormatQuantity3(quantities[size_t(r) % std::size(quantities)], 9) + ","))
+                << line.toStdString();
+        }
+    }
 }
 
 TEST_F(DataFile, SavesAndLoadsAllSectionsByteExact)
