@@ -40,6 +40,8 @@ public:
 
     // folder: where a relative /F name lies (see ResolveJobFile).
     TTaskDown(TModuleContext &context, const TNational &national, int modelIndex, std::string folder = {});
+    // Freeing the task closes its exchange file.
+    ~TTaskDown() override { FReader.close(); }
 
     bool Start(int64_t registerNumber, TParam *params) override;
     TOutPacket NextPacket() override;
@@ -77,6 +79,7 @@ private:
 class TTaskUp : public TTask {
 public:
     TTaskUp(TModuleContext &context, const TNational &national, int modelIndex, std::string folder = {});
+    ~TTaskUp() override { FWriter.close(); }
 
     bool Start(int64_t registerNumber, TParam *params) override;
     TOutPacket NextPacket() override;

@@ -20,6 +20,7 @@ public:
     static constexpr int MapBytes = 25;  // 200 RAM reset records, one bit each
 
     TTaskFiscal(TModuleContext &context, const TNational &national, int modelIndex, std::string folder = {});
+    ~TTaskFiscal() override { FWriter.close(); }
 
     bool Start(int64_t registerNumber, TParam *params) override;
     TOutPacket NextPacket() override;

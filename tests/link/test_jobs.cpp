@@ -188,6 +188,7 @@ TEST_F(JobTest, DownloadOfGroupsIsFollowedByTheStatusQuery)
     EXPECT_EQ(reg.Commands, (std::vector<std::string>{"/10-00/", Status}));
     EXPECT_EQ(reg.Received, (std::vector<std::string>{GroupHeader, "00000201" + G5Hex + G6Hex}));
     EXPECT_EQ(display.Lines.back(), "KONIEC.");
+    EXPECT_TRUE(Shown("<KONIEC PLIKU>"));  // the file is closed when the task is freed
 }
 
 // Sequence characters wrap after 9; every packet reaches the register in
