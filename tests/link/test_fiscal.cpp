@@ -232,24 +232,6 @@ TEST_F(FiscalTest, FullReadWritesTheLinesInTheirOrder)
     EXPECT_EQ(lines[238].substr(0, 4), "0003");
 }
 
-TEST_F(FiscalTest, AmountText)
-{
-    struct Case { TBytes bytes; std::string text; bool ok; };
-    const std::vector<Case> cases = {
-        {Bytes({0, 0, 0x01, 0x23, 0x45}), "     123.45", true},
-        {Bytes({0, 0, 0, 0, 0x05}), "       0.05", true},
-        {Bytes({0x99, 0x99, 0x99, 0x99, 0x99}), "99999999.99", true},
-        {Bytes({0, 0, 0, 0x0A, 0}), "", false},
-    };
-    for (const Case &c : cases) {
-        std::string t;
-        EXPECT_EQ(TTaskFiscal::AmountText(c.bytes.data(), t), c.ok);
-        if (c.ok) {
-            EXPECT_EQ(t, c.text);
-        }
-    }
-}
-
 TEST_F(FiscalTest, PacketNumbersMayJumpButNeverRepeat)
 {
     ASSERT_TRUE(Start("/Fpf.txt /M0"));

@@ -301,19 +301,6 @@ TEST_F(JobTest, FiscalReadEndsNormallyOnlyAfterTheLastPacket)
     }
 }
 
-TEST_F(JobTest, FiscalReadOfAModelWithoutLayoutGivesE003)
-{
-    reg.Upload = {"0000" "0000" + std::string(48, '0')};
-    TModuleResult r;
-    TLineFactory factory = [this](TModuleContext &ctx) {
-        auto line = std::make_unique<TFakeLine>(ctx, clock);
-        line->OnWrite = [this](TFakeLine &l, const std::string &w) { reg.Write(l, w); };
-        return line;
-    };
-    RunModule("/V277PS /P1 /M0 /Fpf.txt /XP", dir.string(), display, clock, DefaultJobTable(), factory, r);
-    EXPECT_EQ(r.Code, 0xE003);
-}
-
 TEST_F(JobTest, UserStopEndsWithFFF1AndNoStatusQuery)
 {
     std::vector<std::string> lines(20, G5);
