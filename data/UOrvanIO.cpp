@@ -520,12 +520,16 @@ void RecordToTexts(int section, const TRxMemoryData &t, int row, TWriteTexts &te
 
 void TextsToRecord(int section, TRxMemoryData &t, TReadTexts &texts, const std::array<bool, 32> &missing)
 {
+    // Numbers and code numbers: their set texts ignore surrounding blanks,
+    // which are cut here in place to spare a copy per column.
     switch (section) {
     case SecGrupy:
+        TrimBoth(texts[0]);
         t.Field(0).SetText(texts[0]);
         TrimRight(texts[1]);
         t.Field(1).SetText(texts[1]);
         t.Field(2).SetText(texts[2]);
+        TrimBoth(texts[3]);
         LocalDecimal(texts[3]);
         t.Field(3).SetText(texts[3]);
         // The default of an absent column is the stored "0" (normal sale),
@@ -534,15 +538,19 @@ void TextsToRecord(int section, TRxMemoryData &t, TReadTexts &texts, const std::
             t.Field(4).SetAsString(texts[4]);
         else
             t.Field(4).SetText(texts[4]);
+        TrimBoth(texts[5]);
         t.Field(5).SetText(texts[5]);
         for (int f : {6, 7, 8, 9})
             ZeroCounter(t.Field(f));
         return;
     case SecKody:
+        TrimBoth(texts[0]);
         t.Field(0).SetText(texts[0]);
         TrimRight(texts[1]);
         t.Field(1).SetText(texts[1]);
+        TrimBoth(texts[2]);
         t.Field(2).SetText(texts[2]);
+        TrimBoth(texts[3]);
         LocalDecimal(texts[3]);
         t.Field(3).SetText(texts[3]);
         t.Field(4).SetText(texts[4]);
