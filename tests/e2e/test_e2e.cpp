@@ -390,6 +390,24 @@ TEST_F(E2E, UserStopEndsWithFFF1AndNoStatusQuery)
     EXPECT_LT(Sim->WithRegister([](TSimRegister &reg) { return reg.Table(0x11)->Records.size(); }), 200u);
 }
 
+// The one paced run: every byte takes its line time, so the data phase is
+// never shorter than the line time of its bytes.
+TEST_F(E2E, PacedLineTakesAtLeastTheLineTime)
+{
+    TPtyOptions pty;
+    pty.Baud = 9600;
+    pty.Clock = &Clock;
+    Sim = std::make_unique<TPtySimulator>(TSimOptions{}, pty);
+    std::string error;
+    ASSERT_TRUE(Sim->Start(&error)) << error;
+    WriteFile("grupy.txt", {" 5,02, 8,00,     2.50,Pieczywo        ,"});
+    ASSERT_EQ(Run("/* /Fgrupy.txt /T01 /AABDE /XD").Code, 0);
+    const auto phases = Sim->Phases();
+    ASSERT_EQ(phases.size(), 1u);
+    EXPECT_GT(phases[0].Bytes, 50u);
+    EXPECT_GE(phases[0].Seconds, static_cast<double>(phases[0].Bytes) * 11.0 / 9600.0 * 0.999);
+}
+
 // kasasim and osh2xx as a user runs them, with the state file between
 // two register runs.
 TEST_F(E2E, ProgramsTogetherKeepStateBetweenRuns)
