@@ -125,7 +125,7 @@ TEST(Osh2xx, JobLetterCodesWithAPseudoTerminal)
         {"/XDU", "1301 Nieprawidłowy parametr /X"},
         {"/XB", "1301 Nieprawidłowy parametr /X"},
         {"/F", "1201 Brak obowiązkowego parametru /X"},
-        {"/XD", "9000 Brak pamięci"},
+        {"/XD", "1202 Brak obowiązkowego parametru /T"},
     };
     for (const Case &c : cases) {
         const Outcome o = runOsh({"--port", pty.SlavePath(), "/LW", "/V277PSP", "/P1", c.x});
