@@ -1,4 +1,5 @@
 #include "UDM.h"
+#include "UFinally.h"
 
 #include "UCodePage.h"
 #include "UEANUtils.h"
@@ -82,19 +83,6 @@ TFieldDef Shown(TFieldDef d, const QString &label, int width, const QString &for
 }
 
 const QString kQuantityFormat = QStringLiteral("##,##0.000");
-
-// Scope guard for the clean-up steps that must run on every path.
-template <typename F>
-class TFinally {
-public:
-    explicit TFinally(F f) : m_f(std::move(f)) {}
-    ~TFinally() { m_f(); }
-    TFinally(const TFinally &) = delete;
-    TFinally &operator=(const TFinally &) = delete;
-
-private:
-    F m_f;
-};
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "UOrvanIO.h"
+#include "UFinally.h"
 
 #include "UCodePage.h"
 #include "UEANUtils.h"
@@ -29,18 +30,6 @@ int ReadColumns(int section)
         return 0;
     }
 }
-
-template <typename F>
-class TFinally {
-public:
-    explicit TFinally(F f) : m_f(std::move(f)) {}
-    ~TFinally() { m_f(); }
-    TFinally(const TFinally &) = delete;
-    TFinally &operator=(const TFinally &) = delete;
-
-private:
-    F m_f;
-};
 
 QString DamagedMessage(const QString &fileName)
 {
