@@ -401,6 +401,7 @@ void TProtocol::StepTurnaround()
         Context.Clock.Sleep(Delay(TLinkDelay::Turnaround));
         SendByte(Ctl::ACK);
         FPacketSeen = false;
+        FNAKs = 0;
         FTimer.Start(ReceiveTimeout);
         FState = TState::IdleReceive;
         return;
@@ -473,6 +474,7 @@ void TProtocol::StepFrame()
     FPacketSeen = true;
     if (FTask->AcceptPacket(FBuffer)) {
         FBuffer.Clear();
+        FNAKs = 0;
         SendByte(Ctl::ACK);
         FTimer.Start(ReceiveTimeout);
         FState = TState::IdleReceive;
@@ -484,6 +486,11 @@ void TProtocol::StepFrame()
         Fail(0);
         return;
     }
+    if (FNAKs >= MaxNAKsInARow) {
+        Fail(0x2300);
+        return;
+    }
+    ++FNAKs;
     SendByte(Ctl::NAK);
     FTimer.Start(ReceiveTimeout);
     FState = TState::AfterNAK;

@@ -161,6 +161,16 @@ public:
     TKind Kind() const { return FKind; }
     int Attempts() const { return FAttempts; }
     int Repetitions() const { return FRepetitions; }
+    // Receiving: NAKs sent in a row since the last accepted packet.
+    int NAKsInARow() const { return FNAKs; }
+
+    // A register repeats a packet only when the line damaged it, and gives
+    // up itself after a few tries; ten refusals of the same packet in a row
+    // mean the line (or the register) only sends garbage. The refusal that
+    // would be the eleventh NAK ends the transfer with 0x2300 instead of a
+    // job that runs until the user stops it. At 19200 baud even ten full
+    // packets cost well under a second, so a burst of noise still recovers.
+    static constexpr int MaxNAKsInARow = 10;
     TSuperString &ReceiveBuffer() { return FBuffer; }
 
     // Line handling at start and close.
@@ -204,6 +214,7 @@ private:
     int FRepetitions = 0;
     bool FLast = false;
     bool FPacketSeen = false; // receiving: a packet came after the turnaround
+    int FNAKs = 0;            // receiving: NAKs in a row for the awaited packet
     std::string FLastSent;
     TSuperString FBuffer;
     TTimer FTimer;

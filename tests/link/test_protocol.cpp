@@ -545,6 +545,112 @@ TEST(Receiving, PacketArrivingInPiecesAndGarbageBeforeSTX)
     EXPECT_EQ(t.Task.Accepted, std::vector<std::string>{"0123456789"});
 }
 
+namespace {
+
+// Damaged copies of the packet "0" "P": checksum, sequence, case, cut off.
+std::string Damaged(int i)
+{
+    const std::string good = BuildPacket('0', "P");
+    switch (i % 4) {
+    case 0: return "\x02" "0P00\r";
+    case 1: return BuildPacket('1', "P");
+    case 2: {
+        std::string s = BuildPacket('0', "PZ"); // checksum of "PZ" but ...
+        s.erase(3, 1);                           // ... the Z lost on the way
+        return s;
+    }
+    default: return good.substr(0, 3) + "\r";
+    }
+}
+
+std::string Repeat(const std::string &s, int n)
+{
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
+} // namespace
+
+TEST(Receiving, DamagedCopiesOfAPacketRecoverUpToTheBound)
+{
+    struct Case {
+        std::vector<int> damagedBefore; // damaged copies before each good packet
+        bool recovers;
+    };
+    const int max = TProtocol::MaxNAKsInARow;
+    const Case cases[] = {
+        {{1}, true},
+        {{3}, true},
+        {{max - 1}, true},
+        {{max}, true},
+        {{max + 1}, false},
+        // a good packet starts the count afresh
+        {{max, max, max}, true},
+        {{max, 2, max + 1}, false},
+        {{0, 0, max + 1}, false},
+    };
+    for (const Case &c : cases) {
+        std::string trace;
+        for (int n : c.damagedBefore)
+            trace += std::to_string(n) + " ";
+        SCOPED_TRACE(trace);
+        Transfer t(TKind::Receiving, {Cmd});
+        t.Reply({ACK, ACK, ENQ});
+        std::string expected = Wake1 + CmdPkt + EOT + ACK;
+        std::vector<std::string> accepted;
+        char seq = '0';
+        for (int n : c.damagedBefore) {
+            const int refused = std::min(n, max + 1);
+            for (int i = 0; i < refused; ++i)
+                t.Line.Replies.push_back(seq == '0' ? Damaged(i) : Damaged(i).replace(1, 1, 1, 'x'));
+            expected += Repeat(NAK, std::min(n, max));
+            if (n > max)
+                break;
+            t.Line.Replies.push_back(Pkt(seq, "P" + std::to_string(accepted.size())));
+            accepted.push_back("P" + std::to_string(accepted.size()));
+            expected += ACK;
+            seq = NextSequence(seq);
+        }
+        if (c.recovers)
+            t.Line.Replies.push_back(EOT);
+        ASSERT_TRUE(t.Go());
+        EXPECT_EQ(t.Line.Written(), expected);
+        EXPECT_EQ(t.Task.Accepted, accepted);
+        if (c.recovers) {
+            EXPECT_EQ(t.Code(), 0);
+            EXPECT_EQ(t.Task.Ends, std::vector<bool>{true});
+            EXPECT_TRUE(t.Lines().empty());
+        } else {
+            EXPECT_TRUE(t.Protocol.IsFailed());
+            EXPECT_EQ(t.Code(), 0x2300);
+            EXPECT_FALSE(t.AskStatus());
+            EXPECT_EQ(t.Task.Ends, std::vector<bool>{false});
+            EXPECT_EQ(t.Lines(), std::vector<std::string>{ErrorOut("2300", "Błąd transmisji")});
+        }
+    }
+}
+
+TEST(Receiving, RegisterThatOnlySendsDamagedPacketsEndsTheJob)
+{
+    // Answers every NAK with another damaged copy, for ever.
+    Transfer t(TKind::Receiving, {Cmd});
+    t.Reply({ACK, ACK, ENQ, Damaged(0)});
+    int copies = 1;
+    t.Line.OnWrite = [&](TFakeLine &line, const std::string &bytes) {
+        if (bytes == NAK)
+            line.Send(Damaged(copies++), 10);
+    };
+    ASSERT_TRUE(t.Go(100000));
+    EXPECT_TRUE(t.Protocol.IsFailed());
+    EXPECT_EQ(t.Code(), 0x2300);
+    EXPECT_EQ(t.Line.Written(), Wake1 + CmdPkt + EOT + ACK + Repeat(NAK, TProtocol::MaxNAKsInARow));
+    EXPECT_EQ(copies, TProtocol::MaxNAKsInARow + 1);
+    EXPECT_EQ(t.Task.Ends, std::vector<bool>{false});
+    EXPECT_LT(t.Run.Clock.Elapsed(), 10000u); // ended by the count, not by a time-out
+}
+
 // --------------------------------------------------- any bytes, any time
 
 namespace {
