@@ -231,6 +231,20 @@ bool TComPort::IsVirtualLine(const std::string &canonicalPath, bool settingsUnsu
     return pty || settingsUnsupported || modemLinesUnsupported;
 }
 
+bool TComPort::EndsAnswer(uint8_t lastByte)
+{
+    switch (lastByte) {
+    case 0x04: // EOT
+    case 0x05: // ENQ
+    case 0x06: // ACK
+    case 0x0D: // CR
+    case 0x15: // NAK
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool TComPort::Opened() const
 {
     return d->Port.isOpen();
@@ -348,7 +362,11 @@ int TComPort::Fetch()
             }
         }
         // Take what came, then wait for more as long as the bytes keep
-        // coming within the interval time-out and the total time-out.
+        // coming within the interval time-out and the total time-out. A
+        // block that ends a complete answer is handed out at once: the
+        // register waits for the PC after it, so the interval wait would
+        // only add its time to every exchange (and anything that does
+        // follow is taken by the next refill, byte for byte the same).
         for (;;) {
             const qint64 n = port.read(reinterpret_cast<char *>(FBuffer) + FCount, BlockSize - FCount);
             if (n < 0) {
@@ -358,6 +376,8 @@ int TComPort::Fetch()
                 return ReadFailed;
             }
             FCount += static_cast<int>(n);
+            if (FCount > 0 && EndsAnswer(FBuffer[FCount - 1]))
+                break;
             const qint64 left = total - elapsed.elapsed();
             if (FCount >= BlockSize || left <= 0)
                 break;

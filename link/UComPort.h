@@ -118,6 +118,11 @@ public:
     // the line settings or the modem lines as unsupported.
     static bool IsVirtualLine(const std::string &canonicalPath, bool settingsUnsupported,
                               bool modemLinesUnsupported);
+    // Whether a block read that ends with this byte holds a complete
+    // answer, so that waiting the interval time-out for more is useless:
+    // ACK, NAK, EOT, ENQ, or the CR that closes a packet (its checksum
+    // comes before the CR). STX and other bytes may be followed by more.
+    static bool EndsAnswer(uint8_t lastByte);
 
 protected:
     int Fetch() override;

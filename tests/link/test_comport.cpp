@@ -16,6 +16,26 @@ const std::string ACK = "\x06", EOT = "\x04", ENQ = "\x05";
 
 // ------------------------------------------------------------ decisions
 
+TEST(BlockRead, EndsAtOnceOnlyAfterACompleteAnswer)
+{
+    // Every byte value: only the answers the PC waits for and the CR that
+    // closes a packet end the read; STX opens a packet and the checksum
+    // digits come before its CR.
+    const std::string ends = {0x04, 0x05, 0x06, 0x0D, 0x15};
+    for (int b = 0; b < 256; ++b) {
+        const bool expected = ends.find(static_cast<char>(b)) != std::string::npos;
+        EXPECT_EQ(TComPort::EndsAnswer(static_cast<uint8_t>(b)), expected) << std::hex << b;
+    }
+    // The last byte of every answer the register sends ends the read; no
+    // byte before the end of a packet does.
+    const std::string packet = BuildPacket('3', "/10-00/01 ABC");
+    for (const std::string &answer : {ACK, EOT, ENQ, std::string("\x15"), packet}) {
+        EXPECT_TRUE(TComPort::EndsAnswer(static_cast<uint8_t>(answer.back())));
+    }
+    for (size_t i = 0; i + 1 < packet.size(); ++i)
+        EXPECT_FALSE(TComPort::EndsAnswer(static_cast<uint8_t>(packet[i]))) << i;
+}
+
 TEST(PortNaming, DevicePathTable)
 {
     struct Case {
