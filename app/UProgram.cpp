@@ -2,6 +2,7 @@
 
 #include "UDM.h"
 #include "UDataFiles.h"
+#include "UDemo.h"
 #include "UFormPowtNazwy.h"
 #include "UGrupy.h"
 #include "UGrupyWKasie.h"
@@ -53,6 +54,7 @@ TProgram::TProgram(TSettingsEnv env, IDataFiles *files)
 
 TProgram::~TProgram()
 {
+    StopDemo();
     // Windows go in the reverse order of their making.
     for (auto it = m_created.rbegin(); it != m_created.rend(); ++it)
         delete *it;
@@ -126,6 +128,29 @@ QString TProgram::PlacementFile() const
 QString TProgram::JobPortName() const
 {
     return m_demoPort.isEmpty() ? m_settings.portname : m_demoPort;
+}
+
+bool TProgram::StartDemo()
+{
+    if (!m_demo)
+        m_demo = std::make_unique<TDemoRegister>();
+    QString error;
+    if (!m_demo->Start(&error)) {
+        m_demo.reset();
+        AppMessages().Error(error);
+        return false;
+    }
+    m_demoPort = m_demo->PortPath();
+    return true;
+}
+
+void TProgram::StopDemo()
+{
+    if (!m_demo)
+        return;
+    m_demo->Stop();
+    m_demo.reset();
+    m_demoPort.clear();
 }
 
 void TProgram::Exit()

@@ -9,6 +9,7 @@
 #include <vector>
 
 class TDM;
+class TDemoRegister;
 class QWidget;
 
 class TProgram {
@@ -29,6 +30,15 @@ public:
     // stored one.
     QString JobPortName() const;
     void SetDemoPort(const QString &port) { m_demoPort = port; }
+
+    // --demo: starts the demo register and makes its port the port of this
+    // run; the stored port setting stays as it is. When the register cannot
+    // start, the message is shown and the stored port is used; false then.
+    bool StartDemo();
+    // Stops the demo register (nothing when it does not run); jobs use the
+    // stored port again.
+    void StopDemo();
+    TDemoRegister *Demo() const { return m_demo.get(); }
 
     TSettings &Settings() { return m_settings; }
     TDM &DataModule() { return *m_dm; }
@@ -51,4 +61,5 @@ private:
     std::vector<QWidget *> m_created;
     QStringList m_order;
     QString m_demoPort;
+    std::unique_ptr<TDemoRegister> m_demo;
 };

@@ -5,7 +5,6 @@
 // the program answer its first-run dialogs itself and save pictures of its
 // windows there (scripts/screenshots).
 #include "UAbout.h"
-#include "UDemo.h"
 #include "ULocale.h"
 #include "UMessages.h"
 #include "UProgram.h"
@@ -44,19 +43,13 @@ int main(int argc, char *argv[])
     if (!shotFolder.isEmpty())
         screenshots = std::make_unique<TScreenshotDriver>(program, shotFolder);
 
-    if (demo) {
-        QString error;
-        const QString port = StartDemoRegister(&error);
-        if (port.isEmpty())
-            AppMessages().Error(error);
-        else
-            program.SetDemoPort(port);
-    }
+    if (demo)
+        program.StartDemo();
 
     program.FormMain()->show();
     const int code = app.exec();
     program.Exit();
-    StopDemoRegister();
+    program.StopDemo();
     SetAppMessages(nullptr);
     return code;
 }
