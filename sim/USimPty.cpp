@@ -191,16 +191,17 @@ void TPtySimulator::Flush()
         WriteAll(out.data(), out.size());
         FLastByte = std::chrono::steady_clock::now();
     } else {
-        // Each byte leaves when the previous one has left the wire; the
-        // schedule is absolute, so a late wake-up does not add up.
+        // A byte reaches the other end only after its stop bit, so it is
+        // handed over at the end of its character time. The schedule is
+        // absolute, so a late wake-up does not add up.
         const TTime now = std::chrono::steady_clock::now();
         if (FSendFree < now)
             FSendFree = now;
         for (char c : out) {
+            FSendFree += FByteTime;
             std::this_thread::sleep_until(FSendFree);
             if (!WriteAll(&c, 1))
                 break;
-            FSendFree += FByteTime;
         }
         FLastByte = FSendFree;
     }
