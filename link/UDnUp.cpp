@@ -115,6 +115,38 @@ bool TableNumber(const TParam &p, uint32_t &table)
     return ParseHex(p.value('T'), table) && table <= 0xFF;
 }
 
+// The switches both table jobs check first, in this order: the parameters
+// themselves, /M, /T, then /F present and not empty. Gives the code to fail
+// with, 0 when all are fine.
+uint16_t CheckTableSwitches(const TParam *params, uint32_t &mode, uint32_t &table)
+{
+    if (!params)
+        return 0x9999;
+    const TParam &p = *params;
+    if (!TableMode(p, mode))
+        return 0x1306;
+    // No code says "bad /T"; a table number the header cannot carry is
+    // treated as missing.
+    if (!p.has('T') || !TableNumber(p, table))
+        return 0x1202;
+    if (!p.has('F'))
+        return 0x1203;
+    if (p.isEmpty('F'))
+        return 0x1303;
+    return 0;
+}
+
+// The fields of /A out of the table's standard descriptor; the code to fail
+// with, 0 when the selection is made.
+uint16_t SelectTableFields(const TParam &p, uint32_t table, int model, TSelection &sel)
+{
+    if (!p.has('A'))
+        return 0x1204;
+    if (!selectFields(p.value('A'), standardDescriptor(static_cast<int>(table), model), sel))
+        return 0x1304;
+    return 0;
+}
+
 } // namespace
 
 // --------------------------------------------------------------- download
@@ -130,29 +162,11 @@ bool TTaskDown::Start(int64_t registerNumber, TParam *params)
     if (!TTask::Start(registerNumber, params))
         return false;
     SetState(Error);
-    if (!params) {
-        Fail(0x9999);
+    if (const uint16_t code = CheckTableSwitches(params, FMode, FTable)) {
+        Fail(code);
         return false;
     }
     TParam &p = *params;
-    if (!TableMode(p, FMode)) {
-        Fail(0x1306);
-        return false;
-    }
-    // No code says "bad /T"; a table number the header cannot carry is
-    // treated as missing.
-    if (!p.has('T') || !TableNumber(p, FTable)) {
-        Fail(0x1202);
-        return false;
-    }
-    if (!p.has('F')) {
-        Fail(0x1203);
-        return false;
-    }
-    if (p.isEmpty('F')) {
-        Fail(0x1303);
-        return false;
-    }
     uint32_t skip = 0;
     if (p.has('O') && !p.isEmpty('O') && !ParseDecimal(p.value('O'), skip)) {
         Fail(0x1316);
@@ -182,12 +196,8 @@ bool TTaskDown::Start(int64_t registerNumber, TParam *params)
         Fail(0x1207);
         return false;
     }
-    if (!p.has('A')) {
-        Fail(0x1204);
-        return false;
-    }
-    if (!selectFields(p.value('A'), standardDescriptor(static_cast<int>(FTable), FModel), FSel)) {
-        Fail(0x1304);
+    if (const uint16_t code = SelectTableFields(p, FTable, FModel, FSel)) {
+        Fail(code);
         return false;
     }
     static const uint32_t allowed[] = {1, 9, 99, MaxBlocks};
@@ -337,28 +347,12 @@ bool TTaskUp::Start(int64_t registerNumber, TParam *params)
     if (!TTask::Start(registerNumber, params))
         return false;
     SetState(Error);
-    if (!params) {
-        Fail(0x9999);
+    uint32_t mode = 0;
+    if (const uint16_t code = CheckTableSwitches(params, mode, FTable)) {
+        Fail(code);
         return false;
     }
     TParam &p = *params;
-    uint32_t mode = 0;
-    if (!TableMode(p, mode)) {
-        Fail(0x1306);
-        return false;
-    }
-    if (!p.has('T') || !TableNumber(p, FTable)) {
-        Fail(0x1202);
-        return false;
-    }
-    if (!p.has('F')) {
-        Fail(0x1203);
-        return false;
-    }
-    if (p.isEmpty('F')) {
-        Fail(0x1303);
-        return false;
-    }
     if (!FWriter.create(ResolveJobFile(FFolder, p.value('F')))) {
         Fail(0x1100);
         return false;
@@ -375,12 +369,8 @@ bool TTaskUp::Start(int64_t registerNumber, TParam *params)
             p.setDefault('U', "");
     }
     FRequest += "/" + p.value('R') + "/";
-    if (!p.has('A')) {
-        Fail(0x1204);
-        return false;
-    }
-    if (!selectFields(p.value('A'), standardDescriptor(static_cast<int>(FTable), FModel), FSel)) {
-        Fail(0x1304);
+    if (const uint16_t code = SelectTableFields(p, FTable, FModel, FSel)) {
+        Fail(code);
         return false;
     }
     if (!p.has('o'))
