@@ -44,6 +44,29 @@ bool Bit(const std::array<uint8_t, TTaskFiscal::MapBytes> &map, uint32_t record)
     return (map[i / 8] >> (7 - i % 8)) & 1;
 }
 
+// The front both daily record layouts share, each field followed by a
+// comma: report number (packed decimal), date, seven amounts, then the
+// given number of single bytes from byte 40 on.
+bool DailyFront(const TBytes &d, std::size_t singles, std::string &line, std::string &text)
+{
+    if (!BcdText(d.data(), 2, line))
+        return false;
+    line += ',';
+    HexText(d.data() + 2, 3, line);
+    line += ',';
+    for (std::size_t i = 0; i < 7; ++i) {
+        if (!TTaskFiscal::AmountText(d.data() + 5 + 5 * i, text))
+            return false;
+        line += text;
+        line += ',';
+    }
+    for (std::size_t i = 0; i < singles; ++i) {
+        HexText(d.data() + 40 + i, 1, line);
+        line += ',';
+    }
+    return true;
+}
+
 } // namespace
 
 TTaskFiscal::TTaskFiscal(TModuleContext &context, const TNational &national, int modelIndex, std::string folder)
@@ -296,21 +319,8 @@ bool TTaskFiscal::DecodeDaily64(const TBytes &d, bool checkCounts)
         HexText(d.data() + at, 2, line);
         return true;
     };
-    if (!BcdText(d.data(), 2, line))
+    if (!DailyFront(d, 7, line, text))
         return false;
-    line += ',';
-    HexText(d.data() + 2, 3, line);
-    line += ',';
-    for (std::size_t i = 0; i < 7; ++i) {
-        if (!AmountText(d.data() + 5 + 5 * i, text))
-            return false;
-        line += text;
-        line += ',';
-    }
-    for (std::size_t i = 0; i < 7; ++i) {
-        HexText(d.data() + 40 + i, 1, line);
-        line += ',';
-    }
     HexText(d.data() + 47, 1, line);
     line += ',';
     if (!count(48))
@@ -339,21 +349,8 @@ bool TTaskFiscal::DecodeDaily52(const TBytes &d)
     if (d.size() != 52)
         return false;
     std::string line, text;
-    if (!BcdText(d.data(), 2, line))
+    if (!DailyFront(d, 6, line, text))
         return false;
-    line += ',';
-    HexText(d.data() + 2, 3, line);
-    line += ',';
-    for (std::size_t i = 0; i < 7; ++i) {
-        if (!AmountText(d.data() + 5 + 5 * i, text))
-            return false;
-        line += text;
-        line += ',';
-    }
-    for (std::size_t i = 0; i < 6; ++i) {
-        HexText(d.data() + 40 + i, 1, line);
-        line += ',';
-    }
     // Bytes 47-48, 49, 50-51, 52.
     const std::pair<std::size_t, std::size_t> rest[] = {{46, 2}, {48, 1}, {49, 2}, {51, 1}};
     for (auto [at, n] : rest) {
