@@ -241,6 +241,16 @@ void TProtocol::RepeatLast(uint32_t delayMs, uint32_t timeoutMs)
     FTimer.Start(timeoutMs);
 }
 
+void TProtocol::RepeatOrFail(uint16_t code, uint32_t timeoutMs)
+{
+    if (FAttempts > 2) {
+        Fail(code);
+        return;
+    }
+    RepeatLast(RepetitionDelay(FAttempts), timeoutMs);
+    ++FAttempts;
+}
+
 void TProtocol::Step()
 {
     if (IsFinished() || FState == TState::Idle)
@@ -307,22 +317,13 @@ void TProtocol::StepWakeAnswer()
         return;
     }
     if (b == ReadNothing) {
-        if (!FTimer.Expired())
-            return;
-        if (FAttempts > 2) {
-            Fail(0x1002);
-            return;
-        }
-    } else {
-        if (FKind == TKind::Sending)
-            ++FRepetitions;
-        if (FAttempts > 2) {
-            Fail(0x2300);
-            return;
-        }
+        if (FTimer.Expired())
+            RepeatOrFail(0x1002, WakeAnswerTimeout);
+        return;
     }
-    RepeatLast(RepetitionDelay(FAttempts), WakeAnswerTimeout);
-    ++FAttempts;
+    if (FKind == TKind::Sending)
+        ++FRepetitions;
+    RepeatOrFail(0x2300, WakeAnswerTimeout);
 }
 
 void TProtocol::StepPacketAnswer()
@@ -350,31 +351,16 @@ void TProtocol::StepPacketAnswer()
     if (b != ReadNothing) {
         if (FKind == TKind::Sending)
             ++FRepetitions;
-        if (FAttempts > 2) {
-            Fail(0x2300);
-            return;
-        }
-        RepeatLast(RepetitionDelay(FAttempts), PacketAnswerTimeout);
-        ++FAttempts;
+        RepeatOrFail(0x2300, PacketAnswerTimeout);
         return;
     }
     if (!FTimer.Expired())
         return;
 
     if (FKind == TKind::Receiving) {
-        if (FAttempts > 2) {
-            Fail(0x2300);
-            return;
-        }
-        RepeatLast(RepetitionDelay(FAttempts), PacketAnswerTimeout);
-        ++FAttempts;
+        RepeatOrFail(0x2300, PacketAnswerTimeout);
     } else if (FPaper) {
-        if (FAttempts >= 3) {
-            Fail(0x2301);
-            return;
-        }
-        RepeatLast(RepetitionDelay(FAttempts), PacketAnswerTimeout);
-        ++FAttempts;
+        RepeatOrFail(0x2301, PacketAnswerTimeout);
     } else {
         // Most likely out of paper: keep repeating until the user stops.
         if (FAttempts == 3)
@@ -408,12 +394,7 @@ void TProtocol::StepTurnaround()
     }
     if (b == ReadNothing && !FTimer.Expired())
         return;
-    if (FAttempts > 2) {
-        Fail(0x2300);
-        return;
-    }
-    RepeatLast(RepetitionDelay(FAttempts), TurnaroundTimeout);
-    ++FAttempts;
+    RepeatOrFail(0x2300, TurnaroundTimeout);
 }
 
 void TProtocol::EnterFrame()

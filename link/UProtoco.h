@@ -192,6 +192,9 @@ private:
     void SendBlock(const std::string &text);
     void SendByte(char c);
     void RepeatLast(uint32_t delayMs, uint32_t timeoutMs);
+    // Repeats the last transmission after this attempt's delay, or fails
+    // with code when the third attempt is used up.
+    void RepeatOrFail(uint16_t code, uint32_t timeoutMs);
     void SendNextPacket();
     void EnterFrame();
     void Fail(uint16_t code, bool askStatus = false);
