@@ -128,6 +128,21 @@ std::vector<TColumn> ParseColumnList(QString list, const TRxMemoryData &table, c
     return columns;
 }
 
+// Guard for a load into table, made before the first record is added: on
+// leaving, an unfinished insert is dropped and the cursor goes back to the
+// saved record, or to the first one when the table was empty or that record
+// is gone.
+auto RestorePositionOnExit(TRxMemoryData &table, TBookmark saved)
+{
+    const bool wasEmpty = table.IsEmpty();
+    return TFinally([&table, saved, wasEmpty] {
+        if (table.State() != TDataSetState::Browse)
+            table.Cancel();
+        if (wasEmpty || !table.GotoBookmark(saved))
+            table.First();
+    });
+}
+
 // Reads the record lines of one section from lines[first]; returns the
 // index of the section line that ended it, or lines.size().
 size_t ReadSection(TDM &dm, int section, const QString &columnList, const std::vector<QByteArrayView> &lines,
@@ -143,13 +158,7 @@ size_t ReadSection(TDM &dm, int section, const QString &columnList, const std::v
     const TBookmark saved = table.GetBookmark();
     if (clearFirst)
         table.EmptyTable();
-    const bool wasEmpty = table.IsEmpty();
-    TFinally restore([&] {
-        if (table.State() != TDataSetState::Browse)
-            table.Cancel();
-        if (wasEmpty || !table.GotoBookmark(saved))
-            table.First();
-    });
+    const auto restore = RestorePositionOnExit(table, saved);
 
     TReadTexts texts;
     std::array<bool, 32> missing{};
@@ -654,14 +663,7 @@ void ReadLineFile(TDM &dm, const QString &fileName, TRxMemoryData &table, const 
     TFinally clear([&] { dm.Loading = false; });
     TControlsDisabler disabled(table);
     table.CheckBrowseMode();
-    const TBookmark saved = table.GetBookmark();
-    const bool wasEmpty = table.IsEmpty();
-    TFinally restore([&] {
-        if (table.State() != TDataSetState::Browse)
-            table.Cancel();
-        if (wasEmpty || !table.GotoBookmark(saved))
-            table.First();
-    });
+    const auto restore = RestorePositionOnExit(table, table.GetBookmark());
     for (QByteArrayView bytesLine : SplitFileLines(bytes)) {
         const QString line = FromCp1250(bytesLine.data(), bytesLine.size());
         table.Append();
