@@ -4,6 +4,7 @@
 #include "UNational.h"
 #include "UParam.h"
 #include "fake_line.h"
+#include "link_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -26,14 +27,6 @@ std::string PayloadOf(const std::string &packet, char sequence)
     return frame;
 }
 
-// A received packet as the protocol hands it: everything after STX.
-TSuperString Frame(char sequence, const std::string &payload)
-{
-    TSuperString s;
-    s.Append(BuildPacket(sequence, payload).substr(1));
-    return s;
-}
-
 std::string Sizes(std::initializer_list<int> sizes)
 {
     std::string s;
@@ -46,45 +39,14 @@ std::string Sizes(std::initializer_list<int> sizes)
 const std::string G5 = " 5,00, 8,00,     2.50,Chleb           ,";
 const std::string G6 = " 6,01,12,00,    10.00,Mleko           ,";
 const std::string G7 = " 7,00, 0,00,     0.05,Woda            ,";
-std::string TextHex(const std::string &text)
-{
-    std::string s;
-    LinkText::AppendHex(s, reinterpret_cast<const uint8_t *>(text.data()), text.size());
-    return s;
-}
 const std::string G5Hex = "05" "000800" "00000250" + TextHex("Chleb           ");
 const std::string G6Hex = "06" "011200" "00001000" + TextHex("Mleko           ");
 const std::string G7Hex = "07" "000000" "00000005" + TextHex("Woda            ");
 
-class TaskTest : public ::testing::Test {
+class TaskTest : public TempDirTest {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path()
-              / ("orvan-dnup-" + std::to_string(::getpid()) + "-"
-                 + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    TaskTest() : TempDirTest("orvan-dnup-") {}
 
-    void WriteFile(const std::string &name, const std::vector<std::string> &lines)
-    {
-        std::ofstream f(dir / name, std::ios::binary);
-        for (const auto &l : lines)
-            f << l << "\r\n";
-    }
-    std::vector<std::string> ReadFile(const std::string &name)
-    {
-        std::ifstream f(dir / name, std::ios::binary);
-        std::vector<std::string> lines;
-        std::string l;
-        while (std::getline(f, l)) {
-            if (!l.empty() && l.back() == '\r')
-                l.pop_back();
-            lines.push_back(l);
-        }
-        return lines;
-    }
     // Starts a download task; the packets it hands out until it has none.
     std::vector<TOutPacket> Download(const std::string &switches, int model = 11)
     {
@@ -128,7 +90,6 @@ protected:
     TTestRun run;
     TNational national{'W'};
     TParam param;
-    fs::path dir;
     std::unique_ptr<TTaskDown> down;
     std::unique_ptr<TTaskUp> up;
 };

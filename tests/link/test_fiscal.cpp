@@ -5,6 +5,7 @@
 #include "UNational.h"
 #include "UParam.h"
 #include "fake_line.h"
+#include "link_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -66,16 +67,9 @@ TBytes Daily(int number = 1)
                  Bytes({0, 0, 0x01, 0x23, 0x50}), Bytes({0x00, 0x01}), Bytes({0, 0, 0, 0, 0x10}), Bytes({0x00})});
 }
 
-class FiscalTest : public ::testing::Test {
+class FiscalTest : public TempDirTest {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path()
-              / ("orvan-fiscal-" + std::to_string(::getpid()) + "-"
-                 + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    FiscalTest() : TempDirTest("orvan-fiscal-") {}
 
     bool Start(const std::string &switches, int model = 11)
     {
@@ -91,25 +85,13 @@ protected:
     }
     bool Send(const std::string &payload)
     {
-        TSuperString f;
-        f.Append(BuildPacket(seq, payload).substr(1));
+        TSuperString f = Frame(seq, payload);
         const bool ok = task->AcceptPacket(f);
         if (ok)
             seq = NextSequence(seq);
         return ok;
     }
-    std::vector<std::string> Lines()
-    {
-        std::ifstream f(dir / "pf.txt", std::ios::binary);
-        std::vector<std::string> lines;
-        std::string l;
-        while (std::getline(f, l)) {
-            if (!l.empty() && l.back() == '\r')
-                l.pop_back();
-            lines.push_back(l);
-        }
-        return lines;
-    }
+    std::vector<std::string> Lines() { return ReadFile("pf.txt"); }
     // Every packet of a full ER-A277PS Plus read with reports daily reports.
     std::vector<std::string> FullRead(int reports)
     {
@@ -148,7 +130,6 @@ protected:
     TTestRun run;
     TNational national{'W'};
     TParam param;
-    fs::path dir;
     std::unique_ptr<TTaskFiscal> task;
     char seq = '0';
 };

@@ -4,6 +4,7 @@
 #include "UModule.h"
 #include "UNational.h"
 #include "fake_line.h"
+#include "link_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -108,29 +109,15 @@ std::string Text1250(const std::string &utf8)
     return Translate(MessageTranslation('W'), Utf8ToCp852(utf8));
 }
 
-std::string TextHex(const std::string &text)
-{
-    std::string s;
-    LinkText::AppendHex(s, reinterpret_cast<const uint8_t *>(text.data()), text.size());
-    return s;
-}
-
 const std::string G5 = " 5,02, 8,00,     2.50,Chleb           ,";
 const std::string G6 = " 6,01,12,00,    10.00,Mleko           ,";
 const std::string G5Hex = "05" "020800" "00000250" + TextHex("Chleb           ");
 const std::string G6Hex = "06" "011200" "00001000" + TextHex("Mleko           ");
 const std::string GroupHeader = "/HDR1/010000050000000101" "0103000410" + std::string(22, '0');
 
-class JobTest : public ::testing::Test {
+class JobTest : public TempDirTest {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path()
-              / ("orvan-jobs-" + std::to_string(::getpid()) + "-"
-                 + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    JobTest() : TempDirTest("orvan-jobs-") {}
 
     TModuleResult Run(const std::string &switches)
     {
@@ -143,24 +130,6 @@ protected:
         RunModule("/LW /V277PSP /P1 " + switches, dir.string(), display, clock, DefaultJobTable(), factory, r);
         return r;
     }
-    void WriteFile(const std::string &name, const std::vector<std::string> &lines)
-    {
-        std::ofstream f(dir / name, std::ios::binary);
-        for (const auto &l : lines)
-            f << l << "\r\n";
-    }
-    std::vector<std::string> ReadFile(const std::string &name)
-    {
-        std::ifstream f(dir / name, std::ios::binary);
-        std::vector<std::string> lines;
-        std::string l;
-        while (std::getline(f, l)) {
-            if (!l.empty() && l.back() == '\r')
-                l.pop_back();
-            lines.push_back(l);
-        }
-        return lines;
-    }
     bool Shown(const std::string &line) const
     {
         for (const auto &l : display.Lines)
@@ -172,7 +141,6 @@ protected:
     TRecordingDisplay display;
     TVirtualClock clock;
     TScriptedRegister reg;
-    fs::path dir;
 };
 
 const std::string Status = "/99-00/";

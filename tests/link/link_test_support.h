@@ -1,0 +1,71 @@
+#pragma once
+// Helpers the link tests share: a folder of its own per test for exchange
+// files, hexadecimal text and received frames.
+#include "UDnUp.h"
+#include "UProtoco.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+// A fixture whose every test gets an empty folder, removed afterwards.
+class TempDirTest : public ::testing::Test {
+protected:
+    // prefix: the start of the folder name, one per test program part.
+    explicit TempDirTest(std::string prefix) : FPrefix(std::move(prefix)) {}
+
+    void SetUp() override
+    {
+        dir = std::filesystem::temp_directory_path()
+              / (FPrefix + std::to_string(::getpid()) + "-"
+                 + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // Writes the lines, each closed by CR LF, as an exchange file.
+    void WriteFile(const std::string &name, const std::vector<std::string> &lines)
+    {
+        std::ofstream f(dir / name, std::ios::binary);
+        for (const auto &l : lines)
+            f << l << "\r\n";
+    }
+    // The lines of a file without their CR LF.
+    std::vector<std::string> ReadFile(const std::string &name)
+    {
+        std::ifstream f(dir / name, std::ios::binary);
+        std::vector<std::string> lines;
+        std::string l;
+        while (std::getline(f, l)) {
+            if (!l.empty() && l.back() == '\r')
+                l.pop_back();
+            lines.push_back(l);
+        }
+        return lines;
+    }
+
+    std::filesystem::path dir;
+
+private:
+    std::string FPrefix;
+};
+
+// The bytes of text as upper-case hexadecimal digits.
+inline std::string TextHex(const std::string &text)
+{
+    std::string s;
+    LinkText::AppendHex(s, reinterpret_cast<const uint8_t *>(text.data()), text.size());
+    return s;
+}
+
+// A received packet as the protocol hands it: everything after STX.
+inline TSuperString Frame(char sequence, const std::string &payload)
+{
+    TSuperString s;
+    s.Append(BuildPacket(sequence, payload).substr(1));
+    return s;
+}
