@@ -1,7 +1,9 @@
 #pragma once
 // Helpers the link tests share: a folder of its own per test for exchange
-// files, hexadecimal text and received frames.
+// files, hexadecimal text, received frames, and a sink that records what
+// the module shows.
 #include "UDnUp.h"
+#include "UKOMDisplay.h"
 #include "UProtoco.h"
 
 #include <gtest/gtest.h>
@@ -69,3 +71,35 @@ inline TSuperString Frame(char sequence, const std::string &payload)
     s.Append(BuildPacket(sequence, payload).substr(1));
     return s;
 }
+
+// A sink that keeps everything; Clear drops the lines like the window does.
+class RecordingDisplay : public TKOMDisplay {
+public:
+    std::vector<std::string> lines;
+    std::vector<std::string> statuses;
+    std::vector<uint16_t> history;
+    int clears = 0;
+    // Sets the stop request at the first history mark.
+    bool stopOnHistory = false;
+    void Clear() override
+    {
+        ++clears;
+        lines.clear();
+    }
+    void WriteLine(const std::string &text) override { lines.push_back(text); }
+    void SetStatus(const std::string &text) override { statuses.push_back(text); }
+    int AddHistory(uint16_t code) override
+    {
+        history.push_back(code);
+        if (stopOnHistory)
+            StopRequested = true;
+        return static_cast<int>(history.size());
+    }
+    bool HasLine(const std::string &line) const
+    {
+        for (const auto &l : lines)
+            if (l == line)
+                return true;
+        return false;
+    }
+};

@@ -3,6 +3,7 @@
 #include "UKOMDisplay.h"
 #include "UNational.h"
 #include "UClock.h"
+#include "link_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,22 +11,6 @@
 #include <vector>
 
 namespace {
-
-class RecordingDisplay : public TKOMDisplay {
-public:
-    std::vector<std::string> lines;
-    std::vector<std::string> statuses;
-    std::vector<uint16_t> history;
-    int clears = 0;
-    void Clear() override { ++clears; lines.clear(); }
-    void WriteLine(const std::string &text) override { lines.push_back(text); }
-    void SetStatus(const std::string &text) override { statuses.push_back(text); }
-    int AddHistory(uint16_t code) override
-    {
-        history.push_back(code);
-        return static_cast<int>(history.size());
-    }
-};
 
 class NoClock : public TClock {
 public:

@@ -6,6 +6,8 @@
 #include "UNational.h"
 #include "UProtoco.h"
 #include "UVirtualClock.h"
+#include "link_test_support.h"
+#include "pty_pair.h"
 
 #include <gtest/gtest.h>
 
@@ -19,56 +21,6 @@
 #include <vector>
 
 namespace {
-
-class RecordingDisplay : public TKOMDisplay {
-public:
-    std::vector<std::string> lines;
-    std::vector<std::string> statuses;
-    std::vector<uint16_t> history;
-    int clears = 0;
-    bool stopOnHistory = false;
-    void Clear() override { ++clears; }
-    void WriteLine(const std::string &text) override { lines.push_back(text); }
-    void SetStatus(const std::string &text) override { statuses.push_back(text); }
-    int AddHistory(uint16_t code) override
-    {
-        history.push_back(code);
-        if (stopOnHistory)
-            StopRequested = true;
-        return 0;
-    }
-    bool HasLine(const std::string &line) const
-    {
-        for (const auto &l : lines)
-            if (l == line)
-                return true;
-        return false;
-    }
-};
-
-// The master side stays open for the test's lifetime.
-class PseudoTerminal {
-public:
-    PseudoTerminal()
-    {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0) {
-            const char *name = ptsname(m_master);
-            if (name)
-                m_slave = name;
-        }
-    }
-    ~PseudoTerminal()
-    {
-        if (m_master >= 0)
-            close(m_master);
-    }
-    const std::string &SlavePath() const { return m_slave; }
-
-private:
-    int m_master = -1;
-    std::string m_slave;
-};
 
 class FakeTask : public TTask {
 public:
@@ -101,7 +53,7 @@ struct ModuleFixture : ::testing::Test {
     RecordingDisplay display;
     TVirtualClock clock;
     TJobTable jobs;
-    PseudoTerminal pty;
+    TPtyPair pty;  // the master side stays open for the test's lifetime
     int completions = 0;
     int statusRuns = 0;
     std::vector<std::string> jobFiles;

@@ -1,4 +1,6 @@
 // The command-line program itself, run as a child process.
+#include "pty_pair.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -60,29 +62,6 @@ Outcome runOsh(const std::vector<std::string> &args)
     return out;
 }
 
-class PseudoTerminal {
-public:
-    PseudoTerminal()
-    {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0) {
-            const char *name = ptsname(m_master);
-            if (name)
-                m_slave = name;
-        }
-    }
-    ~PseudoTerminal()
-    {
-        if (m_master >= 0)
-            close(m_master);
-    }
-    const std::string &SlavePath() const { return m_slave; }
-
-private:
-    int m_master = -1;
-    std::string m_slave;
-};
-
 const std::string kRule = " " + std::string(78, '=');
 
 } // namespace
@@ -117,7 +96,7 @@ TEST(Osh2xx, ModelInTheWrongCaseGives1320InUtf8)
 
 TEST(Osh2xx, JobLetterCodesWithAPseudoTerminal)
 {
-    PseudoTerminal pty;
+    TPtyPair pty;
     ASSERT_FALSE(pty.SlavePath().empty());
     struct Case { std::string x; std::string last; };
     const std::vector<Case> cases = {
