@@ -1,6 +1,7 @@
 #include "UDM.h"
 #include "UErrors.h"
 #include "ULocale.h"
+#include "data_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +19,8 @@ public:
     QStringList questions;
 };
 
-class DataModule : public ::testing::Test {
+class DataModule : public PolishDataModuleTest {
 protected:
-    void SetUp() override
-    {
-        m_saved = FormatSettings();
-        FormatSettings() = TFormatSettings::Polish();
-        dm.ApplyProfile(5, true, 0); // ER-A277PS Plus with deposits
-    }
-    void TearDown() override { FormatSettings() = m_saved; }
-
     // Text as the data file writer would list it: "Name=start,width;".
     static QString ColumnList(const TRxMemoryData &t)
     {
@@ -57,19 +50,6 @@ protected:
             t.FieldByName("Nazwa").SetAsString(nazwa);
         t.Post();
     }
-    template <typename F>
-    static std::string MessageOf(F &&f)
-    {
-        try {
-            f();
-        } catch (const Exception &e) {
-            return e.Message().toStdString();
-        }
-        return "no error";
-    }
-
-    TDM dm;
-    TFormatSettings m_saved;
 };
 
 TEST_F(DataModule, FieldsAreInFileOrderWithTheirWidths)

@@ -3,6 +3,7 @@
 #include "UErrors.h"
 #include "ULocale.h"
 #include "UOrvanIO.h"
+#include "data_test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,16 +18,13 @@ const char *kGrupyLine = "[Grupy] Numer=1,2;Nazwa=4,16;VAT=21,1;Cena=23,9;Rodzaj
 const char *kKodyLine = "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;Cena=36,9;RodzajCeny=46,2;LDW=49,13;LDI=63,9;";
 const char *kKaucjeLine = "[Kaucje] Numer=1,2;Cena=4,9;LDWw=14,13;LDIw=28,9;LDWz=38,13;LDIz=52,9;";
 
-class DataFile : public ::testing::Test {
+class DataFile : public PolishDataModuleTest {
 protected:
     void SetUp() override
     {
-        m_saved = FormatSettings();
-        FormatSettings() = TFormatSettings::Polish();
-        dm.ApplyProfile(5, true, 0); // ER-A277PS Plus with deposits
+        PolishDataModuleTest::SetUp();
         ASSERT_TRUE(dir.isValid());
     }
-    void TearDown() override { FormatSettings() = m_saved; }
 
     QString Path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
     static void WriteBytes(const QString &path, const QByteArray &bytes)
@@ -77,16 +75,6 @@ protected:
         dm.MDKaucje.FieldByName("Cena").SetText(cena);
         dm.MDKaucje.Post();
     }
-    template <typename F>
-    static std::string MessageOf(F &&f)
-    {
-        try {
-            f();
-        } catch (const Exception &e) {
-            return e.Message().toStdString();
-        }
-        return "no error";
-    }
     static std::string Column(const TRxMemoryData &t, const char *field)
     {
         std::string out;
@@ -96,9 +84,7 @@ protected:
         return out;
     }
 
-    TDM dm;
     QTemporaryDir dir;
-    TFormatSettings m_saved;
 };
 
 TEST_F(DataFile, WritesTheExactSectionLines)

@@ -2,6 +2,7 @@
 #include "UErrors.h"
 #include "ULocale.h"
 #include "UPowtNazwy.h"
+#include "data_test_support.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -14,16 +15,13 @@ public:
     int shown = 0;
 };
 
-class DuplicateNames : public ::testing::Test {
+class DuplicateNames : public PolishDataModuleTest {
 protected:
     void SetUp() override
     {
-        m_saved = FormatSettings();
-        FormatSettings() = TFormatSettings::Polish();
-        dm.ApplyProfile(5, true, 0); // ER-A277PS Plus
+        PolishDataModuleTest::SetUp();
         dm.DuplicatesView = &view;
     }
-    void TearDown() override { FormatSettings() = m_saved; }
 
     void AddGrupa(int numer, const QString &nazwa)
     {
@@ -55,19 +53,7 @@ protected:
         }
         return out;
     }
-    static std::string MessageOf(const std::function<void()> &f)
-    {
-        try {
-            f();
-        } catch (const Exception &e) {
-            return e.Message().toStdString();
-        }
-        return "no error";
-    }
-
-    TDM dm;
     CountingView view;
-    TFormatSettings m_saved;
 };
 
 TEST_F(DuplicateNames, GroupsDifferingInCaseStopTheSend)
