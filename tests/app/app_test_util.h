@@ -1,6 +1,7 @@
 #pragma once
-// Shared pieces of the window tests: one QApplication for the test program
-// and message boxes that tests answer.
+// Shared pieces of the window tests: one QApplication for the test program,
+// message boxes that tests answer and a program's folders for a test.
+#include "UGlobals.h"
 #include "UMessages.h"
 
 #include <QApplication>
@@ -15,6 +16,18 @@ template <class T> T *Child(const QObject &window, const char *name)
     if (!child)
         throw std::runtime_error(std::string("no control ") + name);
     return child;
+}
+
+// The environment of a program started by a test: every folder is folder,
+// so nothing of the user's own configuration is read or written.
+inline TSettingsEnv ProgramEnvIn(const QString &folder, quint32 processId)
+{
+    TSettingsEnv env;
+    env.ProgramDir = folder;
+    env.TempDir = folder;
+    env.ProcessId = processId;
+    env.ConfigDir = folder;
+    return env;
 }
 
 inline QApplication &TestApp()

@@ -204,11 +204,7 @@ TEST(ProgramDemo, JobsUseTheDemoPortWhileTheStoredPortIsKept)
 {
     TestApp();
     QTemporaryDir dir;
-    TSettingsEnv env;
-    env.ProgramDir = dir.path();
-    env.TempDir = dir.path();
-    env.ProcessId = 0x4321;
-    env.ConfigDir = dir.path();
+    const TSettingsEnv env = ProgramEnvIn(dir.path(), 0x4321);
     AppSettings() = TSettings();
     TFakeMessages boxes;
     TScopedMessages scoped(&boxes);

@@ -223,11 +223,7 @@ TEST(Program, CreatesEveryWindowOnceInTheStartUpOrder)
 {
     TestApp();
     QTemporaryDir dir;
-    TSettingsEnv env;
-    env.ProgramDir = dir.path();
-    env.TempDir = dir.path();
-    env.ProcessId = 0x1234;
-    env.ConfigDir = dir.path();
+    const TSettingsEnv env = ProgramEnvIn(dir.path(), 0x1234);
     AppSettings() = TSettings();
     TFakeMessages boxes;
     TScopedMessages scoped(&boxes);
