@@ -6,11 +6,13 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -202,4 +204,69 @@ TEST(ConsoleDisplay, TextOfEveryPage)
     };
     for (const Case &c : cases)
         EXPECT_EQ(ConsoleText(c.page, c.bytes), "ĄŚź") << c.page;
+}
+
+// Ctrl+C while the program waits for the register's answer: the job ends
+// with FFF1 and the port is let go.
+TEST(Osh2xx, InterruptEndsTheJobWithUserStop)
+{
+    TPtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    char dir[] = "/tmp/osh2xx-stop.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    // Hold the slave open so that the master does not read a hang-up
+    // before the program has opened the port.
+    const int holder = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(out[1], 1);
+        const int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, 0);
+        dup2(devnull, 2);
+        close(out[0]);
+        close(out[1]);
+        close(holder);
+        // A switch value ends at the next "/": the file is named relative
+        // to the current folder.
+        if (chdir(dir) != 0)
+            _exit(126);
+        execl(ORVAN_BIN_DIR "/osh2xx", "osh2xx", "--port", pty.SlavePath().c_str(), "/LW", "/V277PSP", "/P1",
+              "/Fodczyt.txt", "/T01", "/AABDE", "/XU", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+
+    // Should the program end on its own, the wait on the line ends too.
+    int st = 0;
+    std::thread watcher([&] {
+        waitpid(pid, &st, 0);
+        pty.Cancel();
+    });
+
+    // The first byte of the wake-up shows the job is under way; nobody answers.
+    const std::string first = pty.Read(1);
+    EXPECT_EQ(first, std::string(1, '\x04'));
+    if (first.size() == 1)
+        kill(pid, SIGINT);
+
+    std::string all;
+    char buf[4096];
+    ssize_t n = 0;
+    while ((n = read(out[0], buf, sizeof buf)) > 0)
+        all.append(buf, static_cast<size_t>(n));
+    close(out[0]);
+    watcher.join();
+    close(holder);
+    unlink((std::string(dir) + "/odczyt.txt").c_str());
+    rmdir(dir);
+
+    ASSERT_TRUE(WIFEXITED(st)) << all;
+    EXPECT_EQ(WEXITSTATUS(st), 1);
+    const size_t lastStart = all.rfind('\n', all.size() >= 2 ? all.size() - 2 : 0);
+    const std::string last = all.substr(lastStart == std::string::npos ? 0 : lastStart + 1);
+    EXPECT_EQ(last.substr(0, 5), "FFF1 ") << all;
 }
