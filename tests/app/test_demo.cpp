@@ -144,6 +144,11 @@ struct DemoReadCase {
     int MinLength; // the counters are in the line
 };
 
+void PrintTo(const DemoReadCase &c, std::ostream *os)
+{
+    *os << c.Name << ": " << c.Job;
+}
+
 class DemoRegisterReads : public ProgressWindowOnTheLine, public ::testing::WithParamInterface<DemoReadCase> {};
 
 TEST_P(DemoRegisterReads, GiveTheSeededRecordsWithSales)

@@ -18,6 +18,11 @@ struct PortCase {
     const char *Confirmed;
 };
 
+void PrintTo(const PortCase &c, std::ostream *os)
+{
+    *os << "stored " << ::testing::PrintToString(std::string(c.Stored));
+}
+
 class UstawieniaPort : public ::testing::TestWithParam<PortCase> {};
 
 TEST_P(UstawieniaPort, SelectsTheButtonAndStoresTheName)
@@ -47,6 +52,11 @@ struct SpeedCase {
     int Item;
     int Confirmed;
 };
+
+void PrintTo(const SpeedCase &c, std::ostream *os)
+{
+    *os << "stored " << c.Stored;
+}
 
 class UstawieniaSpeed : public ::testing::TestWithParam<SpeedCase> {};
 

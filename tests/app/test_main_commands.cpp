@@ -279,6 +279,13 @@ struct CloseCase {
     bool Asked;
 };
 
+void PrintTo(const CloseCase &c, std::ostream *os)
+{
+    static const char *const answers[] = {"Yes", "No", "Cancel"};
+    *os << (c.Modified ? "modified" : "unmodified") << ", answer " << answers[static_cast<int>(c.Answer)]
+        << (c.SaveDialogGivesFile ? ", file chosen" : ", save dialog cancelled");
+}
+
 class MainClose : public MainCommands, public ::testing::WithParamInterface<CloseCase> {};
 
 TEST_P(MainClose, AsksOnlyWithUnsavedDataAndStaysOpenOnCancel)

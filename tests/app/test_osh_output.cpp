@@ -4,11 +4,17 @@
 #include "app_test_util.h"
 
 #include <gtest/gtest.h>
+#include <iomanip>
 
 struct HistoryCase {
     uint16_t Code;
     int Picture;
 };
+
+void PrintTo(const HistoryCase &c, std::ostream *os)
+{
+    *os << "code 0x" << std::hex << std::uppercase << std::setw(4) << std::setfill('0') << c.Code;
+}
 
 class HistoryPictureMapping : public ::testing::TestWithParam<HistoryCase> {};
 

@@ -163,6 +163,12 @@ struct VatCase {
     const char *message;
 };
 
+void PrintTo(const VatCase &c, std::ostream *os)
+{
+    *os << "kasa " << c.kasa << (c.kaucje ? ", deposits" : "") << ", eprom " << c.eprom
+        << (c.loading ? ", loading" : "") << ", typed " << ::testing::PrintToString(std::string(c.typed));
+}
+
 const VatCase kVatCases[] = {
     // ER-A277PS Plus: A..G
     {5, true, 0, false, "B", "B", nullptr},

@@ -11,6 +11,11 @@ struct InputCase {
     const char *display;   // CodeToDisplay of the canonical form (valid cases)
 };
 
+void PrintTo(const InputCase &c, std::ostream *os)
+{
+    *os << ::testing::PrintToString(std::string(c.input));
+}
+
 const InputCase kInputCases[] = {
     {"7", CodeStatus::Valid, "00000000000007", "7"},
     {"0012", CodeStatus::Valid, "00000000000012", "12"},

@@ -14,6 +14,11 @@ struct ProfileRow {
     int storedEprom;
 };
 
+void PrintTo(const ProfileRow &r, std::ostream *os)
+{
+    *os << "kasa " << r.kasa << ", eprom " << r.eprom << (r.kaucje ? ", deposits" : "");
+}
+
 // Every model row, each with deposits on and off.
 const ProfileRow kRows[] = {
     {0, 0, false, "235", "O235A.OTX", 20, 1000, -1, false, false, true, "ABCDEFZ", 0},

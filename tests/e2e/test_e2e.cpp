@@ -324,6 +324,11 @@ struct FaultCase {
     uint16_t code;
 };
 
+void PrintTo(const FaultCase &c, std::ostream *os)
+{
+    *os << c.name << ": " << c.job;
+}
+
 class E2EFaults : public E2E, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(E2EFaults, EndsWithItsCode)

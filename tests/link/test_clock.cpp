@@ -26,6 +26,17 @@ struct TimerCase {
     bool expired;
 };
 
+void PrintTo(const TimerCase &c, std::ostream *os)
+{
+    // Starts near the wrap of the tick counter read better in hex.
+    *os << "start ";
+    if (c.start >= 0x80000000u)
+        *os << "0x" << std::hex << std::uppercase << c.start << std::dec;
+    else
+        *os << c.start;
+    *os << ", duration " << c.duration << ", waited " << c.waited;
+}
+
 class TimerTest : public ::testing::TestWithParam<TimerCase> {};
 
 TEST_P(TimerTest, ExpiresWhenTheIntervalIsLeft)

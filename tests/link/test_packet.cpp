@@ -86,6 +86,11 @@ struct CheckCase {
     std::string payload;
 };
 
+void PrintTo(const CheckCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class PacketCheck : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(PacketCheck, AcceptsOnlyGoodPackets)
