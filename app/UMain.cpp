@@ -179,7 +179,7 @@ std::optional<QString> TFormMain::SaveDataFile(const QString &current)
 
 TSectionSet TFormMain::WhatLoad(const TSectionSet &present, bool &clearBeforeLoad)
 {
-    m_windows.FormWhatLoad->SetClearBeforeLoad(clearBeforeLoad);
+    // The box keeps its own last state, also after a cancelled dialog.
     const TSectionSet chosen = m_windows.FormWhatLoad->Execute(present);
     clearBeforeLoad = m_windows.FormWhatLoad->ClearBeforeLoad();
     return chosen;

@@ -43,8 +43,8 @@ public:
     // "Który plik mam wczytać ?" / "Jaki plik mam zapisać ?"; nullopt on cancel.
     virtual std::optional<QString> OpenDataFile(const QString &current) = 0;
     virtual std::optional<QString> SaveDataFile(const QString &current) = 0;
-    // "Co wczytać ?": the ticked sections and the clear-first box (in and
-    // out); cancel raises the silent abort.
+    // "Co wczytać ?": the ticked sections and the clear-first box as the
+    // user left it; cancel raises the silent abort and leaves the flag.
     virtual TSectionSet WhatLoad(const TSectionSet &present, bool &clearBeforeLoad) = 0;
     // "Co zapisać ?": the ticked sections, empty on cancel.
     virtual TSectionSet WhatSave(bool depositsTable) = 0;

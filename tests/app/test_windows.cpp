@@ -268,3 +268,38 @@ TEST(Program, CreatesEveryWindowOnceInTheStartUpOrder)
     EXPECT_FALSE(ini.contains(QStringLiteral("FormGrupy/Left")));
     AppSettings() = TSettings();
 }
+
+TEST(Program, LoadDialogBoxKeepsItsLastStateEvenAfterCancel)
+{
+    TestApp();
+    QTemporaryDir dir;
+    AppSettings() = TSettings();
+    TFakeMessages boxes;
+    TScopedMessages scoped(&boxes);
+    {
+        TProgram program(ProgramEnvIn(dir.path(), 0x4321));
+        ASSERT_TRUE(program.StartUp());
+        program.CreateWindows();
+        TFormWhatLoad *load = program.Windows().FormWhatLoad;
+        auto *box = Child<QCheckBox>(*load, "CBUsunDane");
+
+        // Unticked, then cancelled: the flag stays, the box keeps the user's state.
+        bool clear = true;
+        QTimer::singleShot(0, load, [&] {
+            box->setChecked(false);
+            Child<QPushButton>(*load, "BBCancel")->click();
+        });
+        EXPECT_THROW(program.FormMain()->WhatLoad(TSectionSet::All(), clear), EAbort);
+        EXPECT_TRUE(clear);
+
+        bool shownTicked = true;
+        QTimer::singleShot(0, load, [&] {
+            shownTicked = box->isChecked();
+            Child<QPushButton>(*load, "BBOk")->click();
+        });
+        EXPECT_EQ(program.FormMain()->WhatLoad(TSectionSet::All(), clear), TSectionSet::All());
+        EXPECT_FALSE(shownTicked);
+        EXPECT_FALSE(clear);
+    }
+    AppSettings() = TSettings();
+}
