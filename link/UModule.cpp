@@ -219,10 +219,8 @@ void TRun::runOnLine(TLine &line)
     TNational national(m_ctx.OutputCodePage);
     TJob job{m_ctx, m_param, line, *m_model, national, m_paper, m_folder};
     const TJobTable::Entry *entry = m_jobs.Find(m_param.value('X')[0]);
-    if (m_ctx.StopRequested()) {
-        m_ctx.SetError(kStopped, false);
-        return;
-    }
+    // A Stop pressed before this point is seen by the transfer loop before
+    // its first step, after the job's banner and status text.
     if (!entry || !entry->Factory) {
         m_ctx.SetError(kCannotCreate, false);
     } else {

@@ -224,13 +224,32 @@ TEST_F(ModuleFixture, JobShowsBannerAndStatusText)
     EXPECT_EQ(display.statuses[0], w(" Transmisja - Wysyłanie danych - proszę czekać..."));
 }
 
-TEST_F(ModuleFixture, StopBeforeTheJobGivesFFF1)
+// A Stop pressed before the transfer starts is seen by its loop: the job
+// still shows its banner and status text, its task starts and completes,
+// and a task that refuses to start ends the job with its own code.
+TEST_F(ModuleFixture, StopBeforeTheJobIsSeenByTheTransferLoop)
 {
-    RegisterJob('D', nullptr);
-    RegisterStatus(nullptr);
-    display.StopRequested = true;
-    EXPECT_EQ(Run("/P1 /XD", pty.SlavePath()).Code, 0xFFF1);
-    EXPECT_EQ(statusRuns, 0);
+    struct Case { std::string line; int code; };
+    const std::vector<Case> cases = {
+        {"/P1 /XD", 0xFFF1},
+        {"/P1 /XD /U", 0xFFF1},
+        {"/P1 /XD /E1000000", 0x13A2},
+    };
+    for (const Case &c : cases) {
+        display.lines.clear();
+        display.statuses.clear();
+        completions = statusRuns = 0;
+        RegisterJob('D', nullptr);
+        RegisterStatus(nullptr);
+        display.StopRequested = true;
+        EXPECT_EQ(Run(c.line, pty.SlavePath()).Code, c.code) << c.line;
+        EXPECT_EQ(statusRuns, 0) << c.line;
+        EXPECT_EQ(completions, 1) << c.line;
+        ASSERT_FALSE(display.statuses.empty()) << c.line;
+        EXPECT_EQ(display.statuses[0], w(" Transmisja - Wysyłanie danych - proszę czekać...")) << c.line;
+        ASSERT_FALSE(display.lines.empty()) << c.line;
+        EXPECT_EQ(display.lines[0], " " + std::string(78, '=')) << c.line;
+    }
 }
 
 TEST_F(ModuleFixture, StopDuringTheTransferEndsWithFFF1AndNoStatusQuery)
