@@ -62,6 +62,15 @@ bool ParseHex(std::string_view text, uint32_t &value)
     return true;
 }
 
+bool ParseSwitchHex(std::string_view text, uint32_t &value)
+{
+    std::string upper(text);
+    for (char &c : upper)
+        if (c >= 'a' && c <= 'f')
+            c = static_cast<char>(c - 'a' + 'A');
+    return ParseHex(upper, value);
+}
+
 bool ParseDecimal(std::string_view text, uint32_t &value)
 {
     if (text.empty())
@@ -106,13 +115,13 @@ bool TableMode(const TParam &p, uint32_t &mode)
     mode = 0;
     if (p.isEmpty('M'))
         return true;
-    return ParseHex(p.value('M'), mode) && mode <= 0xFF;
+    return ParseSwitchHex(p.value('M'), mode) && mode <= 0xFF;
 }
 
 // The table number of /T: one or two hexadecimal digits.
 bool TableNumber(const TParam &p, uint32_t &table)
 {
-    return ParseHex(p.value('T'), table) && table <= 0xFF;
+    return ParseSwitchHex(p.value('T'), table) && table <= 0xFF;
 }
 
 // The switches both table jobs check first, in this order: the parameters

@@ -23,6 +23,9 @@ std::string Hex(uint32_t value, int digits);
 // All characters 0..9 / A..F (upper case only); false for an empty text or
 // a value above 32 bits.
 bool ParseHex(std::string_view text, uint32_t &value);
+// A hexadecimal switch value (/M, /T): digits in either case, as a person
+// types them; false for an empty text or a value above 32 bits.
+bool ParseSwitchHex(std::string_view text, uint32_t &value);
 // All characters 0..9; false for an empty text or a value above 32 bits.
 bool ParseDecimal(std::string_view text, uint32_t &value);
 // Hexadecimal text (two digits a byte, upper case) to bytes; false for an

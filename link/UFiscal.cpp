@@ -111,7 +111,7 @@ bool TTaskFiscal::Start(int64_t registerNumber, TParam *params)
         return false;
     }
     // The selector travels as two hexadecimal digits.
-    if (!ParseHex(p.value('M'), FMode) || FMode > 0xFF) {
+    if (!ParseSwitchHex(p.value('M'), FMode) || FMode > 0xFF) {
         Fail(0x1306);
         return false;
     }

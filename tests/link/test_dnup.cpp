@@ -153,6 +153,9 @@ TEST_F(TaskTest, DownloadCarriesSelectorAndHeaderParameter)
     ASSERT_EQ(p.size(), 3u);
     EXPECT_EQ(p[0], "/10-1F/");
     EXPECT_EQ(p[1].substr(10, 4), "012C");
+    const auto lower = Payloads(Download("/Fg.txt /T01 /AABDE /Mbc"));
+    ASSERT_EQ(lower.size(), 3u);
+    EXPECT_EQ(lower[0], "/10-BC/");
 }
 
 TEST_F(TaskTest, DownloadRecordsPerPacket)
@@ -282,6 +285,10 @@ TEST_F(TaskTest, UploadRequest)
         {"/Fu.txt /T01 /AABDE", "/20-00/01///B000/"},
         {"/Fu.txt /T01 /AABDEIJ", "/20-00/01///B180/"},
         {"/Fu.txt /T11 /AABDEI /M1F", "/20-1F/11///B100/"},
+        // Switch values are hexadecimal in either case; the packet carries
+        // upper case.
+        {"/Fu.txt /T11 /AABDEI /M1f", "/20-1F/11///B100/"},
+        {"/Fu.txt /T1 /AABDE /Ma", "/20-0A/01///B000/"},
         {"/Fu.txt /T01 /AABDE /C12 /R0001-0010", "/20-00/01/0C/0001-0010/B000/"},
         {"/Fu.txt /T01 /AABDE /o", "/20-00/01///"},
         {"/Fu.txt /T01 /AABDE /ZAD", "/20-00/01///B000/2000/"},
@@ -301,6 +308,9 @@ TEST_F(TaskTest, UploadStartCodes)
     struct Case { std::string switches; uint16_t code; };
     const std::vector<Case> cases = {
         {"/Fu.txt /AABDE", 0x1202},
+        {"/Fu.txt /T0g /AABDE", 0x1202},
+        {"/Fu.txt /T0a /AABDE", 0x1304},  // table 0A: read, but has no layout
+        {"/Fu.txt /T01 /AABDE /M1g", 0x1306},
         {"/T01 /AABDE", 0x1203},
         {"/F /T01 /AABDE", 0x1303},
         {"/F. /T01 /AABDE", 0x1100},  // a folder, not a file,

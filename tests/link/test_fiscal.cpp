@@ -142,6 +142,7 @@ TEST_F(FiscalTest, Requests)
     const std::vector<Case> cases = {
         {"/Fpf.txt /M1", "/80-01/"},
         {"/Fpf.txt /M1F", "/80-1F/"},
+        {"/Fpf.txt /M1f", "/80-1F/"},
         {"/Fpf.txt /M0 /R0001-0100", "/80-00///0001-0100/"},
         {"/Fpf.txt /M1 /R010126-311226", "/80-01///010126-311226/"},
     };
@@ -159,6 +160,7 @@ TEST_F(FiscalTest, StartCodes)
         {"/Fpf.txt", 0x1206},
         {"/Fpf.txt /M", 0x1306},
         {"/Fpf.txt /Mx1", 0x1306},
+        {"/Fpf.txt /M1g", 0x1306},
         {"/Fpf.txt /M100", 0x1306},
         {"/M0", 0x1303},
         {"/F. /M0", 0x1100},
