@@ -5,6 +5,7 @@
 #include "UGlobals.h"
 
 #include <QCloseEvent>
+#include <QLayout>
 
 namespace {
 const TKasaItem KasaItems[] = {{0, 0}, {0, 1}, {2, 0}, {1, 0}, {3, 0}, {4, 0}, {5, 0}};
@@ -98,6 +99,8 @@ TFormKonfig::TFormKonfig(TKonfigLogic &logic, QWidget *parent)
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    // A fixed dialog border: the layout's own size, not resizable.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     connect(ui->CBKasa, &QComboBox::currentIndexChanged, this, &TFormKonfig::ListChanged);
     connect(ui->CBKaucje, &QComboBox::currentIndexChanged, this, &TFormKonfig::ListChanged);
     connect(ui->BBOk, &QPushButton::clicked, this, &TFormKonfig::BBOkClick);

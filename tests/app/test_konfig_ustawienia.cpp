@@ -276,3 +276,15 @@ TEST_F(Konfig, FirstRunDialogRefusesClosingAndEnablesOkOnChoice)
     EXPECT_FALSE(settings.FirstRun);
     EXPECT_FALSE(settings.Kaucje);
 }
+
+TEST_F(Konfig, DialogHasAFixedBorder)
+{
+    TestApp();
+    settings.FirstRun = false;
+    TFormKonfig form(logic);
+    form.show();
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Konfiguracja"));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_EQ(form.size(), form.minimumSize());
+    form.hide();
+}
