@@ -63,10 +63,9 @@ void TMainCommands::Load()
 
 bool TMainCommands::Save()
 {
-    const TSectionSet chosen = m_dialogs.WhatSave(m_dm.RegisterProfile.DepositsTable);
-    if (chosen.IsEmpty())
+    Sections = m_dialogs.WhatSave(m_dm.RegisterProfile.DepositsTable);
+    if (Sections.IsEmpty())
         return false;
-    Sections = chosen;
     const std::optional<QString> file = m_dialogs.SaveDataFile(CurrentFile);
     if (!file)
         return false;

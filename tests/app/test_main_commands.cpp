@@ -263,9 +263,11 @@ TEST_F(MainCommands, SaveWritesTheChosenSectionsAndClearsModified)
 TEST_F(MainCommands, SaveStopsWhenEitherDialogIsCancelled)
 {
     AddGroup(1);
+    commands.Sections = TSectionSet::All();
     dialogs.SaveChoice = TSectionSet();
     EXPECT_FALSE(commands.Save());
     EXPECT_EQ(log, QStringList{QStringLiteral("what save")});
+    EXPECT_TRUE(commands.Sections.IsEmpty()); // the dialog's answer, even when empty
     dialogs.SaveChoice = TSectionSet::Of({0});
     EXPECT_FALSE(commands.Save());
     EXPECT_TRUE(dm.Modified);
