@@ -389,3 +389,19 @@ TEST_F(MainCommands, ConfigurationChangeAsksFirstThenLoadsTemplateAndProposesIts
     commands.Save();
     EXPECT_EQ(dialogs.LastProposed, templ);
 }
+
+TEST_F(MainCommands, FileWithOnlyDepositsIsEmptyForLoadingWithoutADepositsTable)
+{
+    dm.MDKaucje.Append();
+    dm.MDKaucje.FieldByName("Numer").SetAsInteger(1);
+    dm.MDKaucje.FieldByName("Cena").SetText(QStringLiteral("1,50"));
+    dm.MDKaucje.Post();
+    const QString path = dir.filePath(QStringLiteral("kaucje.otx"));
+    SaveDataFile(dm, path, TSectionSet::Of({2}));
+    dm.ApplyProfile(5, false, 0);
+    ASSERT_FALSE(dm.RegisterProfile.DepositsTable);
+    dialogs.OpenFile = path;
+    commands.Load();
+    EXPECT_EQ(log, (QStringList{QStringLiteral("open"), QStringLiteral("wait: Sprawdzam zawartość pliku..."),
+                                QStringLiteral("info: W tym pliku nie ma danych, które mógłbym wczytać.")}));
+}
