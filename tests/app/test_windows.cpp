@@ -1,3 +1,4 @@
+#include "UDM.h"
 #include "UErrors.h"
 #include "UGlobals.h"
 #include "UOSH.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -302,4 +304,26 @@ TEST(Program, LoadDialogBoxKeepsItsLastStateEvenAfterCancel)
         EXPECT_FALSE(clear);
     }
     AppSettings() = TSettings();
+}
+
+TEST(MainWindow, ToolBarRowsHoldTheButtonsAndSeparatorsInOrder)
+{
+    TestApp();
+    TSettings settings;
+    TDM dm;
+    TFormMain main(settings, dm);
+    const QStringList expected[] = {
+        {"TBWczytaj", "TBZapisz", "|", "TBRaporty", "|", "TBGrupy", "TBKody", "TBKaucje"},
+        {"TBAbout", "|", "TBKOM", "TBKonfig", "|", "TBPF"},
+    };
+    const char *rows[] = {"ToolBar1", "ToolBar2"};
+    for (int row = 0; row < 2; ++row) {
+        auto *bar = Child<QToolBar>(main, rows[row]);
+        QStringList seen;
+        for (QAction *action : bar->actions())
+            seen << (action->isSeparator() ? QStringLiteral("|") : bar->widgetForAction(action)->objectName());
+        EXPECT_EQ(seen, expected[row]) << rows[row];
+        EXPECT_EQ(main.toolBarArea(bar), Qt::TopToolBarArea);
+    }
+    EXPECT_TRUE(main.toolBarBreak(Child<QToolBar>(main, "ToolBar2")));
 }
