@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <deque>
 #include <stdexcept>
+#include <vector>
 
 // A control of a window by its object name; fails loudly when missing.
 template <class T> T *Child(const QObject &window, const char *name)
@@ -46,13 +47,17 @@ public:
     QStringList Log;       // "info: ...", "error: ...", "ask: ..."
     std::deque<TPromptAnswer> Answers;
     QStringList Questions;
+    std::vector<TAskKind> Kinds;     // the icon of each question
+    std::vector<bool> WithCancel;    // whether it offered Cancel
 
     void Information(const QString &text) override { Log << QStringLiteral("info: ") + text; }
     void Error(const QString &text) override { Log << QStringLiteral("error: ") + text; }
-    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
+    TPromptAnswer Ask(const QString &text, TAskKind kind, bool withCancel) override
     {
         Log << QStringLiteral("ask: ") + text;
         Questions << text;
+        Kinds.push_back(kind);
+        WithCancel.push_back(withCancel);
         if (Answers.empty())
             return TPromptAnswer::No;
         const TPromptAnswer a = Answers.front();

@@ -303,6 +303,8 @@ TEST_P(MainClose, AsksOnlyWithUnsavedDataAndStaysOpenOnCancel)
     EXPECT_EQ(boxes.Questions.size(), c.Asked ? 1 : 0);
     if (c.Asked) {
         EXPECT_EQ(boxes.Questions[0], QStringLiteral("Czy przed wyjściem z programu chcesz zapisać dane ?"));
+        EXPECT_EQ(boxes.Kinds[0], TAskKind::Confirmation);
+        EXPECT_TRUE(boxes.WithCancel[0]);
     }
     EXPECT_EQ(QFile::exists(dir.filePath(QStringLiteral("wyjscie.otx"))),
               c.Answer == TPromptAnswer::Yes && c.SaveDialogGivesFile && c.Modified);
@@ -372,6 +374,8 @@ TEST_F(MainCommands, ConfigurationChangeAsksFirstThenLoadsTemplateAndProposesIts
     boxes.Answers = {TPromptAnswer::No};
     commands.Konfig();
     EXPECT_EQ(boxes.Questions, QStringList{KonfigQuestion});
+    EXPECT_EQ(boxes.Kinds, std::vector<TAskKind>{TAskKind::Warning});
+    EXPECT_EQ(boxes.WithCancel, std::vector<bool>{true});
     EXPECT_FALSE(log.contains(QStringLiteral("konfig")));
 
     boxes.Answers = {TPromptAnswer::Yes};

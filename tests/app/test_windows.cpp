@@ -168,6 +168,8 @@ TEST_F(ProgressWindow, StopEndsTheJobWithTheRepeatQuestionAndDecliningAbortsSile
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(boxes.Questions,
               QStringList{QStringLiteral("Transmisja przerwana przez użytkownika\r\nCzy powtórzyć transmisję ?")});
+    EXPECT_EQ(boxes.Kinds, std::vector<TAskKind>{TAskKind::Error});
+    EXPECT_EQ(boxes.WithCancel, std::vector<bool>{true});
     EXPECT_FALSE(form->isVisible());
 }
 
