@@ -9,18 +9,6 @@
 
 class QWidget;
 
-enum class TAskKind { Warning, Confirmation, Error };
-
-class IMessages {
-public:
-    virtual ~IMessages() = default;
-    virtual void Information(const QString &text) = 0;
-    // The application's error box.
-    virtual void Error(const QString &text) = 0;
-    // Yes, No and Cancel (Yes and No only when withCancel is false).
-    virtual TPromptAnswer Ask(const QString &text, TAskKind kind, bool withCancel = true) = 0;
-};
-
 // Message boxes titled with the application's name.
 class TMessageBoxes : public IMessages {
 public:

@@ -1,6 +1,8 @@
 #pragma once
 // The wait window: runs one long operation behind a modal
 // "Proszę czekać ..." box.
+#include "UUiHooks.h"
+
 #include <QDialog>
 #include <QTimer>
 #include <exception>
@@ -10,13 +12,6 @@ namespace Ui {
 class TFormWait;
 }
 
-// What the commands use to run a long operation: on failure the error has
-// been shown and the caller's command ends with the silent abort.
-class IWaitRunner {
-public:
-    virtual ~IWaitRunner() = default;
-    virtual void Execute(const QString &message, const std::function<void()> &procedure) = 0;
-};
 
 class TFormWait : public QDialog, public IWaitRunner {
     Q_OBJECT

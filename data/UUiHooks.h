@@ -5,6 +5,7 @@
 #include "URxMemoryData.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 // A grid bound to a table.
@@ -44,4 +45,26 @@ class IDuplicateNamesView {
 public:
     virtual ~IDuplicateNamesView() = default;
     virtual void ShowDuplicates() = 0;
+};
+
+// What the commands use to run a long operation: on failure the error has
+// been shown and the caller's command ends with the silent abort.
+class IWaitRunner {
+public:
+    virtual ~IWaitRunner() = default;
+    virtual void Execute(const QString &message, const std::function<void()> &procedure) = 0;
+};
+
+enum class TAskKind { Warning, Confirmation, Error };
+
+// Message boxes. Every window and command asks its questions through this,
+// so tests and the console answer them without a window.
+class IMessages {
+public:
+    virtual ~IMessages() = default;
+    virtual void Information(const QString &text) = 0;
+    // The application's error box.
+    virtual void Error(const QString &text) = 0;
+    // Yes, No and Cancel (Yes and No only when withCancel is false).
+    virtual TPromptAnswer Ask(const QString &text, TAskKind kind, bool withCancel = true) = 0;
 };

@@ -1,0 +1,28 @@
+#pragma once
+// What the exchange and editor logic needs from its front end (the windows,
+// orvan-otx or a test): run a module job and the two dialogs before a job.
+// Message boxes are IMessages and the wait window IWaitRunner (UUiHooks.h).
+#include "UUiHooks.h"
+
+#include <QString>
+
+class IJobRunner {
+public:
+    virtual ~IJobRunner() = default;
+    // Runs one module job. jobSwitches begin with " /F" and the exchange
+    // file's bare name (the runner knows the folder), then the table
+    // switches; the runner adds the model, port and speed. Returns when the
+    // job ended with 0000; otherwise raises EAbort (the window has offered
+    // the repeat and the user declined; the console has printed the end line).
+    virtual void Run(const QString &jobSwitches) = 0;
+};
+
+class IExchangeDialogs {
+public:
+    virtual ~IExchangeDialogs() = default;
+    // "Odczyt danych z kasy": false when cancelled; the two boxes' states
+    // come back in clearFirst and withCounters.
+    virtual bool ConfirmRead(bool &clearFirst, bool &withCounters) = 0;
+    // "Wysłanie danych do kasy": false when cancelled.
+    virtual bool ConfirmSend() = 0;
+};

@@ -1,0 +1,103 @@
+#include "UOtxCommon.h"
+
+#include "UOrvanIO.h"
+
+void Print(FILE *to, QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    if (!text.endsWith(u'\n'))
+        text += u'\n';
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+    std::fflush(to);
+}
+
+TOtxArgs::TOtxArgs(const QStringList &args, const QStringList &valued, const QStringList &flags)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (!a.startsWith(QLatin1String("--"))) {
+            if (a.isEmpty())
+                throw TUsageError{QStringLiteral("pusta nazwa pliku.")};
+            Positional << a;
+            continue;
+        }
+        if (flags.contains(a)) {
+            m_values[a] = QString();
+        } else if (valued.contains(a)) {
+            if (i + 1 >= args.size())
+                throw TUsageError{QStringLiteral("brak wartości opcji %1.").arg(a)};
+            m_values[a] = args.at(++i);
+        } else {
+            throw TUsageError{QStringLiteral("nieznana opcja \"%1\".").arg(a)};
+        }
+    }
+}
+
+QString TOtxArgs::Value(const QString &name, const QString &fallback) const
+{
+    const auto it = m_values.find(name);
+    return it == m_values.end() ? fallback : it->second;
+}
+
+int TOtxArgs::Int(const QString &name, int fallback, int lo, int hi) const
+{
+    if (!Has(name))
+        return fallback;
+    const QString text = Value(name);
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    if (!ok || v < lo || v > hi || text.trimmed() != text || text.startsWith(u'+'))
+        throw TUsageError{QStringLiteral("niepoprawna wartość opcji %1: \"%2\" (dozwolone %3 do %4).")
+                              .arg(name, text, QString::number(lo), QString::number(hi))};
+    return v;
+}
+
+void TOtxArgs::RequirePositional(int n, const QString &what) const
+{
+    if (Positional.size() != n)
+        throw TUsageError{what};
+}
+
+QStringList TProfileOptions::Names()
+{
+    return {QStringLiteral("--kasa"), QStringLiteral("--eprom"), QStringLiteral("--kaucje")};
+}
+
+TProfileOptions TProfileOptions::From(const TOtxArgs &args)
+{
+    TProfileOptions o;
+    o.Kasa = args.Int(QStringLiteral("--kasa"), o.Kasa, 0, 5);
+    o.Eprom = args.Int(QStringLiteral("--eprom"), o.Eprom, 0, 1);
+    o.Kaucje = args.Int(QStringLiteral("--kaucje"), o.Kaucje, 0, 1);
+    return o;
+}
+
+void TProfileOptions::Apply(TDM &dm) const
+{
+    dm.ApplyProfile(Kasa, Kaucje != 0, Eprom);
+}
+
+void TPrintedDuplicates::ShowDuplicates()
+{
+    const TRxMemoryData &t = m_dm.MDPowtNazwy;
+    const TField &nazwa = t.FieldByName(QStringLiteral("Nazwa"));
+    const TField &internal = t.FieldByName(QStringLiteral("NazwaInt"));
+    const TField &etykieta = t.FieldByName(QStringLiteral("Etykieta"));
+    const TField &gdzie = t.FieldByName(QStringLiteral("Gdzie"));
+    QString out = QStringLiteral("Powtarzające się nazwy:\n");
+    for (int r = 0; r < t.RecordCount(); ++r)
+        out += QStringLiteral("  \"%1\" widziana jako \"%2\", Nr/Kod %3, %4\n")
+                   .arg(nazwa.TextAt(r), internal.TextAt(r), etykieta.TextAt(r), gdzie.TextAt(r));
+    Print(stdout, out);
+}
+
+QString SectionList(TSectionSet s)
+{
+    QStringList names;
+    for (int i = 0; i < 3; ++i)
+        if (s.Contains(i))
+            names << SectionNames().at(i);
+    return names.join(QStringLiteral(", "));
+}

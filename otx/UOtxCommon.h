@@ -1,0 +1,67 @@
+#pragma once
+// What every orvan-otx command shares: printing, exit codes, the option
+// parser and the register profile options.
+#include "UDM.h"
+#include "UOrvanIO.h"
+#include "UUiHooks.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+#include <map>
+#include <optional>
+
+constexpr int ExitOk = 0;
+constexpr int ExitRefused = 1;
+constexpr int ExitUsage = 2;
+
+// UTF-8 text, CR or CR LF inside a message separating its lines; a line end
+// is added when missing.
+void Print(FILE *to, QString text);
+
+// Thrown by a command for wrong arguments; main prints it with the usage.
+struct TUsageError {
+    QString Text;
+};
+
+// "--name value" and "--flag" options and positional arguments.
+class TOtxArgs {
+public:
+    // flags: options without a value; valued: options with one. Anything
+    // else beginning with "--" is refused with TUsageError.
+    TOtxArgs(const QStringList &args, const QStringList &valued, const QStringList &flags = {});
+
+    QStringList Positional;
+    bool Has(const QString &name) const { return m_values.count(name) > 0; }
+    QString Value(const QString &name, const QString &fallback = QString()) const;
+    // A whole number in lo..hi, else TUsageError naming the option.
+    int Int(const QString &name, int fallback, int lo, int hi) const;
+    // Exactly n positional arguments, else TUsageError.
+    void RequirePositional(int n, const QString &what) const;
+
+private:
+    std::map<QString, QString> m_values;
+};
+
+// --kasa, --eprom, --kaucje, with the defaults of every command.
+struct TProfileOptions {
+    int Kasa = 5;
+    int Eprom = 0;
+    int Kaucje = 1;
+    static QStringList Names();
+    static TProfileOptions From(const TOtxArgs &args);
+    void Apply(TDM &dm) const;
+};
+
+// Lists the colliding names as the duplicate-names window would.
+class TPrintedDuplicates : public IDuplicateNamesView {
+public:
+    explicit TPrintedDuplicates(TDM &dm) : m_dm(dm) {}
+    void ShowDuplicates() override;
+
+private:
+    TDM &m_dm;
+};
+
+// The section names of a set, comma separated.
+QString SectionList(TSectionSet s);

@@ -1,0 +1,110 @@
+// orvan-otx: the console side of the program, for support technicians and
+// scripts. Every command calls the same logic classes as the windows.
+// Exit codes: 0 fine, 1 refused content or failed run, 2 wrong arguments.
+#include "UErrors.h"
+#include "ULocale.h"
+#include "UOtxCommands.h"
+#include "UOtxCommon.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+namespace {
+
+// Each command's usage lines come first, then the options they share.
+const char *const kUsage =
+    "Użycie:\n"
+    "  orvan-otx check PLIK [--kasa N] [--eprom N] [--kaucje 0|1]\n"
+    "  orvan-otx normalize WEJŚCIE WYJŚCIE [--kasa N] [--eprom N] [--kaucje 0|1]\n"
+    "  orvan-otx send PLIK --port URZĄDZENIE [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N] [--tables LISTA]\n"
+    "  orvan-otx read PLIK --port URZĄDZENIE [--counters] [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N] [--tables LISTA]\n"
+    "  orvan-otx report WYJŚCIE.txt --port URZĄDZENIE [--sections LISTA] [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N]\n"
+    "  orvan-otx fiscal-read WYJŚCIE.frp --port URZĄDZENIE [--numbers N-M | --dates RRRR-MM-DD..RRRR-MM-DD] [--baud N]\n"
+    "  orvan-otx fiscal-text WEJŚCIE.frp\n"
+    "  orvan-otx fiscal-pdf WEJŚCIE.frp WYJŚCIE.pdf\n"
+    "\n"
+    "  check        wczytuje wszystkie znane sekcje pliku danych i sprawdza je tak jak\n"
+    "               edytory przed wysłaniem do kasy; kod wyjścia 0: plik nadaje się do\n"
+    "               wysłania, 1: plik odrzucony\n"
+    "  normalize    wczytuje sekcje znalezione w pliku WEJŚCIE i zapisuje dokładnie te\n"
+    "               sekcje do pliku WYJŚCIE (numery kodów w pełnej postaci, liczniki\n"
+    "               zerowe, brakujące kolumny z wartościami domyślnymi)\n"
+    "  send         sprawdza i wysyła tabele pliku danych do kasy (grupy, kody, kaucje)\n"
+    "  read         odczytuje tabele z kasy i zapisuje je do pliku danych\n"
+    "  report       odczytuje tabele z licznikami sprzedaży i zapisuje raport sprzedaży\n"
+    "  fiscal-read  odczytuje pamięć fiskalną kasy do pliku raportu (.frp i .frp.dig)\n"
+    "  fiscal-text  wypisuje okresowy raport fiskalny z pliku raportu\n"
+    "  fiscal-pdf   zapisuje okresowy raport fiskalny z pliku raportu jako PDF\n"
+    "\n"
+    "  --kasa N       model kasy: 0 ER-A235P, 1 ER-A275P, 2 ER-A237P, 3 ER-A277P,\n"
+    "                 4 ER-A277PS, 5 ER-A277PS Plus (domyślnie 5)\n"
+    "  --eprom N      wersja ER-A235P: 0 wersja A, 1 wersja B (domyślnie 0)\n"
+    "  --kaucje 0|1   obsługa kaucji: 0 nie, 1 tak (domyślnie 1)\n"
+    "  --port URZĄDZENIE  port szeregowy kasy (COM1, ttyUSB0, /dev/ttyS0, ...)\n"
+    "  --baud N       prędkość: 19200, 9600, 4800 lub 2400 (domyślnie 9600)\n"
+    "  --tables LISTA, --sections LISTA  tabele oddzielone przecinkami: grupy,kody,kaucje\n"
+    "  --counters     odczyt z licznikami sprzedaży\n"
+    "\n"
+    "Kody wyjścia: 0 poprawnie, 1 plik odrzucony lub błąd, 2 błędne argumenty.\n";
+
+int Usage(const QString &problem = QString())
+{
+    if (!problem.isEmpty())
+        Print(stderr, QStringLiteral("orvan-otx: ") + problem);
+    Print(stderr, QString::fromUtf8(kUsage));
+    return ExitUsage;
+}
+
+struct TCommand {
+    const char *Name;
+    int (*Run)(const QStringList &args);
+};
+
+const TCommand kCommands[] = {
+    {"check", OtxCheck},
+    {"normalize", OtxNormalize},
+    {"send", OtxSend},
+    {"read", OtxRead},
+    {"report", OtxReport},
+    {"fiscal-read", OtxFiscalRead},
+    {"fiscal-text", OtxFiscalText},
+    {"fiscal-pdf", OtxFiscalPdf},
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The serial port and the PDF fonts need an application object.
+    QCoreApplication app(argc, argv);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (args.size() == 1 && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
+        Print(stdout, QString::fromUtf8(kUsage));
+        return ExitOk;
+    }
+    if (args.isEmpty())
+        return Usage(QStringLiteral("brak polecenia."));
+    const QString name = args.takeFirst();
+    const TCommand *command = nullptr;
+    for (const TCommand &c : kCommands)
+        if (name == QLatin1String(c.Name))
+            command = &c;
+    if (!command)
+        return Usage(QStringLiteral("nieznane polecenie \"%1\".").arg(name));
+
+    InitFormatSettingsFromSystem();
+    try {
+        return command->Run(args);
+    } catch (const TUsageError &e) {
+        return Usage(e.Text);
+    } catch (const Exception &e) {
+        Print(stderr, e.Message());
+        return ExitRefused;
+    } catch (const std::exception &e) {
+        Print(stderr, QString::fromLocal8Bit(e.what()));
+        return ExitRefused;
+    }
+}

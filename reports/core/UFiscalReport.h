@@ -1,0 +1,2 @@
+#pragma once
+// The periodic fiscal report builder; comes with the reports work.
