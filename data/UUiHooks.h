@@ -68,3 +68,12 @@ public:
     // Yes, No and Cancel (Yes and No only when withCancel is false).
     virtual TPromptAnswer Ask(const QString &text, TAskKind kind, bool withCancel = true) = 0;
 };
+
+// A window that keeps more than its placement in the placement file (grid
+// column layouts): saved and restored together with its placement.
+class IPlacementExtras {
+public:
+    virtual ~IPlacementExtras() = default;
+    virtual void SaveExtras(const QString &placementFile, const QString &section) const = 0;
+    virtual void RestoreExtras(const QString &placementFile, const QString &section) = 0;
+};

@@ -21,8 +21,10 @@ class IExchangeDialogs {
 public:
     virtual ~IExchangeDialogs() = default;
     // "Odczyt danych z kasy": false when cancelled; the two boxes' states
-    // come back in clearFirst and withCounters.
-    virtual bool ConfirmRead(bool &clearFirst, bool &withCounters) = 0;
+    // come back in clearFirst and withCounters. forView: a read for an
+    // in-register view (the clear box is shown unticked and disabled, and
+    // gets its own state back afterwards).
+    virtual bool ConfirmRead(bool forView, bool &clearFirst, bool &withCounters) = 0;
     // "Wysłanie danych do kasy": false when cancelled.
     virtual bool ConfirmSend() = 0;
 };
