@@ -176,6 +176,8 @@ public:
     // Editing.
     TDataSetState State() const { return m_state; }
     bool Modified() const { return m_bufferModified; }
+    // The row a pending insert will take when posted; -1 when not inserting.
+    int InsertRow() const { return m_state != TDataSetState::Insert ? -1 : m_insertPos < 0 ? 0 : m_insertPos > RecordCount() ? RecordCount() : m_insertPos; }
     void Append();
     void Insert();
     void Edit();
