@@ -1,0 +1,151 @@
+#pragma once
+// What the fiscal memory window does, without the window: the lines read
+// from the register or loaded from a report file, their decoding into the
+// five tables, the identity data, the report file with its digest, and the
+// printed fiscal report.
+//
+//   TFiscalMemory pf(jobs, wait, messages, settings.PFFile, settings.ReportPrefix);
+//   if (pf.Odczytaj(TFiscalReadRange::Numbers(5, 20), settings.Kasa)) ...
+//   pf.Zapisz("/home/x/raport.frp");      // raport.frp and raport.frp.dig
+//   pf.Drukuj(&shell);                    // PDF in the temporary folder, opened
+//
+// The commands (Odczytaj, Wczytaj, Zapisz, Drukuj) show their failure
+// through IMessages and return false; the steps below them raise Exception.
+// The tables are told once about each command's bulk work.
+#include "UFiscalReport.h"
+#include "UFiscalTables.h"
+#include "UExchangeHooks.h"
+#include "UPDFReportPrinter.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+#include <functional>
+#include <memory>
+
+enum class TFiscalReadMode { Full, Dates, Numbers };
+
+// "Zakres raportu": everything, a date range or a report number range.
+struct TFiscalReadRange {
+    TFiscalReadMode Mode = TFiscalReadMode::Full;
+    QDate DateFrom, DateTo;
+    int NumberFrom = 0, NumberTo = 0;
+
+    static TFiscalReadRange Full() { return {}; }
+    static TFiscalReadRange Dates(QDate from, QDate to) { return {TFiscalReadMode::Dates, from, to, 0, 0}; }
+    static TFiscalReadRange Numbers(int from, int to) { return {TFiscalReadMode::Numbers, {}, {}, from, to}; }
+};
+
+// Line numbers (1-based) of the kinds of lines.
+inline constexpr int PFHeaderLine = 1;
+inline constexpr int PFClosingLine = 2;
+inline constexpr int PFFirstMrsLine = 3, PFLastMrsLine = 202;
+inline constexpr int PFFirstCurrencyLine = 203, PFLastCurrencyLine = 232;
+inline constexpr int PFFirstDailyLine = 237;
+// The RAM reset count from which the count is shown red.
+inline constexpr int MrsAlarmCount = 10;
+
+class TFiscalMemory : public TFiscalTables {
+public:
+    // exchangeFile: the job's file (full path; the job is given its bare
+    // name, the runner knows the folder). reportPrefix: the beginning of the
+    // PDF names ("<temp>/orvan277PSPlus-raport").
+    TFiscalMemory(IJobRunner &jobs, IWaitRunner &wait, IMessages &messages, QString exchangeFile,
+                  QString reportPrefix);
+    ~TFiscalMemory();
+
+    // ---- Commands of the window (failures shown, false returned) ----
+    // "Odczytaj": kasa is the configured model; only the ER-A277PS Plus
+    // layout is decoded.
+    bool Odczytaj(const TFiscalReadRange &range, int kasa);
+    // "Wczytaj": a report file with its digest verified.
+    bool Wczytaj(const QString &fileName);
+    // "Zapisz": fileName and fileName + ".dig", each replaced only when
+    // written whole.
+    bool Zapisz(const QString &fileName);
+    // "Drukuj": builds the report when needed, writes the PDF into a new
+    // file named after the unique number and opens it with opener (nullptr:
+    // not opened). Does nothing and returns false without a report.
+    bool Drukuj(IShellOpener *opener);
+
+    // ---- State the window shows ----
+    QStringList Lines;
+    int MrsBaseline = 0;
+    QString UniqueNumber;  // EdNrUnikatowy
+    QString NIP;           // EdNIP
+    QDate FiscalizationDate;
+    QDate ClosingDate;     // invalid: not closed
+    QTime ClosingTime;
+    QString ClosingLabel;  // LBClosePF
+    qint64 ReceiptsTotal = 0;
+    QString FiscalizationText() const; // yyyy-mm-dd, empty when none
+    int MrsCount() const { return MTMRS.RecordCount(); }
+    bool MrsCountAlarm() const { return MrsCount() >= MrsAlarmCount; }
+    bool CanSave() const { return m_canSave; }     // "Zapisz" enabled
+    bool CanPrint() const { return m_canPrint; }   // "Drukuj" enabled
+    TFiscalReport *Report() const { return m_report.get(); }
+    const QString &LastPdf() const { return m_lastPdf; } // file of the last Drukuj
+
+    // ---- Steps (raise Exception) ----
+    // Empties the tables and identity data, frees the report; Lines and
+    // MrsBaseline stay.
+    void ClearAll();
+    // Decodes Lines into the tables and creates the report with its summary.
+    void ParseLines();
+    void LoadReportFile(const QString &fileName, bool verify);
+    // 40 upper-case hexadecimal digits.
+    QString ComputeDigest(bool includeBaseline) const;
+    void SaveReportFile(const QString &fileName) const;
+    // The read without the wait window's decoding: runs the job(s), loads
+    // the lines and sets the baseline.
+    void ReadFromRegister(const TFiscalReadRange &range, int kasa);
+    // Builds the report when needed and writes the PDF to fileName.
+    void PrintToPdf(const QString &fileName);
+    // A new PDF name: prefix + letters and digits of the unique number + "-"
+    // + 8 hexadecimal digits + ".pdf".
+    QString NewPdfName() const;
+
+    // The job switches of a range (without /F and /X).
+    static QString RangeSwitches(const TFiscalReadRange &range);
+    // Deletes the report PDFs that begin with reportPrefix.
+    static void DeleteReportPdfs(const QString &reportPrefix);
+
+    // The clock of the report (tests fix it).
+    std::function<QDateTime()> Now;
+    // Random numbers of the PDF names (tests fix them).
+    std::function<quint32()> Random;
+
+private:
+    template <class F>
+    bool Command(F &&f);
+    void RunJob(const QString &switches);
+    QStringList ReadExchangeFile(bool &exists) const;
+    void DecodeHeader(const QString &line);
+    void DecodeClosing(const QString &line);
+    void DecodeMrs(const QString &line);
+    void DecodeCurrency(const QString &line);
+    void DecodeDaily(const QString &line);
+    void AssignCurrencies();
+    void BuildReportIfEmpty();
+
+    IJobRunner &m_jobs;
+    IWaitRunner &m_wait;
+    IMessages &m_messages;
+    QString m_exchangeFile;
+    QString m_reportPrefix;
+    std::unique_ptr<TFiscalReport> m_report;
+    bool m_canSave = false;
+    bool m_canPrint = false;
+    QString m_lastPdf;
+};
+
+// Reads the fiscal line fields (1-based positions, inclusive lengths).
+// Decimal report numbers and counts; raise the conversion error.
+int PFDecimal(const QString &line, int pos, int len);
+int PFHex(const QString &line, int pos, int len);
+// ddmmyy, 19xx when the year's tens digit is 9, else 20xx.
+QDate PFDate(const QString &line, int pos);
+Currency PFAmount(const QString &line, int pos);
+// "A0" -> "--", "B0" -> "ZW", "07" -> " 7".
+QString PFRateCode(const QString &code);

@@ -1,0 +1,1 @@
+#include "UPDFReportPrinter.h"
