@@ -12,12 +12,6 @@
 #include <QFontDatabase>
 #include <memory>
 
-QString BuildCommandLine(const QString &modelCode, int baud, const QString &jobSwitches)
-{
-    return QStringLiteral("/LW /V") + modelCode + QStringLiteral(" /P1") + QStringLiteral(" /B")
-           + QString::number(baud) + u' ' + jobSwitches;
-}
-
 TFormOSH::TFormOSH(TSettings &settings, QWidget *parent)
     : QDialog(parent), ui(new Ui::TFormOSH), m_settings(settings), m_display(m_output),
       m_runner(DefaultModuleRunner())

@@ -2,6 +2,7 @@
 // The progress window of the communication module: completes a job's
 // command line, runs the module on a worker thread, shows its output and
 // offers to repeat a failed transmission.
+#include "UJobCommandLine.h"
 #include "UKOMThread.h"
 #include "UOSHOutput.h"
 
@@ -17,9 +18,6 @@ class TFormOSH;
 inline const QString RepeatQuestionSuffix = QStringLiteral("\r\nCzy powtórzyć transmisję ?");
 inline const QString StartFailedText = QStringLiteral("Wystąpił błąd podczas uruchamiania programu komunikacyjnego.");
 inline constexpr int StartFailedCode = 987654321;
-
-// "/LW /V<model> /P1 /B<baud> <job switches>".
-QString BuildCommandLine(const QString &modelCode, int baud, const QString &jobSwitches);
 
 class TFormOSH : public QDialog {
     Q_OBJECT

@@ -1,0 +1,36 @@
+#pragma once
+// The editor menu commands that do not talk to the register: Add, Insert,
+// Delete, Delete all, Check.
+#include "UDM.h"
+#include "UExchange.h"
+
+#include <QString>
+#include <QStringList>
+
+class TEditorCommands {
+public:
+    TEditorCommands(TDM &dm, TExchangeTable table, IMessages &messages);
+
+    // Enter: appends the next record; returns the field to put the cursor
+    // in, empty when nothing was added.
+    QString Add();
+    // Insert: a new record before the current one with the insert defaults.
+    void Insert();
+    // Ctrl+Delete: the selected rows (codes) or the current record, no question.
+    void Delete(const TDBGridRef &grid);
+    // "Usuń wszystkie ...".
+    bool DeleteAll();
+    // "&Sprawdź poprawność danych": raises Exception on a failure.
+    void Check();
+    // Posts a pending insert or edit (raises its error).
+    void EndPendingEdit();
+    // The groups' VAT drop-down.
+    QStringList VatChoices() const;
+
+    TRxMemoryData &Table() const;
+
+private:
+    TDM &m_dm;
+    TExchangeTable m_table;
+    IMessages &m_messages;
+};

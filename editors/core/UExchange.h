@@ -1,0 +1,70 @@
+#pragma once
+// Exchange of the editor tables with the register: the exchange-file lines
+// of each table, the read, send, send-selected and delete-selected steps,
+// and the totals of a read with counters. No windows: the front end comes
+// in through IJobRunner, IWaitRunner, IMessages and IExchangeDialogs.
+#include "UCurrency.h"
+#include "UDM.h"
+#include "UExchangeHooks.h"
+
+#include <QString>
+#include <QStringList>
+
+enum class TExchangeTable { Grupy, Kody, Kaucje };
+
+struct TReadTotals {
+    Currency Daily, Periodic, Sale, Issued, Returned;
+};
+
+// Job kinds of JobSwitches.
+enum TExchangeJobKind { JobReadWithCounters = 0, JobRead = 1, JobSend = 2, JobDelete = 3 };
+
+class TExchange {
+public:
+    TExchange(TDM &dm, TExchangeTable table, const QString &exchangeFile, IJobRunner &jobs, IWaitRunner &wait,
+              IMessages &messages, IExchangeDialogs &dialogs);
+
+    // Editor menu "Odczytaj ... z kasy": pending edit, dialog, read
+    // procedure, totals boxes.
+    void Read();
+    // An in-register view's re-read: the editor table stays untouched.
+    void ReadForView();
+    // The read alone: job, lines into the twin, copy into the editor table
+    // unless for a view. The exchange file is deleted on every path.
+    void ReadProcedure(bool withCounters, bool clearFirst);
+    // "Wyślij ... do kasy".
+    void SendAll();
+    // Codes only: the grid's selected rows.
+    void SendSelected(const TDBGridRef &grid);
+    void DeleteSelected(const TDBGridRef &grid);
+
+    const TReadTotals &Totals() const { return m_totals; }
+    // The totals boxes' texts in order, amounts in the currency format.
+    QStringList TotalsTexts(bool withCounters) const;
+
+    // One send line of the table's current record.
+    QString RecordToLine(TRxMemoryData &table) const;
+    // One read-back line into the twin's current record (insert or edit
+    // state); a value the field refuses raises its error.
+    void LineToRecord(const QString &line, TRxMemoryData &twin);
+    // " /F<file> ..." switches of a job on the table; kind is a
+    // TExchangeJobKind. exchangeFile may be a full path: only its bare name
+    // goes into the switches.
+    static QString JobSwitches(TExchangeTable table, int kind, const QString &exchangeFile);
+
+    // Whether the profile carries the table's key in four digits (the
+    // models whose descriptors take A(1U04)).
+    bool ShortKeys() const;
+    TRxMemoryData &EditorTable() const;
+    TRxMemoryData &TwinTable() const;
+
+private:
+    TDM &m_dm;
+    TExchangeTable m_table;
+    QString m_file;
+    IJobRunner &m_jobs;
+    IWaitRunner &m_wait;
+    IMessages &m_messages;
+    IExchangeDialogs &m_dialogs;
+    TReadTotals m_totals;
+};
