@@ -1,0 +1,296 @@
+#include "USalesReport.h"
+
+#include "UCodePage.h"
+#include "UDM.h"
+#include "UEANUtils.h"
+#include "UErrors.h"
+#include "UExchange.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+// Stored values of a row, null read as zero or empty.
+qint64 IntAt(const TRxMemoryData &t, const char *field, int row)
+{
+    const TFieldValue &v = t.FieldByName(QLatin1String(field)).ValueAt(row);
+    if (const auto *i = std::get_if<std::int64_t>(&v))
+        return *i;
+    return 0;
+}
+
+Currency MoneyAt(const TRxMemoryData &t, const char *field, int row)
+{
+    const TFieldValue &v = t.FieldByName(QLatin1String(field)).ValueAt(row);
+    if (const auto *i = std::get_if<std::int64_t>(&v))
+        return Currency::FromUnits(*i);
+    return Currency();
+}
+
+double FloatAt(const TRxMemoryData &t, const char *field, int row)
+{
+    const TFieldValue &v = t.FieldByName(QLatin1String(field)).ValueAt(row);
+    if (const auto *d = std::get_if<double>(&v))
+        return *d;
+    if (const auto *i = std::get_if<std::int64_t>(&v))
+        return double(*i);
+    return 0;
+}
+
+QString TextAt(const TRxMemoryData &t, const char *field, int row)
+{
+    const TFieldValue &v = t.FieldByName(QLatin1String(field)).ValueAt(row);
+    if (const auto *s = std::get_if<QString>(&v))
+        return *s;
+    return QString();
+}
+
+// "%Nd", "%Ns" and "%-Ns": minimum widths, a longer text widens the line.
+QString Right(const QString &s, int width) { return s.rightJustified(width, u' '); }
+QString Left(const QString &s, int width) { return s.leftJustified(width, u' '); }
+QString Int(qint64 v, int width) { return Right(QString::number(v), width); }
+
+// "%N.2f" and "%N.3f" with the locale's separator; amounts half up.
+QString Money(Currency v, int width, const TFormatSettings &fs) { return FormatCurrency2(v, width, fs); }
+QString Qty(double v, int width, const TFormatSettings &fs) { return FormatQuantity3(v, width, fs); }
+
+QStringList SectionHead(const QString &title, const QString &header)
+{
+    return {QString(), title, QString(), header, QString(header.size(), u'-')};
+}
+
+bool IsDepositGroup(qint64 group) { return group == 9 || group == 10; }
+
+// A code number in its canonical 14 digits as a whole number; anything
+// else (never stored by the editor) is shown as it stands.
+QString CodeAsInteger(const QString &stored)
+{
+    bool ok = false;
+    const qint64 n = stored.toLongLong(&ok);
+    if (ok && n >= 0)
+        return QString::number(n);
+    return stored;
+}
+
+} // namespace
+
+QStringList SalesGroupsSection(const TRxMemoryData &t, bool depositGroups, const TFormatSettings &fs)
+{
+    QStringList out = SectionHead(
+        QStringLiteral("Grupy"),
+        QStringLiteral("Nr Nazwa           VAT     Cena   Wartość dz. Ilość dz.  Wartość okr.Ilość okr."));
+    Currency daily, periodic;
+    for (int row = 0; row < t.RecordCount(); ++row) {
+        const qint64 numer = IntAt(t, "Numer", row);
+        if (depositGroups && IsDepositGroup(numer))
+            continue;
+        const Currency ldw = MoneyAt(t, "LDW", row);
+        const Currency low = MoneyAt(t, "LOW", row);
+        out << Int(numer, 2) + u' ' + Left(TextAt(t, "Nazwa", row), 16) + u' ' + Left(TextAt(t, "VAT", row), 1) +
+                   u' ' + Money(MoneyAt(t, "Cena", row), 9, fs) + u' ' + Money(ldw, 13, fs) + u' ' +
+                   Qty(FloatAt(t, "LDI", row), 9, fs) + u' ' + Money(low, 13, fs) + u' ' +
+                   Qty(FloatAt(t, "LOI", row), 9, fs);
+        daily += ldw;
+        periodic += low;
+    }
+    out << QStringLiteral("                                =============           =============")
+        << QString(32, u' ') + Money(daily, 13, fs) + QString(11, u' ') + Money(periodic, 13, fs);
+    return out;
+}
+
+QStringList SalesCodesSection(const TRxMemoryData &t, bool depositGroups, const TFormatSettings &fs)
+{
+    QStringList out = SectionHead(
+        QStringLiteral("Kody"),
+        QStringLiteral("        Numer  Nazwa          Grupa     Cena   Wartość dz. Ilość dz."));
+    Currency sum;
+    for (int row = 0; row < t.RecordCount(); ++row) {
+        const qint64 grupa = IntAt(t, "Grupa", row);
+        if (depositGroups && IsDepositGroup(grupa))
+            continue;
+        const Currency ldw = MoneyAt(t, "LDW", row);
+        out << Right(CodeToDisplay(TextAt(t, "Numer", row)).Text, 14) + u' ' + Left(TextAt(t, "Nazwa", row), 16) +
+                   u' ' + Int(grupa, 2) + u' ' + Money(MoneyAt(t, "Cena", row), 9, fs) + u' ' +
+                   Money(ldw, 13, fs) + u' ' + Qty(FloatAt(t, "LDI", row), 9, fs);
+        sum += ldw;
+    }
+    out << QStringLiteral("                                             =============")
+        << QString(45, u' ') + Money(sum, 13, fs);
+    return out;
+}
+
+QStringList SalesDepositsSection(const TRxMemoryData &t, const TFormatSettings &fs)
+{
+    QStringList out = SectionHead(
+        QStringLiteral("Kaucje"),
+        QStringLiteral("Nr      Cena  Wartość wyd. Ilość wyd. Wartość zwr. Ilość zwr."));
+    Currency issued, returned;
+    for (int row = 0; row < t.RecordCount(); ++row) {
+        const Currency ldww = MoneyAt(t, "LDWw", row);
+        const Currency ldwz = MoneyAt(t, "LDWz", row);
+        out << Int(IntAt(t, "Numer", row), 2) + u' ' + Money(MoneyAt(t, "Cena", row), 9, fs) + u' ' +
+                   Money(ldww, 13, fs) + u' ' + Qty(FloatAt(t, "LDIw", row), 9, fs) + u' ' + Money(ldwz, 13, fs) +
+                   u' ' + Qty(FloatAt(t, "LDIz", row), 9, fs);
+        issued += ldww;
+        returned += ldwz;
+    }
+    out << QStringLiteral("             =============           =============")
+        << QString(13, u' ') + Money(issued, 13, fs) + QString(11, u' ') + Money(returned, 13, fs);
+    return out;
+}
+
+QStringList SalesDepositGroupsSection(const TRxMemoryData &t, const TFormatSettings &fs)
+{
+    QStringList out = SectionHead(
+        QStringLiteral("Kaucje"),
+        QStringLiteral("Nr Nazwa                 Cena  Wartość wyd. Ilość wyd. Wartość zwr. Ilość zwr."));
+    Currency issued, returned;
+    for (int row = 0; row < t.RecordCount(); ++row) {
+        const qint64 grupa = IntAt(t, "Grupa", row);
+        if (!IsDepositGroup(grupa))
+            continue;
+        const Currency ldw = MoneyAt(t, "LDW", row);
+        const double ldi = FloatAt(t, "LDI", row);
+        const bool issue = grupa == 9;
+        out << Right(CodeAsInteger(TextAt(t, "Numer", row)), 2) + u' ' + Left(TextAt(t, "Nazwa", row), 16) + u' ' +
+                   Money(MoneyAt(t, "Cena", row), 9, fs) + u' ' + Money(issue ? ldw : Currency(), 13, fs) + u' ' +
+                   Qty(issue ? ldi : 0.0, 9, fs) + u' ' + Money(issue ? Currency() : ldw, 13, fs) + u' ' +
+                   Qty(issue ? 0.0 : ldi, 9, fs);
+        (issue ? issued : returned) += ldw;
+    }
+    out << QStringLiteral("                              =============           =============")
+        << QString(30, u' ') + Money(issued, 13, fs) + QString(11, u' ') + Money(returned, 13, fs);
+    return out;
+}
+
+TSalesSections EffectiveSections(const TDM &dm, TSalesSections chosen)
+{
+    if (!dm.Kaucje)
+        chosen.Deposits = false;
+    return chosen;
+}
+
+QStringList SalesReportBody(const TDM &dm, TSalesSections sections, const QString &startText,
+                            const TFormatSettings &fs)
+{
+    const bool depositGroups = dm.RegisterProfile.DepositGroups;
+    sections = EffectiveSections(dm, sections);
+    QStringList out{QStringLiteral("Raport rozpoczęto ") + startText, QString(79, u'-')};
+    if (sections.Groups)
+        out << SalesGroupsSection(dm.MDGrupy, depositGroups, fs);
+    if (sections.Codes)
+        out << SalesCodesSection(dm.MDKody, depositGroups, fs);
+    if (sections.Deposits)
+        out << (depositGroups ? SalesDepositGroupsSection(dm.MDKody, fs) : SalesDepositsSection(dm.MDKaucje, fs));
+    out << QStringLiteral("---");
+    return out;
+}
+
+QString SalesReportEndLine(const QString &endText)
+{
+    return QStringLiteral("Raport zakończono ") + endText;
+}
+
+QByteArray EncodeSalesReport(const QStringList &lines)
+{
+    QString text;
+    for (const QString &line : lines)
+        text += line + QStringLiteral("\r\n");
+#ifdef Q_OS_WIN
+    return ToCp1250(text);
+#else
+    return text.toUtf8();
+#endif
+}
+
+QString SalesReportDateTime(const QDateTime &when, const QLocale &locale)
+{
+    // The long time format may carry the zone ("t"); the report has none.
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QLatin1Char('t'));
+    return locale.toString(when.date(), QLocale::ShortFormat) + u' ' + locale.toString(when.time(), timeFormat.trimmed());
+}
+
+// ------------------------------------------------------------ reads
+
+TExchangeSalesReads::TExchangeSalesReads(TDM &dm, TFiles files, IJobRunner &jobs, IWaitRunner &wait,
+                                         IMessages &messages, IExchangeDialogs &dialogs)
+    : m_dm(dm), m_files(std::move(files)), m_jobs(jobs), m_wait(wait), m_messages(messages), m_dialogs(dialogs)
+{
+}
+
+void TExchangeSalesReads::ReadTable(TSalesSection section)
+{
+    TExchangeTable table = TExchangeTable::Grupy;
+    QString file = m_files.Grupy;
+    if (section == TSalesSection::Codes) {
+        table = TExchangeTable::Kody;
+        file = m_files.Kody;
+    } else if (section == TSalesSection::Deposits) {
+        table = TExchangeTable::Kaucje;
+        file = m_files.Kaucje;
+    }
+    TExchange(m_dm, table, file, m_jobs, m_wait, m_messages, m_dialogs).ReadProcedure(true, true);
+}
+
+// ------------------------------------------------------------ maker
+
+TSalesReportMaker::TSalesReportMaker(TDM &dm, ISalesReportReads &reads, IWaitRunner &wait)
+    : Now([] { return QDateTime::currentDateTime(); }),
+      DateTimeText([](const QDateTime &when) { return SalesReportDateTime(when); }),
+      m_dm(dm), m_reads(reads), m_wait(wait)
+{
+}
+
+std::vector<TSalesSection> TSalesReportMaker::ReadsFor(TSalesSections chosen) const
+{
+    chosen = EffectiveSections(m_dm, chosen);
+    std::vector<TSalesSection> reads;
+    if (chosen.Groups)
+        reads.push_back(TSalesSection::Groups);
+    if (chosen.Codes)
+        reads.push_back(TSalesSection::Codes);
+    // With deposit groups the deposits are codes, read (or not) with them.
+    if (chosen.Deposits && !m_dm.RegisterProfile.DepositGroups)
+        reads.push_back(TSalesSection::Deposits);
+    return reads;
+}
+
+void TSalesReportMaker::Make(const QString &fileName, TSalesSections chosen, int source)
+{
+    const QDateTime start = Now();
+    if (source == SourceRegister)
+        for (TSalesSection s : ReadsFor(chosen))
+            m_reads.ReadTable(s);
+    m_wait.Execute(QStringLiteral("Zapisuję raport ..."), [&] {
+        QStringList lines = SalesReportBody(m_dm, chosen, DateTimeText(start));
+        lines << SalesReportEndLine(DateTimeText(Now()));
+        WriteReportFile(fileName, lines);
+    });
+}
+
+void TSalesReportMaker::WriteReportFile(const QString &fileName, const QStringList &lines)
+{
+    const QByteArray content = EncodeSalesReport(lines);
+    if (QFileInfo(fileName).isDir())
+        throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: to jest folder").arg(fileName));
+    // Written beside the target and put in place when complete: a failed
+    // write leaves an earlier report of that name as it was.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, file.errorString()));
+    if (file.write(content) != content.size() || !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, reason));
+    }
+}
+
+void TSalesReportMaker::OfferToView(const QString &fileName, IMessages &messages, IFileViewer &viewer)
+{
+    if (messages.Ask(ViewQuestion(), TAskKind::Confirmation) != TPromptAnswer::Yes)
+        return;
+    if (!viewer.OpenFile(fileName))
+        messages.Error(QStringLiteral("Nie mogę otworzyć pliku.\r\n") + fileName);
+}

@@ -1,0 +1,128 @@
+#pragma once
+// Sales reports: the text of the groups, codes and deposits with their sales
+// counters, taken from the editor tables, and the steps of making one (the
+// reads from the register first when the report is to be made from the
+// register's data). No window here: the reports window and orvan-otx give
+// the hooks.
+#include "UExchangeHooks.h"
+#include "ULocale.h"
+#include "UUiHooks.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class TDM;
+class TRxMemoryData;
+
+// The sections of a sales report, in the order they are written.
+enum class TSalesSection { Groups, Codes, Deposits };
+
+struct TSalesSections {
+    bool Groups = true;
+    bool Codes = true;
+    bool Deposits = true;
+    bool Any() const { return Groups || Codes || Deposits; }
+};
+
+// The source of the counters: the "RaportNaPodst" setting.
+constexpr int SourceRegister = 0; // read from the register first
+constexpr int SourceEditor = 1;   // the editor tables as they stand
+
+// Section texts: an empty line, the title, an empty line, the column
+// header, its rule, one line per row, the marks and the sums.
+QStringList SalesGroupsSection(const TRxMemoryData &grupy, bool depositGroups,
+                               const TFormatSettings &fs = FormatSettings());
+QStringList SalesCodesSection(const TRxMemoryData &kody, bool depositGroups,
+                              const TFormatSettings &fs = FormatSettings());
+QStringList SalesDepositsSection(const TRxMemoryData &kaucje, const TFormatSettings &fs = FormatSettings());
+// Deposits kept as the codes of groups 9 (issue) and 10 (return).
+QStringList SalesDepositGroupsSection(const TRxMemoryData &kody, const TFormatSettings &fs = FormatSettings());
+
+// The sections to write: deposits only when the deposits setting is on.
+TSalesSections EffectiveSections(const TDM &dm, TSalesSections chosen);
+
+// Every line of the report but the closing one, from the editor tables.
+QStringList SalesReportBody(const TDM &dm, TSalesSections sections, const QString &startText,
+                            const TFormatSettings &fs = FormatSettings());
+QString SalesReportEndLine(const QString &endText);
+
+// The file's bytes: UTF-8 on Linux (the ANSI code page on Windows), every
+// line ended by CR LF.
+QByteArray EncodeSalesReport(const QStringList &lines);
+
+// Date and time as the report shows them: the locale's short date and its
+// long time without the time zone.
+QString SalesReportDateTime(const QDateTime &when, const QLocale &locale = QLocale::system());
+
+// Opens a finished file in the user's viewer; false when that failed.
+class IFileViewer {
+public:
+    virtual ~IFileViewer() = default;
+    virtual bool OpenFile(const QString &fileName) = 0;
+};
+
+// Runs one editor's read procedure from the register with the sales
+// counters, emptying the editor table first; a failed or cancelled read
+// raises EAbort (the failure has been shown).
+class ISalesReportReads {
+public:
+    virtual ~ISalesReportReads() = default;
+    virtual void ReadTable(TSalesSection section) = 0;
+};
+
+// The reads through the editors' read procedure (with the counters, the
+// editor table emptied first), each on its table's exchange file.
+class TExchangeSalesReads : public ISalesReportReads {
+public:
+    struct TFiles {
+        QString Grupy, Kody, Kaucje;
+    };
+    TExchangeSalesReads(TDM &dm, TFiles files, IJobRunner &jobs, IWaitRunner &wait, IMessages &messages,
+                        IExchangeDialogs &dialogs);
+    void ReadTable(TSalesSection section) override;
+
+private:
+    TDM &m_dm;
+    TFiles m_files;
+    IJobRunner &m_jobs;
+    IWaitRunner &m_wait;
+    IMessages &m_messages;
+    IExchangeDialogs &m_dialogs;
+};
+
+class TSalesReportMaker {
+public:
+    TSalesReportMaker(TDM &dm, ISalesReportReads &reads, IWaitRunner &wait);
+
+    // Injected for tests; default: the current local time and
+    // SalesReportDateTime with the system locale.
+    std::function<QDateTime()> Now;
+    std::function<QString(const QDateTime &)> DateTimeText;
+
+    // Reads (source SourceRegister) and writes the report file. A failed
+    // read ends it with EAbort before anything is written; a failed write
+    // has been shown by the wait runner, which raises EAbort.
+    void Make(const QString &fileName, TSalesSections chosen, int source);
+
+    // The tables read for a report from the register, in order.
+    std::vector<TSalesSection> ReadsFor(TSalesSections chosen) const;
+
+    // Writes the finished report file; raises EInOutError with the
+    // system's reason when it cannot be written.
+    static void WriteReportFile(const QString &fileName, const QStringList &lines);
+
+    static QString ViewQuestion() { return QStringLiteral("Czy chcesz obejrzeć raport ?"); }
+    // Asks whether to view the report and opens it on Yes. A viewer that
+    // cannot open it gets a message; the file stays.
+    static void OfferToView(const QString &fileName, IMessages &messages, IFileViewer &viewer);
+
+private:
+    TDM &m_dm;
+    ISalesReportReads &m_reads;
+    IWaitRunner &m_wait;
+};
