@@ -375,11 +375,39 @@ CheckResult TDM::CheckKodyNumer(bool raise, QString *message)
     return CheckResult::Normal;
 }
 
+bool ShortRecordKeys(int kasa)
+{
+    return kasa == KasaER_A235P || kasa == KasaER_A275P || kasa == KasaER_A237P || kasa == KasaER_A277P;
+}
+
+QString ModelName(int kasa)
+{
+    switch (kasa) {
+    case KasaER_A275P: return QStringLiteral("ER-A275P");
+    case KasaER_A237P: return QStringLiteral("ER-A237P");
+    case KasaER_A277P: return QStringLiteral("ER-A277P");
+    case KasaER_A277PS: return QStringLiteral("ER-A277PS");
+    case KasaER_A277PSPlus: return QStringLiteral("ER-A277PS Plus");
+    default: return QStringLiteral("ER-A235P");
+    }
+}
+
+QString ShortCodeOnlyMessage(const QString &displayedNumber, int kasa)
+{
+    return QStringLiteral("Kod \"%1\" nie może być wysłany do kasy %2: ta kasa przyjmuje tylko numery kodów od 0 do 9999.")
+        .arg(displayedNumber, ModelName(kasa));
+}
+
 CheckResult TDM::CheckKody(bool raise, QString *message)
 {
     const CheckResult number = CheckKodyNumer(raise, message);
     const TField &numer = MDKody.FieldByName(QStringLiteral("Numer"));
     const TField &grupa = MDKody.FieldByName(QStringLiteral("Grupa"));
+    if (number != CheckResult::Error && !numer.IsNull() && ShortRecordKeys(RegisterProfile.Kasa)
+        && !numer.AsString().startsWith(QStringLiteral("0000000000"))) {
+        // These registers key their codes by four digits only.
+        return Fail(raise, message, ShortCodeOnlyMessage(CodeToDisplay(numer.AsString()).Text, RegisterProfile.Kasa));
+    }
     if (numer.IsNull() || grupa.IsNull())
         return number;
     if (grupa.AsInteger() > RegisterProfile.MaxGroups)

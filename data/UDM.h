@@ -43,8 +43,10 @@ public:
     bool Modified = false;       // an editor table changed since the last save
     bool Loading = false;        // tables are being filled from a file or a copy
     int LastDupScope = 0;        // scope of the last duplicate-names search
-    bool ViewOnlyRead = false;   // a register read for a view only runs
-    bool ReadingForView = false; // a read started from an in-register view runs
+    // A register read for an in-register view runs: only the twin table is
+    // filled. One flag under two names, so no reader can miss it.
+    bool ViewOnlyRead = false;
+    bool &ReadingForView = ViewOnlyRead;
 
     // The profile in force and the settings it came from.
     TRegisterProfile RegisterProfile;
@@ -99,6 +101,15 @@ private:
     void SetVatText(TField &field, const QString &text);
     CheckResult Fail(bool raise, QString *message, const QString &text);
 };
+
+// Models whose register keeps codes and deposits under a four-digit key
+// (ER-A235P, ER-A275P, ER-A237P, ER-A277P): their exchange lines carry the
+// short code number and a four-digit deposit number.
+bool ShortRecordKeys(int kasa);
+// The register's name of a model ("ER-A277PS Plus").
+QString ModelName(int kasa);
+// The refusal of a code number that is not a short number on such a model.
+QString ShortCodeOnlyMessage(const QString &displayedNumber, int kasa);
 
 // The program's data module; set by the program at start-up.
 extern TDM *DM;

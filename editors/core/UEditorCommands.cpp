@@ -1,17 +1,27 @@
 #include "UEditorCommands.h"
 
+#include "UErrors.h"
+#include "UPowtNazwy.h"
+
+namespace {
+
+TField &F(TRxMemoryData &t, const char *name) { return t.FieldByName(QLatin1String(name)); }
+
+// Sets a field from its default text through its own conversion.
+void SetDefault(TField &f)
+{
+    if (f.DefaultText().isEmpty())
+        f.Clear();
+    else
+        f.SetText(f.DefaultText());
+}
+
+} // namespace
+
 TEditorCommands::TEditorCommands(TDM &dm, TExchangeTable table, IMessages &messages)
     : m_dm(dm), m_table(table), m_messages(messages)
 {
 }
-
-QString TEditorCommands::Add() { return {}; }
-void TEditorCommands::Insert() {}
-void TEditorCommands::Delete(const TDBGridRef &) {}
-bool TEditorCommands::DeleteAll() { return false; }
-void TEditorCommands::Check() {}
-void TEditorCommands::EndPendingEdit() {}
-QStringList TEditorCommands::VatChoices() const { return {}; }
 
 TRxMemoryData &TEditorCommands::Table() const
 {
@@ -20,4 +30,213 @@ TRxMemoryData &TEditorCommands::Table() const
     case TExchangeTable::Kody: return m_dm.MDKody;
     default: return m_dm.MDKaucje;
     }
+}
+
+void TEditorCommands::EndPendingEdit()
+{
+    TRxMemoryData &t = Table();
+    // A new row the user did not touch is dropped, as when leaving it.
+    if (t.State() == TDataSetState::Insert && !t.Modified())
+        t.Cancel();
+    else
+        t.CheckBrowseMode();
+}
+
+// Moves to where the next record goes: appends after the last record,
+// else inserts before the next one. With stopAt set, the next record
+// carrying that number stops Add (false).
+bool TEditorCommands::OpenNext(std::optional<int> stopAt)
+{
+    TRxMemoryData &t = Table();
+    if (t.RecNo() == t.RecordCount()) {
+        t.Append();
+        return true;
+    }
+    t.Next();
+    if (stopAt && F(t, "Numer").AsInteger() == *stopAt)
+        return false;
+    t.Insert();
+    return true;
+}
+
+QString TEditorCommands::Add()
+{
+    TRxMemoryData &t = Table();
+    if (t.State() != TDataSetState::Browse) {
+        try {
+            t.Post();
+        } catch (const EDatabaseError &) {
+            return QString();
+        }
+    }
+    switch (m_table) {
+    case TExchangeTable::Grupy: return AddGroup();
+    case TExchangeTable::Kody: return AddCode();
+    case TExchangeTable::Kaucje: return AddDeposit();
+    }
+    return QString();
+}
+
+QString TEditorCommands::AddGroup()
+{
+    TRxMemoryData &t = Table();
+    TField &numer = F(t, "Numer");
+    int n = numer.DefaultText().toInt();
+    QString vat = F(t, "VAT").DefaultText();
+    QString saleText; // empty: the default value "0"
+    int limit = F(t, "Limit").DefaultText().toInt();
+    if (t.IsEmpty()) {
+        t.Append();
+    } else {
+        n = numer.AsInteger() + 1;
+        if (n > numer.MaxValue())
+            return QString();
+        vat = F(t, "VAT").AsString();
+        saleText = F(t, "RodzajSprz").Text();
+        limit = F(t, "Limit").AsInteger();
+        if (!OpenNext(n))
+            return QString();
+    }
+    if (m_dm.RegisterProfile.DepositGroups) {
+        if (n == 9)
+            vat = QStringLiteral("+");
+        else if (n == 10)
+            vat = QStringLiteral("-");
+        else if (vat == QLatin1String("+") || vat == QLatin1String("-"))
+            vat = QStringLiteral("Z");
+    }
+    numer.SetAsInteger(n);
+    SetDefault(F(t, "Nazwa"));
+    // Taken from an existing record as stored: the letter check is the
+    // record check's job (the cell turns red).
+    F(t, "VAT").SetAsString(vat);
+    SetDefault(F(t, "Cena"));
+    // The default "0" is a stored value; the sale-kind conversion wants
+    // a text of two characters or more.
+    if (saleText.isEmpty())
+        F(t, "RodzajSprz").SetAsString(QStringLiteral("0"));
+    else
+        F(t, "RodzajSprz").SetText(saleText);
+    F(t, "Limit").SetAsInteger(limit);
+    for (const char *c : {"LDW", "LDI", "LOW", "LOI"})
+        SetDefault(F(t, c));
+    return QStringLiteral("Nazwa");
+}
+
+QString TEditorCommands::AddCode()
+{
+    TRxMemoryData &t = Table();
+    TField &numer = F(t, "Numer");
+    std::optional<qint64> n;
+    QString group = F(t, "Grupa").DefaultText();
+    QString priceKind = F(t, "RodzajCeny").DefaultText();
+    if (t.IsEmpty()) {
+        n = numer.DefaultText().toLongLong();
+        t.Append();
+    } else {
+        bool ok = false;
+        const qint64 current = numer.AsString().toLongLong(&ok);
+        if (ok && current + 1 <= m_dm.RegisterProfile.MaxCodes)
+            n = current + 1;
+        group = F(t, "Grupa").AsString();
+        priceKind = F(t, "RodzajCeny").Text();
+        OpenNext(std::nullopt);
+    }
+    if (n)
+        numer.SetText(QString::number(*n));
+    SetDefault(F(t, "Nazwa"));
+    F(t, "Grupa").SetText(group);
+    SetDefault(F(t, "Cena"));
+    F(t, "RodzajCeny").SetText(priceKind);
+    SetDefault(F(t, "LDW"));
+    SetDefault(F(t, "LDI"));
+    return n ? QStringLiteral("Nazwa") : QStringLiteral("Numer");
+}
+
+QString TEditorCommands::AddDeposit()
+{
+    TRxMemoryData &t = Table();
+    TField &numer = F(t, "Numer");
+    int n = numer.DefaultText().toInt();
+    if (t.IsEmpty()) {
+        t.Append();
+    } else {
+        n = numer.AsInteger() + 1;
+        if (n > numer.MaxValue())
+            return QString();
+        if (!OpenNext(n))
+            return QString();
+    }
+    numer.SetAsInteger(n);
+    for (const char *c : {"Cena", "LDWw", "LDIw", "LDWz", "LDIz"})
+        SetDefault(F(t, c));
+    return QStringLiteral("Cena");
+}
+
+void TEditorCommands::Insert()
+{
+    EndPendingEdit();
+    Table().Insert();
+}
+
+void TEditorCommands::Delete(const TDBGridRef &grid)
+{
+    TRxMemoryData &t = Table();
+    const TDataSetState state = t.State();
+    if (state != TDataSetState::Browse)
+        t.Cancel();
+    if (m_table == TExchangeTable::Kody) {
+        const std::vector<TBookmark> selected = grid.SelectedRows();
+        if (!selected.empty()) {
+            t.DeleteRecords(selected);
+            return;
+        }
+    }
+    // Deleting a new row is dropping it.
+    if (state == TDataSetState::Insert)
+        return;
+    if (!t.IsEmpty())
+        t.Delete();
+}
+
+bool TEditorCommands::DeleteAll()
+{
+    static const char *const plural[] = {"grupy", "kody", "kaucje"};
+    return m_dm.DeleteAll(QLatin1String(plural[int(m_table)]), Table());
+}
+
+void TEditorCommands::Check()
+{
+    EndPendingEdit();
+    TRxMemoryData &t = Table();
+    TRecordCheck check;
+    QString done;
+    switch (m_table) {
+    case TExchangeTable::Grupy:
+        check = [this](bool raise) { return m_dm.CheckGrupy(raise); };
+        done = QStringLiteral("Grupy poprawne.");
+        break;
+    case TExchangeTable::Kody:
+        check = [this](bool raise) { return m_dm.CheckKody(raise); };
+        done = QStringLiteral("Kody poprawne.");
+        break;
+    case TExchangeTable::Kaucje:
+        check = [this](bool raise) { return m_dm.CheckKaucje(raise); };
+        done = QStringLiteral("Kaucje poprawne.");
+        break;
+    }
+    m_dm.CheckTable(TTableGridRef(t), QStringLiteral("Numer"), QStringLiteral("Numery nie mogą się powtarzać."), false,
+                    check);
+    if (m_table != TExchangeTable::Kaucje)
+        RequireUniqueNames(m_dm, DupScopeBoth);
+    m_messages.Information(done);
+}
+
+QStringList TEditorCommands::VatChoices() const
+{
+    QStringList letters;
+    for (char16_t c = u'0'; c <= u'Z'; ++c)
+        if (m_dm.RegisterProfile.VatAllowed(QChar(c)))
+            letters << QString(QChar(c));
+    return letters;
 }

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class TEditorCommands {
 public:
@@ -30,6 +31,11 @@ public:
     TRxMemoryData &Table() const;
 
 private:
+    QString AddGroup();
+    QString AddCode();
+    QString AddDeposit();
+    bool OpenNext(std::optional<int> stopAt);
+
     TDM &m_dm;
     TExchangeTable m_table;
     IMessages &m_messages;

@@ -24,6 +24,11 @@ public:
     TExchange(TDM &dm, TExchangeTable table, const QString &exchangeFile, IJobRunner &jobs, IWaitRunner &wait,
               IMessages &messages, IExchangeDialogs &dialogs);
 
+    // Failures: a refused check or a refused read-back line is shown by the
+    // wait runner, which then raises EAbort; a failed job raises EAbort from
+    // the job runner; SendAll on an empty table raises Exception before any
+    // dialog. The exchange file is deleted on every path.
+
     // Editor menu "Odczytaj ... z kasy": pending edit, dialog, read
     // procedure, totals boxes.
     void Read();
@@ -57,8 +62,31 @@ public:
     bool ShortKeys() const;
     TRxMemoryData &EditorTable() const;
     TRxMemoryData &TwinTable() const;
+    const QString &ExchangeFile() const { return m_file; }
+
+    // The steps of a send, for a front end that checks every table before
+    // the first job (orvan-otx): the empty-table refusal, CheckTable with
+    // the record check, RequireUniqueNames with the send's scope and the
+    // exchange file; then the job. Neither deletes the file.
+    void PrepareSend();
+    void RunSendJob();
+    void DeleteExchangeFile() const;
+
+    // Posts a pending insert or edit of the editor table; an untouched new
+    // row is dropped instead.
+    void EndPendingEdit();
+
+    // The codes-to-delete line of the current record.
+    QString DeleteLine(TRxMemoryData &table) const;
 
 private:
+    QString KeyText(const QString &storedNumber) const;
+    TRecordCheck RecordCheck() const;
+    void RefuseEmptySend() const;
+    [[noreturn]] void RefuseShortLine(const QString &line) const;
+    static int CountSelected(const TDBGridRef &grid);
+    static QString TrimRight(const QString &text);
+
     TDM &m_dm;
     TExchangeTable m_table;
     QString m_file;
