@@ -1,1 +1,590 @@
 #include "UFiscalMemory.h"
+
+#include "UCodePage.h"
+#include "UErrors.h"
+#include "UFinally.h"
+#include "UProfile.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
+
+namespace {
+
+const QString kBadData = QStringLiteral("Nieprawidłowe dane !");
+const QString kBadFileData = QStringLiteral("Nieprawidłowe dane w pliku");
+const QString kBadTmp = QStringLiteral("Niewlasciwy format pliku tmp");
+const QString kMissing = QStringLiteral("Nie mogę odnaleźć pliku ");
+const QString kBadDigest = QStringLiteral("Nieprawidłowa zawartość pliku.");
+const QString kDigestSalt = QStringLiteral("XJQ7");
+
+[[noreturn]] void RaiseInteger(const QString &text)
+{
+    throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną liczbą całkowitą").arg(text));
+}
+
+QString Field(const QString &line, int pos, int len)
+{
+    return line.mid(pos - 1, len);
+}
+
+void RequireLength(const QString &line, int minimum)
+{
+    if (line.size() < minimum)
+        throw Exception(kBadData);
+}
+
+// Lines of a text file in Windows-1250; CR LF, LF or CR end a line, and a
+// line end at the very end gives no empty last line.
+QStringList ReadLines(const QString &fileName)
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        throw EInOutError(QStringLiteral("Nie mogę otworzyć pliku %1: %2").arg(fileName, f.errorString()));
+    const QString text = FromCp1250(f.readAll());
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            lines.append(text.mid(start, i - start));
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}
+
+void WriteWhole(const QString &fileName, const QByteArray &bytes)
+{
+    QSaveFile f(fileName);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+        throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(fileName, f.errorString()));
+}
+
+bool AllDigits(const QString &s)
+{
+    if (s.isEmpty())
+        return false;
+    for (QChar c : s) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int PFDecimal(const QString &line, int pos, int len)
+{
+    const QString text = Field(line, pos, len);
+    const QString digits = text.trimmed();
+    if (!AllDigits(digits))
+        RaiseInteger(text);
+    return digits.toInt();
+}
+
+int PFHex(const QString &line, int pos, int len)
+{
+    const QString text = Field(line, pos, len);
+    bool ok = false;
+    const int v = text.toInt(&ok, 16);
+    if (!ok || text.size() != len || text.startsWith(u'-') || text.startsWith(u'+') || text.contains(u' '))
+        RaiseInteger(QStringLiteral("$") + text);
+    return v;
+}
+
+QDate PFDate(const QString &line, int pos)
+{
+    const QString text = Field(line, pos, 6);
+    if (text.size() != 6 || !AllDigits(text))
+        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną datą").arg(text));
+    const int century = text.at(4) == u'9' ? 1900 : 2000;
+    const QDate d(century + text.mid(4, 2).toInt(), text.mid(2, 2).toInt(), text.mid(0, 2).toInt());
+    if (!d.isValid())
+        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną datą").arg(text));
+    return d;
+}
+
+static QTime PFTime(const QString &line, int pos)
+{
+    const int h = PFDecimal(line, pos, 2);
+    const int m = PFDecimal(line, pos + 2, 2);
+    const QTime t(h, m);
+    if (!t.isValid())
+        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawnym czasem").arg(Field(line, pos, 4)));
+    return t;
+}
+
+Currency PFAmount(const QString &line, int pos)
+{
+    QString text = Field(line, pos, 11);
+    if (text.size() == 11)
+        text[8] = u'.';
+    const auto v = Currency::Parse(text, u'.');
+    if (!v)
+        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną liczbą zmiennoprzecinkową").arg(text));
+    return *v;
+}
+
+QString PFRateCode(const QString &code)
+{
+    if (code == QLatin1String("A0"))
+        return QStringLiteral("--");
+    if (code == QLatin1String("B0"))
+        return QStringLiteral("ZW");
+    if (code.startsWith(u'0'))
+        return u' ' + code.mid(1);
+    return code;
+}
+
+TFiscalMemory::TFiscalMemory(IJobRunner &jobs, IWaitRunner &wait, IMessages &messages, QString exchangeFile,
+                             QString reportPrefix)
+    : m_jobs(jobs), m_wait(wait), m_messages(messages), m_exchangeFile(std::move(exchangeFile)),
+      m_reportPrefix(std::move(reportPrefix))
+{
+    Now = [] { return QDateTime::currentDateTime(); };
+    Random = [] { return QRandomGenerator::global()->bounded(2147483647u); };
+    ClearAll();
+}
+
+TFiscalMemory::~TFiscalMemory() = default;
+
+QString TFiscalMemory::FiscalizationText() const
+{
+    return FiscalizationDate.isValid() ? FiscalizationDate.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+void TFiscalMemory::ClearAll()
+{
+    m_canSave = false;
+    UniqueNumber.clear();
+    NIP.clear();
+    ClosingLabel.clear();
+    ReceiptsTotal = 0;
+    FiscalizationDate = QDate();
+    ClosingDate = QDate();
+    ClosingTime = QTime();
+    m_report.reset();
+    MTPF.EmptyTable();
+    MTPFCurr.EmptyTable();
+    MTSumUp.EmptyTable();
+    ReportContent.EmptyTable();
+    MTMRS.EmptyTable();
+    // The period before the first currency change is in PLN.
+    MTPFCurr.Append();
+    MTPFCurr.FieldByName(QStringLiteral("Number")).SetAsInteger(0);
+    MTPFCurr.FieldByName(QStringLiteral("CurrNo")).SetAsInteger(0);
+    MTPFCurr.FieldByName(QStringLiteral("Z1Count")).SetAsInteger(-1);
+    MTPFCurr.FieldByName(QStringLiteral("ChangeDate")).SetAsInteger(0);
+    MTPFCurr.FieldByName(QStringLiteral("ChangeTime")).SetAsInteger(0);
+    MTPFCurr.FieldByName(QStringLiteral("CurrSymbol")).SetAsString(QStringLiteral("PLN"));
+    MTPFCurr.Post();
+}
+
+void TFiscalMemory::DecodeHeader(const QString &line)
+{
+    RequireLength(line, 35);
+    const QDate d = PFDate(line, 27);
+    UniqueNumber = Field(line, 1, 11);
+    NIP = Field(line, 13, 13);
+    FiscalizationDate = d;
+}
+
+void TFiscalMemory::DecodeClosing(const QString &line)
+{
+    RequireLength(line, 15);
+    if (Field(line, 2, 2) == QLatin1String("FF")) {
+        ClosingDate = QDate();
+        ClosingTime = QTime();
+        return;
+    }
+    ClosingDate = PFDate(line, 5);
+    ClosingTime = PFTime(line, 12);
+    ClosingLabel = QStringLiteral("Pamięć fiskalna zamknięta ") + ClosingDate.toString(QStringLiteral("dd.MM.yyyy"))
+                   + QStringLiteral(" o ") + ClosingTime.toString(QStringLiteral("HH:mm"));
+}
+
+void TFiscalMemory::DecodeMrs(const QString &line)
+{
+    RequireLength(line, 19);
+    if (Field(line, 9, 6) == QLatin1String("FFFFFF"))
+        return;
+    const int number = PFDecimal(line, 1, 3);
+    const QDate d = PFDate(line, 9);
+    const QTime t = PFTime(line, 16);
+    MTMRS.Append();
+    MTMRS.Field(0).SetAsInteger(number);
+    SetFieldDate(MTMRS.Field(1), d);
+    SetFieldTime(MTMRS.Field(2), t);
+    SetFieldBool(MTMRS.Field(3), line.at(4) == u'0');
+    SetFieldBool(MTMRS.Field(4), line.at(6) == u'0');
+    MTMRS.Post();
+}
+
+void TFiscalMemory::DecodeCurrency(const QString &line)
+{
+    RequireLength(line, 31);
+    if (Field(line, 4, 2) == QLatin1String("FF"))
+        return;
+    const int number = PFDecimal(line, 1, 2);
+    const int currNo = PFDecimal(line, 4, 2);
+    const int z1 = PFDecimal(line, 7, 4);
+    const QDate d = PFDate(line, 12);
+    const QTime t = PFTime(line, 19);
+    QByteArray symbol;
+    for (int k = 0; k < 4; ++k) {
+        const int code = PFHex(line, 24 + 2 * k, 2);
+        symbol.append(char(code < 0x20 ? ' ' : code));
+    }
+    MTPFCurr.Append();
+    MTPFCurr.Field(0).SetAsInteger(number);
+    MTPFCurr.Field(1).SetAsInteger(currNo);
+    MTPFCurr.Field(2).SetAsInteger(z1);
+    SetFieldDate(MTPFCurr.Field(3), d);
+    SetFieldTime(MTPFCurr.Field(4), t);
+    MTPFCurr.Field(5).SetAsString(FromCp1250(symbol).trimmed());
+    MTPFCurr.Post();
+}
+
+void TFiscalMemory::DecodeDaily(const QString &line)
+{
+    RequireLength(line, 159);
+    static const int amountPos[7] = {13, 25, 37, 49, 61, 73, 85};
+    // Everything is converted before the row is appended, so a bad field
+    // leaves no half-filled row behind.
+    const int number = PFDecimal(line, 1, 4);
+    const QDate d = PFDate(line, 6);
+    Currency gross[7];
+    QString codes[7];
+    Currency tax;
+    for (int i = 0; i < 7; ++i) {
+        gross[i] = PFAmount(line, amountPos[i]);
+        codes[i] = PFRateCode(Field(line, 97 + 3 * i, 2));
+        tax += TaxOfGross(gross[i], std::max(0, RateOfCode(codes[i])));
+    }
+    const int mrs = PFHex(line, 118, 2);
+    const int parag = PFDecimal(line, 121, 4);
+    const bool change = Field(line, 126, 2) != QLatin1String("00");
+    const Currency due = PFAmount(line, 129);
+    const int cancelled = PFDecimal(line, 141, 4);
+    const Currency cancelledValue = PFAmount(line, 146);
+
+    // Field order of DefineMTPF: Numer, Data, SumaPTU, SumaNal, TA..TG,
+    // VA..VG, Parag, ZmianaPLU, MRSCounter, MRSTime, Waluta, Anulacji,
+    // WartAnulacji.
+    MTPF.Append();
+    MTPF.Field(0).SetAsInteger(number);
+    SetFieldDate(MTPF.Field(1), d);
+    MTPF.Field(2).SetAsCurrency(tax);
+    MTPF.Field(3).SetAsCurrency(due);
+    for (int i = 0; i < 7; ++i) {
+        MTPF.Field(4 + i).SetAsCurrency(gross[i]);
+        MTPF.Field(11 + i).SetAsString(codes[i]);
+    }
+    MTPF.Field(18).SetAsInteger(parag);
+    SetFieldBool(MTPF.Field(19), change);
+    MTPF.Field(20).SetAsInteger(mrs);
+    MTPF.Field(21).SetAsString(QStringLiteral("--:--"));
+    MTPF.Field(23).SetAsInteger(cancelled);
+    MTPF.Field(24).SetAsCurrency(cancelledValue);
+    MTPF.Post();
+    ReceiptsTotal += parag;
+}
+
+void TFiscalMemory::AssignCurrencies()
+{
+    TField &z1 = MTPFCurr.FieldByName(QStringLiteral("Z1Count"));
+    TField &symbol = MTPFCurr.FieldByName(QStringLiteral("CurrSymbol"));
+    TField &numer = MTPF.FieldByName(QStringLiteral("Numer"));
+    TField &waluta = MTPF.FieldByName(QStringLiteral("Waluta"));
+    QString current = QStringLiteral("PLN");
+    int cur = 0;
+    for (MTPF.First(); !MTPF.Eof(); MTPF.Next()) {
+        const int n = numer.AsInteger();
+        while (cur < MTPFCurr.RecordCount() && n > std::get<std::int64_t>(z1.ValueAt(cur))) {
+            current = std::get<QString>(symbol.ValueAt(cur));
+            ++cur;
+        }
+        MTPF.Edit();
+        waluta.SetAsString(current);
+        MTPF.Post();
+    }
+}
+
+void TFiscalMemory::ParseLines()
+{
+    TControlsDisabler d1(MTPF), d2(MTPFCurr), d3(MTMRS), d4(MTSumUp), d5(ReportContent);
+    ClearAll();
+    MTPF.Reserve(int(std::max<qsizetype>(0, Lines.size() - PFFirstDailyLine + 1)));
+    for (qsizetype i = 0; i < Lines.size(); ++i) {
+        const int n = int(i + 1);
+        const QString &line = Lines.at(i);
+        if (n == PFHeaderLine)
+            DecodeHeader(line);
+        else if (n == PFClosingLine)
+            DecodeClosing(line);
+        else if (n <= PFLastMrsLine)
+            DecodeMrs(line);
+        else if (n <= PFLastCurrencyLine)
+            DecodeCurrency(line);
+        else if (n >= PFFirstDailyLine)
+            DecodeDaily(line);
+    }
+    AssignCurrencies();
+    m_report = std::make_unique<TFiscalReport>(NIP, UniqueNumber, FiscalizationDate, MTPF, MTPFCurr, ReportContent,
+                                               MTSumUp, MTMRS, ClosingDate, ClosingTime, &m_messages, Now);
+    m_report->BuildSummary();
+    MTPF.First();
+    MTPFCurr.First();
+    MTMRS.First();
+}
+
+QString TFiscalMemory::ComputeDigest(bool includeBaseline) const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (qsizetype i = Lines.size() - 1; i >= 0; --i)
+        hash.addData(ToCp1250(Lines.at(i)));
+    hash.addData(kDigestSalt.toLatin1());
+    if (includeBaseline)
+        hash.addData(QByteArray::number(MrsBaseline));
+    return QString::fromLatin1(hash.result().toHex().toUpper());
+}
+
+void TFiscalMemory::LoadReportFile(const QString &fileName, bool verify)
+{
+    if (!QFileInfo::exists(fileName))
+        throw Exception(kMissing + fileName);
+    MrsBaseline = 0;
+    bool hasBaseline = false;
+    QString stored;
+    if (verify) {
+        const QString digestFile = fileName + QStringLiteral(".dig");
+        if (!QFileInfo::exists(digestFile))
+            throw Exception(kMissing + digestFile);
+        const QStringList dig = ReadLines(digestFile);
+        const QString first = dig.value(0);
+        if (first.size() < 20) {
+            const QString t = first.trimmed();
+            bool ok = false;
+            MrsBaseline = t.toInt(&ok);
+            if (!ok)
+                RaiseInteger(first);
+            hasBaseline = true;
+            stored = dig.value(1);
+        } else {
+            stored = first;
+        }
+    }
+    Lines = ReadLines(fileName);
+    if (verify && ComputeDigest(hasBaseline).compare(stored.trimmed(), Qt::CaseInsensitive) != 0) {
+        // Refused contents are not kept for a later save.
+        Lines.clear();
+        MrsBaseline = 0;
+        throw Exception(kBadDigest);
+    }
+}
+
+void TFiscalMemory::SaveReportFile(const QString &fileName) const
+{
+    QByteArray text;
+    for (const QString &line : Lines) {
+        bool ok = true;
+        text += ToCp1250(line, &ok);
+        if (!ok)
+            throw Exception(QStringLiteral("Wiersz \"%1\" zawiera znak, którego nie można zapisać w pliku raportu.")
+                                .arg(line));
+        text += "\r\n";
+    }
+    const QByteArray digest =
+        QByteArray::number(MrsBaseline) + "\r\n" + ComputeDigest(true).toLatin1() + "\r\n";
+    WriteWhole(fileName + QStringLiteral(".dig"), digest);
+    WriteWhole(fileName, text);
+}
+
+QString TFiscalMemory::RangeSwitches(const TFiscalReadRange &range)
+{
+    switch (range.Mode) {
+    case TFiscalReadMode::Full:
+        break;
+    case TFiscalReadMode::Dates:
+        if (!range.DateFrom.isValid() || !range.DateTo.isValid())
+            throw Exception(QStringLiteral("Nieprawidłowa data."));
+        return QStringLiteral("/M1 /R%1-%2")
+            .arg(range.DateFrom.toString(QStringLiteral("ddMMyy")), range.DateTo.toString(QStringLiteral("ddMMyy")));
+    case TFiscalReadMode::Numbers: {
+        // One report before the range, for the RAM reset baseline.
+        const int from = range.NumberFrom >= 2 ? range.NumberFrom - 1 : range.NumberFrom;
+        return QStringLiteral("/M0 /R%1-%2")
+            .arg(from, 4, 10, QLatin1Char('0'))
+            .arg(range.NumberTo, 4, 10, QLatin1Char('0'));
+    }
+    }
+    return QStringLiteral("/M0");
+}
+
+void TFiscalMemory::RunJob(const QString &switches)
+{
+    m_jobs.Run(switches + QStringLiteral("/F") + QFileInfo(m_exchangeFile).fileName() + QStringLiteral(" /XP"));
+}
+
+void TFiscalMemory::ReadFromRegister(const TFiscalReadRange &range, int kasa)
+{
+    if (kasa != KasaER_A277PSPlus)
+        throw Exception(QStringLiteral("Odczyt pamięci fiskalnej jest możliwy tylko z kasy ER-A277PS Plus. "
+                                       "W konfiguracji programu wybrano inny model kasy."));
+    const QString switches = RangeSwitches(range);
+    ClearAll();
+    {
+        TFinally remove([&] { QFile::remove(m_exchangeFile); });
+        RunJob(switches);
+        LoadReportFile(m_exchangeFile, false);
+    }
+    MrsBaseline = 0;
+    if (range.Mode != TFiscalReadMode::Full && Lines.size() >= PFFirstDailyLine) {
+        const QString line = Lines.at(PFFirstDailyLine - 1);
+        if (range.Mode == TFiscalReadMode::Numbers) {
+            if (range.NumberFrom >= 2) {
+                if (line.size() < 159)
+                    throw Exception(kBadFileData);
+                MrsBaseline = PFHex(line, 118, 2);
+                Lines.removeAt(PFFirstDailyLine - 1);
+            }
+        } else {
+            if (line.size() < 159)
+                throw Exception(kBadFileData);
+            const int n = PFDecimal(line, 1, 4);
+            if (n - 1 >= 1) {
+                TFinally remove([&] { QFile::remove(m_exchangeFile); });
+                const QString before = QStringLiteral("%1").arg(n - 1, 4, 10, QLatin1Char('0'));
+                RunJob(QStringLiteral("/M0 /R") + before + u'-' + before);
+                const QStringList other = QFileInfo::exists(m_exchangeFile) ? ReadLines(m_exchangeFile) : QStringList();
+                if (other.size() >= PFFirstDailyLine && other.at(PFFirstDailyLine - 1).size() >= 159)
+                    MrsBaseline = PFHex(other.at(PFFirstDailyLine - 1), 118, 2);
+                else
+                    throw Exception(kBadTmp);
+            }
+        }
+    }
+    m_wait.Execute(QStringLiteral("Przetwarzam dane z kasy..."), [this] { ParseLines(); });
+}
+
+template <class F>
+bool TFiscalMemory::Command(F &&f)
+{
+    try {
+        f();
+        return true;
+    } catch (const EAbort &) {
+    } catch (const Exception &e) {
+        m_messages.Error(e.Message());
+    } catch (const std::exception &e) {
+        m_messages.Error(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
+bool TFiscalMemory::Odczytaj(const TFiscalReadRange &range, int kasa)
+{
+    bool ok = false;
+    {
+        TControlsDisabler d1(MTPF), d2(MTPFCurr), d3(MTMRS), d4(MTSumUp), d5(ReportContent);
+        ClearAll();
+        ok = Command([&] { ReadFromRegister(range, kasa); });
+        MTPF.First();
+        MTPFCurr.First();
+        MTMRS.First();
+        MTSumUp.First();
+    }
+    m_canSave = ok;
+    m_canPrint = m_canPrint || ok;
+    return ok;
+}
+
+bool TFiscalMemory::Wczytaj(const QString &fileName)
+{
+    bool ok = false;
+    {
+        TControlsDisabler d1(MTPF), d2(MTPFCurr), d3(MTMRS), d4(MTSumUp), d5(ReportContent);
+        ClearAll();
+        ok = Command([&] {
+            LoadReportFile(fileName, true);
+            m_wait.Execute(QStringLiteral("Przetwarzam dane z pliku..."), [this] { ParseLines(); });
+        });
+        MTPF.First();
+        MTPFCurr.First();
+        MTMRS.First();
+        MTSumUp.First();
+    }
+    m_canSave = ok;
+    m_canPrint = m_canPrint || ok;
+    return ok;
+}
+
+bool TFiscalMemory::Zapisz(const QString &fileName)
+{
+    return Command([&] { SaveReportFile(fileName); });
+}
+
+void TFiscalMemory::BuildReportIfEmpty()
+{
+    if (!m_report)
+        throw Exception(QStringLiteral("Brak danych do wydruku raportu."));
+    if (ReportContent.IsEmpty())
+        m_report->BuildReport(MrsBaseline);
+}
+
+void TFiscalMemory::PrintToPdf(const QString &fileName)
+{
+    BuildReportIfEmpty();
+    TPDFReportPrinter printer(QString(), Now);
+    TFinally first([&] { ReportContent.First(); });
+    printer.BeginDoc();
+    TField &content = ReportContent.Field(0);
+    for (int row = 0; row < ReportContent.RecordCount(); ++row)
+        printer.AddLine(std::get<QString>(content.ValueAt(row)));
+    printer.EndDoc();
+    printer.SaveToFile(fileName);
+}
+
+QString TFiscalMemory::NewPdfName() const
+{
+    QString safe;
+    for (QChar c : UniqueNumber) {
+        if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))
+            safe += c;
+    }
+    return m_reportPrefix + safe + u'-'
+           + QStringLiteral("%1").arg(Random() % 2147483647u, 8, 16, QLatin1Char('0')).toUpper() + QStringLiteral(".pdf");
+}
+
+bool TFiscalMemory::Drukuj(IShellOpener *opener)
+{
+    if (!m_report)
+        return false;
+    return Command([&] {
+        m_wait.Execute(QStringLiteral("Drukuję raport..."), [&] {
+            const QString name = NewPdfName();
+            PrintToPdf(name);
+            m_lastPdf = name;
+            if (opener)
+                opener->OpenWithShell(name);
+        });
+    });
+}
+
+void TFiscalMemory::DeleteReportPdfs(const QString &reportPrefix)
+{
+    const QFileInfo info(reportPrefix);
+    QDir dir = info.dir();
+    const QStringList names = dir.entryList({info.fileName() + QStringLiteral("*.pdf")}, QDir::Files);
+    for (const QString &n : names)
+        dir.remove(n);
+}

@@ -1,1 +1,581 @@
 #include "UFiscalReport.h"
+
+#include "UErrors.h"
+#include "UFiscalTables.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString kFormatError = QStringLiteral("Nieprawidłowe dane w formacie raportu");
+const QString kDataError = QStringLiteral("Nieprawidłowe dane !");
+const QString kMrsError = QStringLiteral("Nieprawidłowe dane MRS");
+const QString kStars = QStringLiteral("* * * * * * *  * ");
+const QString kInactiveSale = QStringLiteral("Niezerowa sprzedaż w nieaktywnej stawce!");
+constexpr int kNoLimit = 99999;
+
+std::int64_t IntAt(const TField &f, int row)
+{
+    const auto *i = std::get_if<std::int64_t>(&f.ValueAt(row));
+    return i ? *i : 0;
+}
+
+Currency CurrAt(const TField &f, int row)
+{
+    return Currency::FromUnits(IntAt(f, row));
+}
+
+QString TextAt(const TField &f, int row)
+{
+    const auto *s = std::get_if<QString>(&f.ValueAt(row));
+    return s ? *s : QString();
+}
+
+QString Dec4(qint64 n)
+{
+    return QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0'));
+}
+
+QString Dec3(qint64 n)
+{
+    return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
+}
+
+// The fields of MTPF the report reads, looked up once.
+struct TPFFields {
+    explicit TPFFields(TRxMemoryData &t)
+        : Numer(t.FieldByName(QStringLiteral("Numer"))), Data(t.FieldByName(QStringLiteral("Data"))),
+          SumaPTU(t.FieldByName(QStringLiteral("SumaPTU"))), SumaNal(t.FieldByName(QStringLiteral("SumaNal"))),
+          MRSCounter(t.FieldByName(QStringLiteral("MRSCounter"))), Parag(t.FieldByName(QStringLiteral("Parag"))),
+          ZmianaPLU(t.FieldByName(QStringLiteral("ZmianaPLU"))), Anulacji(t.FieldByName(QStringLiteral("Anulacji"))),
+          WartAnulacji(t.FieldByName(QStringLiteral("WartAnulacji")))
+    {
+        for (int i = 0; i < 7; ++i) {
+            T[i] = &t.FieldByName(QStringLiteral("T") + QChar(u'A' + i));
+            V[i] = &t.FieldByName(QStringLiteral("V") + QChar(u'A' + i));
+        }
+    }
+    TField &Numer, &Data, &SumaPTU, &SumaNal, &MRSCounter, &Parag, &ZmianaPLU, &Anulacji, &WartAnulacji;
+    TField *T[7];
+    TField *V[7];
+};
+
+// Report numbers of MTPF, required to rise from row to row: a damaged or
+// hand-made file with a lower or repeated number would make the period walk
+// count a report twice or never end.
+std::vector<int> RisingNumbers(const TField &numer, int count)
+{
+    std::vector<int> numbers;
+    numbers.reserve(size_t(count));
+    for (int row = 0; row < count; ++row) {
+        const int n = int(IntAt(numer, row));
+        if (!numbers.empty() && n <= numbers.back())
+            throw Exception(kDataError);
+        numbers.push_back(n);
+    }
+    return numbers;
+}
+
+} // namespace
+
+Currency RoundHalfUp2(Currency x)
+{
+    const std::int64_t u = x.Units();
+    std::int64_t cents = u / 100;
+    if (u >= 0 && u % 100 >= 50)
+        ++cents;
+    return Currency::FromUnits(cents * 100);
+}
+
+Currency TaxOfGross(Currency gross, int rate)
+{
+    if (rate <= 0)
+        return Currency();
+    // Cents of gross × rate / (rate + 100), half up; the quotient is never
+    // rounded to four decimals on the way (0.84 at 7 % is 0.0549.., not 0.06).
+    const __int128 num = __int128(gross.Units()) * rate;
+    const __int128 den = __int128(rate + 100) * 100;
+    __int128 cents = num / den;
+    const __int128 rem = num % den;
+    if (num >= 0 && 2 * rem >= den)
+        ++cents;
+    return Currency::FromUnits(std::int64_t(cents) * 100);
+}
+
+int RateOfCode(const QString &code)
+{
+    if (code == QLatin1String("--"))
+        return -2;
+    if (code == QLatin1String("ZW"))
+        return -1;
+    bool ok = false;
+    const int v = code.trimmed().toInt(&ok);
+    return ok ? v : 0;
+}
+
+bool TTotalizer::AddSale(int rate, Currency gross)
+{
+    if (rate != RateCode) {
+        if (rate == -1)
+            HadExempt = true;
+        if (rate >= 0) {
+            if (rate != LastValidRate && LastValidRate >= 0)
+                ValidRateChangedInPeriod = true;
+            LastValidRate = rate;
+            HadValid = true;
+            if (rate > 0)
+                HadPositive = true;
+        }
+        Changed = true;
+        RateCode = rate;
+    }
+    LastGross = gross;
+    GrossSum += gross;
+    if (RateCode >= 0) {
+        const Currency tax = TaxOfGross(gross, RateCode);
+        const Currency net = gross - tax;
+        LastNet = net;
+        LastTax = tax;
+        NetSum += net;
+        TaxSum += tax;
+    } else if (RateCode == -1) {
+        LastNet = gross;
+        LastTax = Currency();
+        ExemptSum += gross;
+    } else if (gross > Currency()) {
+        return false;
+    }
+    return true;
+}
+
+void TTotalizer::ResetPeriod()
+{
+    LastValidRate = RateCode;
+    Changed = false;
+    ValidRateChangedInPeriod = false;
+    NetSum = TaxSum = GrossSum = ExemptSum = Currency();
+    LastGross = LastNet = LastTax = Currency();
+    HadExempt = RateCode == -1;
+    HadValid = RateCode >= 0;
+    HadPositive = RateCode > 0;
+}
+
+QString ReportDate(const QDate &d)
+{
+    return d.isValid() ? d.toString(QStringLiteral("dd.MM.yy")) : QString();
+}
+
+QString ReportTime(const QTime &t)
+{
+    return t.isValid() ? t.toString(QStringLiteral("H:mm")).rightJustified(5) : QString();
+}
+
+TFiscalReport::TFiscalReport(const QString &nip, const QString &uniqueNumber, const QDate &installationDate,
+                             TRxMemoryData &mtpf, TRxMemoryData &mtpfCurr, TRxMemoryData &reportContent,
+                             TRxMemoryData &mtSumUp, TRxMemoryData &mtmrs, const QDate &closingDate,
+                             const QTime &closingTime, IMessages *messages, std::function<QDateTime()> now)
+    : CurrencyText(QStringLiteral("PLN ")), m_nip(nip), m_uniqueNumber(uniqueNumber),
+      m_installationDate(installationDate), m_pf(mtpf), m_curr(mtpfCurr), m_content(reportContent),
+      m_sumUp(mtSumUp), m_mrs(mtmrs), m_closingDate(closingDate), m_closingTime(closingTime), m_messages(messages),
+      m_now(now ? std::move(now) : [] { return QDateTime::currentDateTime(); })
+{
+    m_uniqueNumber.insert(std::min<qsizetype>(3, m_uniqueNumber.size()), u' ');
+    for (int i = 0; i < 7; ++i)
+        m_totalizers[size_t(i)] = TTotalizer(QString(QChar(u'A' + i)));
+}
+
+void TFiscalReport::Fail(const QString &message) const
+{
+    throw Exception(message);
+}
+
+void TFiscalReport::AddLeft(const QString &s)
+{
+    if (s.size() > LineWidth)
+        Fail(kFormatError);
+    m_content.Append();
+    m_content.Field(0).SetAsString(s);
+    m_content.Post();
+}
+
+void TFiscalReport::AddRight(const QString &s)
+{
+    if (s.size() > LineWidth)
+        Fail(kFormatError);
+    AddLeft(QString(LineWidth - s.size(), u' ') + s);
+}
+
+void TFiscalReport::AddCentered(const QString &s)
+{
+    if (s.size() > LineWidth)
+        Fail(kFormatError);
+    AddLeft(QString((LineWidth - s.size()) / 2, u' ') + s);
+}
+
+void TFiscalReport::AddPair(const QString &label, const QString &value)
+{
+    const qsizetype sum = label.size() + value.size();
+    if (sum > 2 * LineWidth)
+        Fail(kFormatError);
+    if (sum <= LineWidth - 1) {
+        AddLeft(label + QString(LineWidth - sum, u' ') + value);
+    } else {
+        AddLeft(label);
+        AddRight(value);
+    }
+}
+
+QString TFiscalReport::FormatAmount(Currency x) const
+{
+    return CurrencyText + x.ToFixed(2, u'.');
+}
+
+void TFiscalReport::BuildSummary()
+{
+    TControlsDisabler d1(m_pf), d2(m_curr), d3(m_sumUp);
+    const TPFFields pf(m_pf);
+    const int count = m_pf.RecordCount();
+    const std::vector<int> numbers = RisingNumbers(pf.Numer, count);
+    m_sumUp.EmptyTable();
+
+    TField &z1 = m_curr.FieldByName(QStringLiteral("Z1Count"));
+    TField &symbol = m_curr.FieldByName(QStringLiteral("CurrSymbol"));
+    TField &changeDate = m_curr.FieldByName(QStringLiteral("ChangeDate"));
+    TField &changeTime = m_curr.FieldByName(QStringLiteral("ChangeTime"));
+    const int currCount = m_curr.RecordCount();
+    int cur = 0; // the current MTPFCurr row
+
+    TField &sWaluta = m_sumUp.FieldByName(QStringLiteral("Waluta"));
+    TField &sPodatek = m_sumUp.FieldByName(QStringLiteral("Podatek"));
+    TField &sSumaNal = m_sumUp.FieldByName(QStringLiteral("SumaNal"));
+    TField &sOd = m_sumUp.FieldByName(QStringLiteral("NumerOd"));
+    TField &sDo = m_sumUp.FieldByName(QStringLiteral("NumerDo"));
+    TField &sFlag = m_sumUp.FieldByName(QStringLiteral("ZmianaWaluty"));
+    TField &sDate = m_sumUp.FieldByName(QStringLiteral("ChangeDate"));
+    TField &sTime = m_sumUp.FieldByName(QStringLiteral("ChangeTime"));
+    auto symbolAt = [&](int row) { return row < currCount ? TextAt(symbol, row) : QStringLiteral("PLN"); };
+
+    if (count == 0) {
+        m_sumUp.Append();
+        sWaluta.SetAsString(symbolAt(0));
+        sPodatek.SetAsCurrency(Currency());
+        sSumaNal.SetAsCurrency(Currency());
+        sOd.SetAsInteger(0);
+        sDo.SetAsInteger(0);
+        SetFieldBool(sFlag, false);
+        m_sumUp.Post();
+    } else {
+        const int lastNumber = numbers.back();
+        int row = 0;
+        while (row < count) {
+            const int b = numbers[size_t(row)];
+            int limit = kNoLimit;
+            while (cur < currCount && b > IntAt(z1, cur))
+                ++cur;
+            if (cur >= currCount) {
+                cur = std::max(0, currCount - 1);
+            } else {
+                limit = int(IntAt(z1, cur));
+                cur = std::max(0, cur - 1);
+            }
+            const int e = std::min(limit, lastNumber);
+            const bool changed = cur >= 1 && cur < currCount && b == IntAt(z1, cur) + 1;
+            // Every report of the period once, by its number (numbers may jump).
+            Currency tax, due;
+            while (row < count && numbers[size_t(row)] <= e) {
+                tax += CurrAt(pf.SumaPTU, row);
+                due += CurrAt(pf.SumaNal, row);
+                ++row;
+            }
+            m_sumUp.Append();
+            sWaluta.SetAsString(symbolAt(cur));
+            sPodatek.SetAsCurrency(tax);
+            sSumaNal.SetAsCurrency(due);
+            sOd.SetAsInteger(b);
+            sDo.SetAsInteger(e);
+            SetFieldBool(sFlag, changed);
+            if (cur < currCount) {
+                sDate.SetValue(changeDate.ValueAt(cur));
+                sTime.SetValue(changeTime.ValueAt(cur));
+            }
+            m_sumUp.Post();
+        }
+    }
+    m_pf.First();
+    m_curr.First();
+    m_sumUp.First();
+    m_mrs.First();
+}
+
+void TFiscalReport::BuildReport(int baseline)
+{
+    TControlsDisabler d1(m_pf), d2(m_curr), d3(m_sumUp), d4(m_mrs), d5(m_content);
+    try {
+        BuildReportLines(baseline);
+    } catch (...) {
+        // A truncated fiscal report must never be printed as if whole.
+        m_content.EmptyTable();
+        m_pf.First();
+        m_curr.First();
+        m_sumUp.First();
+        m_mrs.First();
+        throw;
+    }
+    m_pf.First();
+    m_curr.First();
+    m_sumUp.First();
+    m_mrs.First();
+}
+
+void TFiscalReport::PeriodReset()
+{
+    for (TTotalizer &t : m_totalizers)
+        t.ResetPeriod();
+    m_receipts = m_baseChanges = m_mrsResets = m_cancelled = 0;
+    m_cancelledValue = m_taxTotal = m_dueTotal = Currency();
+    CurrencyText = QStringLiteral("PLN ");
+}
+
+void TFiscalReport::PeriodRangeLines()
+{
+    AddLeft(ReportDate(m_firstDate) + u'>' + ReportDate(m_lastDate));
+    AddPair(Dec4(m_first), Dec4(m_last) + QStringLiteral("    "));
+}
+
+void TFiscalReport::CurrencyChangeBlock(bool stars)
+{
+    const int row = m_sumUp.CurrentRow();
+    if (stars)
+        AddLeft(kStars);
+    AddLeft(QStringLiteral("ZMIANA WALUTY"));
+    AddLeft(QStringLiteral("EWIDENCYJNEJ"));
+    AddLeft(ReportDate(FieldDate(m_sumUp.FieldByName(QStringLiteral("ChangeDate")))) + u' '
+            + ReportTime(TimeOf(IntAt(m_sumUp.FieldByName(QStringLiteral("ChangeTime")), row))));
+    if (stars)
+        AddLeft(kStars);
+}
+
+void TFiscalReport::BuildReportLines(int baseline)
+{
+    if (m_sumUp.IsEmpty())
+        BuildSummary();
+    m_content.EmptyTable();
+    m_pf.First();
+    m_curr.First();
+    m_sumUp.First();
+    m_mrs.First();
+    // Every build starts from the same rates, so a build after a failed one
+    // prints the same text.
+    for (int i = 0; i < 7; ++i)
+        m_totalizers[size_t(i)] = TTotalizer(QString(QChar(u'A' + i)));
+
+    const TPFFields pf(m_pf);
+    const int count = m_pf.RecordCount();
+    const std::vector<int> numbers = RisingNumbers(pf.Numer, count);
+    TField &mrsNumer = m_mrs.FieldByName(QStringLiteral("Numer"));
+    TField &mrsData = m_mrs.FieldByName(QStringLiteral("Data"));
+    TField &mrsCzas = m_mrs.FieldByName(QStringLiteral("Czas"));
+    TField &mrsZ = m_mrs.FieldByName(QStringLiteral("Z"));
+    TField &mrsStar = m_mrs.FieldByName(QStringLiteral("Star"));
+    TField &sOd = m_sumUp.FieldByName(QStringLiteral("NumerOd"));
+    TField &sDo = m_sumUp.FieldByName(QStringLiteral("NumerDo"));
+    TField &sWaluta = m_sumUp.FieldByName(QStringLiteral("Waluta"));
+    TField &sFlag = m_sumUp.FieldByName(QStringLiteral("ZmianaWaluty"));
+    int m = baseline;
+
+    const QDateTime now = m_now();
+    AddLeft(QStringLiteral("NIP:") + m_nip);
+    AddLeft(ReportDate(now.date()));
+    AddCentered(QStringLiteral("RAPORT FISKALNY"));
+    AddCentered(QStringLiteral("OKRESOWY"));
+    AddLeft(QStringLiteral("DATA INSTALACJI"));
+    AddRight(ReportDate(m_installationDate));
+    if (m_closingDate.isValid()) {
+        AddLeft(QStringLiteral("KONIEC ZAPISÓW PF"));
+        AddRight(ReportDate(m_closingDate) + u' ' + ReportTime(m_closingTime));
+    }
+
+    auto rowOf = [&](int number) {
+        const auto it = std::lower_bound(numbers.begin(), numbers.end(), number);
+        if (it == numbers.end() || *it != number)
+            Fail(kDataError);
+        return int(it - numbers.begin());
+    };
+
+    int row = 0;
+    for (int s = 0; s < m_sumUp.RecordCount() && row < count; ++s) {
+        m_sumUp.SetRecNo(s + 1);
+        PeriodReset();
+        m_first = int(IntAt(sOd, s));
+        m_last = int(IntAt(sDo, s));
+        if (m_last == 0)
+            break;
+        CurrencyText = TextAt(sWaluta, s).leftJustified(4, u' ');
+        m_firstDate = DateOf(IntAt(pf.Data, rowOf(m_first)));
+        m_lastDate = DateOf(IntAt(pf.Data, rowOf(m_last)));
+        const bool currencyChange = IntAt(sFlag, s) != 0;
+        if (currencyChange)
+            CurrencyChangeBlock(true);
+        PeriodRangeLines();
+
+        bool firstOfPeriod = true;
+        while (row < count && numbers[size_t(row)] <= m_last) {
+            const int number = numbers[size_t(row)];
+            const int counter = int(IntAt(pf.MRSCounter, row));
+            for (int i = 0; i < 7; ++i) {
+                if (!m_totalizers[size_t(i)].AddSale(RateOfCode(TextAt(*pf.V[i], row)), CurrAt(*pf.T[i], row))
+                    && m_messages)
+                    m_messages->Error(kInactiveSale);
+            }
+            m_receipts += IntAt(pf.Parag, row);
+            if (IntAt(pf.ZmianaPLU, row))
+                ++m_baseChanges;
+            m_mrsResets += counter - m;
+            m_cancelled += IntAt(pf.Anulacji, row);
+            m_cancelledValue += CurrAt(pf.WartAnulacji, row);
+            const Currency sumaPTU = CurrAt(pf.SumaPTU, row);
+            const Currency sumaNal = CurrAt(pf.SumaNal, row);
+            m_taxTotal += sumaPTU;
+            m_dueTotal += sumaNal;
+
+            int c = m_content.RecordCount();
+            const QString date = ReportDate(DateOf(IntAt(pf.Data, row)));
+            const bool anyChanged = std::any_of(m_totalizers.begin(), m_totalizers.end(),
+                                                [](const TTotalizer &t) { return t.Changed; });
+            if (anyChanged || firstOfPeriod) {
+                AddLeft(date);
+                for (const TTotalizer &t : m_totalizers) {
+                    if (t.RateCode != -1)
+                        AddPair(QStringLiteral("PTU ") + t.Name,
+                                t.RateCode == -2 ? QStringLiteral("---") : QString::number(t.RateCode) + u'%');
+                }
+                for (const TTotalizer &t : m_totalizers) {
+                    if (t.RateCode == -1)
+                        AddPair(t.Name, QStringLiteral("SP.ZW.PTU"));
+                }
+                for (TTotalizer &t : m_totalizers)
+                    t.Changed = false;
+                c = c + 1;
+            }
+            firstOfPeriod = false;
+
+            // The daily report.
+            AddPair(date, Dec4(number));
+            for (const TTotalizer &t : m_totalizers) {
+                if (t.RateCode >= 0)
+                    AddPair(QStringLiteral("SP.OP ") + t.Name, FormatAmount(t.LastNet));
+                else if (t.RateCode == -2)
+                    AddPair(QStringLiteral("SP.OP ") + t.Name, QStringLiteral("---"));
+            }
+            for (const TTotalizer &t : m_totalizers) {
+                if (t.RateCode == -1)
+                    AddPair(QStringLiteral("SP.ZW.") + t.Name, FormatAmount(t.LastNet));
+            }
+            for (const TTotalizer &t : m_totalizers) {
+                if (t.RateCode > 0)
+                    AddPair(QStringLiteral("KW.PTU ") + t.Name, FormatAmount(t.LastTax));
+            }
+            AddPair(QStringLiteral("SUMA PTU"), FormatAmount(sumaPTU));
+            AddPair(QStringLiteral("SUMA NAL"), FormatAmount(sumaNal));
+            if (m < counter) {
+                m = m + 1;
+                int mrsRow = -1;
+                for (int r = 0; r < m_mrs.RecordCount(); ++r) {
+                    if (IntAt(mrsNumer, r) == m) {
+                        mrsRow = r;
+                        break;
+                    }
+                }
+                if (mrsRow < 0)
+                    Fail(kMrsError);
+                for (int k = m; k <= counter; ++k, ++mrsRow) {
+                    // Running off the records would repeat the last one.
+                    if (mrsRow >= m_mrs.RecordCount())
+                        Fail(kMrsError);
+                    AddLeft(QStringLiteral("ZEROWANIE RAM")
+                            + (IntAt(mrsStar, mrsRow) ? QStringLiteral(" *") : QStringLiteral("  "))
+                            + (IntAt(mrsZ, mrsRow) ? QStringLiteral(" Z") : QStringLiteral("  ")));
+                    AddPair(ReportDate(DateOf(IntAt(mrsData, mrsRow))), Dec3(k));
+                    AddRight(ReportTime(TimeOf(IntAt(mrsCzas, mrsRow))));
+                }
+                m = counter;
+            }
+            if (currencyChange && number == m_first)
+                CurrencyChangeBlock(false);
+            if (IntAt(pf.ZmianaPLU, row))
+                AddLeft(QStringLiteral("ZMIANY BAZY TOWAR"));
+            AddPair(QStringLiteral("ANUL.PAR"), QString::number(IntAt(pf.Anulacji, row)));
+            AddRight(FormatAmount(CurrAt(pf.WartAnulacji, row)));
+            AddPair(QStringLiteral("IL.PARAGONÓW"), QString::number(IntAt(pf.Parag, row)));
+            AddLeft(QStringLiteral("WALUTA"));
+            AddPair(QStringLiteral("EWIDENCYJNA"), CurrencyText);
+
+            AddPair(QStringLiteral("ILOŚĆ POZYCJI"), QString::number(m_content.RecordCount() - c));
+            ++row;
+        }
+        CumulativeBlock();
+        if (m_mrs.RecordCount() > 9) {
+            AddLeft(QStringLiteral("  PRZEKROCZONO"));
+            AddLeft(QStringLiteral("LIMIT ZEROWAŃ RAM"));
+        }
+    }
+
+    // The list of currency changes over the whole summary.
+    bool listed = false;
+    for (int s = 0; s < m_sumUp.RecordCount(); ++s) {
+        if (!IntAt(sFlag, s))
+            continue;
+        if (!listed) {
+            AddLeft(kStars);
+            AddLeft(QStringLiteral("LISTA ZMIAN WALU-"));
+            AddLeft(QStringLiteral("TY EWIDENCYJNEJ"));
+            listed = true;
+        }
+        AddLeft(ReportDate(DateOf(IntAt(m_sumUp.FieldByName(QStringLiteral("ChangeDate")), s))) + u' '
+                + ReportTime(TimeOf(IntAt(m_sumUp.FieldByName(QStringLiteral("ChangeTime")), s))));
+    }
+    if (listed)
+        AddLeft(kStars);
+    AddRight(ReportTime(now.time()));
+    AddCentered(m_uniqueNumber);
+}
+
+void TFiscalReport::CumulativeBlock()
+{
+    AddLeft(QStringLiteral("  ŁĄCZNY RAPORT"));
+    AddLeft(QStringLiteral("     OKRESOWY"));
+    PeriodRangeLines();
+    for (const TTotalizer &t : m_totalizers)
+        AddPair(QStringLiteral("SP.OP ") + t.Name, t.HadValid ? FormatAmount(t.NetSum) : QStringLiteral("---"));
+    Currency exempt;
+    QString marker;
+    bool anyExempt = false;
+    for (const TTotalizer &t : m_totalizers) {
+        if (t.HadExempt) {
+            exempt += t.ExemptSum;
+            marker += t.Name;
+            anyExempt = true;
+        } else {
+            marker += u' ';
+        }
+    }
+    if (anyExempt) {
+        AddLeft(QStringLiteral("SP.ZW.") + marker);
+        AddRight(FormatAmount(exempt));
+    }
+    for (const TTotalizer &t : m_totalizers) {
+        if (t.HadPositive)
+            AddPair(QStringLiteral("KW.PTU ") + t.Name + (t.ValidRateChangedInPeriod ? QStringLiteral("+") : QString()),
+                    FormatAmount(t.TaxSum));
+    }
+    AddPair(QStringLiteral("SUMA PTU"), FormatAmount(m_taxTotal));
+    AddPair(QStringLiteral("SUMA NAL"), FormatAmount(m_dueTotal));
+    AddPair(QStringLiteral("ZEROWANIE RAM"), Dec3(m_mrsResets));
+    AddPair(QStringLiteral("LICZBA ZMIAN"), QString::number(m_baseChanges));
+    AddLeft(QStringLiteral(" W BAZIE TOWAROW."));
+    AddPair(QStringLiteral("ANUL.PAR"), QString::number(m_cancelled));
+    AddRight(FormatAmount(m_cancelledValue));
+    AddPair(QStringLiteral("IL.PARAGONÓW"), QString::number(m_receipts));
+    AddLeft(QStringLiteral("WALUTA"));
+    AddPair(QStringLiteral("EWIDENCYJNA"), CurrencyText);
+}

@@ -85,12 +85,9 @@ public:
 private:
     void BuildReportLines(int baseline);
     void PeriodReset();
-    void RatesBlock();
-    void DailyBlock(int &mrsPosition);
     void CumulativeBlock();
     void CurrencyChangeBlock(bool stars);
     void PeriodRangeLines();
-    bool LocateNumber(int number, QDate &date);
     void Fail(const QString &message) const;
 
     QString m_nip;

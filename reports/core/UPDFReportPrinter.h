@@ -57,7 +57,9 @@ public:
 private:
     void NewPage();
     void NewColumn();
-    void Check(unsigned long status) const;
+    // Raises the library's first error, when there was one.
+    void Check() const;
+    static void ErrorHandler(unsigned long error, unsigned long detail, void *self);
 
     void *m_doc = nullptr;  // HPDF_Doc
     void *m_font = nullptr; // HPDF_Font
@@ -67,4 +69,5 @@ private:
     double m_usableWidth = 0, m_usableHeight = 0, m_lineWidth = 0, m_columnWidth = 0, m_textOffset = 0;
     int m_columnsPerPage = 0, m_linesPerColumn = 0, m_pageCount = 0, m_columnIndex = 0, m_linesInColumn = 0;
     bool m_textOpen = false;
+    unsigned long m_error = 0, m_detail = 0;
 };

@@ -294,3 +294,24 @@ void TSalesReportMaker::OfferToView(const QString &fileName, IMessages &messages
     if (!viewer.OpenFile(fileName))
         messages.Error(QStringLiteral("Nie mogę otworzyć pliku.\r\n") + fileName);
 }
+
+bool TSalesReportCommand::Execute(const QString &fileName, TSalesSections ticked, int source)
+{
+    if (SetBusy)
+        SetBusy(true);
+    bool written = false;
+    try {
+        m_maker.Make(fileName, ticked, source);
+        written = true;
+    } catch (const EAbort &) {
+    } catch (const Exception &e) {
+        m_messages.Error(e.Message());
+    } catch (const std::exception &e) {
+        m_messages.Error(QString::fromUtf8(e.what()));
+    }
+    if (SetBusy)
+        SetBusy(false);
+    if (written)
+        TSalesReportMaker::OfferToView(fileName, m_messages, m_viewer);
+    return written;
+}

@@ -126,3 +126,28 @@ private:
     ISalesReportReads &m_reads;
     IWaitRunner &m_wait;
 };
+
+// "Wykonaj" once the file is chosen: busy while the report is made, then
+// the view question when the file was written. Errors that were not shown
+// yet go to the error box; the silent abort ends it without a word.
+class TSalesReportCommand {
+public:
+    TSalesReportCommand(TSalesReportMaker &maker, IMessages &messages, IFileViewer &viewer)
+        : m_maker(maker), m_messages(messages), m_viewer(viewer) {}
+
+    std::function<void(bool busy)> SetBusy;
+
+    // Whether "Wykonaj" can run: a section ticked and a source chosen.
+    static bool CanRun(TSalesSections ticked, int source)
+    {
+        return ticked.Any() && (source == SourceRegister || source == SourceEditor);
+    }
+
+    // True when the report file was written.
+    bool Execute(const QString &fileName, TSalesSections ticked, int source);
+
+private:
+    TSalesReportMaker &m_maker;
+    IMessages &m_messages;
+    IFileViewer &m_viewer;
+};
