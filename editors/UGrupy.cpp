@@ -1,7 +1,21 @@
 #include "UGrupy.h"
 
-TFormGrupy::TFormGrupy(QWidget *parent) : QMainWindow(parent)
+#include "UEditorColumns.h"
+
+namespace {
+TTableFormSetup Setup()
 {
-    setObjectName(QStringLiteral("FormGrupy"));
-    setWindowTitle(QStringLiteral("Grupy"));
+    TTableFormSetup s;
+    s.Table = TExchangeTable::Grupy;
+    s.View = false;
+    s.ObjectName = QStringLiteral("FormGrupy");
+    s.Caption = QStringLiteral("Grupy");
+    s.GridName = QStringLiteral("GridGrupy");
+    s.Columns = GrupyColumns();
+    s.AlwaysShowEditor = true;
+    s.MultiSelect = false;
+    return s;
 }
+} // namespace
+
+TFormGrupy::TFormGrupy(QWidget *parent) : TTableForm(Setup(), parent) {}

@@ -1,8 +1,8 @@
 #pragma once
-// Window "Grupy"; its commands come with the later work on this window.
-#include <QMainWindow>
+// Window "Grupy": the groups editor (MDGrupy).
+#include "UEditorForm.h"
 
-class TFormGrupy : public QMainWindow {
+class TFormGrupy : public TTableForm {
     Q_OBJECT
 public:
     explicit TFormGrupy(QWidget *parent = nullptr);

@@ -1,7 +1,21 @@
 #include "UGrupyWKasie.h"
 
-TFormGrupyWKasie::TFormGrupyWKasie(QWidget *parent) : QMainWindow(parent)
+#include "UEditorColumns.h"
+
+namespace {
+TTableFormSetup Setup()
 {
-    setObjectName(QStringLiteral("FormGrupyWKasie"));
-    setWindowTitle(QStringLiteral("Grupy w kasie"));
+    TTableFormSetup s;
+    s.Table = TExchangeTable::Grupy;
+    s.View = true;
+    s.ObjectName = QStringLiteral("FormGrupyWKasie");
+    s.Caption = QStringLiteral("Grupy w kasie");
+    s.GridName = QStringLiteral("GridGrupyWKasie");
+    s.Columns = GrupyColumns();
+    s.AlwaysShowEditor = false;
+    s.MultiSelect = false;
+    return s;
 }
+} // namespace
+
+TFormGrupyWKasie::TFormGrupyWKasie(QWidget *parent) : TTableForm(Setup(), parent) {}

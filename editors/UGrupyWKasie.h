@@ -1,8 +1,8 @@
 #pragma once
-// Window "Grupy w kasie"; its commands come with the later work on this window.
-#include <QMainWindow>
+// Window "Grupy w kasie": the groups as last read from the register, read-only.
+#include "UEditorForm.h"
 
-class TFormGrupyWKasie : public QMainWindow {
+class TFormGrupyWKasie : public TTableForm {
     Q_OBJECT
 public:
     explicit TFormGrupyWKasie(QWidget *parent = nullptr);

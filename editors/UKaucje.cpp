@@ -1,7 +1,21 @@
 #include "UKaucje.h"
 
-TFormKaucje::TFormKaucje(QWidget *parent) : QMainWindow(parent)
+#include "UEditorColumns.h"
+
+namespace {
+TTableFormSetup Setup()
 {
-    setObjectName(QStringLiteral("FormKaucje"));
-    setWindowTitle(QStringLiteral("Kaucje"));
+    TTableFormSetup s;
+    s.Table = TExchangeTable::Kaucje;
+    s.View = false;
+    s.ObjectName = QStringLiteral("FormKaucje");
+    s.Caption = QStringLiteral("Kaucje");
+    s.GridName = QStringLiteral("GridKaucje");
+    s.Columns = KaucjeColumns();
+    s.AlwaysShowEditor = true;
+    s.MultiSelect = false;
+    return s;
 }
+} // namespace
+
+TFormKaucje::TFormKaucje(QWidget *parent) : TTableForm(Setup(), parent) {}

@@ -1,8 +1,8 @@
 #pragma once
-// Window "Kaucje"; its commands come with the later work on this window.
-#include <QMainWindow>
+// Window "Kaucje": the deposits editor (MDKaucje).
+#include "UEditorForm.h"
 
-class TFormKaucje : public QMainWindow {
+class TFormKaucje : public TTableForm {
     Q_OBJECT
 public:
     explicit TFormKaucje(QWidget *parent = nullptr);

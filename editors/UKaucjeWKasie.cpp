@@ -1,7 +1,21 @@
 #include "UKaucjeWKasie.h"
 
-TFormKaucjeWKasie::TFormKaucjeWKasie(QWidget *parent) : QMainWindow(parent)
+#include "UEditorColumns.h"
+
+namespace {
+TTableFormSetup Setup()
 {
-    setObjectName(QStringLiteral("FormKaucjeWKasie"));
-    setWindowTitle(QStringLiteral("Kaucje w kasie"));
+    TTableFormSetup s;
+    s.Table = TExchangeTable::Kaucje;
+    s.View = true;
+    s.ObjectName = QStringLiteral("FormKaucjeWKasie");
+    s.Caption = QStringLiteral("Kaucje w kasie");
+    s.GridName = QStringLiteral("GridKaucjeWKasie");
+    s.Columns = KaucjeColumns();
+    s.AlwaysShowEditor = false;
+    s.MultiSelect = false;
+    return s;
 }
+} // namespace
+
+TFormKaucjeWKasie::TFormKaucjeWKasie(QWidget *parent) : TTableForm(Setup(), parent) {}

@@ -1,8 +1,8 @@
 #pragma once
-// Window "Kaucje w kasie"; its commands come with the later work on this window.
-#include <QMainWindow>
+// Window "Kaucje w kasie": the deposits as last read from the register, read-only.
+#include "UEditorForm.h"
 
-class TFormKaucjeWKasie : public QMainWindow {
+class TFormKaucjeWKasie : public TTableForm {
     Q_OBJECT
 public:
     explicit TFormKaucjeWKasie(QWidget *parent = nullptr);

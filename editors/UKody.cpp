@@ -1,7 +1,21 @@
 #include "UKody.h"
 
-TFormKody::TFormKody(QWidget *parent) : QMainWindow(parent)
+#include "UEditorColumns.h"
+
+namespace {
+TTableFormSetup Setup()
 {
-    setObjectName(QStringLiteral("FormKody"));
-    setWindowTitle(QStringLiteral("Kody"));
+    TTableFormSetup s;
+    s.Table = TExchangeTable::Kody;
+    s.View = false;
+    s.ObjectName = QStringLiteral("FormKody");
+    s.Caption = QStringLiteral("Kody");
+    s.GridName = QStringLiteral("GridKody");
+    s.Columns = KodyColumns();
+    s.AlwaysShowEditor = false;
+    s.MultiSelect = true;
+    return s;
 }
+} // namespace
+
+TFormKody::TFormKody(QWidget *parent) : TTableForm(Setup(), parent) {}

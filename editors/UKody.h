@@ -1,8 +1,8 @@
 #pragma once
-// Window "Kody"; its commands come with the later work on this window.
-#include <QMainWindow>
+// Window "Kody": the codes editor (MDKody); several rows can be selected.
+#include "UEditorForm.h"
 
-class TFormKody : public QMainWindow {
+class TFormKody : public TTableForm {
     Q_OBJECT
 public:
     explicit TFormKody(QWidget *parent = nullptr);

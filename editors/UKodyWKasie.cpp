@@ -1,7 +1,21 @@
 #include "UKodyWKasie.h"
 
-TFormKodyWKasie::TFormKodyWKasie(QWidget *parent) : QMainWindow(parent)
+#include "UEditorColumns.h"
+
+namespace {
+TTableFormSetup Setup()
 {
-    setObjectName(QStringLiteral("FormKodyWKasie"));
-    setWindowTitle(QStringLiteral("Kody w kasie"));
+    TTableFormSetup s;
+    s.Table = TExchangeTable::Kody;
+    s.View = true;
+    s.ObjectName = QStringLiteral("FormKodyWKasie");
+    s.Caption = QStringLiteral("Kody w kasie");
+    s.GridName = QStringLiteral("GridKodyWKasie");
+    s.Columns = KodyColumns();
+    s.AlwaysShowEditor = false;
+    s.MultiSelect = false;
+    return s;
 }
+} // namespace
+
+TFormKodyWKasie::TFormKodyWKasie(QWidget *parent) : TTableForm(Setup(), parent) {}

@@ -1,8 +1,8 @@
 #pragma once
-// Window "Kody w kasie"; its commands come with the later work on this window.
-#include <QMainWindow>
+// Window "Kody w kasie": the codes as last read from the register, read-only.
+#include "UEditorForm.h"
 
-class TFormKodyWKasie : public QMainWindow {
+class TFormKodyWKasie : public TTableForm {
     Q_OBJECT
 public:
     explicit TFormKodyWKasie(QWidget *parent = nullptr);

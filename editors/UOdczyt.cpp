@@ -1,7 +1,49 @@
 #include "UOdczyt.h"
+#include "ui_UOdczyt.h"
 
-TFormOdczyt::TFormOdczyt(QWidget *parent) : QDialog(parent)
+#include "UWyslanie.h"
+
+TFormOdczyt::TFormOdczyt(QWidget *parent) : QDialog(parent), ui(new Ui::TFormOdczyt)
 {
+    ui->setupUi(this);
     setObjectName(QStringLiteral("FormOdczyt"));
-    setWindowTitle(QStringLiteral("Odczyt danych z kasy"));
+    setFixedSize(sizeHint());
+    connect(ui->BBOdczytaj, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->BBAnuluj, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->BBUstawienia, &QPushButton::clicked, this, [this] {
+        if (OnUstawienia)
+            OnUstawienia();
+    });
+}
+
+TFormOdczyt::~TFormOdczyt()
+{
+    delete ui;
+}
+
+bool TFormOdczyt::Execute(bool forView, bool &clearFirst, bool &withCounters)
+{
+    const bool clearState = ui->CBUsunPrzedTransmisja->isChecked();
+    if (forView) {
+        ui->CBUsunPrzedTransmisja->setChecked(false);
+        ui->CBUsunPrzedTransmisja->setEnabled(false);
+    }
+    const bool confirmed = OnExec ? OnExec(*this) : exec() == QDialog::Accepted;
+    clearFirst = !forView && ui->CBUsunPrzedTransmisja->isChecked();
+    withCounters = ui->CBZLicznikami->isChecked();
+    if (forView) {
+        ui->CBUsunPrzedTransmisja->setEnabled(true);
+        ui->CBUsunPrzedTransmisja->setChecked(clearState);
+    }
+    return confirmed;
+}
+
+bool TExchangeDialogs::ConfirmRead(bool forView, bool &clearFirst, bool &withCounters)
+{
+    return m_odczyt && m_odczyt->Execute(forView, clearFirst, withCounters);
+}
+
+bool TExchangeDialogs::ConfirmSend()
+{
+    return m_wyslanie && m_wyslanie->Execute();
 }

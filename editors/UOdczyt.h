@@ -1,9 +1,42 @@
 #pragma once
-// Window "Odczyt danych z kasy"; its commands come with the later work on this window.
+// "Odczyt danych z kasy": the options of a read from the register. The two
+// boxes keep their state between uses; a read for an in-register view shows
+// the clear box unticked and disabled and gives it its state back after.
+#include "UExchangeHooks.h"
+
 #include <QDialog>
+#include <functional>
+
+namespace Ui {
+class TFormOdczyt;
+}
+class TFormWyslanie;
 
 class TFormOdczyt : public QDialog {
     Q_OBJECT
 public:
     explicit TFormOdczyt(QWidget *parent = nullptr);
+    ~TFormOdczyt() override;
+
+    // Shows the dialog modally; false when cancelled.
+    bool Execute(bool forView, bool &clearFirst, bool &withCounters);
+
+    // "&Ustawienia": the transmission settings dialog (given by the program).
+    std::function<void()> OnUstawienia;
+    // Runs instead of the modal loop (tests): returns whether to confirm.
+    std::function<bool(TFormOdczyt &)> OnExec;
+
+    Ui::TFormOdczyt *ui;
+};
+
+// The two dialogs before a job, for the exchange logic.
+class TExchangeDialogs : public IExchangeDialogs {
+public:
+    TExchangeDialogs(TFormOdczyt *odczyt, TFormWyslanie *wyslanie) : m_odczyt(odczyt), m_wyslanie(wyslanie) {}
+    bool ConfirmRead(bool forView, bool &clearFirst, bool &withCounters) override;
+    bool ConfirmSend() override;
+
+private:
+    TFormOdczyt *m_odczyt;
+    TFormWyslanie *m_wyslanie;
 };

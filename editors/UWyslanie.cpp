@@ -1,7 +1,25 @@
 #include "UWyslanie.h"
+#include "ui_UWyslanie.h"
 
-TFormWyslanie::TFormWyslanie(QWidget *parent) : QDialog(parent)
+TFormWyslanie::TFormWyslanie(QWidget *parent) : QDialog(parent), ui(new Ui::TFormWyslanie)
 {
+    ui->setupUi(this);
     setObjectName(QStringLiteral("FormWyslanie"));
-    setWindowTitle(QStringLiteral("Wysłanie danych do kasy"));
+    setFixedSize(sizeHint());
+    connect(ui->BBWyslij, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->BBAnuluj, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->BBUstawienia, &QPushButton::clicked, this, [this] {
+        if (OnUstawienia)
+            OnUstawienia();
+    });
+}
+
+TFormWyslanie::~TFormWyslanie()
+{
+    delete ui;
+}
+
+bool TFormWyslanie::Execute()
+{
+    return OnExec ? OnExec(*this) : exec() == QDialog::Accepted;
 }

@@ -1,9 +1,25 @@
 #pragma once
-// Window "Wysłanie danych do kasy"; its commands come with the later work on this window.
+// "Wysłanie danych do kasy": the confirmation before a send.
 #include <QDialog>
+#include <functional>
+
+namespace Ui {
+class TFormWyslanie;
+}
 
 class TFormWyslanie : public QDialog {
     Q_OBJECT
 public:
     explicit TFormWyslanie(QWidget *parent = nullptr);
+    ~TFormWyslanie() override;
+
+    // Shows the dialog modally; false when cancelled.
+    bool Execute();
+
+    // "&Ustawienia": the transmission settings dialog (given by the program).
+    std::function<void()> OnUstawienia;
+    // Runs instead of the modal loop (tests): returns whether to confirm.
+    std::function<bool(TFormWyslanie &)> OnExec;
+
+    Ui::TFormWyslanie *ui;
 };

@@ -1,0 +1,37 @@
+#pragma once
+// What the editor windows are given by the program once every window
+// exists: the data module and the front-end objects the exchange and
+// editor logic talks through. The windows cannot reach app/ themselves.
+#include "UDM.h"
+#include "UExchangeHooks.h"
+#include "UUiHooks.h"
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+struct TEditorEnv {
+    TDM *DM = nullptr;
+    IMessages *Messages = nullptr;
+    IWaitRunner *Wait = nullptr;
+    IJobRunner *Jobs = nullptr;
+    IExchangeDialogs *Dialogs = nullptr;
+    // Exchange files of the three tables.
+    QString GrupyFile;
+    QString KodyFile;
+    QString KaucjeFile;
+};
+
+// A job runner that hands the switches to a function (the progress window).
+class TFunctionJobRunner : public IJobRunner {
+public:
+    explicit TFunctionJobRunner(std::function<void(const QString &)> run) : m_run(std::move(run)) {}
+    void Run(const QString &jobSwitches) override { m_run(jobSwitches); }
+
+private:
+    std::function<void(const QString &)> m_run;
+};
+
+// Brings a modeless window forward (shown, not minimised, active).
+void BringForward(QWidget *window);

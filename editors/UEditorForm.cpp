@@ -1,0 +1,325 @@
+#include "UEditorForm.h"
+
+#include "UErrors.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QSettings>
+#include <QTimer>
+
+void BringForward(QWidget *window)
+{
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+namespace {
+
+// What a menu item says for each table: groups, codes, deposits.
+struct TTexts {
+    const char *Add, *Insert, *Delete, *DeleteAll, *Read, *Send, *ViewRead;
+};
+const TTexts Texts[] = {
+    {"Dodaj grupę (Enter)", "Wstaw grupę", "Usuń grupę/grupy", "Usuń wszystkie grupy", "Odczytaj grupy z kasy",
+     "Wyślij grupy do kasy", "&Odczytaj grupy z kasy bo te są już nieaktualne"},
+    {"Dodaj kod (Enter)", "Wstaw kod", "Usuń kod(y)", "Usuń wszystkie kody", "Odczytaj kody z kasy",
+     "Wyślij kody do kasy", "&Odczytaj kody z kasy bo te są już nieaktualne"},
+    {"Dodaj opakowanie (Enter)", "Wstaw opakowanie", "Usuń opakowanie/a", "Usuń wszystkie opakowania",
+     "Odczytaj kaucje z kasy", "Wyślij kaucje do kasy", "&Odczytaj kaucje z kasy bo te są już nieaktualne"},
+};
+
+// Messages of a window attached without a message sink go nowhere.
+class TSilentMessages : public IMessages {
+public:
+    void Information(const QString &) override {}
+    void Error(const QString &) override {}
+    TPromptAnswer Ask(const QString &, TAskKind, bool) override { return TPromptAnswer::Cancel; }
+};
+
+} // namespace
+
+TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
+    : QMainWindow(parent), m_setup(setup), m_grid(new TKvDBGrid(this))
+{
+    setObjectName(setup.ObjectName);
+    setWindowTitle(setup.Caption);
+    m_grid->setObjectName(setup.GridName);
+    setCentralWidget(m_grid);
+    resize(640, 420);
+
+    const TTexts &t = Texts[int(setup.Table)];
+    if (setup.View) {
+        AddAction(nullptr, QStringLiteral("MIOdczytaj"), QString::fromUtf8(t.ViewRead), &TTableForm::ReadForView);
+        return;
+    }
+    m_editMenu = menuBar()->addMenu(QStringLiteral("&Edycja"));
+    m_editMenu->setObjectName(QStringLiteral("MIEdycja"));
+    AddAction(m_editMenu, QStringLiteral("MIDodaj"), QString::fromUtf8(t.Add), &TTableForm::Add);
+    AddAction(m_editMenu, QStringLiteral("MIWstaw"), QString::fromUtf8(t.Insert), &TTableForm::InsertRecord,
+              QKeySequence(Qt::Key_Insert));
+    AddAction(m_editMenu, QStringLiteral("MIUsun"), QString::fromUtf8(t.Delete), &TTableForm::DeleteRecords,
+              QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    AddAction(m_editMenu, QStringLiteral("MIUsunWszystkie"), QString::fromUtf8(t.DeleteAll),
+              &TTableForm::DeleteAllRecords);
+    m_transmitMenu = menuBar()->addMenu(QStringLiteral("&Transmisja"));
+    m_transmitMenu->setObjectName(QStringLiteral("MITransmisja"));
+    AddAction(m_transmitMenu, QStringLiteral("MIOdczytaj"), QString::fromUtf8(t.Read), &TTableForm::Read);
+    AddAction(m_transmitMenu, QStringLiteral("MIWyslij"), QString::fromUtf8(t.Send), &TTableForm::Send);
+    if (setup.Table == TExchangeTable::Kody) {
+        AddAction(m_transmitMenu, QStringLiteral("MIWyslijZaznaczone"), QStringLiteral("Wyślij zaznaczone kody do kasy"),
+                  &TTableForm::SendSelected);
+        AddAction(m_transmitMenu, QStringLiteral("MISkasujZaznaczone"), QStringLiteral("Skasuj zaznaczone kody w kasie"),
+                  &TTableForm::DeleteSelectedInRegister);
+    }
+    AddAction(nullptr, QStringLiteral("MISprawdz"), QStringLiteral("&Sprawdź poprawność danych"), &TTableForm::Check);
+
+    connect(m_grid, &TKvDBGrid::AddRequested, this, [this] { Add(); });
+    connect(m_grid, &TKvDBGrid::InsertRequested, this, [this] { InsertRecord(); });
+    connect(m_grid, &TKvDBGrid::DeleteRequested, this, [this] { DeleteRecords(); });
+}
+
+TTableForm::~TTableForm() = default;
+
+QAction *TTableForm::AddAction(QMenu *menu, const QString &name, const QString &text, void (TTableForm::*slot)(),
+                               const QKeySequence &shortcut)
+{
+    // A menu bar item without a menu runs its command directly.
+    QAction *action = menu ? menu->addAction(text) : menuBar()->addAction(text);
+    action->setObjectName(name);
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    connect(action, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
+    return action;
+}
+
+QAction *TTableForm::Action(const QString &objectName) const
+{
+    return findChild<QAction *>(objectName);
+}
+
+std::function<CheckResult()> TTableForm::RecordCheck() const
+{
+    TDM *dm = m_env.DM;
+    if (m_setup.View || !dm)
+        return {};
+    switch (m_setup.Table) {
+    case TExchangeTable::Grupy:
+        return [dm] { return dm->CheckGrupy(false); };
+    case TExchangeTable::Kody:
+        return [dm] { return dm->CheckKody(false); };
+    case TExchangeTable::Kaucje:
+        return [dm] { return dm->CheckKaucje(false); };
+    }
+    return {};
+}
+
+void TTableForm::Attach(const TEditorEnv &env)
+{
+    m_env = env;
+    static TSilentMessages silentFallback;
+    IMessages &messages = env.Messages ? *env.Messages : silentFallback;
+    const QString file = m_setup.Table == TExchangeTable::Grupy ? env.GrupyFile
+                         : m_setup.Table == TExchangeTable::Kody ? env.KodyFile
+                                                                 : env.KaucjeFile;
+    if (env.Jobs && env.Wait && env.Dialogs)
+        m_exchange = std::make_unique<TExchange>(*env.DM, m_setup.Table, file, *env.Jobs, *env.Wait, messages,
+                                                 *env.Dialogs);
+    m_commands = std::make_unique<TEditorCommands>(*env.DM, m_setup.Table, messages);
+
+    TRxMemoryData &table = m_setup.View ? (m_exchange ? m_exchange->TwinTable()
+                                                      : m_setup.Table == TExchangeTable::Grupy ? env.DM->MDGrupyWKasie
+                                                        : m_setup.Table == TExchangeTable::Kody ? env.DM->MDKodyWKasie
+                                                                                                : env.DM->MDKaucjeWKasie)
+                                        : m_commands->Table();
+    m_grid->SetTable(table, m_setup.Columns);
+    m_grid->SetMessages(env.Messages);
+    m_grid->Model()->SetReadOnly(m_setup.View);
+    m_grid->SetMultiSelect(m_setup.MultiSelect);
+    m_grid->SetAlwaysShowEditor(m_setup.AlwaysShowEditor);
+    m_grid->Model()->SetRecordCheck(RecordCheck());
+    if (!m_pendingLayout.isEmpty())
+        m_grid->SetColumnsLayout(m_pendingLayout);
+    m_pendingLayout.clear();
+}
+
+void TTableForm::RunCommand(const std::function<void()> &command)
+{
+    m_grid->CommitEditor();
+    try {
+        command();
+    } catch (const EAbort &) {
+    } catch (const Exception &e) {
+        if (m_env.Messages)
+            m_env.Messages->Error(e.Message());
+    } catch (const std::exception &e) {
+        if (m_env.Messages)
+            m_env.Messages->Error(QString::fromUtf8(e.what()));
+    }
+}
+
+void TTableForm::Add()
+{
+    if (!m_commands || m_setup.View)
+        return;
+    RunCommand([this] {
+        const QString field = m_commands->Add();
+        if (field.isEmpty())
+            return;
+        // A record Add filled in is kept when the user leaves it.
+        m_grid->Model()->MarkPendingTouched();
+        m_grid->FocusField(field, m_setup.AlwaysShowEditor);
+    });
+}
+
+void TTableForm::InsertRecord()
+{
+    if (!m_commands || m_setup.View)
+        return;
+    RunCommand([this] {
+        if (!m_grid->Model()->LeaveRow())
+            return;
+        m_commands->Insert();
+        m_grid->setFocus();
+    });
+}
+
+void TTableForm::DeleteRecords()
+{
+    if (!m_commands || m_setup.View)
+        return;
+    RunCommand([this] {
+        m_commands->Delete(*m_grid);
+        m_grid->clearSelection();
+    });
+}
+
+void TTableForm::DeleteAllRecords()
+{
+    if (m_commands && !m_setup.View)
+        RunCommand([this] { m_commands->DeleteAll(); });
+}
+
+void TTableForm::Check()
+{
+    if (m_commands && !m_setup.View)
+        RunCommand([this] {
+            if (m_grid->Model()->LeaveRow())
+                m_commands->Check();
+        });
+}
+
+void TTableForm::Read()
+{
+    if (m_exchange && !m_setup.View)
+        RunCommand([this] {
+            if (m_grid->Model()->LeaveRow())
+                m_exchange->Read();
+        });
+}
+
+void TTableForm::Send()
+{
+    if (m_exchange && !m_setup.View)
+        RunCommand([this] {
+            if (m_grid->Model()->LeaveRow())
+                m_exchange->SendAll();
+        });
+}
+
+void TTableForm::SendSelected()
+{
+    if (m_exchange && m_setup.Table == TExchangeTable::Kody && !m_setup.View)
+        RunCommand([this] {
+            if (m_grid->Model()->LeaveRow())
+                m_exchange->SendSelected(*m_grid);
+        });
+}
+
+void TTableForm::DeleteSelectedInRegister()
+{
+    if (m_exchange && m_setup.Table == TExchangeTable::Kody && !m_setup.View)
+        RunCommand([this] {
+            if (m_grid->Model()->LeaveRow())
+                m_exchange->DeleteSelected(*m_grid);
+        });
+}
+
+void TTableForm::ReadForView()
+{
+    if (m_exchange)
+        RunCommand([this] { m_exchange->ReadForView(); });
+}
+
+bool TTableForm::EndPendingEdit()
+{
+    m_grid->CommitEditor();
+    return !m_grid->Model() || m_grid->Model()->LeaveRow();
+}
+
+void TTableForm::closeEvent(QCloseEvent *event)
+{
+    if (!m_setup.View && !EndPendingEdit()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TTableForm::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !m_grid->Model())
+        return;
+    if (isActiveWindow())
+        Activated();
+    else if (!m_setup.View)
+        // Decide once the other window is active: a message box or dialog
+        // of our own command is not leaving the editor.
+        QTimer::singleShot(0, this, [this] { Deactivated(); });
+}
+
+void TTableForm::Activated()
+{
+    if (m_commands && m_setup.Table == TExchangeTable::Grupy && !m_setup.View)
+        m_grid->SetPickList(QStringLiteral("VAT"), m_commands->VatChoices());
+    // The profile may have changed meanwhile.
+    m_grid->Model()->InvalidateColors();
+}
+
+void TTableForm::Deactivated()
+{
+    if (m_deactivating || isActiveWindow() || QApplication::activeModalWidget() || !QApplication::activeWindow())
+        return;
+    m_deactivating = true;
+    if (!EndPendingEdit())
+        BringForward(this);
+    m_deactivating = false;
+}
+
+void TTableForm::SaveExtras(const QString &placementFile, const QString &section) const
+{
+    if (m_grid->Model())
+        m_grid->SaveLayout(placementFile, section, m_setup.GridName + QStringLiteral(".Columns"));
+}
+
+void TTableForm::RestoreExtras(const QString &placementFile, const QString &section)
+{
+    if (m_grid->Model()) {
+        m_grid->RestoreLayout(placementFile, section, m_setup.GridName + QStringLiteral(".Columns"));
+        return;
+    }
+    // Not bound yet: the layout waits for Attach.
+    QSettings ini(placementFile, QSettings::IniFormat);
+    const QVariant value = ini.value(section + u'/' + m_setup.GridName + QStringLiteral(".Columns"));
+    m_pendingLayout = value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString();
+}

@@ -1,0 +1,439 @@
+#include "UKvDBGrid.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSettings>
+#include <QValidator>
+#include <unordered_set>
+
+namespace {
+
+// Edit mask ">...": letters forced to upper case as they are typed.
+class TUpperValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+bool PlainEnter(const QKeyEvent *e)
+{
+    return (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+           && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+bool CtrlEnter(const QKeyEvent *e)
+{
+    return (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && (e->modifiers() & Qt::ControlModifier);
+}
+
+} // namespace
+
+// ------------------------------------------------------------ TGridDelegate
+
+TGridDelegate::TGridDelegate(TKvDBGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+QWidget *TGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    TTableModel *model = m_grid->Model();
+    if (!model)
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    const TGridColumn &column = model->Column(index.column());
+    if (!column.PickList.isEmpty()) {
+        auto *combo = new QComboBox(parent);
+        combo->addItems(column.PickList);
+        combo->setFrame(false);
+        return combo;
+    }
+    auto *edit = new QLineEdit(parent);
+    edit->setFrame(false);
+    const TField &field = model->FieldOf(index.column());
+    if (field.DataType() == TFieldType::String && field.Size() > 0)
+        edit->setMaxLength(field.Size());
+    if (field.EditMask().startsWith(u'>'))
+        edit->setValidator(new TUpperValidator(edit));
+    return edit;
+}
+
+void TGridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+        combo->setCurrentIndex(combo->findText(index.data(Qt::EditRole).toString()));
+        return;
+    }
+    QStyledItemDelegate::setEditorData(editor, index);
+}
+
+void TGridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
+{
+    if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+        if (combo->currentIndex() >= 0)
+            model->setData(index, combo->currentText(), Qt::EditRole);
+        return;
+    }
+    QStyledItemDelegate::setModelData(editor, model, index);
+}
+
+bool TGridDelegate::eventFilter(QObject *object, QEvent *event)
+{
+    auto *editor = qobject_cast<QWidget *>(object);
+    if (editor && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (CtrlEnter(key))
+            return true; // the editor is open already
+        if (PlainEnter(key) && m_grid->Model() && !m_grid->Model()->ReadOnly()) {
+            // Enter takes the text and adds a record, as in the grid.
+            emit commitData(editor);
+            emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+            emit m_grid->AddRequested();
+            return true;
+        }
+        if (key->key() == Qt::Key_Insert && key->modifiers() == Qt::NoModifier) {
+            emit commitData(editor);
+            emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+            emit m_grid->InsertRequested();
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+// ---------------------------------------------------------------- TKvDBGrid
+
+TKvDBGrid::TKvDBGrid(QWidget *parent) : QTableView(parent)
+{
+    setItemDelegate(new TGridDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    setShowGrid(true);
+    // Fixed row heights keep 9999 rows quick to open and scroll.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("WW")));
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    horizontalHeader()->setSectionsMovable(true);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TKvDBGrid::TitleClicked);
+    SetAlwaysShowEditor(false);
+}
+
+TKvDBGrid::~TKvDBGrid()
+{
+    // The model goes before the view's own teardown: it detaches from the table.
+    if (m_model) {
+        TTableModel *model = m_model;
+        m_model = nullptr;
+        setModel(nullptr);
+        delete model;
+    }
+}
+
+void TKvDBGrid::SetTable(TRxMemoryData &table, const QList<TGridColumn> &columns)
+{
+    TTableModel *old = m_model;
+    m_model = new TTableModel(table, columns, this);
+    if (old)
+        m_model->SetMessages(old->Messages());
+    setModel(m_model);
+    delete old;
+    connect(m_model, &TTableModel::CurrentRowChanged, this, &TKvDBGrid::FollowTable);
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_selectionOrder.clear(); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &TKvDBGrid::SelectionChanged);
+    ApplyDefaultWidths();
+    FollowTable(m_model->CurrentViewRow());
+}
+
+void TKvDBGrid::ApplyDefaultWidths()
+{
+    if (!m_model)
+        return;
+    const int charWidth = fontMetrics().averageCharWidth();
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const TGridColumn &column = m_model->Column(c);
+        int width = column.Width;
+        if (width <= 0) {
+            const TField &field = m_model->FieldOf(c);
+            int chars = field.DisplayWidth();
+            if (chars <= 0)
+                chars = field.DataType() == TFieldType::String ? qMax(field.Size(), 4) : 12;
+            width = chars * charWidth + 12;
+            const QString title = m_model->headerData(c, Qt::Horizontal).toString();
+            width = qMax(width, fontMetrics().horizontalAdvance(title) + 16);
+        }
+        setColumnWidth(c, width);
+    }
+}
+
+void TKvDBGrid::SetReadOnly(bool readOnly)
+{
+    if (m_model)
+        m_model->SetReadOnly(readOnly);
+    SetAlwaysShowEditor(m_always);
+}
+
+void TKvDBGrid::SetMultiSelect(bool multi)
+{
+    m_multi = multi;
+    setSelectionMode(multi ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+    setSelectionBehavior(multi ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+}
+
+void TKvDBGrid::SetAlwaysShowEditor(bool always)
+{
+    m_always = always;
+    if (m_model && m_model->ReadOnly()) {
+        setEditTriggers(QAbstractItemView::NoEditTriggers);
+        return;
+    }
+    EditTriggers triggers = QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
+                            | QAbstractItemView::EditKeyPressed;
+    if (always)
+        triggers |= QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked;
+    setEditTriggers(triggers);
+}
+
+void TKvDBGrid::SetMessages(IMessages *messages)
+{
+    if (m_model)
+        m_model->SetMessages(messages);
+}
+
+void TKvDBGrid::SetPickList(const QString &fieldName, const QStringList &items)
+{
+    if (!m_model)
+        return;
+    const int c = m_model->ColumnOfField(fieldName);
+    if (c >= 0)
+        m_model->Columns()[c].PickList = items;
+}
+
+TRxMemoryData *TKvDBGrid::Table() const
+{
+    return m_model ? &m_model->Table() : nullptr;
+}
+
+void TKvDBGrid::FollowTable(int viewRow)
+{
+    if (!m_model || viewRow < 0 || viewRow >= m_model->rowCount())
+        return;
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.row() == viewRow)
+        return;
+    int column = current.isValid() ? current.column() : horizontalHeader()->logicalIndex(0);
+    if (column < 0)
+        column = 0;
+    m_following = true;
+    selectionModel()->setCurrentIndex(m_model->index(viewRow, column),
+                                      m_multi ? QItemSelectionModel::NoUpdate : QItemSelectionModel::ClearAndSelect);
+    m_following = false;
+    scrollTo(m_model->index(viewRow, column));
+}
+
+void TKvDBGrid::FocusField(const QString &fieldName, bool openEditor)
+{
+    if (!m_model)
+        return;
+    const int column = m_model->ColumnOfField(fieldName);
+    const int row = m_model->CurrentViewRow();
+    if (column < 0 || row < 0)
+        return;
+    const QModelIndex target = m_model->index(row, column);
+    m_following = true;
+    selectionModel()->setCurrentIndex(target, m_multi ? QItemSelectionModel::NoUpdate : QItemSelectionModel::ClearAndSelect);
+    m_following = false;
+    scrollTo(target);
+    setFocus();
+    if (openEditor && (m_model->flags(target) & Qt::ItemIsEditable) && state() != QAbstractItemView::EditingState)
+        edit(target);
+}
+
+void TKvDBGrid::CommitEditor()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    if (QWidget *editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void TKvDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    // The base class commits an open editor to the previous cell first.
+    QTableView::currentChanged(current, previous);
+    if (m_following || !m_model || !current.isValid())
+        return;
+    if (previous.isValid() && previous.row() == current.row())
+        return;
+    const int wanted = current.row();
+    if (!m_model->MoveToRow(wanted)) {
+        // The pending record was refused: stay on it.
+        FollowTable(m_model->CurrentViewRow());
+    }
+}
+
+QItemSelectionModel::SelectionFlags TKvDBGrid::selectionCommand(const QModelIndex &index, const QEvent *event) const
+{
+    if (!m_multi || !event)
+        return QTableView::selectionCommand(index, event);
+    // Rows are selected only with Ctrl or Shift; a plain click or move
+    // clears the selection and leaves just the current row.
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonDblClick:
+        modifiers = static_cast<const QInputEvent *>(event)->modifiers();
+        break;
+    case QEvent::KeyPress:
+        modifiers = static_cast<const QKeyEvent *>(event)->modifiers();
+        if (static_cast<const QKeyEvent *>(event)->matches(QKeySequence::SelectAll))
+            return QTableView::selectionCommand(index, event);
+        break;
+    default:
+        return QTableView::selectionCommand(index, event);
+    }
+    if (modifiers & (Qt::ControlModifier | Qt::ShiftModifier))
+        return QTableView::selectionCommand(index, event);
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease)
+        return QItemSelectionModel::NoUpdate;
+    return QItemSelectionModel::Clear;
+}
+
+void TKvDBGrid::SelectionChanged(const QItemSelection &selected, const QItemSelection &)
+{
+    if (!m_model || !m_multi)
+        return;
+    std::unordered_set<TBookmark> known(m_selectionOrder.begin(), m_selectionOrder.end());
+    for (const QItemSelectionRange &range : selected) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            const TBookmark b = m_model->Table().BookmarkAt(m_model->TableRowOf(row));
+            if (b != NoBookmark && known.insert(b).second)
+                m_selectionOrder.push_back(b);
+        }
+    }
+}
+
+std::vector<TBookmark> TKvDBGrid::SelectedRows() const
+{
+    std::vector<TBookmark> rows;
+    if (!m_model || !m_multi)
+        return rows;
+    const TRxMemoryData &table = m_model->Table();
+    std::unordered_set<TBookmark> taken;
+    for (TBookmark b : m_selectionOrder) {
+        const int viewRow = m_model->ViewRowOfTable(table.RowOfBookmark(b));
+        if (viewRow >= 0 && selectionModel()->isRowSelected(viewRow, QModelIndex()) && taken.insert(b).second)
+            rows.push_back(b);
+    }
+    // Rows selected without passing through the signal (a program's selection).
+    for (const QModelIndex &index : selectionModel()->selectedRows()) {
+        const TBookmark b = table.BookmarkAt(m_model->TableRowOf(index.row()));
+        if (b != NoBookmark && taken.insert(b).second)
+            rows.push_back(b);
+    }
+    return rows;
+}
+
+void TKvDBGrid::keyPressEvent(QKeyEvent *event)
+{
+    const bool editable = m_model && !m_model->ReadOnly();
+    if (PlainEnter(event) && editable) {
+        emit AddRequested();
+        return;
+    }
+    if (CtrlEnter(event)) {
+        if (editable && currentIndex().isValid())
+            edit(currentIndex());
+        return;
+    }
+    if (editable && event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
+        emit InsertRequested();
+        return;
+    }
+    if (editable && event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+        emit DeleteRequested();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && m_model && m_model->Table().State() != TDataSetState::Browse) {
+        m_model->Table().Cancel();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TKvDBGrid::TitleClicked(int section)
+{
+    if (!m_model)
+        return;
+    CommitEditor();
+    m_model->sort(section, Qt::AscendingOrder);
+}
+
+QString TKvDBGrid::ColumnsLayout() const
+{
+    QStringList parts;
+    if (!m_model)
+        return QString();
+    const QHeaderView *header = horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        parts << m_model->Column(logical).FieldName + u':' + QString::number(header->sectionSize(logical));
+    }
+    return parts.join(u',');
+}
+
+void TKvDBGrid::SetColumnsLayout(const QString &layout)
+{
+    if (!m_model)
+        return;
+    QHeaderView *header = horizontalHeader();
+    int position = 0;
+    for (const QString &part : layout.split(u',', Qt::SkipEmptyParts)) {
+        const QStringList pair = part.trimmed().split(u':');
+        const int logical = m_model->ColumnOfField(pair.value(0));
+        if (logical < 0)
+            continue; // a field this grid does not show
+        bool ok = false;
+        const int width = pair.value(1).toInt(&ok);
+        if (ok && width >= 8 && width <= 2000)
+            header->resizeSection(logical, width);
+        const int from = header->visualIndex(logical);
+        if (from < position)
+            continue; // named twice
+        if (from > position)
+            header->moveSection(from, position);
+        ++position;
+    }
+}
+
+void TKvDBGrid::SaveLayout(const QString &placementFile, const QString &section, const QString &property) const
+{
+    QSettings ini(placementFile, QSettings::IniFormat);
+    ini.beginGroup(section);
+    ini.setValue(property, ColumnsLayout());
+    ini.endGroup();
+    ini.sync();
+}
+
+void TKvDBGrid::RestoreLayout(const QString &placementFile, const QString &section, const QString &property)
+{
+    QSettings ini(placementFile, QSettings::IniFormat);
+    ini.beginGroup(section);
+    const QVariant value = ini.value(property);
+    ini.endGroup();
+    // An unquoted value with commas comes back as a list.
+    const QString layout = value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString();
+    if (!layout.isEmpty())
+        SetColumnsLayout(layout);
+}
