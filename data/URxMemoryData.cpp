@@ -32,6 +32,28 @@ const TFieldValue kNull;
             .arg(FormatGeneral(value), field.DisplayName(), FormatGeneral(minValue), FormatGeneral(maxValue)));
 }
 
+// A value outside the field's own range is refused when it is assigned, as
+// a text that is not a number is, so it never waits in a record until Post.
+void CheckFieldRange(const TField &field, const TFieldValue &value)
+{
+    if (!field.HasRange())
+        return;
+    if (field.DataType() == TFieldType::Currency) {
+        if (const auto *units = std::get_if<std::int64_t>(&value)) {
+            const auto lo = Currency::FromDouble(field.MinValue());
+            const auto hi = Currency::FromDouble(field.MaxValue());
+            if ((lo && *units < lo->Units()) || (hi && *units > hi->Units()))
+                RaiseRange(Currency::FromUnits(*units).ToDouble(), field, field.MinValue(), field.MaxValue());
+        }
+    } else if (const auto *i = std::get_if<std::int64_t>(&value)) {
+        if (double(*i) < field.MinValue() || double(*i) > field.MaxValue())
+            RaiseRange(double(*i), field, field.MinValue(), field.MaxValue());
+    } else if (const auto *d = std::get_if<double>(&value)) {
+        if (*d < field.MinValue() || *d > field.MaxValue())
+            RaiseRange(*d, field, field.MinValue(), field.MaxValue());
+    }
+}
+
 bool IsNumeric(TFieldType t)
 {
     return t != TFieldType::String;
@@ -430,39 +452,52 @@ TFieldValue TRxMemoryData::Convert(const TField &field, const TFieldValue &value
                 RaiseIntegerText(s, field);
             v = *parsed;
         }
-        const auto [lo, hi] = TypeLimits(field.DataType());
-        if (v < lo || v > hi)
-            RaiseRange(double(v), field, double(lo), double(hi));
+        // The field's own range is inside the type's and gives the message.
+        if (field.HasRange()) {
+            CheckFieldRange(field, v);
+        } else {
+            const auto [lo, hi] = TypeLimits(field.DataType());
+            if (v < lo || v > hi)
+                RaiseRange(double(v), field, double(lo), double(hi));
+        }
         return v;
     }
     case TFieldType::Currency: {
-        if (std::holds_alternative<std::int64_t>(value))
-            return value; // already units
-        if (const auto *d = std::get_if<double>(&value)) {
+        TFieldValue units;
+        if (std::holds_alternative<std::int64_t>(value)) {
+            units = value; // already units
+        } else if (const auto *d = std::get_if<double>(&value)) {
             const auto c = Currency::FromDouble(*d);
             if (!c)
                 RaiseFloatText(FormatGeneral(*d), field);
-            return c->Units();
+            units = c->Units();
+        } else {
+            const QString &s = std::get<QString>(value);
+            const auto c = ParseCurrency(s);
+            if (!c)
+                RaiseFloatText(s, field);
+            units = c->Units();
         }
-        const QString &s = std::get<QString>(value);
-        const auto c = ParseCurrency(s);
-        if (!c)
-            RaiseFloatText(s, field);
-        return c->Units();
+        CheckFieldRange(field, units);
+        return units;
     }
     case TFieldType::Float: {
-        if (const auto *i = std::get_if<std::int64_t>(&value))
-            return double(*i);
-        if (const auto *d = std::get_if<double>(&value)) {
+        double f = 0;
+        if (const auto *i = std::get_if<std::int64_t>(&value)) {
+            f = double(*i);
+        } else if (const auto *d = std::get_if<double>(&value)) {
             if (!std::isfinite(*d))
                 RaiseFloatText(FormatGeneral(*d), field);
-            return *d;
+            f = *d;
+        } else {
+            const QString &s = std::get<QString>(value);
+            const auto parsed = ParseFloat(s);
+            if (!parsed)
+                RaiseFloatText(s, field);
+            f = *parsed;
         }
-        const QString &s = std::get<QString>(value);
-        const auto f = ParseFloat(s);
-        if (!f)
-            RaiseFloatText(s, field);
-        return *f;
+        CheckFieldRange(field, f);
+        return f;
     }
     }
     return TFieldValue();
@@ -483,25 +518,10 @@ void TRxMemoryData::CheckRecord(const TRecord &record) const
     for (const auto &f : m_fields)
         if (f->Required() && std::holds_alternative<std::monostate>(record.Values[size_t(f->Index())]))
             throw EDatabaseError(QStringLiteral("Pole \"%1\" musi posiadać wartość").arg(f->DisplayName()));
-    for (const auto &f : m_fields) {
-        if (!f->HasRange())
-            continue;
-        const TFieldValue &v = record.Values[size_t(f->Index())];
-        if (f->DataType() == TFieldType::Currency) {
-            if (const auto *units = std::get_if<std::int64_t>(&v)) {
-                const auto lo = Currency::FromDouble(f->MinValue());
-                const auto hi = Currency::FromDouble(f->MaxValue());
-                if ((lo && *units < lo->Units()) || (hi && *units > hi->Units()))
-                    RaiseRange(Currency::FromUnits(*units).ToDouble(), *f, f->MinValue(), f->MaxValue());
-            }
-        } else if (const auto *i = std::get_if<std::int64_t>(&v)) {
-            if (double(*i) < f->MinValue() || double(*i) > f->MaxValue())
-                RaiseRange(double(*i), *f, f->MinValue(), f->MaxValue());
-        } else if (const auto *d = std::get_if<double>(&v)) {
-            if (*d < f->MinValue() || *d > f->MaxValue())
-                RaiseRange(*d, *f, f->MinValue(), f->MaxValue());
-        }
-    }
+    // Values enter through the checked assignment; a range set after they
+    // were stored is still caught here.
+    for (const auto &f : m_fields)
+        CheckFieldRange(*f, record.Values[size_t(f->Index())]);
 }
 
 void TRxMemoryData::Notify(TDataChange change, int row)

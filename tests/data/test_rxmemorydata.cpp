@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 class RecordingObserver : public TDataObserver {
@@ -138,25 +140,78 @@ TEST_F(MemoryData, AssigningOutsideEditingIsRefused)
     EXPECT_EQ(t.FindField("nazwa"), &t.Field(1));
 }
 
-TEST_F(MemoryData, PostChecksRequiredAndRangeWithExactMessages)
+TEST_F(MemoryData, PostChecksRequiredWithExactMessage)
 {
     t.Append();
     EXPECT_EQ(PostMessage(), "Pole \"Numer\" musi posiadać wartość");
     EXPECT_EQ(t.State(), TDataSetState::Insert); // the record stays for correction
-    t.FieldByName("Numer").SetAsInteger(31);
-    EXPECT_EQ(PostMessage(), "31 nie jest poprawną wartością pola \"Numer\".  Dopuszczalna wartość jest z zakresu 1 do 30");
-    t.FieldByName("Numer").SetAsInteger(0);
-    EXPECT_EQ(PostMessage(), "0 nie jest poprawną wartością pola \"Numer\".  Dopuszczalna wartość jest z zakresu 1 do 30");
     t.FieldByName("Numer").SetAsInteger(30);
-    t.FieldByName("Cena").SetText("1000000");
-    EXPECT_EQ(PostMessage(),
-              "1000000 nie jest poprawną wartością pola \"Cena brutto\".  Dopuszczalna wartość jest z zakresu 0 do 999999,99");
-    t.FieldByName("Cena").SetText("-0,01");
-    EXPECT_EQ(PostMessage(),
-              "-0,01 nie jest poprawną wartością pola \"Cena brutto\".  Dopuszczalna wartość jest z zakresu 0 do 999999,99");
     t.FieldByName("Cena").SetText("999999,99");
     EXPECT_EQ(PostMessage(), "posted");
     EXPECT_EQ(t.RecordCount(), 1);
+}
+
+// A value outside the range is refused by the assignment itself, by every
+// way in, and the field keeps what it held.
+TEST_F(MemoryData, RangeIsRefusedWhenAssigned)
+{
+    const QString numer = "Dopuszczalna wartość jest z zakresu 1 do 30";
+    const QString cena = "\"Cena brutto\".  Dopuszczalna wartość jest z zakresu 0 do 999999,99";
+    const struct {
+        const char *name;
+        std::function<void(TRxMemoryData &)> assign;
+        QString message;
+    } cases[] = {
+        {"integer 31", [](TRxMemoryData &d) { d.FieldByName("Numer").SetAsInteger(31); },
+         "31 nie jest poprawną wartością pola \"Numer\".  " + numer},
+        {"text 0", [](TRxMemoryData &d) { d.FieldByName("Numer").SetText("0"); },
+         "0 nie jest poprawną wartością pola \"Numer\".  " + numer},
+        {"text 40000 (range before the type)", [](TRxMemoryData &d) { d.FieldByName("Numer").SetText("40000"); },
+         "40000 nie jest poprawną wartością pola \"Numer\".  " + numer},
+        {"float 30.6 rounds to 31", [](TRxMemoryData &d) { d.FieldByName("Numer").SetAsFloat(30.6); },
+         "31 nie jest poprawną wartością pola \"Numer\".  " + numer},
+        {"price text 1000000", [](TRxMemoryData &d) { d.FieldByName("Cena").SetText("1000000"); },
+         "1000000 nie jest poprawną wartością pola " + cena},
+        {"price text -0,01", [](TRxMemoryData &d) { d.FieldByName("Cena").SetText("-0,01"); },
+         "-0,01 nie jest poprawną wartością pola " + cena},
+        {"price amount", [](TRxMemoryData &d) { d.FieldByName("Cena").SetAsCurrency(Currency::FromUnits(10000000000)); },
+         "1000000 nie jest poprawną wartością pola " + cena},
+        {"price as integer", [](TRxMemoryData &d) { d.FieldByName("Cena").SetAsInteger(1000000); },
+         "1000000 nie jest poprawną wartością pola " + cena},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        t.Append();
+        t.FieldByName("Numer").SetAsInteger(7);
+        t.FieldByName("Cena").SetText("5");
+        try {
+            c.assign(t);
+            ADD_FAILURE() << "accepted";
+        } catch (const EDatabaseError &e) {
+            EXPECT_EQ(e.Message(), c.message);
+        }
+        EXPECT_EQ(t.FieldByName("Numer").AsInteger(), 7);
+        EXPECT_EQ(t.FieldByName("Cena").AsCurrency().Units(), 50000);
+        t.Cancel();
+    }
+    t.Append();
+    t.FieldByName("Numer").SetText("1");
+    t.FieldByName("Cena").SetText("0");
+    EXPECT_EQ(PostMessage(), "posted"); // the limits themselves are taken
+
+    // Without a range of its own a whole number is held to its type.
+    TRxMemoryData plain;
+    TFieldDef small;
+    small.Name = "Ile";
+    small.Type = TFieldType::Smallint;
+    plain.AddField(small);
+    plain.Append();
+    try {
+        plain.Field(0).SetText("40000");
+        ADD_FAILURE() << "accepted 40000";
+    } catch (const EDatabaseError &e) {
+        EXPECT_EQ(e.Message(), "40000 nie jest poprawną wartością pola \"Ile\".  Dopuszczalna wartość jest z zakresu -32768 do 32767");
+    }
 }
 
 TEST_F(MemoryData, TextParsingFailuresHaveExactMessages)
@@ -171,7 +226,6 @@ TEST_F(MemoryData, TextParsingFailuresHaveExactMessages)
         {"Numer", "abc", "\"abc\" nie jest poprawną wartością całkowitoliczbową dla pola \"Numer\""},
         {"Cena", "2.50", "\"2.50\" nie jest poprawną wartością zmniennoprzecinkową dla pola \"Cena brutto\""},
         {"Ilosc", "x", "\"x\" nie jest poprawną wartością zmniennoprzecinkową dla pola \"Ilosc\""},
-        {"Numer", "40000", "40000 nie jest poprawną wartością pola \"Numer\".  Dopuszczalna wartość jest z zakresu -32768 do 32767"},
         {"Nazwa", "12345678901234567", "Tekst \"12345678901234567\" jest za długi dla pola \"Nazwa\" (najwyżej 16 znaków)"},
         {"Nazwa", "Piña", "Znak \"ñ\" nie może być zapisany w polu \"Nazwa\" (brak go w stronie kodowej Windows-1250)"},
     };
