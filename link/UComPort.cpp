@@ -6,14 +6,22 @@
 
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QSerialPort>
 #include <QStringEncoder>
 #include <QThread>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <initializer_list>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
 
 // ------------------------------------------------------------------- line
 
@@ -152,27 +160,130 @@ void EnsureDispatcher()
 
 } // namespace
 
+// ------------------------------------------------------- Qt serial port
+
+namespace {
+
+class TQtSerialDevice final : public TSerialDevice {
+public:
+    TQtSerialDevice() { EnsureDispatcher(); }
+
+    bool Open(const std::string &path) override
+    {
+        FPort.setPortName(QString::fromStdString(path));
+        errno = 0;
+        if (!FPort.open(QIODevice::ReadWrite)) {
+            FErrno = errno;
+            return false;
+        }
+        FErrno = 0;
+        // Queue size of the driver side; QSerialPort buffers the rest.
+        FPort.setReadBufferSize(4096);
+        return true;
+    }
+    void Close() override
+    {
+        if (FPort.isOpen())
+            FPort.close();
+        ClearError();
+    }
+    bool IsOpen() const override { return FPort.isOpen(); }
+    bool IsPseudoTerminal() const override
+    {
+#if defined(_WIN32)
+        return false;
+#else
+        // The device node itself says what it is, whatever name or link led
+        // to it.
+        const int fd = static_cast<int>(FPort.handle());
+        struct stat st {};
+        if (fd < 0 || fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+            return false;
+#if defined(__linux__)
+        return TComPort::IsPseudoTerminalMajor(major(st.st_rdev));
+#else
+        const char *name = ttyname(fd);
+        return name && (std::strncmp(name, "/dev/pts/", 9) == 0 || std::strncmp(name, "/dev/ttyp", 9) == 0);
+#endif
+#endif
+    }
+    bool SetLineSettings(int baud) override
+    {
+        // QSerialPort opens in raw mode, so no character is replaced or
+        // stripped.
+        errno = 0;
+        const bool ok = FPort.setBaudRate(baud) && FPort.setDataBits(QSerialPort::Data7)
+                        && FPort.setParity(QSerialPort::OddParity) && FPort.setStopBits(QSerialPort::TwoStop)
+                        && FPort.setFlowControl(QSerialPort::NoFlowControl);
+        if (!ok)
+            FErrno = errno;
+        return ok;
+    }
+    bool SetControlLine(int line, bool on) override
+    {
+        return line == LineDTR ? FPort.setDataTerminalReady(on) : FPort.setRequestToSend(on);
+    }
+    int ModemLines() override
+    {
+        const QSerialPort::PinoutSignals s = FPort.pinoutSignals();
+        if (FPort.error() != QSerialPort::NoError)
+            return -1;
+        return (s.testFlag(QSerialPort::ClearToSendSignal) ? 1 << LineCTS : 0)
+               | (s.testFlag(QSerialPort::DataSetReadySignal) ? 1 << LineDSR : 0)
+               | (s.testFlag(QSerialPort::RingIndicatorSignal) ? 1 << LineRing : 0)
+               | (s.testFlag(QSerialPort::DataCarrierDetectSignal) ? 1 << LineCarrier : 0);
+    }
+    int64_t BytesAvailable() override { return FPort.bytesAvailable(); }
+    bool WaitForReadyRead(int ms) override { return FPort.waitForReadyRead(ms); }
+    int64_t Read(char *data, int64_t max) override { return FPort.read(data, max); }
+    int64_t Write(const char *data, int64_t size) override { return FPort.write(data, size); }
+    int64_t BytesToWrite() override { return FPort.bytesToWrite(); }
+    bool WaitForBytesWritten(int ms) override { return FPort.waitForBytesWritten(ms); }
+    bool ClearInput() override { return FPort.clear(QSerialPort::Input); }
+    TError Error() const override
+    {
+        switch (FPort.error()) {
+        case QSerialPort::NoError: return TError::None;
+        case QSerialPort::TimeoutError: return TError::Timeout;
+        case QSerialPort::UnsupportedOperationError: return TError::Unsupported;
+        default: return TError::Other;
+        }
+    }
+    void ClearError() override
+    {
+        FPort.clearError();
+        FErrno = 0;
+    }
+    // The OS error number where Qt left it, else Qt's own error code.
+    int ErrorNumber() const override { return FErrno != 0 ? FErrno : static_cast<int>(FPort.error()); }
+    std::string ErrorText() const override { return ModuleText(FPort.errorString()); }
+
+private:
+    QSerialPort FPort;
+    int FErrno = 0;
+};
+
+} // namespace
+
+std::unique_ptr<TSerialDevice> MakeSerialDevice()
+{
+    return std::make_unique<TQtSerialDevice>();
+}
+
+// ------------------------------------------------------------------- port
+
 struct TComPort::TImpl {
-    QSerialPort Port;
     bool Virtual = false;
     int Baud = 19200;
     TTimeouts Timeouts = TimeoutsFor(19200);
     std::string Path;
-    int Errno = 0;
-
-    // The error number and text of the call that just failed: the OS error
-    // number where Qt left it, else Qt's own error code.
-    int ErrorNumber() const
-    {
-        return Errno != 0 ? Errno : static_cast<int>(Port.error());
-    }
-    std::string ErrorText() const { return ModuleText(Port.errorString()); }
 };
 
-TComPort::TComPort(TModuleContext &context) : TLine(context)
+TComPort::TComPort(TModuleContext &context) : TComPort(context, MakeSerialDevice()) {}
+
+TComPort::TComPort(TModuleContext &context, std::unique_ptr<TSerialDevice> device)
+    : TLine(context), d(std::make_unique<TImpl>()), FDevice(std::move(device))
 {
-    EnsureDispatcher();
-    d = std::make_unique<TImpl>();
 }
 
 TComPort::~TComPort()
@@ -222,13 +333,9 @@ std::string TComPort::DevicePath(int portNumber) const
     return DevicePathFor(PortName, portNumber);
 }
 
-bool TComPort::IsVirtualLine(const std::string &canonicalPath, bool settingsUnsupported,
-                             bool modemLinesUnsupported)
+bool TComPort::IsPseudoTerminalMajor(unsigned major)
 {
-    const bool pty = canonicalPath.rfind("/dev/pts/", 0) == 0 || canonicalPath == "/dev/ptmx"
-                     || canonicalPath.rfind("/dev/pty", 0) == 0
-                     || canonicalPath.rfind("/dev/ttyp", 0) == 0;
-    return pty || settingsUnsupported || modemLinesUnsupported;
+    return (major >= 136 && major <= 143) || major == 3;
 }
 
 bool TComPort::EndsAnswer(uint8_t lastByte)
@@ -247,7 +354,7 @@ bool TComPort::EndsAnswer(uint8_t lastByte)
 
 bool TComPort::Opened() const
 {
-    return d->Port.isOpen();
+    return FDevice->IsOpen();
 }
 
 bool TComPort::IsVirtual() const
@@ -257,9 +364,7 @@ bool TComPort::IsVirtual() const
 
 void TComPort::ClosePort()
 {
-    if (d->Port.isOpen())
-        d->Port.close();
-    d->Port.clearError();
+    FDevice->Close();
     d->Virtual = false;
     FCount = 0;
     FPosition = 1;
@@ -274,18 +379,13 @@ bool TComPort::OpenPort(int portNumber, int baud)
     if (baud == 0)
         baud = 19200;
 
+    TSerialDevice &port = *FDevice;
     d->Path = DevicePath(portNumber);
-    QSerialPort &port = d->Port;
-    port.setPortName(QString::fromStdString(d->Path));
-    errno = 0;
-    if (!port.open(QIODevice::ReadWrite)) {
-        d->Errno = errno;
-        Context.WriteLine(Format("Blad(%d) otwarcia portu %s. %s", d->ErrorNumber(),
-                                 {d->Path, d->ErrorText()}));
+    if (!port.Open(d->Path)) {
+        Context.WriteLine(Format("Blad(%d) otwarcia portu %s. %s", port.ErrorNumber(), {d->Path, port.ErrorText()}));
         ClosePort();
         return false;
     }
-    d->Errno = 0;
 
     if (!ValidBaud(baud)) {
         Context.WriteLine("Nieprawidlowa predkosc transmisji (parametr /B)");
@@ -295,39 +395,15 @@ bool TComPort::OpenPort(int portNumber, int baud)
     d->Baud = baud;
     d->Timeouts = TimeoutsFor(baud);
 
-    const QString canonical = QFileInfo(QString::fromStdString(d->Path)).canonicalFilePath();
-    d->Virtual = IsVirtualLine(canonical.toStdString(), false, false);
-
-    if (!d->Virtual) {
-        // 7 data bits, odd parity, two stop bits; no flow control of any
-        // kind. QSerialPort opens in raw mode, so no character is replaced
-        // or stripped.
-        errno = 0;
-        bool ok = port.setBaudRate(baud) && port.setDataBits(QSerialPort::Data7)
-                  && port.setParity(QSerialPort::OddParity) && port.setStopBits(QSerialPort::TwoStop)
-                  && port.setFlowControl(QSerialPort::NoFlowControl);
-        if (!ok) {
-            if (port.error() == QSerialPort::UnsupportedOperationError) {
-                d->Virtual = true;
-                port.clearError();
-            } else {
-                d->Errno = errno;
-                Context.WriteLine(Format("Blad WinAPI (SetCommState). %s", 0, {d->ErrorText()}));
-                ClosePort();
-                return false;
-            }
-        }
+    // Only a pseudo-terminal goes without the character format and the
+    // modem lines. A real device that refuses them ends the job: running
+    // with the wrong format would only fail later and less clearly.
+    d->Virtual = port.IsPseudoTerminal();
+    if (!d->Virtual && !port.SetLineSettings(baud)) {
+        Context.WriteLine(Format("Blad WinAPI (SetCommState). %s", 0, {port.ErrorText()}));
+        ClosePort();
+        return false;
     }
-    if (!d->Virtual) {
-        // A device without modem lines cannot take part in the DSR
-        // handshake: treat it as virtual.
-        port.pinoutSignals();
-        if (port.error() == QSerialPort::UnsupportedOperationError)
-            d->Virtual = true;
-        port.clearError();
-    }
-    // Queue size of the driver side; QSerialPort buffers the rest.
-    port.setReadBufferSize(4096);
     return true;
 }
 
@@ -336,28 +412,28 @@ int TComPort::Fetch()
     if (FPosition > FCount) {
         FPosition = 1;
         FCount = 0;
-        if (!d->Port.isOpen()) {
+        if (!FDevice->IsOpen()) {
             Context.WriteLine("Blad odczytu z portu. Port nie jest otwarty");
             return ReadFailed;
         }
-        QSerialPort &port = d->Port;
+        TSerialDevice &port = *FDevice;
         const TTimeouts &t = d->Timeouts;
         const qint64 total = t.ReadTotalConstant + t.ReadTotalPerByte * BlockSize;
         QElapsedTimer elapsed;
         elapsed.start();
         auto failed = [&]() {
-            const auto e = port.error();
-            return e != QSerialPort::NoError && e != QSerialPort::TimeoutError;
+            const auto e = port.Error();
+            return e != TSerialDevice::TError::None && e != TSerialDevice::TError::Timeout;
         };
-        if (port.bytesAvailable() == 0) {
+        if (port.BytesAvailable() == 0) {
             errno = 0;
-            if (!port.waitForReadyRead(static_cast<int>(total))) {
+            if (!port.WaitForReadyRead(static_cast<int>(total))) {
                 if (failed()) {
-                    Context.WriteLine("Blad odczytu z portu. " + d->ErrorText());
-                    port.clearError();
+                    Context.WriteLine("Blad odczytu z portu. " + port.ErrorText());
+                    port.ClearError();
                     return ReadFailed;
                 }
-                port.clearError();
+                port.ClearError();
                 return ReadNothing;
             }
         }
@@ -368,10 +444,10 @@ int TComPort::Fetch()
         // only add its time to every exchange (and anything that does
         // follow is taken by the next refill, byte for byte the same).
         for (;;) {
-            const qint64 n = port.read(reinterpret_cast<char *>(FBuffer) + FCount, BlockSize - FCount);
+            const int64_t n = port.Read(reinterpret_cast<char *>(FBuffer) + FCount, BlockSize - FCount);
             if (n < 0) {
-                Context.WriteLine("Blad odczytu z portu. " + d->ErrorText());
-                port.clearError();
+                Context.WriteLine("Blad odczytu z portu. " + port.ErrorText());
+                port.ClearError();
                 FCount = 0;
                 return ReadFailed;
             }
@@ -381,12 +457,12 @@ int TComPort::Fetch()
             const qint64 left = total - elapsed.elapsed();
             if (FCount >= BlockSize || left <= 0)
                 break;
-            if (port.bytesAvailable() > 0)
+            if (port.BytesAvailable() > 0)
                 continue;
-            if (!port.waitForReadyRead(static_cast<int>(std::min<qint64>(t.ReadInterval, left)))) {
+            if (!port.WaitForReadyRead(static_cast<int>(std::min<qint64>(t.ReadInterval, left)))) {
                 // A failure after some bytes: hand out what came; the next
                 // refill reports it.
-                port.clearError();
+                port.ClearError();
                 break;
             }
         }
@@ -398,30 +474,30 @@ int TComPort::Fetch()
 
 bool TComPort::Put(std::string_view bytes)
 {
-    QSerialPort &port = d->Port;
-    if (!port.isOpen()) {
+    TSerialDevice &port = *FDevice;
+    if (!port.IsOpen()) {
         Context.WriteLine("Blad wyslania do portu. Port nie jest otwarty");
         return false;
     }
     const TTimeouts &t = d->Timeouts;
-    if (port.write(bytes.data(), static_cast<qint64>(bytes.size())) < 0) {
-        Context.WriteLine("Blad wyslania do portu. " + d->ErrorText());
-        port.clearError();
+    if (port.Write(bytes.data(), static_cast<int64_t>(bytes.size())) < 0) {
+        Context.WriteLine("Blad wyslania do portu. " + port.ErrorText());
+        port.ClearError();
         return false;
     }
     const int timeout = static_cast<int>(t.WriteTotalConstant + t.WriteTotalPerByte * bytes.size());
-    while (port.bytesToWrite() > 0) {
-        if (port.waitForBytesWritten(timeout))
+    while (port.BytesToWrite() > 0) {
+        if (port.WaitForBytesWritten(timeout))
             continue;
-        const bool timedOut = port.error() == QSerialPort::TimeoutError;
+        const bool timedOut = port.Error() == TSerialDevice::TError::Timeout;
         // A write that moves nothing is repeated, but a stop request
         // ends the wait: a line that never drains must not hang the job.
         if (timedOut && !Context.StopRequested()) {
-            port.clearError();
+            port.ClearError();
             continue;
         }
-        Context.WriteLine("Blad wyslania do portu. " + d->ErrorText());
-        port.clearError();
+        Context.WriteLine("Blad wyslania do portu. " + port.ErrorText());
+        port.ClearError();
         return false;
     }
     if (!d->Virtual) {
@@ -435,9 +511,9 @@ bool TComPort::Put(std::string_view bytes)
 
 void TComPort::Purge()
 {
-    if (!d->Port.clear(QSerialPort::Input)) {
-        Context.WriteLine("Blad WinAPI (PurgeComm). " + d->ErrorText());
-        d->Port.clearError();
+    if (!FDevice->ClearInput()) {
+        Context.WriteLine("Blad WinAPI (PurgeComm). " + FDevice->ErrorText());
+        FDevice->ClearError();
     }
 }
 
@@ -445,11 +521,9 @@ void TComPort::ApplyControlLine(int line, bool on)
 {
     if (d->Virtual)
         return;
-    QSerialPort &port = d->Port;
-    const bool ok = line == LineDTR ? port.setDataTerminalReady(on) : port.setRequestToSend(on);
-    if (!ok) {
-        Context.WriteLine("Nie moge ustawic linii sterujacej. " + d->ErrorText());
-        port.clearError();
+    if (!FDevice->SetControlLine(line, on)) {
+        Context.WriteLine("Nie moge ustawic linii sterujacej. " + FDevice->ErrorText());
+        FDevice->ClearError();
     }
 }
 
@@ -457,18 +531,11 @@ bool TComPort::ReadModemLine(int line)
 {
     if (d->Virtual)
         return line == LineDSR;
-    QSerialPort &port = d->Port;
-    const QSerialPort::PinoutSignals s = port.pinoutSignals();
-    if (port.error() != QSerialPort::NoError) {
-        Context.WriteLine("Nie moge odczytac ustawienia linii sterujacej. " + d->ErrorText());
-        port.clearError();
+    const int lines = FDevice->ModemLines();
+    if (lines < 0) {
+        Context.WriteLine("Nie moge odczytac ustawienia linii sterujacej. " + FDevice->ErrorText());
+        FDevice->ClearError();
         return false;
     }
-    switch (line) {
-    case LineCTS: return s.testFlag(QSerialPort::ClearToSendSignal);
-    case LineDSR: return s.testFlag(QSerialPort::DataSetReadySignal);
-    case LineRing: return s.testFlag(QSerialPort::RingIndicatorSignal);
-    case LineCarrier: return s.testFlag(QSerialPort::DataCarrierDetectSignal);
-    default: return false;
-    }
+    return (lines & (1 << line)) != 0;
 }

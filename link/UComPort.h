@@ -60,6 +60,10 @@ public:
     // no character format and no echo.
     virtual bool IsVirtual() const = 0;
 
+    // Empties the receive queue: a job starts on a quiet line, whatever an
+    // interrupted job left behind (on every line, virtual or not).
+    void DiscardInput() { Purge(); }
+
     // Whether WriteBlock discards the receive queue after a write.
     static bool PurgeAfterWrite(bool virtualLine) { return !virtualLine; }
 
@@ -80,10 +84,50 @@ private:
     int FLastRead = ReadNothing;
 };
 
+// The platform side of the serial port: QSerialPort in the program, a fake
+// in tests. A failed call leaves Error(), ErrorNumber() and ErrorText()
+// until ClearError().
+class TSerialDevice {
+public:
+    enum class TError { None, Timeout, Unsupported, Other };
+
+    virtual ~TSerialDevice() = default;
+    // Read and write, exclusive.
+    virtual bool Open(const std::string &path) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    // Whether the open device is a pseudo-terminal, judged by the device
+    // itself (not by its name, not by a refused call).
+    virtual bool IsPseudoTerminal() const = 0;
+    // 7 data bits, odd parity, two stop bits, no flow control of any kind.
+    virtual bool SetLineSettings(int baud) = 0;
+    // LineDTR or LineRTS.
+    virtual bool SetControlLine(int line, bool on) = 0;
+    // Bit (1 << LineCTS/LineDSR/LineRing/LineCarrier) per line that is on;
+    // -1 when the status cannot be read.
+    virtual int ModemLines() = 0;
+    virtual int64_t BytesAvailable() = 0;
+    virtual bool WaitForReadyRead(int ms) = 0;
+    virtual int64_t Read(char *data, int64_t max) = 0;
+    virtual int64_t Write(const char *data, int64_t size) = 0;
+    virtual int64_t BytesToWrite() = 0;
+    virtual bool WaitForBytesWritten(int ms) = 0;
+    virtual bool ClearInput() = 0;
+    virtual TError Error() const = 0;
+    virtual void ClearError() = 0;
+    virtual int ErrorNumber() const = 0;
+    // In the module's code page.
+    virtual std::string ErrorText() const = 0;
+};
+
+// The device of the program: QSerialPort.
+std::unique_ptr<TSerialDevice> MakeSerialDevice();
+
 // The serial port. Create and use it on the job thread only.
 class TComPort final : public TLine {
 public:
     explicit TComPort(TModuleContext &context);
+    TComPort(TModuleContext &context, std::unique_ptr<TSerialDevice> device);
     ~TComPort() override;
 
     // Port name from the user's settings ("COM1", "/dev/pts/3", "ttyUSB0");
@@ -114,10 +158,9 @@ public:
     static bool ValidBaud(int baud);
     // "COMn" → /dev/ttyS(n-1); "/..." as given; other names under /dev/.
     static std::string DevicePathFor(const std::string &portName, int portNumber);
-    // The virtual-line rule: a pseudo-terminal, or a device that refused
-    // the line settings or the modem lines as unsupported.
-    static bool IsVirtualLine(const std::string &canonicalPath, bool settingsUnsupported,
-                              bool modemLinesUnsupported);
+    // Linux: whether a character device of this major number is the slave
+    // side of a pseudo-terminal (136..143 Unix98, 3 the old BSD kind).
+    static bool IsPseudoTerminalMajor(unsigned major);
     // Whether a block read that ends with this byte holds a complete
     // answer, so that waiting the interval time-out for more is useless:
     // ACK, NAK, EOT, ENQ, or the CR that closes a packet (its checksum
@@ -134,6 +177,7 @@ protected:
 private:
     struct TImpl;
     std::unique_ptr<TImpl> d;
+    std::unique_ptr<TSerialDevice> FDevice;
     uint8_t FBuffer[BlockSize] = {};
     int FCount = 0;
     int FPosition = 1; // 1-based; > FCount: used up

@@ -194,6 +194,7 @@ void TRun::RunJob()
             m_ctx.SetError(kPortOpenFailed, false);
             return;
         }
+        line->DiscardInput();
         runOnLine(*line);
         return;
     }
@@ -209,6 +210,9 @@ void TRun::RunJob()
         TComPort &port;
         ~Closer() { port.ClosePort(); }
     } closer{port};
+    // What a stopped job's answer left on the line would be read as the
+    // start of this job's answers.
+    port.DiscardInput();
     runOnLine(port);
 }
 

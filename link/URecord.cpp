@@ -619,12 +619,17 @@ bool lineToRecord(const TSelection &selection, bool numbered, const std::string 
         const std::size_t width = static_cast<std::size_t>(item.Width);
         if (line.size() - pos < width || !textToBytes(item.Kind, line.substr(pos, width), item.Width, out))
             return fail(static_cast<int>(i), pos);
+        const std::size_t start = pos;
         pos += width;
-        // Every value is followed by a comma; the last one may end the line.
+        // Every value is followed by a comma; the last one may end the line
+        // without it, but not when the comma it ends on is its own: that is
+        // a value one character short followed by its comma.
         if (pos < line.size()) {
             if (line[pos] != ',')
                 return fail(static_cast<int>(i), pos);
             ++pos;
+        } else if (width > 0 && line[pos - 1] == ',') {
+            return fail(static_cast<int>(i), start);
         }
     }
     record = std::move(out);

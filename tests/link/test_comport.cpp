@@ -82,20 +82,19 @@ TEST(PortSpeeds, OnlyTheListedRates)
         EXPECT_FALSE(TComPort::ValidBaud(b)) << b;
 }
 
-TEST(VirtualLine, Rule)
+TEST(VirtualLine, OnlyThePseudoTerminalMajorsOfLinux)
 {
     struct Case {
-        std::string path;
-        bool settings, modem, isVirtual;
+        unsigned major;
+        bool pty;
     };
     const Case cases[] = {
-        {"/dev/pts/3", false, false, true}, {"/dev/ptmx", false, false, true},
-        {"/dev/ttyS0", false, false, false}, {"/dev/ttyUSB0", false, false, false},
-        {"/dev/ttyUSB0", true, false, true}, {"/dev/ttyS0", false, true, true},
-        {"/dev/ptsx", false, false, false},  {"", false, false, false},
+        {136, true}, {143, true}, {3, true},                 // Unix98 slaves, old BSD slaves
+        {4, false}, {188, false}, {166, false}, {5, false},  // ttyS, ttyUSB, ttyACM, ptmx
+        {135, false}, {144, false}, {0, false},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(TComPort::IsVirtualLine(c.path, c.settings, c.modem), c.isVirtual) << c.path;
+        EXPECT_EQ(TComPort::IsPseudoTerminalMajor(c.major), c.pty) << c.major;
 }
 
 TEST(Purge, OnlyOnARealLineAndOnlyAfterABlock)

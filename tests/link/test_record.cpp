@@ -554,4 +554,14 @@ TEST(RecordLine, LastCommaMayBeMissingButNothingElse)
     EXPECT_EQ(record, bytesOf({0x05, 0x00, 0x00, 0x02, 0x50}));
     EXPECT_FALSE(lineToRecord(s, false, " 5,     2.50x", record));
     EXPECT_FALSE(lineToRecord(s, false, " 5      2.50,", record));
+
+    // A last value one short: its comma must not be read into it.
+    const TSelection groups = select("ABDE", kGroups);
+    const std::string name15 = " 5,02, 8,00,     2.50,Pieczywo       ,";
+    TLineError error;
+    EXPECT_FALSE(lineToRecord(groups, false, name15, record, &error));
+    EXPECT_EQ(error.Item, 5); // the name
+    EXPECT_EQ(error.Column, 23);
+    EXPECT_TRUE(lineToRecord(groups, false, " 5,02, 8,00,     2.50,Pieczywo        ", record)); // full width, no comma
+    EXPECT_TRUE(lineToRecord(groups, false, " 5,02, 8,00,     2.50,Pieczywo, zwykle,", record)); // comma inside
 }

@@ -1,0 +1,237 @@
+// The port over a device fake: only a pseudo-terminal is a virtual line, a
+// real device that refuses the line settings ends the job; and every job
+// starts on an emptied receive queue.
+#include "UComPort.h"
+#include "UModule.h"
+#include "UVirtualClock.h"
+#include "fake_line.h"
+#include "link_test_support.h"
+#include "pty_pair.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+// A device that opens and then answers as configured; records the calls.
+class TFakeDevice : public TSerialDevice {
+public:
+    bool Pty = false;
+    bool RefuseSettings = false;
+    bool ModemUnreadable = false;
+    int Modem = 0;
+    std::string Text = "Operation not supported";
+    // what happened
+    std::vector<std::string> Calls;
+    std::string Opened;
+
+    bool Open(const std::string &path) override
+    {
+        Opened = path;
+        FOpen = true;
+        return true;
+    }
+    void Close() override { FOpen = false; }
+    bool IsOpen() const override { return FOpen; }
+    bool IsPseudoTerminal() const override { return Pty; }
+    bool SetLineSettings(int baud) override
+    {
+        Calls.push_back("settings " + std::to_string(baud));
+        if (RefuseSettings)
+            FError = TError::Unsupported;
+        return !RefuseSettings;
+    }
+    bool SetControlLine(int line, bool on) override
+    {
+        Calls.push_back("line " + std::to_string(line) + (on ? " on" : " off"));
+        return true;
+    }
+    int ModemLines() override
+    {
+        if (ModemUnreadable) {
+            FError = TError::Unsupported;
+            return -1;
+        }
+        return Modem;
+    }
+    int64_t BytesAvailable() override { return 0; }
+    bool WaitForReadyRead(int) override { return false; }
+    int64_t Read(char *, int64_t) override { return 0; }
+    int64_t Write(const char *, int64_t size) override { return size; }
+    int64_t BytesToWrite() override { return 0; }
+    bool WaitForBytesWritten(int) override { return true; }
+    bool ClearInput() override
+    {
+        Calls.push_back("purge");
+        return true;
+    }
+    TError Error() const override { return FError; }
+    void ClearError() override { FError = TError::None; }
+    int ErrorNumber() const override { return 95; }
+    std::string ErrorText() const override { return Text; }
+
+private:
+    bool FOpen = false;
+    TError FError = TError::None;
+};
+
+} // namespace
+
+TEST(PortDevice, RealDeviceThatRefusesTheSettingsEndsTheOpen)
+{
+    TTestRun run;
+    auto device = std::make_unique<TFakeDevice>();
+    device->RefuseSettings = true;
+    TFakeDevice &dev = *device;
+    TComPort port(run.Context, std::move(device));
+    port.PortName = "ttyUSB0";
+    EXPECT_FALSE(port.OpenPort(1, 2400));
+    EXPECT_EQ(dev.Opened, "/dev/ttyUSB0");
+    EXPECT_FALSE(port.Opened());
+    EXPECT_FALSE(port.IsVirtual());
+    EXPECT_EQ(run.Display.Lines, std::vector<std::string>{"Blad WinAPI (SetCommState). Operation not supported"});
+}
+
+TEST(PortDevice, WhatTheDeviceIsDecidesTheVirtualLine)
+{
+    struct Case {
+        const char *name;
+        bool pty, refuse;
+        bool opens, isVirtual;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"real device", false, false, true, false, {"settings 9600", "line 0 on"}},
+        {"pseudo-terminal", true, false, true, true, {}},
+        {"pseudo-terminal that would refuse", true, true, true, true, {}},
+        {"real device that refuses", false, true, false, false, {"settings 9600"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TTestRun run;
+        auto device = std::make_unique<TFakeDevice>();
+        device->Pty = c.pty;
+        device->RefuseSettings = c.refuse;
+        TFakeDevice &dev = *device;
+        TComPort port(run.Context, std::move(device));
+        port.PortName = "/dev/serial/by-id/usb-FTDI";
+        EXPECT_EQ(port.OpenPort(1, 9600), c.opens);
+        EXPECT_EQ(port.IsVirtual(), c.isVirtual);
+        if (c.opens)
+            port.SetControlLine(LineDTR, true);
+        EXPECT_EQ(dev.Calls, c.calls);
+    }
+}
+
+TEST(PortDevice, ModemLinesOfARealDeviceAreReadNotAssumed)
+{
+    TTestRun run;
+    auto device = std::make_unique<TFakeDevice>();
+    TFakeDevice &dev = *device;
+    TComPort port(run.Context, std::move(device));
+    port.PortName = "ttyS0";
+    ASSERT_TRUE(port.OpenPort(1, 9600));
+    EXPECT_FALSE(port.GetControlLine(LineDSR)); // DSR off is off
+    dev.Modem = 1 << LineDSR | 1 << LineCarrier;
+    EXPECT_TRUE(port.GetControlLine(LineDSR));
+    EXPECT_TRUE(port.GetControlLine(LineCarrier));
+    EXPECT_FALSE(port.GetControlLine(LineCTS));
+    dev.ModemUnreadable = true;
+    EXPECT_FALSE(port.GetControlLine(LineDSR));
+    EXPECT_EQ(run.Display.Lines,
+              std::vector<std::string>{"Nie moge odczytac ustawienia linii sterujacej. Operation not supported"});
+}
+
+TEST(PortDevice, RefusedSettingsEndTheJobWith1000)
+{
+    TRecordingDisplay display;
+    TVirtualClock clock;
+    TModuleResult r;
+    RunModule("/P1 /B9600 /XD /T01 /AA /Fx.txt", ".", display, clock, DefaultJobTable(),
+              [](TModuleContext &ctx) -> std::unique_ptr<TLine> {
+                  auto device = std::make_unique<TFakeDevice>();
+                  device->RefuseSettings = true;
+                  auto port = std::make_unique<TComPort>(ctx, std::move(device));
+                  port->PortName = "ttyUSB0";
+                  if (!port->OpenPort(1, 9600))
+                      return nullptr;
+                  return port;
+              },
+              r);
+    EXPECT_EQ(r.Code, 0x1000);
+    ASSERT_FALSE(display.Lines.empty());
+    EXPECT_EQ(display.Lines[0], "Blad WinAPI (SetCommState). Operation not supported");
+}
+
+// The real device check: a pseudo-terminal reached through a link of any
+// name is still one.
+TEST(PortDevice, PseudoTerminalBehindALinkIsVirtual)
+{
+    TPtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    const auto link = std::filesystem::temp_directory_path() / ("orvan-ttyUSB-" + std::to_string(::getpid()));
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(pty.SlavePath(), link);
+    TTestRun run;
+    TComPort port(run.Context);
+    port.PortName = link.string();
+    EXPECT_TRUE(port.OpenPort(1, 9600)) << (run.Display.Lines.empty() ? "" : run.Display.Lines[0]);
+    EXPECT_TRUE(port.IsVirtual());
+    port.ClosePort();
+    std::filesystem::remove(link);
+}
+
+// ------------------------------------------------ a quiet line per job
+
+namespace {
+
+// A job whose task looks at the line before anything is sent.
+struct TPeekTask : TTask {
+    TPeekTask(TModuleContext &ctx, TLine &line, int &first) : TTask(ctx), Line(line), First(first) {}
+    bool Start(int64_t, TParam *) override
+    {
+        First = Line.ReadByte();
+        Context.SetError(0x1304, false);
+        return false;
+    }
+    TOutPacket NextPacket() override { return {}; }
+    bool AcceptPacket(TSuperString &) override { return false; }
+    TLine &Line;
+    int &First;
+};
+
+} // namespace
+
+// The tail of an answer that a stopped job left on the line (the register
+// went on sending after Przerwij) must not be the first thing the next
+// job reads.
+TEST(PortDevice, JobStartsOnAnEmptiedReceiveQueue)
+{
+    TPtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    TRecordingDisplay display;
+    TVirtualClock clock;
+    TJobTable jobs;
+    int first = 0;
+    jobs.Register('U', "Odbieranie danych", false,
+                  [&first](TJob &job) { return std::make_unique<TPeekTask>(job.Context, job.Port, first); });
+
+    // An open job line, then an answer cut short by the stop.
+    TModuleResult r;
+    pty.Write("\x02" "0/PF/0001 2026-12-01 1234");
+    RunModule("/P1 /B2400 /XU /*", pty.SlavePath(), ".", display, clock, jobs, r);
+    EXPECT_EQ(r.Code, 0x1304);
+    EXPECT_EQ(first, ReadNothing);
+
+    // The same on a line the caller makes.
+    RunModule("/P1 /XU /*", ".", display, clock, jobs,
+              [&](TModuleContext &ctx) {
+                  auto line = std::make_unique<TFakeLine>(ctx, clock);
+                  line->Send("5678\x03" "AB\x0d");
+                  return line;
+              },
+              r);
+    EXPECT_EQ(first, ReadNothing);
+}
