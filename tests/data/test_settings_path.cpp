@@ -1,0 +1,71 @@
+// Where the settings and the placements of a user's run go, and that the
+// README names those same places.
+#include "UGlobals.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString KeyFileBelowConfig = QStringLiteral("NOXA S.C./Orvan 277PS Plus/1.0.ini");
+const QString PlacementBelowConfig = QStringLiteral("Orvan277PSP.INI");
+
+// Points the user's configuration folder somewhere else for one test.
+class ScopedConfigHome {
+public:
+    explicit ScopedConfigHome(const QString &folder) : m_had(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+    {
+        m_old = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", folder.toLocal8Bit());
+    }
+    ~ScopedConfigHome()
+    {
+        if (m_had)
+            qputenv("XDG_CONFIG_HOME", m_old);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    }
+
+private:
+    bool m_had;
+    QByteArray m_old;
+};
+
+} // namespace
+
+TEST(SettingsPath, UsersRunWritesBelowTheConfigurationFolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ScopedConfigHome home(dir.path());
+    ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation), dir.path());
+
+    TSettingsEnv env;
+    env.ProgramDir = dir.path();
+    env.TempDir = dir.path();
+    env.ProcessId = 7; // ConfigDir stays empty: the user's own folder
+    TSettings s;
+    SettingsStartUp(s, env, {});
+    SettingsExit(s, env);
+    EXPECT_TRUE(QFile::exists(dir.filePath(KeyFileBelowConfig)));
+    EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("Software"))).exists());
+    EXPECT_EQ(PlacementFilePath(), dir.filePath(PlacementBelowConfig));
+}
+
+TEST(SettingsPath, ReadmeNamesTheSamePlaces)
+{
+    QFile readme(QStringLiteral(ORVAN_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll()).simplified();
+    const QRegularExpression kept(QStringLiteral("settings are kept in `~/\\.config/([^`]+)` and the window "
+                                                 "placements in `~/\\.config/([^`]+)`"));
+    const QRegularExpressionMatch m = kept.match(text);
+    ASSERT_TRUE(m.hasMatch()) << "README lost its settings line";
+    EXPECT_EQ(m.captured(1), KeyFileBelowConfig);
+    EXPECT_EQ(m.captured(2), PlacementBelowConfig);
+}
