@@ -339,9 +339,11 @@ void TFiscalMemory::ParseLines()
             DecodeDaily(line);
     }
     AssignCurrencies();
-    m_report = std::make_unique<TFiscalReport>(NIP, UniqueNumber, FiscalizationDate, MTPF, MTPFCurr, ReportContent,
-                                               MTSumUp, MTMRS, ClosingDate, ClosingTime, &m_messages, Now);
-    m_report->BuildSummary();
+    auto report = std::make_unique<TFiscalReport>(NIP, UniqueNumber, FiscalizationDate, MTPF, MTPFCurr,
+                                                  ReportContent, MTSumUp, MTMRS, ClosingDate, ClosingTime,
+                                                  &m_messages, Now);
+    report->BuildSummary();
+    m_report = std::move(report);
     MTPF.First();
     MTPFCurr.First();
     MTMRS.First();

@@ -1,0 +1,213 @@
+#pragma once
+// Shared pieces of the fiscal memory tests: recording fakes of the front
+// end, fiscal lines in the module's layout, a job runner over the real
+// module and the simulated register on a pseudo-terminal.
+#include "UErrors.h"
+#include "UExchangeHooks.h"
+#include "UFiscalMemory.h"
+#include "UJobCommandLine.h"
+#include "UKOMDisplay.h"
+#include "ULocale.h"
+#include "UModule.h"
+#include "USimPty.h"
+#include "UVirtualClock.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+// Readable texts in the failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+class TRecMessages : public IMessages {
+public:
+    QStringList Log;
+    void Information(const QString &text) override { Log << QStringLiteral("info: ") + text; }
+    void Error(const QString &text) override { Log << QStringLiteral("error: ") + text; }
+    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
+    {
+        Log << QStringLiteral("ask: ") + text;
+        return TPromptAnswer::No;
+    }
+};
+
+// Runs the step at once; a failure is shown and ends the caller silently.
+class TRecWait : public IWaitRunner {
+public:
+    explicit TRecWait(IMessages &messages) : m_messages(messages) {}
+    QStringList Messages;
+    void Execute(const QString &message, const std::function<void()> &procedure) override
+    {
+        Messages << message;
+        try {
+            procedure();
+        } catch (const EAbort &) {
+            throw;
+        } catch (const Exception &e) {
+            m_messages.Error(e.Message());
+            throw EAbort();
+        }
+    }
+
+private:
+    IMessages &m_messages;
+};
+
+class TRecJobs : public IJobRunner {
+public:
+    QStringList Switches;
+    std::function<void(const QString &)> Job;
+    void Run(const QString &jobSwitches) override
+    {
+        Switches << jobSwitches;
+        if (Job)
+            Job(jobSwitches);
+    }
+};
+
+class TRecOpener : public IShellOpener {
+public:
+    QStringList Opened;
+    void OpenWithShell(const QString &fileName) override { Opened << fileName; }
+};
+
+// Polish number formats for one test; the earlier ones come back after.
+class TPolishFormats {
+public:
+    TPolishFormats() : m_saved(FormatSettings()) { FormatSettings() = TFormatSettings::Polish(); }
+    ~TPolishFormats() { FormatSettings() = m_saved; }
+
+private:
+    TFormatSettings m_saved;
+};
+
+// ---- Fiscal lines as the module writes them ----
+
+// Ten digits with a point before the last two, leading zeros blank.
+inline QString Amount11(qint64 cents)
+{
+    return QStringLiteral("%1.%2").arg(cents / 100, 8).arg(cents % 100, 2, 10, QLatin1Char('0'));
+}
+
+struct TDaily {
+    int Number = 1;
+    QString Date = QStringLiteral("010124");
+    qint64 Gross[7] = {0, 0, 0, 0, 0, 0, 0}; // cents
+    QString Codes[7] = {QStringLiteral("22"), QStringLiteral("07"), QStringLiteral("A0"), QStringLiteral("A0"),
+                        QStringLiteral("A0"), QStringLiteral("A0"), QStringLiteral("A0")};
+    int Mrs = 0;
+    int Receipts = 1;
+    bool Change = false;
+    qint64 Due = 0;
+    int Cancelled = 0;
+    qint64 CancelledValue = 0;
+
+    QString Line() const
+    {
+        QString s = QStringLiteral("%1,%2,").arg(Number, 4, 10, QLatin1Char('0')).arg(Date);
+        for (qint64 g : Gross)
+            s += Amount11(g) + u',';
+        for (const QString &c : Codes)
+            s += c + u',';
+        s += QStringLiteral("%1,").arg(Mrs, 2, 16, QLatin1Char('0')).toUpper();
+        s += QStringLiteral("%1,").arg(Receipts, 4, 10, QLatin1Char('0'));
+        s += Change ? QStringLiteral("01,") : QStringLiteral("00,");
+        s += Amount11(Due) + u',';
+        s += QStringLiteral("%1,").arg(Cancelled, 4, 10, QLatin1Char('0'));
+        s += Amount11(CancelledValue) + QStringLiteral(",00,");
+        return s;
+    }
+};
+
+inline QString HeaderLine(const QString &unique = QStringLiteral("ABC12345678"),
+                          const QString &nip = QStringLiteral("123-456-78-90"), const QString &date = QStringLiteral("150323"))
+{
+    return unique + u',' + nip + u',' + date + QStringLiteral(",00,");
+}
+
+inline QString MrsLine(int r, const QString &date = QStringLiteral("FFFFFF"), const QString &time = QStringLiteral("FFFF"),
+                       char z = '1', char star = '1')
+{
+    return QStringLiteral("%1,%2,%3,%4,%5")
+        .arg(r, 3, 10, QLatin1Char('0'))
+        .arg(QChar::fromLatin1(z))
+        .arg(QChar::fromLatin1(star))
+        .arg(date, time);
+}
+
+inline QString CurrencyLine(int r, const QString &no = QStringLiteral("FF"), const QString &z1 = QStringLiteral("FFFF"),
+                            const QString &date = QStringLiteral("FFFFFF"), const QString &time = QStringLiteral("FFFF"),
+                            const QString &symbol = QStringLiteral("FFFFFFFF"))
+{
+    return QStringLiteral("%1,%2,%3,%4,%5,%6").arg(r, 2, 10, QLatin1Char('0')).arg(no, z1, date, time, symbol);
+}
+
+// A whole fiscal memory: header, closing, 200 RAM reset slots (the first
+// mrs used), 30 currency slots, 4 further lines, then the daily lines.
+struct TFiscalFile {
+    QString Header = HeaderLine();
+    QString Closing = QStringLiteral(",FF,FFFFFF,FFFF");
+    QStringList Mrs;      // used slots, in order
+    QStringList Currency; // used slots, in order
+    QStringList Daily;
+
+    QStringList Lines() const
+    {
+        QStringList l{Header, Closing};
+        for (int r = 1; r <= 200; ++r)
+            l << (r <= Mrs.size() ? Mrs.at(r - 1) : MrsLine(r));
+        for (int r = 1; r <= 30; ++r)
+            l << (r <= Currency.size() ? Currency.at(r - 1) : CurrencyLine(r));
+        for (int r = 1; r <= 4; ++r)
+            l << QStringLiteral("%1,").arg(r, 3, 10, QLatin1Char('0')) + QString(128, u'F');
+        return l + Daily;
+    }
+};
+
+// ---- The real module against the simulated register ----
+
+class TQuietDisplay : public TKOMDisplay {
+public:
+    void Clear() override {}
+    void WriteLine(const std::string &) override {}
+    void SetStatus(const std::string &) override {}
+    int AddHistory(uint16_t) override { return 0; }
+};
+
+// Runs each job with RunModule on the simulator's port; the exchange file's
+// bare name is resolved in folder. A failed job raises EAbort after noting
+// its end code.
+class TSimJobRunner : public IJobRunner {
+public:
+    TSimJobRunner(TPtySimulator &sim, TVirtualClock &clock, QString folder)
+        : m_sim(sim), m_clock(clock), m_folder(std::move(folder))
+    {
+    }
+    QStringList CommandLines;
+    int LastCode = -1;
+    void Run(const QString &jobSwitches) override
+    {
+        const QString line = BuildCommandLine(QStringLiteral("277PSP"), 9600, jobSwitches);
+        CommandLines << line;
+        TQuietDisplay display;
+        display.Start();
+        const TModuleResult r =
+            RunModule(line.toStdString(), m_sim.PortPath(), QDir::toNativeSeparators(m_folder).toStdString(), display, m_clock);
+        LastCode = r.Code;
+        if (r.Code != 0)
+            throw EAbort();
+    }
+
+private:
+    TPtySimulator &m_sim;
+    TVirtualClock &m_clock;
+    QString m_folder;
+};
