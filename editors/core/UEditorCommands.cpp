@@ -36,7 +36,7 @@ void TEditorCommands::EndPendingEdit()
 {
     TRxMemoryData &t = Table();
     // A new row the user did not touch is dropped, as when leaving it.
-    if (t.State() == TDataSetState::Insert && !t.Modified())
+    if (IsUntouchedNewRecord(t))
         t.Cancel();
     else
         t.CheckBrowseMode();

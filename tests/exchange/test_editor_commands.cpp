@@ -1,0 +1,177 @@
+// The editor commands without windows: Add, Insert, Delete, Check and the
+// VAT drop-down.
+#include "exchange_test_support.h"
+
+namespace {
+
+class EditorCommands : public ExchangeTest {};
+
+QList<int> Numbers(const TRxMemoryData &t)
+{
+    QList<int> n;
+    for (int r = 0; r < t.RecordCount(); ++r)
+        n << t.FieldByName("Numer").TextAt(r).toInt();
+    return n;
+}
+
+struct AddCase {
+    const char *what;
+    int kasa;
+    TExchangeTable table;
+    QList<int> before; // numbers of the existing records
+    int current;       // 1-based record the cursor is on (0: empty table)
+    QString focus;     // the field Add returns
+    QList<int> after;  // numbers after the new record is posted
+};
+
+TEST_F(EditorCommands, AddNumbersTheNextRecord)
+{
+    const AddCase cases[] = {
+        {"empty groups: the default number (and the sale kind as value)", 5, TExchangeTable::Grupy, {}, 0, "Nazwa", {1}},
+        {"last group 7 appends 8", 5, TExchangeTable::Grupy, {1, 7}, 2, "Nazwa", {1, 7, 8}},
+        {"group 4 with 5 next changes nothing", 5, TExchangeTable::Grupy, {4, 5}, 1, "", {4, 5}},
+        {"group 4 with 6 next inserts 5", 5, TExchangeTable::Grupy, {4, 6}, 1, "Nazwa", {4, 5, 6}},
+        {"the last group with the highest number", 5, TExchangeTable::Grupy, {29, 30}, 2, "", {29, 30}},
+        {"empty deposits", 5, TExchangeTable::Kaucje, {}, 0, "Cena", {1}},
+        {"last deposit 3 appends 4", 5, TExchangeTable::Kaucje, {1, 3}, 2, "Cena", {1, 3, 4}},
+        {"deposit 2 with 3 next changes nothing", 5, TExchangeTable::Kaucje, {2, 3}, 1, "", {2, 3}},
+        {"deposit 50 is the last", 5, TExchangeTable::Kaucje, {50}, 1, "", {50}},
+        {"empty codes", 5, TExchangeTable::Kody, {}, 0, "Nazwa", {1}},
+        {"last code 41 appends 42", 5, TExchangeTable::Kody, {40, 41}, 2, "Nazwa", {40, 41, 42}},
+        {"code in the middle inserts before the next, even a duplicate", 5, TExchangeTable::Kody, {41, 42}, 1, "Nazwa",
+         {41, 42, 42}},
+        {"code beyond MaxCodes gets no number", 1, TExchangeTable::Kody, {3500}, 1, "Numer", {3500, 0}},
+    };
+    for (const AddCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        dm.ApplyProfile(c.kasa, true, 0);
+        TEditorCommands cmd(dm, c.table, messages);
+        TRxMemoryData &t = cmd.Table();
+        t.EmptyTable();
+        for (int n : c.before) {
+            if (c.table == TExchangeTable::Grupy)
+                AddGroup(dm, n, QStringLiteral("G%1").arg(n), "B", "1,00", "Natychmiast.", 5);
+            else if (c.table == TExchangeTable::Kody)
+                AddCode(dm, QString::number(n), QStringLiteral("K%1").arg(n), 7, "1,00", "Wprowadz.");
+            else
+                AddDeposit(dm, n, "1,00");
+        }
+        if (c.current)
+            t.SetRecNo(c.current);
+        EXPECT_EQ(cmd.Add(), c.focus);
+        if (!c.focus.isEmpty()) {
+            EXPECT_EQ(t.State(), TDataSetState::Insert);
+            if (c.table == TExchangeTable::Grupy && !c.before.isEmpty()) {
+                EXPECT_EQ(t.FieldByName("VAT").AsString(), "B");
+                EXPECT_EQ(t.FieldByName("RodzajSprz").Text(), "Natychmiast.");
+                EXPECT_EQ(t.FieldByName("Limit").AsInteger(), 5);
+            }
+            if (c.table == TExchangeTable::Grupy && c.before.isEmpty()) {
+                EXPECT_EQ(t.FieldByName("RodzajSprz").AsString(), "0");
+            }
+            if (c.table == TExchangeTable::Kody) {
+                EXPECT_EQ(t.FieldByName("Grupa").AsInteger(), c.before.isEmpty() ? 1 : 7);
+                EXPECT_EQ(t.FieldByName("RodzajCeny").Text(), "Wprowadz.");
+            }
+            if (c.focus == "Numer")
+                t.FieldByName("Numer").SetText("0");
+            t.Post();
+        }
+        EXPECT_EQ(Numbers(t), c.after);
+    }
+}
+
+TEST_F(EditorCommands, AddWithDepositGroups)
+{
+    dm.ApplyProfile(0, true, 0); // ER-A235P version A with deposits: groups 9 and 10
+    TEditorCommands cmd(dm, TExchangeTable::Grupy, messages);
+    AddGroup(dm, 8, QStringLiteral("Osiem"), "C");
+    QStringList vats;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(cmd.Add(), "Nazwa");
+        vats << dm.MDGrupy.FieldByName("VAT").AsString();
+    }
+    cmd.EndPendingEdit();
+    EXPECT_EQ(vats, (QStringList{"+", "-", "Z"})); // 9, 10, and 11 after a deposit group
+    EXPECT_EQ(Numbers(dm.MDGrupy), (QList<int>{8, 9, 10, 11}));
+}
+
+TEST_F(EditorCommands, AddStopsSilentlyWhenThePendingRecordIsRefused)
+{
+    TEditorCommands cmd(dm, TExchangeTable::Grupy, messages);
+    dm.MDGrupy.Append();
+    dm.MDGrupy.FieldByName("Nazwa").SetAsString(QStringLiteral("Bez numeru"));
+    EXPECT_EQ(cmd.Add(), "");
+    EXPECT_EQ(dm.MDGrupy.State(), TDataSetState::Insert);
+    EXPECT_TRUE(messages.Log.isEmpty());
+}
+
+TEST_F(EditorCommands, DeleteTakesTheSelectionOrTheCurrentRecord)
+{
+    for (int n = 1; n <= 5; ++n)
+        AddCode(dm, QString::number(n), QStringLiteral("K%1").arg(n));
+    dm.Modified = false;
+    TEditorCommands codes(dm, TExchangeTable::Kody, messages);
+    TTableGridRef grid(dm.MDKody, {dm.MDKody.BookmarkAt(0), dm.MDKody.BookmarkAt(2), dm.MDKody.BookmarkAt(4)});
+    codes.Delete(grid);
+    EXPECT_EQ(Numbers(dm.MDKody), (QList<int>{2, 4}));
+    dm.MDKody.First();
+    codes.Delete(TTableGridRef(dm.MDKody));
+    EXPECT_EQ(Numbers(dm.MDKody), (QList<int>{4}));
+    EXPECT_FALSE(dm.Modified);
+    EXPECT_TRUE(messages.Log.isEmpty()); // no question
+
+    // Groups ignore a selection; deleting a new row drops only that row.
+    AddGroup(dm, 1, "A");
+    AddGroup(dm, 2, "B");
+    TEditorCommands groups(dm, TExchangeTable::Grupy, messages);
+    dm.MDGrupy.Append();
+    groups.Delete(TTableGridRef(dm.MDGrupy, {dm.MDGrupy.BookmarkAt(0)}));
+    EXPECT_EQ(Numbers(dm.MDGrupy), (QList<int>{1, 2}));
+    dm.MDGrupy.First();
+    groups.Delete(TTableGridRef(dm.MDGrupy));
+    EXPECT_EQ(Numbers(dm.MDGrupy), (QList<int>{2}));
+}
+
+TEST_F(EditorCommands, CheckReportsTheFirstFaultOrSaysTheTableIsCorrect)
+{
+    struct Listed : IDuplicateNamesView {
+        void ShowDuplicates() override {}
+    } view;
+    dm.DuplicatesView = &view;
+    AddGroup(dm, 1, QStringLiteral("Chleb"));
+    AddCode(dm, "5", QStringLiteral("Bułka"));
+    AddDeposit(dm, 1, "0,50");
+    struct Case {
+        TExchangeTable table;
+        std::function<void()> spoil;
+        const char *result;
+    };
+    const Case cases[] = {
+        {TExchangeTable::Grupy, [] {}, "info Grupy poprawne."},
+        {TExchangeTable::Kody, [] {}, "info Kody poprawne."},
+        {TExchangeTable::Kaucje, [] {}, "info Kaucje poprawne."},
+        {TExchangeTable::Kody, [&] { AddCode(dm, "7", QStringLiteral("CHLEB")); },
+         "Nazwy kodów i grup nie mogą się powtarzać !"},
+        {TExchangeTable::Kaucje, [&] { AddDeposit(dm, 1, "1,00"); }, "Numery nie mogą się powtarzać."},
+        {TExchangeTable::Grupy, [&] { AddGroup(dm, 2, QStringLiteral("Zła"), "Z"); },
+         "\"Z\" nie jest prawidłową wartością pola VAT. Dozwolonymi wartościami są A do G."},
+    };
+    for (const Case &c : cases) {
+        c.spoil();
+        messages.Log.clear();
+        TEditorCommands cmd(dm, c.table, messages);
+        const std::string error = MessageOf([&] { cmd.Check(); });
+        EXPECT_EQ(error == "no error" ? messages.Log.value(0).toStdString() : error, c.result);
+    }
+}
+
+TEST_F(EditorCommands, VatChoicesFollowTheProfile)
+{
+    TEditorCommands cmd(dm, TExchangeTable::Grupy, messages);
+    EXPECT_EQ(cmd.VatChoices().join(QString()), "ABCDEFG");
+    dm.ApplyProfile(0, true, 0);
+    EXPECT_EQ(cmd.VatChoices().join(QString()), "ABCDEFZ"); // "+" and "-" only through Add
+}
+
+} // namespace
