@@ -1,40 +1,153 @@
 #include "URaporty.h"
+#include "ui_URaporty.h"
 
-#include <QListWidget>
-#include <QVBoxLayout>
+#include "UEditorEnv.h"
+#include "UGlobals.h"
 
-TFormRaporty::TFormRaporty(QWidget *parent) : QDialog(parent)
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QUrl>
+
+bool TDesktopFileViewer::OpenFile(const QString &fileName)
 {
-    setObjectName(QStringLiteral("FormRaporty"));
-    setWindowTitle(QStringLiteral("Raporty"));
-    m_tables = new QListWidget(this);
-    m_tables->setObjectName(QStringLiteral("CLBTabele"));
-    for (const char *name : {"Grupy", "Kody", "Kaucje"}) {
-        auto *item = new QListWidgetItem(QString::fromUtf8(name), m_tables);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+}
+
+TFormRaporty::TFormRaporty(QWidget *parent) : TFormRaporty(AppSettings(), parent) {}
+
+TFormRaporty::TFormRaporty(TSettings &settings, QWidget *parent)
+    : QDialog(parent), ui(new Ui::TFormRaporty), m_settings(settings)
+{
+    ui->setupUi(this);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    for (int i = 0; i < ui->CLBRaportZ->count(); ++i) {
+        QListWidgetItem *item = ui->CLBRaportZ->item(i);
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
         item->setCheckState(Qt::Checked);
     }
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_tables);
+    const int source = m_settings.RaportNaPodst;
+    ui->CBNaPodstDanych->setCurrentIndex(source == SourceRegister || source == SourceEditor ? source : -1);
+    // The warning matches the choice from the start, not only after a change.
+    ui->LbWarning->setVisible(Source() == SourceRegister);
+    AskFileName = [this] { return ChooseFile(); };
+
+    connect(ui->CLBRaportZ, &QListWidget::itemChanged, this, [this] { UpdateButton(); });
+    connect(ui->CBNaPodstDanych, &QComboBox::currentIndexChanged, this, [this] { CBNaPodstDanychChange(); });
+    connect(ui->BBWykonaj, &QPushButton::clicked, this, [this] { BBWykonajClick(); });
+    UpdateButton();
+}
+
+TFormRaporty::~TFormRaporty()
+{
+    m_settings.RaportNaPodst = Source();
+    delete ui;
+}
+
+void TFormRaporty::SetEnv(const TEditorEnv &env)
+{
+    m_dm = env.DM;
+    m_messages = env.Messages;
+    m_wait = env.Wait;
+    m_reads.reset();
+    if (env.DM && env.Jobs && env.Wait && env.Messages && env.Dialogs)
+        m_reads = std::make_unique<TExchangeSalesReads>(
+            *env.DM, TExchangeSalesReads::TFiles{env.GrupyFile, env.KodyFile, env.KaucjeFile}, *env.Jobs, *env.Wait,
+            *env.Messages, *env.Dialogs);
 }
 
 void TFormRaporty::SetDepositsItemEnabled(bool kaucje)
 {
-    QListWidgetItem *item = m_tables->item(2);
+    QListWidgetItem *item = ui->CLBRaportZ->item(2);
     if (kaucje) {
         item->setFlags(item->flags() | Qt::ItemIsEnabled);
     } else {
         item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
         item->setCheckState(Qt::Unchecked);
     }
+    UpdateButton();
 }
 
 bool TFormRaporty::DepositsItemEnabled() const
 {
-    return m_tables->item(2)->flags().testFlag(Qt::ItemIsEnabled);
+    return ui->CLBRaportZ->item(2)->flags().testFlag(Qt::ItemIsEnabled);
 }
 
 bool TFormRaporty::DepositsItemChecked() const
 {
-    return m_tables->item(2)->checkState() == Qt::Checked;
+    return ui->CLBRaportZ->item(2)->checkState() == Qt::Checked;
+}
+
+TSalesSections TFormRaporty::TickedSections() const
+{
+    auto ticked = [this](int i) { return ui->CLBRaportZ->item(i)->checkState() == Qt::Checked; };
+    return {ticked(0), ticked(1), ticked(2)};
+}
+
+int TFormRaporty::Source() const
+{
+    return ui->CBNaPodstDanych->currentIndex();
+}
+
+void TFormRaporty::CBNaPodstDanychChange()
+{
+    ui->LbWarning->setVisible(Source() == SourceRegister);
+    m_settings.RaportNaPodst = Source();
+    UpdateButton();
+}
+
+void TFormRaporty::UpdateButton()
+{
+    ui->BBWykonaj->setEnabled(TSalesReportCommand::CanRun(TickedSections(), Source()));
+}
+
+void TFormRaporty::SetBusy(bool busy)
+{
+    m_busy = busy;
+    setEnabled(!busy);
+}
+
+QString TFormRaporty::ChooseFile()
+{
+    QFileDialog dialog(this, QStringLiteral("W jakim pliku mam zapisać raport ?"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("Wszystkie pliki (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void TFormRaporty::BBWykonajClick()
+{
+    if (m_busy || !m_dm || !m_reads || !m_messages || !m_wait)
+        return;
+    const TSalesSections ticked = TickedSections();
+    const int source = Source();
+    if (!TSalesReportCommand::CanRun(ticked, source))
+        return;
+    const QString fileName = AskFileName ? AskFileName() : QString();
+    if (fileName.isEmpty())
+        return;
+    if (source == SourceRegister && TickReadOptions)
+        TickReadOptions();
+    TSalesReportMaker maker(*m_dm, *m_reads, *m_wait);
+    TSalesReportCommand command(maker, *m_messages, *m_viewer);
+    command.SetBusy = [this](bool busy) { SetBusy(busy); };
+    command.Execute(fileName, ticked, source);
+}
+
+void TFormRaporty::closeEvent(QCloseEvent *event)
+{
+    if (m_busy)
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void TFormRaporty::reject()
+{
+    if (!m_busy)
+        QDialog::reject();
 }

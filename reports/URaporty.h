@@ -1,13 +1,44 @@
 #pragma once
-// Window "Raporty"; its commands come with the later work on this window.
-#include <QDialog>
+// Window "Raporty": the sales report of the groups, codes and deposits with
+// their counters, from the register's data or the editor's, into a text file.
+#include "USalesReport.h"
 
-class QListWidget;
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+struct TEditorEnv;
+struct TSettings;
+namespace Ui {
+class TFormRaporty;
+}
+
+// Opens a file in the user's viewer for it (QDesktopServices).
+class TDesktopFileViewer : public IFileViewer {
+public:
+    bool OpenFile(const QString &fileName) override;
+};
 
 class TFormRaporty : public QDialog {
     Q_OBJECT
 public:
+    // The source choice comes from "RaportNaPodst" and goes back into it
+    // (the program's settings unless others are given).
     explicit TFormRaporty(QWidget *parent = nullptr);
+    explicit TFormRaporty(TSettings &settings, QWidget *parent = nullptr);
+    ~TFormRaporty() override;
+
+    // The data module and the front end of the reads, once every window
+    // exists; the table files come with it.
+    void SetEnv(const TEditorEnv &env);
+    // Ticks both boxes of the read dialog ("with counters", "clear first");
+    // the reads of a report from register data leave them ticked.
+    std::function<void()> TickReadOptions;
+    // The report file's name, or empty when cancelled (the save dialog by
+    // default; tests answer it).
+    std::function<QString()> AskFileName;
+    // Where a finished report is opened (the desktop's viewer by default).
+    void SetViewer(IFileViewer *viewer) { m_viewer = viewer ? viewer : &m_desktopViewer; }
 
     // The deposits item of the table list follows the "Kaucje" setting;
     // switched off it is also unticked.
@@ -15,6 +46,31 @@ public:
     bool DepositsItemEnabled() const;
     bool DepositsItemChecked() const;
 
+    TSalesSections TickedSections() const;
+    int Source() const;
+    bool Busy() const { return m_busy; }
+
+    // "Wykonaj".
+    void BBWykonajClick();
+
+    Ui::TFormRaporty *ui;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
 private:
-    QListWidget *m_tables;
+    void CBNaPodstDanychChange();
+    void UpdateButton();
+    void SetBusy(bool busy);
+    QString ChooseFile();
+
+    TSettings &m_settings;
+    TDM *m_dm = nullptr;
+    std::unique_ptr<ISalesReportReads> m_reads;
+    IMessages *m_messages = nullptr;
+    IWaitRunner *m_wait = nullptr;
+    TDesktopFileViewer m_desktopViewer;
+    IFileViewer *m_viewer = &m_desktopViewer;
+    bool m_busy = false;
 };

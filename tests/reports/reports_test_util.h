@@ -1,0 +1,114 @@
+#pragma once
+// Shared pieces of the report window tests: one QApplication, Polish
+// formats, and fakes of the front end that record what they were asked.
+#include "UErrors.h"
+#include "UExchangeHooks.h"
+#include "ULocale.h"
+#include "USalesReport.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <stdexcept>
+
+inline QApplication &ReportsTestApp()
+{
+    static int argc = 1;
+    static char name[] = "test_reports";
+    static char *argv[] = {name, nullptr};
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+template <class T> T *Child(const QObject &window, const char *name)
+{
+    T *child = window.findChild<T *>(QString::fromLatin1(name));
+    if (!child)
+        throw std::runtime_error(std::string("no control ") + name);
+    return child;
+}
+
+// Questions take their answers from a queue (No when it runs dry).
+class TFakeMessages : public IMessages {
+public:
+    QStringList Log; // "info: ...", "error: ...", "ask: ..."
+    std::deque<TPromptAnswer> Answers;
+
+    void Information(const QString &text) override { Log << QStringLiteral("info: ") + text; }
+    void Error(const QString &text) override { Log << QStringLiteral("error: ") + text; }
+    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
+    {
+        Log << QStringLiteral("ask: ") + text;
+        if (Answers.empty())
+            return TPromptAnswer::No;
+        const TPromptAnswer a = Answers.front();
+        Answers.pop_front();
+        return a;
+    }
+};
+
+// Runs the step at once; a failure is shown and ends the caller silently.
+class TFakeWait : public IWaitRunner {
+public:
+    explicit TFakeWait(IMessages &messages) : m_messages(messages) {}
+    QStringList Messages;
+    void Execute(const QString &message, const std::function<void()> &procedure) override
+    {
+        Messages << message;
+        try {
+            procedure();
+        } catch (const EAbort &) {
+            throw;
+        } catch (const Exception &e) {
+            m_messages.Error(e.Message());
+            throw EAbort();
+        }
+    }
+
+private:
+    IMessages &m_messages;
+};
+
+// Each job calls Job with its switches; a job that throws EAbort failed.
+class TFakeJobs : public IJobRunner {
+public:
+    QStringList Switches;
+    std::function<void(const QString &)> Job;
+    void Run(const QString &jobSwitches) override
+    {
+        Switches << jobSwitches;
+        if (Job)
+            Job(jobSwitches);
+    }
+};
+
+class TFakeDialogs : public IExchangeDialogs {
+public:
+    bool ConfirmRead(bool, bool &clearFirst, bool &withCounters) override
+    {
+        clearFirst = withCounters = true;
+        return true;
+    }
+    bool ConfirmSend() override { return true; }
+};
+
+class TFakeViewer : public IFileViewer {
+public:
+    QStringList Opened;
+    bool OpenFile(const QString &fileName) override
+    {
+        Opened << fileName;
+        return true;
+    }
+};
+
+// Polish number formats for one test; the earlier ones come back after.
+class TPolishFormats {
+public:
+    TPolishFormats() : m_saved(FormatSettings()) { FormatSettings() = TFormatSettings::Polish(); }
+    ~TPolishFormats() { FormatSettings() = m_saved; }
+
+private:
+    TFormatSettings m_saved;
+};
