@@ -9,6 +9,7 @@
 #include "UKOMDisplay.h"
 #include "ULocale.h"
 #include "UModule.h"
+#include "UProfile.h"
 #include "USimPty.h"
 #include "UVirtualClock.h"
 
