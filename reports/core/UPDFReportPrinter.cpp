@@ -98,10 +98,9 @@ TPDFReportPrinter::~TPDFReportPrinter()
 void TPDFReportPrinter::Check() const
 {
     if (m_error != 0)
-        throw Exception(QStringLiteral("Pdf Document error: %1-%2")
-                            .arg(qulonglong(m_error), 4, 16, QLatin1Char('0'))
-                            .toUpper()
-                            .arg(qulonglong(m_detail)));
+        throw Exception(QStringLiteral("Pdf Document error: ")
+                        + QStringLiteral("%1").arg(qulonglong(m_error), 4, 16, QLatin1Char('0')).toUpper()
+                        + u'-' + QString::number(qulonglong(m_detail)));
 }
 
 void TPDFReportPrinter::BeginDoc()
