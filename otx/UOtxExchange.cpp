@@ -1,16 +1,307 @@
-// Not built yet: each command says so.
+// send and read: the editors' exchanges with the register from the console.
+// The same exchange logic as the windows; jobs run in this process through
+// RunModule with a console sink, and every job ends with the module's end
+// line.
+#include "UClock.h"
+#include "UConsoleDisplay.h"
+#include "UErrors.h"
+#include "UExchange.h"
+#include "UJobCommandLine.h"
+#include "UModule.h"
+#include "UOrvanIO.h"
 #include "UOtxCommands.h"
 #include "UOtxCommon.h"
+#include "UPowtNazwy.h"
 
-int OtxSend(const QStringList &)
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <csignal>
+#include <memory>
+#include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+namespace {
+
+std::atomic<std::atomic<bool> *> g_stop{nullptr};
+
+extern "C" void OnInterrupt(int)
 {
-    Print(stderr, QStringLiteral("To polecenie nie jest jeszcze dostępne."));
-    return ExitRefused;
+    if (std::atomic<bool> *stop = g_stop.load())
+        stop->store(true);
 }
 
-int OtxRead(const QStringList &)
+// Ctrl+C stops the running job as the Stop button does; a second one ends
+// the program.
+void InstallInterrupt()
 {
-    Print(stderr, QStringLiteral("To polecenie nie jest jeszcze dostępne."));
-    return ExitRefused;
+#ifndef _WIN32
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+#else
+    std::signal(SIGINT, OnInterrupt);
+#endif
 }
 
+class TConsoleJobRunner : public IJobRunner {
+public:
+    TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder)
+        : m_model(modelCode), m_baud(baud), m_port(port.toStdString()), m_folder(folder.toStdString())
+    {
+    }
+
+    void Run(const QString &jobSwitches) override
+    {
+        const std::string line = BuildCommandLine(m_model, m_baud, jobSwitches).toStdString();
+        TConsoleDisplay display(OutputCodePage(line));
+        TModuleResult result;
+        try {
+            display.Start();
+            g_stop = &display.StopRequested;
+            RunModule(line, m_port, m_folder, display, SteadyClock(), DefaultJobTable(), result);
+            g_stop = nullptr;
+        } catch (const std::exception &e) {
+            g_stop = nullptr;
+            Print(stdout, QStringLiteral("9999 Błąd wewnętrzny programu: ") + QString::fromLocal8Bit(e.what()));
+            throw EAbort();
+        }
+        if (result.Code == 0) {
+            Print(stdout, QStringLiteral("0000"));
+            return;
+        }
+        Print(stdout, QStringLiteral("%1 ").arg(unsigned(result.Code) & 0xFFFFu, 4, 16, QChar(u'0')).toUpper()
+                          + QString::fromStdString(ConsoleText(result.CodePage, result.Text)));
+        throw EAbort();
+    }
+
+private:
+    QString m_model;
+    int m_baud;
+    std::string m_port;
+    std::string m_folder;
+};
+
+class TDirectWait : public IWaitRunner {
+public:
+    void Execute(const QString &, const std::function<void()> &procedure) override { procedure(); }
+};
+
+class TConsoleMessages : public IMessages {
+public:
+    void Information(const QString &text) override { Print(stdout, text); }
+    void Error(const QString &text) override { Print(stderr, text); }
+    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
+    {
+        Print(stderr, text);
+        return TPromptAnswer::No;
+    }
+};
+
+// The console asks nothing: the command line has said it all.
+class TNoDialogs : public IExchangeDialogs {
+public:
+    bool ConfirmRead(bool, bool &, bool &) override { return true; }
+    bool ConfirmSend() override { return true; }
+};
+
+// Remembers that the duplicate-names list was asked for, to print it
+// beneath the refusal.
+class TDuplicatesAfterMessage : public IDuplicateNamesView {
+public:
+    void ShowDuplicates() override { Asked = true; }
+    bool Asked = false;
+};
+
+const TExchangeTable kTables[] = {TExchangeTable::Grupy, TExchangeTable::Kody, TExchangeTable::Kaucje};
+
+QString ExchangeFileName(TExchangeTable t)
+{
+    static const char *const names[] = {"grupy.txt", "kody.txt", "kaucje.txt"};
+    return QString::fromLatin1(names[int(t)]);
+}
+
+struct TExchangeOptions {
+    QString File;
+    QString Port;
+    int Baud = 9600;
+    bool TablesGiven = false;
+    TSectionSet Tables;
+    bool Counters = false;
+};
+
+TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
+{
+    QStringList valued = TProfileOptions::Names();
+    valued << QStringLiteral("--port") << QStringLiteral("--baud") << QStringLiteral("--tables")
+           << QStringLiteral("--sections");
+    const QStringList flags = read ? QStringList{QStringLiteral("--counters")} : QStringList{};
+    const TOtxArgs args(argList, valued, flags);
+    const QString command = read ? QStringLiteral("read") : QStringLiteral("send");
+    args.RequirePositional(1, QStringLiteral("polecenie %1 wymaga jednej nazwy pliku.").arg(command));
+    TExchangeOptions o;
+    o.File = args.Positional.at(0);
+    o.Port = args.Value(QStringLiteral("--port"));
+    if (o.Port.isEmpty())
+        throw TUsageError{QStringLiteral("polecenie %1 wymaga opcji --port z nazwą portu kasy.").arg(command)};
+    o.Baud = args.Int(QStringLiteral("--baud"), 9600, 2400, 19200);
+    if (o.Baud != 19200 && o.Baud != 9600 && o.Baud != 4800 && o.Baud != 2400)
+        throw TUsageError{QStringLiteral("niepoprawna wartość opcji --baud: \"%1\" (dozwolone 19200, 9600, 4800, 2400).")
+                              .arg(o.Baud)};
+    const QString list = args.Value(QStringLiteral("--tables"), args.Value(QStringLiteral("--sections")));
+    if (args.Has(QStringLiteral("--tables")) || args.Has(QStringLiteral("--sections"))) {
+        o.TablesGiven = true;
+        for (const QString &name : list.split(u',')) {
+            const int section = SectionIndex(name.trimmed().left(1).toUpper() + name.trimmed().mid(1).toLower());
+            if (section < 0)
+                throw TUsageError{QStringLiteral("nieznana tabela \"%1\" w --tables (dozwolone: grupy,kody,kaucje).").arg(name)};
+            o.Tables.Insert(section);
+        }
+    }
+    o.Counters = args.Has(QStringLiteral("--counters"));
+    TProfileOptions::From(args).Apply(dm);
+    return o;
+}
+
+// Deposits exist in the register only with a deposits table.
+void DropDepositsWithoutTable(TDM &dm, TSectionSet &tables)
+{
+    if (tables.Contains(2) && !dm.RegisterProfile.DepositsTable) {
+        tables.Remove(2);
+        Print(stderr, QStringLiteral("Pominięto kaucje: kasa %1 w tej konfiguracji nie ma tabeli kaucji.")
+                          .arg(ModelName(dm.Kasa)));
+    }
+}
+
+struct TConsoleFrontEnd {
+    TConsoleFrontEnd(TDM &dm, const TExchangeOptions &o, const QString &folder)
+        : Jobs(ModelCodeOf(dm.Kasa), o.Baud, o.Port, folder)
+    {
+    }
+    TConsoleJobRunner Jobs;
+    TDirectWait Wait;
+    TConsoleMessages Messages;
+    TNoDialogs Dialogs;
+};
+
+QTemporaryDir &ExchangeFolder(std::unique_ptr<QTemporaryDir> &dir)
+{
+    dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvan-otx-XXXXXX"));
+    if (!dir->isValid())
+        throw Exception(QStringLiteral("Nie można utworzyć folderu plików wymiany: %1").arg(dir->errorString()));
+    return *dir;
+}
+
+} // namespace
+
+int OtxSend(const QStringList &argList)
+{
+    TDM dm;
+    const TExchangeOptions o = ParseOptions(argList, false, dm);
+    TDuplicatesAfterMessage duplicates;
+    dm.DuplicatesView = &duplicates;
+
+    const TSectionSet inFile = ScanDataFile(dm, o.File);
+    TSectionSet tables = o.TablesGiven ? o.Tables : inFile;
+    DropDepositsWithoutTable(dm, tables);
+    if (tables.IsEmpty()) {
+        Print(stderr, QStringLiteral("Nie ma czego wysłać: plik \"%1\" nie zawiera wybranych tabel.").arg(o.File));
+        return ExitRefused;
+    }
+    TSectionSet load;
+    for (int s = 0; s < 3; ++s)
+        if (tables.Contains(s) && inFile.Contains(s))
+            load.Insert(s);
+    LoadDataFile(dm, o.File, load, true);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    const QString folder = ExchangeFolder(dir).path();
+    TConsoleFrontEnd front(dm, o, folder);
+    std::vector<std::unique_ptr<TExchange>> exchanges;
+    for (TExchangeTable t : kTables)
+        if (tables.Contains(int(t)))
+            exchanges.push_back(std::make_unique<TExchange>(dm, t, folder + u'/' + ExchangeFileName(t), front.Jobs,
+                                                            front.Wait, front.Messages, front.Dialogs));
+
+    // Every table is checked before the first job, so a refusal sends nothing.
+    for (auto &x : exchanges) {
+        try {
+            x->PrepareSend();
+        } catch (const Exception &e) {
+            TRxMemoryData &t = x->EditorTable();
+            QString where;
+            if (!t.IsEmpty() && !duplicates.Asked)
+                where = QStringLiteral("\n(sekcja %1, rekord %2, Numer %3)")
+                            .arg(SectionNames().at(int(x->Table())),
+                                 QString::number(t.RecNo()), t.FieldByName(QStringLiteral("Numer")).Text());
+            Print(stderr, e.Message() + where);
+            if (duplicates.Asked)
+                TPrintedDuplicates(dm).ShowDuplicates();
+            return ExitRefused;
+        }
+    }
+    InstallInterrupt();
+    for (auto &x : exchanges) {
+        Print(stdout, QStringLiteral("Wysyłam %1 do kasy (rekordów: %2).")
+                          .arg(SectionNames().at(int(x->Table())).toLower(),
+                               QString::number(x->EditorTable().RecordCount())));
+        try {
+            x->RunSendJob();
+        } catch (const EAbort &) {
+            return ExitRefused;
+        }
+    }
+    return ExitOk;
+}
+
+int OtxRead(const QStringList &argList)
+{
+    TDM dm;
+    const TExchangeOptions o = ParseOptions(argList, true, dm);
+    TSectionSet tables = o.TablesGiven ? o.Tables : TSectionSet::Of({0, 1, 2});
+    DropDepositsWithoutTable(dm, tables);
+    if (tables.IsEmpty()) {
+        Print(stderr, QStringLiteral("Nie wybrano żadnej tabeli do odczytu."));
+        return ExitRefused;
+    }
+    // The file is written only at the end; a folder that is not there
+    // would waste every read.
+    const QFileInfo target(o.File);
+    if (!target.absoluteDir().exists() || target.isDir()) {
+        Print(stderr, QStringLiteral("Nie można zapisać pliku \"%1\": nie ma takiego folderu.").arg(o.File));
+        return ExitRefused;
+    }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    const QString folder = ExchangeFolder(dir).path();
+    TConsoleFrontEnd front(dm, o, folder);
+    InstallInterrupt();
+    for (TExchangeTable t : kTables) {
+        if (!tables.Contains(int(t)))
+            continue;
+        TExchange x(dm, t, folder + u'/' + ExchangeFileName(t), front.Jobs, front.Wait, front.Messages, front.Dialogs);
+        Print(stdout, QStringLiteral("Odczytuję %1 z kasy%2.")
+                          .arg(SectionNames().at(int(t)).toLower(),
+                               o.Counters ? QStringLiteral(" z licznikami sprzedaży") : QString()));
+        try {
+            x.ReadProcedure(o.Counters, true);
+        } catch (const EAbort &) {
+            return ExitRefused;
+        }
+        if (o.Counters)
+            for (const QString &text : x.TotalsTexts(true))
+                Print(stdout, text);
+    }
+    SaveDataFile(dm, o.File, tables);
+    Print(stdout, QStringLiteral("Zapisano plik \"%1\" (sekcje: %2; grupy: %3, kody: %4, kaucje: %5).")
+                      .arg(o.File, SectionList(tables), QString::number(dm.MDGrupy.RecordCount()),
+                           QString::number(dm.MDKody.RecordCount()), QString::number(dm.MDKaucje.RecordCount())));
+    return ExitOk;
+}

@@ -67,6 +67,7 @@ public:
     TRxMemoryData &EditorTable() const;
     TRxMemoryData &TwinTable() const;
     const QString &ExchangeFile() const { return m_file; }
+    TExchangeTable Table() const { return m_table; }
 
     // The steps of a send, for a front end that checks every table before
     // the first job (orvan-otx): the empty-table refusal, CheckTable with
