@@ -3,6 +3,7 @@
 #include "UDM.h"
 #include "UDataFiles.h"
 #include "UDemo.h"
+#include "UEditorLinks.h"
 #include "UFormPowtNazwy.h"
 #include "UGrupy.h"
 #include "UGrupyWKasie.h"
@@ -117,6 +118,7 @@ void TProgram::CreateWindows()
     m_windows.FormOSH->SetFolder(m_settings.TempPrefix.isEmpty() ? QDir::currentPath()
                                                                   : QFileInfo(m_settings.TempPrefix).absolutePath());
     m_main->Attach(m_windows, *m_files);
+    m_editorLinks = std::make_unique<TEditorLinks>(m_windows, m_settings, *m_dm);
     m_windows.FormRaporty->SetDepositsItemEnabled(m_settings.Kaucje);
 }
 

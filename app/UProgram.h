@@ -10,6 +10,7 @@
 
 class TDM;
 class TDemoRegister;
+class TEditorLinks;
 class QWidget;
 
 class TProgram {
@@ -62,4 +63,5 @@ private:
     QStringList m_order;
     QString m_demoPort;
     std::unique_ptr<TDemoRegister> m_demo;
+    std::unique_ptr<TEditorLinks> m_editorLinks; // binds the editor windows to the front end
 };

@@ -1,0 +1,74 @@
+#include "UEditorLinks.h"
+
+#include "UFormPowtNazwy.h"
+#include "UGlobals.h"
+#include "UGrupy.h"
+#include "UGrupyWKasie.h"
+#include "UKaucje.h"
+#include "UKaucjeWKasie.h"
+#include "UKody.h"
+#include "UKodyWKasie.h"
+#include "UMessages.h"
+#include "UOSH.h"
+#include "UOdczyt.h"
+#include "UUstawienia.h"
+#include "UWait.h"
+#include "UWyslanie.h"
+
+// The program's message boxes as they are when a message comes (a test or
+// the screenshot driver may have put its own in place meanwhile).
+class TEditorLinks::TAppMessages : public IMessages {
+public:
+    void Information(const QString &text) override { AppMessages().Information(text); }
+    void Error(const QString &text) override { AppMessages().Error(text); }
+    TPromptAnswer Ask(const QString &text, TAskKind kind, bool withCancel) override
+    {
+        return AppMessages().Ask(text, kind, withCancel);
+    }
+};
+
+// The data module's Yes/No/Cancel question ("Czy chcesz usunąć wszystkie ...").
+class TEditorLinks::TAppPrompt : public IUserPrompt {
+public:
+    TPromptAnswer Ask(const QString &question) override
+    {
+        return AppMessages().Ask(question, TAskKind::Confirmation, true);
+    }
+};
+
+TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm)
+    : m_dm(dm), m_messages(std::make_unique<TAppMessages>()), m_prompt(std::make_unique<TAppPrompt>())
+{
+    TFormOSH *osh = windows.FormOSH;
+    m_jobs = std::make_unique<TFunctionJobRunner>([osh](const QString &switches) { osh->Run(switches); });
+    m_dialogs = std::make_unique<TExchangeDialogs>(windows.FormOdczyt, windows.FormWyslanie);
+    TFormUstawienia *ustawienia = windows.FormUstawienia;
+    windows.FormOdczyt->OnUstawienia = [ustawienia] { ustawienia->exec(); };
+    windows.FormWyslanie->OnUstawienia = [ustawienia] { ustawienia->exec(); };
+
+    m_env.DM = &dm;
+    m_env.Messages = m_messages.get();
+    m_env.Wait = windows.FormWait;
+    m_env.Jobs = m_jobs.get();
+    m_env.Dialogs = m_dialogs.get();
+    m_env.GrupyFile = settings.GrupyFile;
+    m_env.KodyFile = settings.KodyFile;
+    m_env.KaucjeFile = settings.KaucjeFile;
+    for (TTableForm *form : std::initializer_list<TTableForm *>{windows.FormGrupy, windows.FormKody, windows.FormKaucje,
+                                                                 windows.FormGrupyWKasie, windows.FormKodyWKasie,
+                                                                 windows.FormKaucjeWKasie})
+        if (form)
+            form->Attach(m_env);
+    if (windows.FormPowtNazwy) {
+        windows.FormPowtNazwy->Attach(dm, m_messages.get(), windows.FormGrupy, windows.FormKody);
+        dm.DuplicatesView = windows.FormPowtNazwy;
+    }
+    dm.Prompt = m_prompt.get();
+}
+
+TEditorLinks::~TEditorLinks()
+{
+    if (m_dm.Prompt == m_prompt.get())
+        m_dm.Prompt = nullptr;
+    m_dm.DuplicatesView = nullptr;
+}
