@@ -1,22 +1,169 @@
-// Not built yet: each command says so.
+// fiscal-read, fiscal-text and fiscal-pdf: the fiscal memory window's
+// commands on the console.
+#include "UConsoleDisplay.h"
+#include "UClock.h"
+#include "UErrors.h"
+#include "UFiscalMemory.h"
+#include "UJobCommandLine.h"
+#include "UModule.h"
 #include "UOtxCommands.h"
 #include "UOtxCommon.h"
+#include "UProfile.h"
 
-int OtxFiscalRead(const QStringList &)
+#include <QCoreApplication>
+#include <QDir>
+#include <QRegularExpression>
+
+namespace {
+
+// Boxes become lines on standard error; questions are answered No.
+class TConsoleMessages : public IMessages {
+public:
+    void Information(const QString &text) override { Print(stdout, text); }
+    void Error(const QString &text) override { Print(stderr, text); }
+    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
+    {
+        Print(stderr, text);
+        return TPromptAnswer::No;
+    }
+};
+
+// The step runs at once; its failure is printed and ends the command.
+class TConsoleWait : public IWaitRunner {
+public:
+    void Execute(const QString &, const std::function<void()> &procedure) override
+    {
+        try {
+            procedure();
+        } catch (const EAbort &) {
+            throw;
+        } catch (const Exception &e) {
+            Print(stderr, e.Message());
+            throw EAbort();
+        }
+    }
+};
+
+// One module job on the serial port; the module's lines go to the terminal
+// as osh2xx shows them, a failed job prints its end line and aborts.
+class TConsoleJobs : public IJobRunner {
+public:
+    TConsoleJobs(QString port, int baud, QString folder)
+        : m_port(std::move(port)), m_baud(baud), m_folder(std::move(folder))
+    {
+    }
+    void Run(const QString &jobSwitches) override
+    {
+        const std::string line =
+            BuildCommandLine(ModelCodeOf(KasaER_A277PSPlus), m_baud, jobSwitches).toStdString();
+        TConsoleDisplay display(OutputCodePage(line), stderr, stderr);
+        display.Start();
+        const TModuleResult r = RunModule(line, QFile::encodeName(m_port).toStdString(),
+                                          QFile::encodeName(m_folder).toStdString(), display, SteadyClock());
+        if (r.Code != 0) {
+            Print(stderr, QStringLiteral("%1 ").arg(uint(r.Code) & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper()
+                              + QString::fromUtf8(ConsoleText(r.CodePage, r.Text)));
+            throw EAbort();
+        }
+    }
+
+private:
+    QString m_port;
+    int m_baud;
+    QString m_folder;
+};
+
+struct TFiscalConsole {
+    TConsoleMessages Messages;
+    TConsoleWait Wait;
+    std::unique_ptr<TConsoleJobs> Jobs;
+    std::unique_ptr<TFiscalMemory> Memory;
+
+    explicit TFiscalConsole(const QString &port = QString(), int baud = 9600)
+    {
+        const QString folder = QDir::tempPath();
+        const QString exchange = QDir(folder).filePath(
+            QStringLiteral("orvan-otx-%1-pf.txt").arg(QCoreApplication::applicationPid()));
+        Jobs = std::make_unique<TConsoleJobs>(port, baud, folder);
+        Memory = std::make_unique<TFiscalMemory>(*Jobs, Wait, Messages, exchange,
+                                                 QDir(folder).filePath(QStringLiteral("orvan277PSPlus-raport")));
+    }
+};
+
+TFiscalReadRange RangeOf(const TOtxArgs &args)
 {
-    Print(stderr, QStringLiteral("To polecenie nie jest jeszcze dostępne."));
-    return ExitRefused;
+    const bool numbers = args.Has(QStringLiteral("--numbers"));
+    const bool dates = args.Has(QStringLiteral("--dates"));
+    if (numbers && dates)
+        throw TUsageError{QStringLiteral("opcje --numbers i --dates wykluczają się.")};
+    if (numbers) {
+        const QString v = args.Value(QStringLiteral("--numbers"));
+        static const QRegularExpression re(QStringLiteral("^(\\d{1,4})-(\\d{1,4})$"));
+        const auto m = re.match(v);
+        if (!m.hasMatch() || m.captured(1).toInt() < 1 || m.captured(1).toInt() > m.captured(2).toInt())
+            throw TUsageError{QStringLiteral("niepoprawny zakres numerów \"%1\" (oczekiwano N-M, 1 ≤ N ≤ M ≤ 9999).").arg(v)};
+        return TFiscalReadRange::Numbers(m.captured(1).toInt(), m.captured(2).toInt());
+    }
+    if (dates) {
+        const QString v = args.Value(QStringLiteral("--dates"));
+        const QStringList parts = v.split(QStringLiteral(".."));
+        const QDate from = parts.size() == 2 ? QDate::fromString(parts.at(0), Qt::ISODate) : QDate();
+        const QDate to = parts.size() == 2 ? QDate::fromString(parts.at(1), Qt::ISODate) : QDate();
+        if (!from.isValid() || !to.isValid() || from > to || parts.at(0).size() != 10 || parts.at(1).size() != 10)
+            throw TUsageError{QStringLiteral("niepoprawny zakres dat \"%1\" (oczekiwano RRRR-MM-DD..RRRR-MM-DD).").arg(v)};
+        return TFiscalReadRange::Dates(from, to);
+    }
+    return TFiscalReadRange::Full();
 }
 
-int OtxFiscalText(const QStringList &)
+} // namespace
+
+int OtxFiscalRead(const QStringList &argList)
 {
-    Print(stderr, QStringLiteral("To polecenie nie jest jeszcze dostępne."));
-    return ExitRefused;
+    const TOtxArgs args(argList, {QStringLiteral("--port"), QStringLiteral("--numbers"), QStringLiteral("--dates"),
+                                  QStringLiteral("--baud")});
+    args.RequirePositional(1, QStringLiteral("polecenie fiscal-read wymaga jednej nazwy pliku raportu."));
+    if (!args.Has(QStringLiteral("--port")) || args.Value(QStringLiteral("--port")).isEmpty())
+        throw TUsageError{QStringLiteral("polecenie fiscal-read wymaga opcji --port.")};
+    const int baud = args.Int(QStringLiteral("--baud"), 9600, 2400, 19200);
+    if (baud != 2400 && baud != 4800 && baud != 9600 && baud != 19200)
+        throw TUsageError{QStringLiteral("niepoprawna prędkość %1 (dozwolone 19200, 9600, 4800, 2400).").arg(baud)};
+    const TFiscalReadRange range = RangeOf(args);
+    const QString out = args.Positional.at(0);
+
+    TFiscalConsole console(args.Value(QStringLiteral("--port")), baud);
+    TFiscalMemory &pf = *console.Memory;
+    if (!pf.Odczytaj(range, KasaER_A277PSPlus) || !pf.Zapisz(out))
+        return ExitRefused;
+    Print(stdout, QStringLiteral("Zapisano pamięć fiskalną kasy %1 (raporty dobowe: %2) do pliku \"%3\" i \"%3.dig\".")
+                      .arg(pf.UniqueNumber, QString::number(pf.MTPF.RecordCount()), out));
+    return ExitOk;
 }
 
-int OtxFiscalPdf(const QStringList &)
+int OtxFiscalText(const QStringList &argList)
 {
-    Print(stderr, QStringLiteral("To polecenie nie jest jeszcze dostępne."));
-    return ExitRefused;
+    const TOtxArgs args(argList, {});
+    args.RequirePositional(1, QStringLiteral("polecenie fiscal-text wymaga jednej nazwy pliku raportu."));
+    TFiscalConsole console;
+    TFiscalMemory &pf = *console.Memory;
+    if (!pf.Wczytaj(args.Positional.at(0)))
+        return ExitRefused;
+    QString text;
+    for (const QString &line : pf.ReportLines())
+        text += line + u'\n';
+    Print(stdout, text);
+    return ExitOk;
 }
 
+int OtxFiscalPdf(const QStringList &argList)
+{
+    const TOtxArgs args(argList, {});
+    args.RequirePositional(2, QStringLiteral("polecenie fiscal-pdf wymaga nazwy pliku raportu i nazwy pliku PDF."));
+    TFiscalConsole console;
+    TFiscalMemory &pf = *console.Memory;
+    if (!pf.Wczytaj(args.Positional.at(0)))
+        return ExitRefused;
+    pf.PrintToPdf(args.Positional.at(1));
+    Print(stdout, QStringLiteral("Zapisano okresowy raport fiskalny do pliku \"%1\".").arg(args.Positional.at(1)));
+    return ExitOk;
+}

@@ -556,6 +556,16 @@ void TFiscalMemory::PrintToPdf(const QString &fileName)
     printer.SaveToFile(fileName);
 }
 
+QStringList TFiscalMemory::ReportLines()
+{
+    BuildReportIfEmpty();
+    QStringList lines;
+    TField &content = ReportContent.Field(0);
+    for (int row = 0; row < ReportContent.RecordCount(); ++row)
+        lines << std::get<QString>(content.ValueAt(row));
+    return lines;
+}
+
 QString TFiscalMemory::NewPdfName() const
 {
     QString safe;

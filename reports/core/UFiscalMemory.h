@@ -102,6 +102,8 @@ public:
     void ReadFromRegister(const TFiscalReadRange &range, int kasa);
     // Builds the report when needed and writes the PDF to fileName.
     void PrintToPdf(const QString &fileName);
+    // The report's lines as they go to the PDF (built when needed).
+    QStringList ReportLines();
     // A new PDF name: prefix + letters and digits of the unique number + "-"
     // + 8 hexadecimal digits + ".pdf".
     QString NewPdfName() const;
