@@ -1,0 +1,203 @@
+// orvan-otx report against a simulated ER-A277PS Plus holding known tables
+// and sales counters: the report file line by line, the sections option,
+// a failed read, wrong arguments.
+#include "URecord.h"
+#include "USimPty.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Lines in the layout of a read with counters.
+const char *const kGroups[] = {
+    " 1,01, 8,00,     2.50,PIECZYWO        ,       125.50,   50.200,      1250.75,  500.300,",
+    " 2,02, 8,00,     3.99,NABIAL          ,        10.13,    2.500,         0.01,    0.000,",
+};
+const char *const kCodes[] = {
+    "00000000000005, 1,00,     2.50,CHLEB           ,        25.00,   10.000,",
+    "15901234123457, 2,00,     3.10,MLEKO           ,        -6.20,   -2.000,",
+};
+const char *const kDeposits[] = {" 1,     0.50,         5.00,   10.000,         1.50,    3.000,"};
+
+// Stores the lines into a table of the register: the fields named by
+// letters go to their places in the full record.
+void Seed(TSimRegister &reg, int table, const char *letters, const char *const *lines, std::size_t count)
+{
+    TSimTable *t = reg.Table(table);
+    ASSERT_NE(t, nullptr);
+    TSelection selection;
+    ASSERT_TRUE(selectFields(letters, standardDescriptor(table, reg.ModelIndex()), selection));
+    for (std::size_t i = 0; i < count; ++i) {
+        TBytes fields;
+        ASSERT_TRUE(lineToRecord(selection, false, lines[i], fields)) << lines[i];
+        TBytes record(static_cast<std::size_t>(t->RecordSize()), 0);
+        std::size_t from = 0;
+        for (int l = 0; l < TSelection::Fields; ++l) {
+            const int size = selection.FieldSize[l];
+            if (size == 0)
+                continue;
+            std::copy_n(fields.begin() + std::ptrdiff_t(from), size, record.begin() + t->Offset[l]);
+            from += std::size_t(size);
+        }
+        ASSERT_EQ(from, fields.size());
+        reg.Store(*t, record);
+    }
+}
+
+struct OtxRun {
+    int code = -1;
+    QString out, err;
+};
+
+OtxRun Otx(const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *v : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY", "LANG", "LANGUAGE"})
+        env.remove(QString::fromLatin1(v));
+    env.insert("LC_ALL", "pl_PL.UTF-8");
+    env.insert("LANG", "pl_PL.UTF-8");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
+    OtxRun r;
+    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+class OtxReport : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        sim.WithRegister([](TSimRegister &reg) {
+            Seed(reg, TSimRegister::GroupsTable, "ABDEIJ", kGroups, std::size(kGroups));
+            Seed(reg, TSimRegister::CodesTable, "ABDEI", kCodes, std::size(kCodes));
+            Seed(reg, TSimRegister::DepositsTable, "ADIJ", kDeposits, std::size(kDeposits));
+        });
+        std::string error;
+        ASSERT_TRUE(sim.Start(&error)) << error;
+        port = QString::fromStdString(sim.PortPath());
+        out = dir.filePath(QStringLiteral("raport.txt"));
+    }
+    QStringList FileLines() const
+    {
+        QFile f(out);
+        if (!f.open(QIODevice::ReadOnly))
+            return {QStringLiteral("<no file>")};
+        QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+        if (lines.last().isEmpty())
+            lines.removeLast();
+        return lines;
+    }
+
+    QTemporaryDir dir;
+    TPtySimulator sim;
+    QString port, out;
+};
+
+TEST_F(OtxReport, WritesTheSalesReportOfTheRegistersTables)
+{
+    const OtxRun r = Otx({"report", out, "--port", port});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Raport sprzedaży zapisano w pliku \"" + out + "\"")) << r.out.toStdString();
+    const QStringList expected{
+        QString(79, u'-'),
+        "",
+        "Grupy",
+        "",
+        "Nr Nazwa           VAT     Cena   Wartość dz. Ilość dz.  Wartość okr.Ilość okr.",
+        QString(79, u'-'),
+        " 1 PIECZYWO         A      2,50        125,50    50,200       1250,75   500,300",
+        " 2 NABIAL           B      3,99         10,13     2,500          0,01     0,000",
+        "                                =============           =============",
+        "                                       135,63                 1250,76",
+        "",
+        "Kody",
+        "",
+        "        Numer  Nazwa          Grupa     Cena   Wartość dz. Ilość dz.",
+        QString(68, u'-'),
+        "             5 CHLEB             1      2,50         25,00    10,000",
+        " 5901234123457 MLEKO             2      3,10         -6,20    -2,000",
+        "                                             =============",
+        "                                                     18,80",
+        "",
+        "Kaucje",
+        "",
+        "Nr      Cena  Wartość wyd. Ilość wyd. Wartość zwr. Ilość zwr.",
+        QString(61, u'-'),
+        " 1      0,50          5,00    10,000          1,50     3,000",
+        "             =============           =============",
+        "                      5,00                    1,50",
+        "---",
+    };
+    const QStringList lines = FileLines();
+    ASSERT_EQ(lines.size(), expected.size() + 2) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.first().startsWith("Raport rozpoczęto ")) << lines.first().toStdString();
+    EXPECT_TRUE(lines.last().startsWith("Raport zakończono ")) << lines.last().toStdString();
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(lines[i + 1].toStdString(), expected[i].toStdString()) << "line " << i + 2;
+}
+
+TEST_F(OtxReport, SectionsChooseTheTablesReadAndWritten)
+{
+    struct Case {
+        QString sections, kaucje;
+        QStringList titles;
+    };
+    const std::vector<Case> cases{
+        {"kody", "1", {"Kody"}},
+        {"kaucje,grupy", "0", {"Grupy"}},
+    };
+    for (const Case &c : cases) {
+        const OtxRun r = Otx({"report", out, "--port", port, "--sections", c.sections, "--kaucje", c.kaucje});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QStringList lines = FileLines();
+        QStringList titles;
+        for (qsizetype i = 1; i + 1 < lines.size(); ++i)
+            if (lines[i - 1].isEmpty() && lines[i + 1].isEmpty())
+                titles << lines[i];
+        EXPECT_EQ(titles, c.titles) << c.sections.toStdString();
+    }
+}
+
+TEST_F(OtxReport, AFailedReadWritesNoFileAndLeavesAnEarlierOne)
+{
+    {
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier\r\n");
+    }
+    const OtxRun r = Otx({"report", out, "--port", dir.filePath("no-such-tty")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(r.err.isEmpty());
+    EXPECT_EQ(FileLines(), QStringList{"earlier"});
+}
+
+TEST_F(OtxReport, WrongArgumentsExitWith2)
+{
+    const std::vector<QStringList> cases{
+        {"report", out},
+        {"report", "--port", port},
+        {"report", out, "--port", port, "--sections", "grupy,plu"},
+        {"report", out, "--port", port, "--baud", "1200"},
+        {"report", out, "--port", port, "--kasa", "9"},
+        {"report", out, out, "--port", port},
+    };
+    for (const QStringList &args : cases) {
+        const OtxRun r = Otx(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("Użycie:")) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+} // namespace
