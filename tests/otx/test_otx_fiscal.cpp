@@ -1,0 +1,153 @@
+// orvan-otx fiscal-read, fiscal-text and fiscal-pdf against kasasim.
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TRun {
+    int Code = -1;
+    QString Out, Err;
+};
+
+class OtxFiscal : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    void TearDown() override
+    {
+        if (kasa.state() != QProcess::NotRunning) {
+            kasa.kill();
+            kasa.waitForFinished(-1);
+        }
+    }
+
+    // Starts kasasim and returns its port.
+    QString StartKasa(const QStringList &options = {})
+    {
+        kasa.start(QStringLiteral(ORVAN_BIN_DIR "/kasasim"), options);
+        while (kasa.state() != QProcess::NotRunning && !kasa.canReadLine())
+            kasa.waitForReadyRead(-1);
+        const QString line = QString::fromUtf8(kasa.readLine()).trimmed();
+        EXPECT_TRUE(line.startsWith(QStringLiteral("PORT "))) << line.toStdString();
+        return line.mid(5);
+    }
+
+    static TRun Otx(const QStringList &args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("pl_PL.UTF-8"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
+        TRun r;
+        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.Code = p.exitCode();
+        r.Out = QString::fromUtf8(p.readAllStandardOutput());
+        r.Err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    static QByteArray Read(const QString &name)
+    {
+        QFile f(name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QString Path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    QTemporaryDir dir;
+    QProcess kasa;
+};
+
+TEST_F(OtxFiscal, ReadsTheMemoryInEachModePrintsItsReportAndWritesThePdf)
+{
+    const QString port = StartKasa({QStringLiteral("--reports"), QStringLiteral("20")});
+    struct TCase {
+        QStringList Options;
+        QString Range; // the range lines of the first period
+    };
+    const TCase cases[] = {
+        {{}, QStringLiteral("0001     0020    ")},
+        {{QStringLiteral("--numbers"), QStringLiteral("5-12")}, QStringLiteral("0005     0012    ")},
+        {{QStringLiteral("--dates"), QStringLiteral("2023-01-07..2023-01-14"), QStringLiteral("--baud"),
+          QStringLiteral("19200")},
+         QStringLiteral("0005     0012    ")},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Options.join(u' ').toStdString());
+        const QString frp = Path("pf.frp");
+        const TRun read = Otx(QStringList{QStringLiteral("fiscal-read"), frp, QStringLiteral("--port"), port} + c.Options);
+        ASSERT_EQ(read.Code, 0) << read.Err.toStdString();
+        EXPECT_TRUE(read.Out.startsWith(QStringLiteral("Zapisano pamięć fiskalną kasy "))) << read.Out.toStdString();
+        EXPECT_EQ(Read(frp + QStringLiteral(".dig")).count("\r\n"), 2);
+
+        const TRun text = Otx({QStringLiteral("fiscal-text"), frp});
+        ASSERT_EQ(text.Code, 0) << text.Err.toStdString();
+        const QStringList lines = text.Out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_GT(lines.size(), 20);
+        EXPECT_TRUE(lines.first().startsWith(QStringLiteral("NIP:")));
+        EXPECT_EQ(lines.at(2), QStringLiteral(" RAPORT FISKALNY"));
+        EXPECT_TRUE(lines.contains(c.Range));
+        EXPECT_TRUE(lines.contains(QStringLiteral("  ŁĄCZNY RAPORT")));
+        for (const QString &l : lines)
+            EXPECT_LE(l.size(), 17) << l.toStdString();
+
+        const TRun pdf = Otx({QStringLiteral("fiscal-pdf"), frp, Path("r.pdf")});
+        ASSERT_EQ(pdf.Code, 0) << pdf.Err.toStdString();
+        EXPECT_TRUE(Read(Path("r.pdf")).startsWith("%PDF-"));
+    }
+}
+
+TEST_F(OtxFiscal, AFailedReadWritesNoFile)
+{
+    const TRun r = Otx({QStringLiteral("fiscal-read"), Path("pf.frp"), QStringLiteral("--port"), Path("brak")});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_FALSE(r.Err.isEmpty());
+    EXPECT_FALSE(QFile::exists(Path("pf.frp")));
+    EXPECT_FALSE(QFile::exists(Path("pf.frp.dig")));
+}
+
+TEST_F(OtxFiscal, RefusedFilesGiveTheirMessageAndCode1)
+{
+    QFile f(Path("a.frp"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x\r\n");
+    f.close();
+    QFile d(Path("a.frp.dig"));
+    ASSERT_TRUE(d.open(QIODevice::WriteOnly));
+    d.write("0\r\n0000000000000000000000000000000000000000\r\n");
+    d.close();
+    const TRun bad = Otx({QStringLiteral("fiscal-text"), Path("a.frp")});
+    EXPECT_EQ(bad.Code, 1);
+    EXPECT_EQ(bad.Err, QStringLiteral("Nieprawidłowa zawartość pliku.\n"));
+    EXPECT_TRUE(bad.Out.isEmpty());
+    const TRun missing = Otx({QStringLiteral("fiscal-pdf"), Path("b.frp"), Path("b.pdf")});
+    EXPECT_EQ(missing.Code, 1);
+    EXPECT_EQ(missing.Err, QStringLiteral("Nie mogę odnaleźć pliku ") + Path("b.frp") + u'\n');
+    EXPECT_FALSE(QFile::exists(Path("b.pdf")));
+}
+
+TEST_F(OtxFiscal, WrongArgumentsGiveCode2)
+{
+    const QStringList cases[] = {
+        {"fiscal-read", "a.frp"},
+        {"fiscal-read", "a.frp", "--port", "x", "--numbers", "1-2", "--dates", "2023-01-01..2023-01-02"},
+        {"fiscal-read", "a.frp", "--port", "x", "--numbers", "5"},
+        {"fiscal-read", "a.frp", "--port", "x", "--numbers", "9-5"},
+        {"fiscal-read", "a.frp", "--port", "x", "--dates", "2023-02-30..2023-03-01"},
+        {"fiscal-read", "a.frp", "--port", "x", "--baud", "1200"},
+        {"fiscal-text"},
+        {"fiscal-pdf", "a.frp"},
+    };
+    for (const QStringList &args : cases) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const TRun r = Otx(args);
+        EXPECT_EQ(r.Code, 2);
+        EXPECT_TRUE(r.Err.contains(QStringLiteral("Użycie:")));
+    }
+}
+
+} // namespace
