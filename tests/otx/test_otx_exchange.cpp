@@ -1,0 +1,233 @@
+// orvan-otx send and read end to end: the built program against the
+// simulated register on a pseudo-terminal in this process.
+#include "UCodePage.h"
+#include "UDM.h"
+#include "ULocale.h"
+#include "UOrvanIO.h"
+#include "USimPty.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char *kGrupy = "[Grupy] Numer=1,2;Nazwa=4,16;VAT=21,1;Cena=23,9;RodzajSprz=33,2;Limit=36,1;LDW=38,13;LDI=52,9;LOW=62,13;LOI=76,9;";
+const char *kKody = "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;Cena=36,9;RodzajCeny=46,2;LDW=49,13;LDI=63,9;";
+const char *kKaucje = "[Kaucje] Numer=1,2;Cena=4,9;LDWw=14,13;LDIw=28,9;LDWz=38,13;LDIz=52,9;";
+
+QString Grupa(int n, const QString &nazwa, const QString &vat = "A")
+{
+    return QStringLiteral("%1,%2,%3,     1,25,Na,5,         0,00,    0,000,         0,00,    0,000,")
+        .arg(n, 2)
+        .arg(nazwa, -16)
+        .arg(vat);
+}
+
+QString Kod(const QString &numer, const QString &nazwa, int grupa = 1)
+{
+    return QStringLiteral("%1,%2,%3,     2,50,Wp,         0,00,    0,000,").arg(numer, 14).arg(nazwa, -16).arg(grupa, 2);
+}
+
+struct OtxRun {
+    int code = -1;
+    QString out;
+    QString err;
+    QString LastLine() const { return out.trimmed().section(u'\n', -1); }
+};
+
+class OtxExchange : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(tmp.isValid());
+        m_saved = FormatSettings();
+        FormatSettings() = TFormatSettings::Polish();
+    }
+    void TearDown() override
+    {
+        if (sim)
+            sim->Stop();
+        FormatSettings() = m_saved;
+    }
+
+    void StartSim(const std::function<void(TSimRegister &)> &setup = {})
+    {
+        sim = std::make_unique<TPtySimulator>();
+        if (setup)
+            sim->WithRegister([&](TSimRegister &r) { setup(r); });
+        std::string error;
+        ASSERT_TRUE(sim->Start(&error)) << error;
+        port = QString::fromStdString(sim->PortPath());
+    }
+
+    QString Write(const char *name, const QStringList &lines)
+    {
+        QByteArray bytes;
+        for (const QString &l : lines)
+            bytes += ToCp1250(l) + "\r\n";
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    static QByteArray ReadBytes(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    // Under a Polish locale, with its own temporary folder (to see that no
+    // exchange file stays behind).
+    OtxRun Otx(const QStringList &args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *v : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY", "LANG", "LANGUAGE"})
+            env.remove(QString::fromLatin1(v));
+        env.insert("LC_ALL", "pl_PL.UTF-8");
+        env.insert("LANG", "pl_PL.UTF-8");
+        env.insert("TMPDIR", tmp.path());
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
+        OtxRun r;
+        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.code = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    bool TmpEmpty() const { return QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty(); }
+    int Records(int table)
+    {
+        return sim->WithRegister([&](TSimRegister &r) { return int(r.Table(table)->Records.size()); });
+    }
+
+    QTemporaryDir dir, tmp;
+    std::unique_ptr<TPtySimulator> sim;
+    QString port;
+    TFormatSettings m_saved;
+};
+
+TEST_F(OtxExchange, SendThenReadWithCountersGivesTheTablesBack)
+{
+    StartSim();
+    const QString file = Write("a.otx", {kGrupy, Grupa(1, "Pieczywo"), Grupa(2, "Nabiał", "B"), kKody,
+                                         Kod("41", "Bułka"), Kod("5901234123457", "Mleko 2%", 2), kKaucje,
+                                         " 1,     0,50,         0,00,    0,000,         0,00,    0,000,"});
+    const OtxRun sent = Otx({"send", file, "--port", port});
+    ASSERT_EQ(sent.code, 0) << sent.out.toStdString() << sent.err.toStdString();
+    EXPECT_EQ(sent.out.count(QRegularExpression("^0000$", QRegularExpression::MultilineOption)), 3);
+    EXPECT_EQ(sent.LastLine(), "0000");
+    EXPECT_EQ(Records(TSimRegister::GroupsTable), 2);
+    EXPECT_EQ(Records(TSimRegister::CodesTable), 2);
+    EXPECT_EQ(Records(TSimRegister::DepositsTable), 1);
+
+    sim->WithRegister([](TSimRegister &r) {
+        r.SalesSeed = 11;
+        r.FillSales();
+    });
+    const QString back = dir.filePath("back.otx");
+    const OtxRun read = Otx({"read", back, "--port", port, "--counters", "--tables", "kody,grupy"});
+    ASSERT_EQ(read.code, 0) << read.out.toStdString() << read.err.toStdString();
+    EXPECT_TRUE(read.out.contains("Łączna odczytana sprzedaż wynosi: \ndzienna: "));
+    EXPECT_TRUE(read.out.contains("Łączna odczytana sprzedaż wynosi "));
+
+    TDM in, out;
+    in.ApplyProfile(5, true, 0);
+    out.ApplyProfile(5, true, 0);
+    LoadDataFile(in, file, TSectionSet::All(), true);
+    EXPECT_EQ(ScanDataFile(out, back), TSectionSet::Of({0, 1})); // exactly the tables read
+    LoadDataFile(out, back, TSectionSet::Of({0, 1}), true);
+    for (const char *f : {"Numer", "Nazwa", "VAT", "Cena", "RodzajSprz", "Limit"})
+        for (int r = 0; r < 2; ++r)
+            EXPECT_EQ(out.MDGrupy.FieldByName(f).TextAt(r), in.MDGrupy.FieldByName(f).TextAt(r)) << f;
+    QStringList codes;
+    for (int r = 0; r < out.MDKody.RecordCount(); ++r)
+        codes << out.MDKody.FieldByName("Numer").TextAt(r) + u' ' + out.MDKody.FieldByName("Nazwa").TextAt(r);
+    codes.sort();
+    EXPECT_EQ(codes, (QStringList{"41 Bułka", "5901234123457 Mleko 2%"}));
+    // The counters are in their columns (a data file load does not take them).
+    Currency sales;
+    bool inCodes = false;
+    for (const QByteArray &line : ReadBytes(back).split('\n')) {
+        const QString text = FromCp1250(line.constData(), line.size());
+        if (text.startsWith(u'['))
+            inCodes = text.startsWith("[Kody]");
+        else if (inCodes && text.size() > 61)
+            sales += ParseCurrency(text.mid(48, 13)).value_or(Currency());
+    }
+    EXPECT_NE(sales, Currency());
+    EXPECT_TRUE(read.out.contains("Łączna odczytana sprzedaż wynosi " + FormatCurrencyDisplay(sales)))
+        << read.out.toStdString();
+    EXPECT_TRUE(TmpEmpty());
+}
+
+TEST_F(OtxExchange, ARefusedCheckSendsNothingAtAll)
+{
+    StartSim();
+    // The groups pass; the codes repeat a name of a group.
+    const QString file = Write("a.otx", {kGrupy, Grupa(1, "Mleko"), kKody, Kod("1", "Chleb"), Kod("2", "Chleb")});
+    const OtxRun r = Otx({"send", file, "--port", port});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.startsWith("Nazwy kodów i grup nie mogą się powtarzać !")) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("\"Chleb\" widziana jako \"CHLEB\"")) << r.out.toStdString();
+    EXPECT_EQ(sim->Counters().Jobs, 0);
+    EXPECT_EQ(Records(TSimRegister::GroupsTable), 0);
+
+    EXPECT_TRUE(TmpEmpty());
+}
+
+TEST_F(OtxExchange, FailuresEndWithCode1AndLeaveTheFileAlone)
+{
+    StartSim([](TSimRegister &r) { r.SalesSeed = 5; });
+    const QString file = Write("a.otx", {kGrupy, Grupa(1, "Pieczywo"), Grupa(2, "Napoje")});
+    ASSERT_EQ(Otx({"send", file, "--port", port, "--tables", "grupy"}).code, 0);
+    sim->WithRegister([](TSimRegister &r) { r.FillSales(); });
+
+    // A register with sales refuses the download; the end line says why.
+    const OtxRun refused = Otx({"send", file, "--port", port});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_TRUE(refused.LastLine().startsWith("0701 ")) << refused.out.toStdString();
+
+    // A read that fails keeps the previous file as it was.
+    const QString back = Write("back.otx", {"poprzednia zawartość"});
+    const QByteArray before = ReadBytes(back);
+    const OtxRun noPort = Otx({"read", back, "--port", dir.filePath("nie-ma-takiego-portu")});
+    EXPECT_EQ(noPort.code, 1);
+    EXPECT_EQ(ReadBytes(back), before);
+
+    const OtxRun missing = Otx({"send", dir.filePath("brak.otx"), "--port", port});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_FALSE(missing.err.isEmpty());
+    EXPECT_TRUE(TmpEmpty());
+}
+
+TEST_F(OtxExchange, WrongArgumentsGiveCode2)
+{
+    const QString file = Write("a.otx", {kGrupy, Grupa(1, "A")});
+    const std::vector<QStringList> cases = {
+        {"send", file},
+        {"send", file, "--port"},
+        {"send", file, "--port", "COM1", "--baud", "1200"},
+        {"send", file, "--port", "COM1", "--tables", "grupy,towary"},
+        {"send", file, "--port", "COM1", "--counters"},
+        {"read", "--port", "COM1"},
+        {"read", file, "--port", "COM1", "--kasa", "7"},
+    };
+    for (const QStringList &args : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const OtxRun r = Otx(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_TRUE(r.err.contains("Użycie:"));
+    }
+}
+
+} // namespace
