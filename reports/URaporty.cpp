@@ -5,14 +5,7 @@
 #include "UGlobals.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFileDialog>
-#include <QUrl>
-
-bool TDesktopFileViewer::OpenFile(const QString &fileName)
-{
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
-}
 
 TFormRaporty::TFormRaporty(QWidget *parent) : TFormRaporty(AppSettings(), parent) {}
 
@@ -133,7 +126,7 @@ void TFormRaporty::BBWykonajClick()
     if (source == SourceRegister && TickReadOptions)
         TickReadOptions();
     TSalesReportMaker maker(*m_dm, *m_reads, *m_wait);
-    TSalesReportCommand command(maker, *m_messages, *m_viewer);
+    TSalesReportCommand command(maker, *m_messages, *m_opener);
     command.SetBusy = [this](bool busy) { SetBusy(busy); };
     command.Execute(fileName, ticked, source);
 }

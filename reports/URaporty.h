@@ -2,6 +2,7 @@
 // Window "Raporty": the sales report of the groups, codes and deposits with
 // their counters, from the register's data or the editor's, into a text file.
 #include "USalesReport.h"
+#include "UShellOpen.h"
 
 #include <QDialog>
 #include <functional>
@@ -12,12 +13,6 @@ struct TSettings;
 namespace Ui {
 class TFormRaporty;
 }
-
-// Opens a file in the user's viewer for it (QDesktopServices).
-class TDesktopFileViewer : public IFileViewer {
-public:
-    bool OpenFile(const QString &fileName) override;
-};
 
 class TFormRaporty : public QDialog {
     Q_OBJECT
@@ -38,7 +33,7 @@ public:
     // default; tests answer it).
     std::function<QString()> AskFileName;
     // Where a finished report is opened (the desktop's viewer by default).
-    void SetViewer(IFileViewer *viewer) { m_viewer = viewer ? viewer : &m_desktopViewer; }
+    void SetOpener(IShellOpener *opener) { m_opener = opener ? opener : &m_desktopOpener; }
 
     // The deposits item of the table list follows the "Kaucje" setting;
     // switched off it is also unticked.
@@ -70,7 +65,7 @@ private:
     std::unique_ptr<ISalesReportReads> m_reads;
     IMessages *m_messages = nullptr;
     IWaitRunner *m_wait = nullptr;
-    TDesktopFileViewer m_desktopViewer;
-    IFileViewer *m_viewer = &m_desktopViewer;
+    TDesktopShellOpener m_desktopOpener;
+    IShellOpener *m_opener = &m_desktopOpener;
     bool m_busy = false;
 };

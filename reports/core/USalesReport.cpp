@@ -287,12 +287,15 @@ void TSalesReportMaker::WriteReportFile(const QString &fileName, const QStringLi
     }
 }
 
-void TSalesReportMaker::OfferToView(const QString &fileName, IMessages &messages, IFileViewer &viewer)
+void TSalesReportMaker::OfferToView(const QString &fileName, IMessages &messages, IShellOpener &opener)
 {
     if (messages.Ask(ViewQuestion(), TAskKind::Confirmation) != TPromptAnswer::Yes)
         return;
-    if (!viewer.OpenFile(fileName))
-        messages.Error(QStringLiteral("Nie mogę otworzyć pliku.\r\n") + fileName);
+    try {
+        opener.OpenWithShell(fileName);
+    } catch (const Exception &e) {
+        messages.Error(e.Message());
+    }
 }
 
 bool TSalesReportCommand::Execute(const QString &fileName, TSalesSections ticked, int source)
@@ -312,6 +315,6 @@ bool TSalesReportCommand::Execute(const QString &fileName, TSalesSections ticked
     if (SetBusy)
         SetBusy(false);
     if (written)
-        TSalesReportMaker::OfferToView(fileName, m_messages, m_viewer);
+        TSalesReportMaker::OfferToView(fileName, m_messages, m_opener);
     return written;
 }

@@ -6,6 +6,7 @@
 // the hooks.
 #include "UExchangeHooks.h"
 #include "ULocale.h"
+#include "UPDFReportPrinter.h"
 #include "UUiHooks.h"
 
 #include <QByteArray>
@@ -59,13 +60,6 @@ QByteArray EncodeSalesReport(const QStringList &lines);
 // long time without the time zone.
 QString SalesReportDateTime(const QDateTime &when, const QLocale &locale = QLocale::system());
 
-// Opens a finished file in the user's viewer; false when that failed.
-class IFileViewer {
-public:
-    virtual ~IFileViewer() = default;
-    virtual bool OpenFile(const QString &fileName) = 0;
-};
-
 // Runs one editor's read procedure from the register with the sales
 // counters, emptying the editor table first; a failed or cancelled read
 // raises EAbort (the failure has been shown).
@@ -117,9 +111,9 @@ public:
     static void WriteReportFile(const QString &fileName, const QStringList &lines);
 
     static QString ViewQuestion() { return QStringLiteral("Czy chcesz obejrzeć raport ?"); }
-    // Asks whether to view the report and opens it on Yes. A viewer that
-    // cannot open it gets a message; the file stays.
-    static void OfferToView(const QString &fileName, IMessages &messages, IFileViewer &viewer);
+    // Asks whether to view the report and opens it on Yes. When it cannot
+    // be opened the reason is shown; the file stays.
+    static void OfferToView(const QString &fileName, IMessages &messages, IShellOpener &opener);
 
 private:
     TDM &m_dm;
@@ -132,8 +126,8 @@ private:
 // yet go to the error box; the silent abort ends it without a word.
 class TSalesReportCommand {
 public:
-    TSalesReportCommand(TSalesReportMaker &maker, IMessages &messages, IFileViewer &viewer)
-        : m_maker(maker), m_messages(messages), m_viewer(viewer) {}
+    TSalesReportCommand(TSalesReportMaker &maker, IMessages &messages, IShellOpener &opener)
+        : m_maker(maker), m_messages(messages), m_opener(opener) {}
 
     std::function<void(bool busy)> SetBusy;
 
@@ -149,5 +143,5 @@ public:
 private:
     TSalesReportMaker &m_maker;
     IMessages &m_messages;
-    IFileViewer &m_viewer;
+    IShellOpener &m_opener;
 };

@@ -104,12 +104,13 @@ public:
     QStringList Log;
 };
 
-class TRecordingViewer : public IFileViewer {
+class TRecordingViewer : public IShellOpener {
 public:
-    bool OpenFile(const QString &fileName) override
+    void OpenWithShell(const QString &fileName) override
     {
         Opened << fileName;
-        return Succeeds;
+        if (!Succeeds)
+            throw Exception(OpenFailedMessage(QStringLiteral("brak przeglądarki")));
     }
     QStringList Opened;
     bool Succeeds = true;
@@ -376,7 +377,7 @@ TEST(SalesReportView, OpensTheReportOnlyOnYes)
         {TPromptAnswer::Yes, true, {"r.txt"}, {ask}},
         {TPromptAnswer::No, true, {}, {ask}},
         {TPromptAnswer::Cancel, true, {}, {ask}},
-        {TPromptAnswer::Yes, false, {"r.txt"}, {ask, QStringLiteral("error Nie mogę otworzyć pliku.\r\nr.txt")}},
+        {TPromptAnswer::Yes, false, {"r.txt"}, {ask, QStringLiteral("error Nie mogę otworzyć pliku.\r\nbrak przeglądarki")}},
     };
     for (const Case &c : cases) {
         TScriptedMessages messages;

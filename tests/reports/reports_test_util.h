@@ -93,14 +93,10 @@ public:
     bool ConfirmSend() override { return true; }
 };
 
-class TFakeViewer : public IFileViewer {
+class TFakeOpener : public IShellOpener {
 public:
     QStringList Opened;
-    bool OpenFile(const QString &fileName) override
-    {
-        Opened << fileName;
-        return true;
-    }
+    void OpenWithShell(const QString &fileName) override { Opened << fileName; }
 };
 
 // Polish number formats for one test; the earlier ones come back after.

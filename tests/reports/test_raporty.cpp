@@ -40,7 +40,7 @@ protected:
     {
         auto form = std::make_unique<TFormRaporty>(settings);
         form->SetEnv(env);
-        form->SetViewer(&viewer);
+        form->SetOpener(&viewer);
         form->AskFileName = [this] { return reportFile; };
         form->TickReadOptions = [this] { ++ticks; };
         return form;
@@ -62,7 +62,7 @@ protected:
     TFakeWait wait{messages};
     TFakeJobs jobs;
     TFakeDialogs dialogs;
-    TFakeViewer viewer;
+    TFakeOpener viewer;
     TEditorEnv env;
     QString reportFile;
     int ticks = 0;
