@@ -49,6 +49,7 @@ public:
     // The current record's cell of a field, with the cell editor open when
     // the grid is editable.
     void FocusField(const QString &fieldName, bool openEditor = true);
+    bool Editing() const { return state() == QAbstractItemView::EditingState; }
     // Ends an open cell editor, taking what it holds.
     void CommitEditor();
 

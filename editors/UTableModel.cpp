@@ -210,6 +210,8 @@ bool TTableModel::setData(const QModelIndex &index, const QVariant &value, int r
         return false;
     TField &field = *m_fields[size_t(index.column())];
     const QString text = value.toString();
+    bool started = false;
+    TFieldValue old;
     try {
         // An editor closed without a change is no change (and does not
         // count as touching a new row).
@@ -219,10 +221,22 @@ bool TTableModel::setData(const QModelIndex &index, const QVariant &value, int r
             if (!m_table->IsEmpty() && field.Text() == text)
                 return true;
             m_table->Edit();
+            started = true;
         }
+        old = field.Value();
         field.SetText(text);
     } catch (const Exception &e) {
+        // A refused text changes nothing: some conversions empty the field
+        // before they refuse, so the old value goes back.
+        try {
+            if (started)
+                m_table->Cancel();
+            else if (m_table->State() != TDataSetState::Browse && field.Value() != old)
+                field.SetValue(old);
+        } catch (const Exception &) {
+        }
         Show(e.Message());
+        RowDataChanged(CurrentViewRow());
         return false;
     }
     if (m_table->State() == TDataSetState::Insert)

@@ -1,0 +1,149 @@
+#pragma once
+// The window tests of the editors: one QApplication, a data module on the
+// ER-A277PS Plus profile under Polish formats, and fakes for the message
+// boxes, the wait window, the dialogs and the module (a job either writes
+// the lines a register would send back, or only records its switches).
+#include "UEditorEnv.h"
+#include "UErrors.h"
+#include "UKvDBGrid.h"
+
+#include "../data/data_test_support.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <deque>
+
+#include <ostream>
+
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &l, std::ostream *os)
+{
+    *os << '{' << l.join(QStringLiteral(" | ")).toStdString() << '}';
+}
+
+inline QApplication &TestApp()
+{
+    static int argc = 1;
+    static char name[] = "test_editors";
+    static char *argv[] = {name, nullptr};
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+class TFakeMessages : public IMessages {
+public:
+    void Information(const QString &text) override { Log << QStringLiteral("info: ") + text; }
+    void Error(const QString &text) override { Log << QStringLiteral("error: ") + text; }
+    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
+    {
+        Log << QStringLiteral("ask: ") + text;
+        if (Answers.empty())
+            return TPromptAnswer::No;
+        const TPromptAnswer a = Answers.front();
+        Answers.pop_front();
+        return a;
+    }
+    QStringList Log;
+    std::deque<TPromptAnswer> Answers;
+};
+
+class TFakeWait : public IWaitRunner {
+public:
+    explicit TFakeWait(IMessages &messages) : m_messages(messages) {}
+    void Execute(const QString &, const std::function<void()> &procedure) override
+    {
+        try {
+            procedure();
+        } catch (const EAbort &) {
+            throw;
+        } catch (const Exception &e) {
+            m_messages.Error(e.Message());
+            throw EAbort();
+        }
+    }
+
+private:
+    IMessages &m_messages;
+};
+
+// A module job: records the switches; an upload writes Lines (Windows-1250,
+// CR LF) into the exchange file, as the register's answer.
+class TFakeJobs : public IJobRunner {
+public:
+    void Run(const QString &jobSwitches) override
+    {
+        Jobs << jobSwitches;
+        if (Fail)
+            throw EAbort();
+        if (jobSwitches.contains(QStringLiteral("/XU"))) {
+            QFile f(File);
+            if (f.open(QIODevice::WriteOnly))
+                for (const QString &line : Lines)
+                    f.write(line.toLatin1() + "\r\n");
+        }
+    }
+    QString File;
+    QStringList Lines;
+    QStringList Jobs;
+    bool Fail = false;
+};
+
+class TFakeDialogs : public IExchangeDialogs {
+public:
+    bool ConfirmRead(bool forView, bool &clearFirst, bool &withCounters) override
+    {
+        ReadForView << forView;
+        clearFirst = !forView && ClearFirst;
+        withCounters = WithCounters;
+        return true;
+    }
+    bool ConfirmSend() override { return true; }
+    bool ClearFirst = true;
+    bool WithCounters = false;
+    QList<bool> ReadForView;
+};
+
+class EditorWindowTest : public PolishDataModuleTest {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        PolishDataModuleTest::SetUp();
+        ASSERT_TRUE(folder.isValid());
+        env.DM = &dm;
+        env.Messages = &messages;
+        env.Wait = &wait;
+        env.Jobs = &jobs;
+        env.Dialogs = &dialogs;
+        env.GrupyFile = folder.filePath(QStringLiteral("grupy.txt"));
+        env.KodyFile = folder.filePath(QStringLiteral("kody.txt"));
+        env.KaucjeFile = folder.filePath(QStringLiteral("kaucje.txt"));
+        dm.Prompt = &prompt;
+    }
+
+    // Appends one record with the given field texts (through set-text).
+    static void AddRow(TRxMemoryData &t, const QStringList &fieldsAndTexts)
+    {
+        t.Append();
+        for (int i = 0; i + 1 < fieldsAndTexts.size(); i += 2)
+            t.FieldByName(fieldsAndTexts[i]).SetText(fieldsAndTexts[i + 1]);
+        t.Post();
+    }
+
+    class TYesPrompt : public IUserPrompt {
+    public:
+        TPromptAnswer Ask(const QString &) override { return TPromptAnswer::Yes; }
+    };
+
+    QTemporaryDir folder;
+    TFakeMessages messages;
+    TFakeWait wait{messages};
+    TFakeJobs jobs;
+    TFakeDialogs dialogs;
+    TYesPrompt prompt;
+    TEditorEnv env;
+};
