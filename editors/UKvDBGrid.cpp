@@ -231,11 +231,24 @@ void TKvDBGrid::FollowTable(int viewRow)
     int column = current.isValid() ? current.column() : horizontalHeader()->logicalIndex(0);
     if (column < 0)
         column = 0;
+    SetCurrentQuietly(m_model->index(viewRow, column));
+}
+
+void TKvDBGrid::SetCurrentQuietly(const QModelIndex &target)
+{
+    // An editor still open belongs to where the cursor was; the commands
+    // took its text before they moved the table. No editor opens here
+    // either: the new record's fields may not be filled in yet.
+    if (Editing())
+        if (QWidget *editor = indexWidget(currentIndex()))
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+    const EditTriggers triggers = editTriggers();
+    setEditTriggers(triggers & ~QAbstractItemView::CurrentChanged);
     m_following = true;
-    selectionModel()->setCurrentIndex(m_model->index(viewRow, column),
-                                      m_multi ? QItemSelectionModel::NoUpdate : QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(target, m_multi ? QItemSelectionModel::NoUpdate : QItemSelectionModel::ClearAndSelect);
     m_following = false;
-    scrollTo(m_model->index(viewRow, column));
+    setEditTriggers(triggers);
+    scrollTo(target);
 }
 
 void TKvDBGrid::FocusField(const QString &fieldName, bool openEditor)
@@ -247,10 +260,7 @@ void TKvDBGrid::FocusField(const QString &fieldName, bool openEditor)
     if (column < 0 || row < 0)
         return;
     const QModelIndex target = m_model->index(row, column);
-    m_following = true;
-    selectionModel()->setCurrentIndex(target, m_multi ? QItemSelectionModel::NoUpdate : QItemSelectionModel::ClearAndSelect);
-    m_following = false;
-    scrollTo(target);
+    SetCurrentQuietly(target);
     setFocus();
     if (openEditor && (m_model->flags(target) & Qt::ItemIsEditable) && state() != QAbstractItemView::EditingState)
         edit(target);

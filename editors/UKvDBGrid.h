@@ -76,6 +76,7 @@ protected:
 private:
     friend class TGridDelegate;
     void FollowTable(int viewRow);
+    void SetCurrentQuietly(const QModelIndex &target);
     void TitleClicked(int section);
     void ApplyDefaultWidths();
     void SelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
