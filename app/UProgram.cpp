@@ -24,6 +24,7 @@
 #include "UWhatSave.h"
 #include "UWyslanie.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 
@@ -120,6 +121,14 @@ void TProgram::CreateWindows()
     m_main->Attach(m_windows, *m_files);
     m_editorLinks = std::make_unique<TEditorLinks>(m_windows, m_settings, *m_dm);
     m_windows.FormRaporty->SetDepositsItemEnabled(m_settings.Kaucje);
+    // The report windows reach the register and the boxes as the editors do.
+    m_windows.FormRaporty->SetEnv(m_editorLinks->Env());
+    m_windows.FormRaporty->TickReadOptions = [odczyt = m_windows.FormOdczyt] {
+        for (const char *box : {"CBZLicznikami", "CBUsunPrzedTransmisja"})
+            if (auto *check = odczyt->findChild<QCheckBox *>(QLatin1String(box)))
+                check->setChecked(true);
+    };
+    m_windows.FormPF->SetEnv(m_editorLinks->Env());
 }
 
 QString TProgram::PlacementFile() const
