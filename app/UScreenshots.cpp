@@ -2,6 +2,8 @@
 
 #include "UKonfig.h"
 #include "UOSH.h"
+#include "UPF.h"
+#include "URaporty.h"
 #include "UProgram.h"
 #include "UUstawienia.h"
 #include "ui_UKonfig.h"
@@ -14,6 +16,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
@@ -110,7 +113,48 @@ void TScreenshotDriver::RunJob()
         osh->Run(QStringLiteral("/F") + grupy.fileName() + QStringLiteral(" /T01 /AABDEIJ /XU"));
     } catch (...) {
     }
+    ShootReports();
     // Leave the last picture time to be taken.
     Pause(300);
     qApp->quit();
+}
+
+namespace {
+// Keeps the printed PDF for its picture instead of opening a viewer.
+class TKeepPdf : public IShellOpener {
+public:
+    QString File;
+    void OpenWithShell(const QString &fileName) override { File = fileName; }
+};
+} // namespace
+
+void TScreenshotDriver::ShootReports()
+{
+    // The progress window's picture is the table read's.
+    m_program.Windows().FormOSH->OnJobStarted = nullptr;
+    TFormRaporty *raporty = m_program.Windows().FormRaporty;
+    raporty->show();
+    Pause(SettleMs);
+    Shoot(raporty, QStringLiteral("6-raporty"));
+    raporty->hide();
+
+    // The demo register's whole fiscal memory, then the first PDF page.
+    TFormPF *pf = m_program.Windows().FormPF;
+    pf->resize(1100, 700);
+    pf->show();
+    pf->BBOdczytClick();
+    Pause(SettleMs);
+    Shoot(pf, QStringLiteral("7-pamiec-fiskalna"));
+    TKeepPdf keep;
+    pf->SetOpener(&keep);
+    pf->BBDrukujClick();
+    pf->SetOpener(nullptr);
+    if (!keep.File.isEmpty()) {
+        const QString page = QDir(m_folder).filePath(QStringLiteral("8-raport-fiskalny-pdf"));
+        QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("90"),
+                                                      QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                                                      QStringLiteral("1"), QStringLiteral("-singlefile"), keep.File, page});
+        std::fprintf(stderr, "%s.png\n", qPrintable(QDir::toNativeSeparators(page)));
+    }
+    pf->hide();
 }

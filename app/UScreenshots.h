@@ -29,6 +29,9 @@ protected:
 private:
     void Shown(QWidget *window);
     void RunJob();
+    // The reports window, the fiscal memory read from the demo register and
+    // the first page of its printed report.
+    void ShootReports();
 
     TProgram &m_program;
     QString m_folder;

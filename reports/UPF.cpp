@@ -86,7 +86,11 @@ TFormPF::TFormPF(const QString &exchangeFile, const QString &reportPrefix, QWidg
     ui->DEDo->calendarWidget()->setWindowTitle(QStringLiteral("Wybierz datę"));
 
     ui->DBGSumUp->SetTable(m_pf->MTSumUp, Columns(MTSumUpGridColumns(), {48, 110, 110, 55, 55}));
-    ui->DBGPF->SetTable(m_pf->MTPF, Columns(MTPFGridColumns()));
+    QList<TGridColumn> daily = Columns(MTPFGridColumns());
+    for (TGridColumn &c : daily)
+        if (c.FieldName == QLatin1String("Data"))
+            c.Width = 80; // pixels, where the other widths are characters
+    ui->DBGPF->SetTable(m_pf->MTPF, daily);
     for (TKvDBGrid *grid : {ui->DBGSumUp, ui->DBGPF})
         grid->SetReadOnly(true);
 
