@@ -6,33 +6,6 @@ namespace {
 
 class ExchangeLines : public ExchangeTest {};
 
-TEST_F(ExchangeLines, JobSwitchesPerTableAndKind)
-{
-    struct Case {
-        TExchangeTable table;
-        int kind;
-        const char *expected;
-    };
-    const Case cases[] = {
-        {TExchangeTable::Grupy, JobReadWithCounters, "/Fgrupy.txt /T01 /AABDEIJ /XU"},
-        {TExchangeTable::Grupy, JobRead, "/Fgrupy.txt /T01 /AABDE /XU"},
-        {TExchangeTable::Grupy, JobSend, "/Fgrupy.txt /T01 /AABDE /XD"},
-        {TExchangeTable::Grupy, JobDelete, ""},
-        {TExchangeTable::Kody, JobReadWithCounters, "/Fkody.txt /T11 /AABDEI /XU"},
-        {TExchangeTable::Kody, JobRead, "/Fkody.txt /T11 /AABDE /XU"},
-        {TExchangeTable::Kody, JobSend, "/Fkody.txt /T11 /AABDE /XD"},
-        {TExchangeTable::Kody, JobDelete, "/Fkody.txt /T11 /AAB /XD"},
-        {TExchangeTable::Kaucje, JobReadWithCounters, "/Fkaucje.txt /XU /T19 /AADIJ"},
-        {TExchangeTable::Kaucje, JobRead, "/Fkaucje.txt /XU /T19 /AAD"},
-        {TExchangeTable::Kaucje, JobSend, "/Fkaucje.txt /XD /T19 /AAD"},
-    };
-    for (const Case &c : cases) {
-        const QString file = QStringLiteral("/tmp/orvan-1234-") + FileOf(c.table).section(u'/', -1);
-        EXPECT_EQ(TExchange::JobSwitches(c.table, c.kind, file).replace(QStringLiteral("orvan-1234-"), QString()),
-                  QString::fromLatin1(c.expected));
-    }
-}
-
 struct SendCase {
     const char *what;
     int kasa;
