@@ -6,6 +6,7 @@
 #include "UProfile.h"
 
 #include <QCryptographicHash>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -69,48 +70,73 @@ void WriteWhole(const QString &fileName, const QByteArray &bytes)
         throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(fileName, f.errorString()));
 }
 
-bool AllDigits(const QString &s)
+} // namespace
+
+// The fields are read in place: a fiscal memory has ten thousand lines of
+// twenty fields each.
+static QStringView View(const QString &line, int pos, int len)
 {
-    if (s.isEmpty())
-        return false;
-    for (QChar c : s) {
-        if (c < u'0' || c > u'9')
-            return false;
-    }
-    return true;
+    return QStringView(line).mid(std::min<qsizetype>(pos - 1, line.size()), len);
 }
 
-} // namespace
+static int Digit(QChar c)
+{
+    return c >= u'0' && c <= u'9' ? c.unicode() - u'0' : -1;
+}
 
 int PFDecimal(const QString &line, int pos, int len)
 {
-    const QString text = Field(line, pos, len);
-    const QString digits = text.trimmed();
-    if (!AllDigits(digits))
-        RaiseInteger(text);
-    return digits.toInt();
+    const QStringView text = View(line, pos, len);
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == u' ')
+        ++i;
+    int v = 0;
+    bool any = false;
+    for (; i < text.size(); ++i) {
+        const int d = Digit(text.at(i));
+        if (d < 0)
+            break;
+        v = v * 10 + d;
+        any = true;
+    }
+    while (i < text.size() && text.at(i) == u' ')
+        ++i;
+    if (!any || i != text.size())
+        RaiseInteger(text.toString());
+    return v;
 }
 
 int PFHex(const QString &line, int pos, int len)
 {
-    const QString text = Field(line, pos, len);
-    bool ok = false;
-    const int v = text.toInt(&ok, 16);
-    if (!ok || text.size() != len || text.startsWith(u'-') || text.startsWith(u'+') || text.contains(u' '))
-        RaiseInteger(QStringLiteral("$") + text);
+    const QStringView text = View(line, pos, len);
+    int v = 0;
+    bool ok = text.size() == len;
+    for (qsizetype i = 0; ok && i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        const int d = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                              : c >= u'a' && c <= u'f' ? c - u'a' + 10 : -1;
+        ok = d >= 0;
+        v = v * 16 + d;
+    }
+    if (!ok)
+        RaiseInteger(QStringLiteral("$") + text.toString());
     return v;
 }
 
 QDate PFDate(const QString &line, int pos)
 {
-    const QString text = Field(line, pos, 6);
-    if (text.size() != 6 || !AllDigits(text))
-        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną datą").arg(text));
-    const int century = text.at(4) == u'9' ? 1900 : 2000;
-    const QDate d(century + text.mid(4, 2).toInt(), text.mid(2, 2).toInt(), text.mid(0, 2).toInt());
-    if (!d.isValid())
-        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną datą").arg(text));
-    return d;
+    const QStringView text = View(line, pos, 6);
+    int d[6] = {-1, -1, -1, -1, -1, -1};
+    for (qsizetype i = 0; i < text.size(); ++i)
+        d[i] = Digit(text.at(i));
+    QDate date;
+    if (text.size() == 6 && std::all_of(std::begin(d), std::end(d), [](int x) { return x >= 0; })) {
+        const int century = d[4] == 9 ? 1900 : 2000;
+        date = QDate(century + d[4] * 10 + d[5], d[2] * 10 + d[3], d[0] * 10 + d[1]);
+    }
+    if (!date.isValid())
+        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną datą").arg(text.toString()));
+    return date;
 }
 
 static QTime PFTime(const QString &line, int pos)
@@ -125,7 +151,24 @@ static QTime PFTime(const QString &line, int pos)
 
 Currency PFAmount(const QString &line, int pos)
 {
-    QString text = Field(line, pos, 11);
+    const QStringView view = View(line, pos, 11);
+    // The usual form: leading blanks, digits, any separator, two digits.
+    if (view.size() == 11) {
+        qsizetype i = 0;
+        while (i < 8 && view.at(i) == u' ')
+            ++i;
+        std::int64_t whole = 0;
+        bool ok = i < 8;
+        for (; ok && i < 8; ++i) {
+            const int d = Digit(view.at(i));
+            ok = d >= 0;
+            whole = whole * 10 + d;
+        }
+        const int d1 = Digit(view.at(9)), d2 = Digit(view.at(10));
+        if (ok && d1 >= 0 && d2 >= 0)
+            return Currency::FromUnits((whole * 100 + d1 * 10 + d2) * 100);
+    }
+    QString text = view.toString();
     if (text.size() == 11)
         text[8] = u'.';
     const auto v = Currency::Parse(text, u'.');
@@ -267,15 +310,21 @@ void TFiscalMemory::DecodeDaily(const QString &line)
     Currency tax;
     for (int i = 0; i < 7; ++i) {
         gross[i] = PFAmount(line, amountPos[i]);
-        codes[i] = PFRateCode(Field(line, 97 + 3 * i, 2));
+        codes[i] = PFRateCode(View(line, 97 + 3 * i, 2).toString());
         tax += TaxOfGross(gross[i], std::max(0, RateOfCode(codes[i])));
     }
     const int mrs = PFHex(line, 118, 2);
     const int parag = PFDecimal(line, 121, 4);
-    const bool change = Field(line, 126, 2) != QLatin1String("00");
+    const bool change = View(line, 126, 2) != QLatin1String("00");
     const Currency due = PFAmount(line, 129);
     const int cancelled = PFDecimal(line, 141, 4);
     const Currency cancelledValue = PFAmount(line, 146);
+    // A report after the last one kept in the old currency is in the new one.
+    const TField &z1 = MTPFCurr.Field(2);
+    while (m_currencyRow < MTPFCurr.RecordCount() && number > std::get<std::int64_t>(z1.ValueAt(m_currencyRow))) {
+        m_currency = std::get<QString>(MTPFCurr.Field(5).ValueAt(m_currencyRow));
+        ++m_currencyRow;
+    }
 
     // Field order of DefineMTPF: Numer, Data, SumaPTU, SumaNal, TA..TG,
     // VA..VG, Parag, ZmianaPLU, MRSCounter, MRSTime, Waluta, Anulacji,
@@ -293,30 +342,11 @@ void TFiscalMemory::DecodeDaily(const QString &line)
     SetFieldBool(MTPF.Field(19), change);
     MTPF.Field(20).SetAsInteger(mrs);
     MTPF.Field(21).SetAsString(QStringLiteral("--:--"));
+    MTPF.Field(22).SetAsString(m_currency);
     MTPF.Field(23).SetAsInteger(cancelled);
     MTPF.Field(24).SetAsCurrency(cancelledValue);
     MTPF.Post();
     ReceiptsTotal += parag;
-}
-
-void TFiscalMemory::AssignCurrencies()
-{
-    TField &z1 = MTPFCurr.FieldByName(QStringLiteral("Z1Count"));
-    TField &symbol = MTPFCurr.FieldByName(QStringLiteral("CurrSymbol"));
-    TField &numer = MTPF.FieldByName(QStringLiteral("Numer"));
-    TField &waluta = MTPF.FieldByName(QStringLiteral("Waluta"));
-    QString current = QStringLiteral("PLN");
-    int cur = 0;
-    for (MTPF.First(); !MTPF.Eof(); MTPF.Next()) {
-        const int n = numer.AsInteger();
-        while (cur < MTPFCurr.RecordCount() && n > std::get<std::int64_t>(z1.ValueAt(cur))) {
-            current = std::get<QString>(symbol.ValueAt(cur));
-            ++cur;
-        }
-        MTPF.Edit();
-        waluta.SetAsString(current);
-        MTPF.Post();
-    }
 }
 
 void TFiscalMemory::ParseLines()
@@ -324,6 +354,8 @@ void TFiscalMemory::ParseLines()
     TControlsDisabler d1(MTPF), d2(MTPFCurr), d3(MTMRS), d4(MTSumUp), d5(ReportContent);
     ClearAll();
     MTPF.Reserve(int(std::max<qsizetype>(0, Lines.size() - PFFirstDailyLine + 1)));
+    m_currencyRow = 0;
+    m_currency = QStringLiteral("PLN");
     for (qsizetype i = 0; i < Lines.size(); ++i) {
         const int n = int(i + 1);
         const QString &line = Lines.at(i);
@@ -338,7 +370,6 @@ void TFiscalMemory::ParseLines()
         else if (n >= PFFirstDailyLine)
             DecodeDaily(line);
     }
-    AssignCurrencies();
     auto report = std::make_unique<TFiscalReport>(NIP, UniqueNumber, FiscalizationDate, MTPF, MTPFCurr,
                                                   ReportContent, MTSumUp, MTMRS, ClosingDate, ClosingTime,
                                                   &m_messages, Now);

@@ -128,7 +128,6 @@ private:
     void DecodeMrs(const QString &line);
     void DecodeCurrency(const QString &line);
     void DecodeDaily(const QString &line);
-    void AssignCurrencies();
     void BuildReportIfEmpty();
 
     IJobRunner &m_jobs;
@@ -140,6 +139,10 @@ private:
     bool m_canSave = false;
     bool m_canPrint = false;
     QString m_lastPdf;
+    // The currency of the daily reports being decoded: the next MTPFCurr
+    // row to pass and the symbol taken last.
+    int m_currencyRow = 0;
+    QString m_currency;
 };
 
 // Reads the fiscal line fields (1-based positions, inclusive lengths).

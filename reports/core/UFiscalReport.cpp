@@ -31,14 +31,51 @@ QString TextAt(const TField &f, int row)
     return s ? *s : QString();
 }
 
+// n with at least width digits, leading zeros.
+QString ZeroPadded(qint64 n, int width)
+{
+    if (n < 0)
+        return QStringLiteral("%1").arg(n, width, 10, QLatin1Char('0'));
+    char16_t buf[24];
+    int pos = 24;
+    do {
+        buf[--pos] = char16_t(u'0' + n % 10);
+        n /= 10;
+    } while (n > 0 || 24 - pos < width);
+    return QString(reinterpret_cast<const QChar *>(buf + pos), 24 - pos);
+}
+
 QString Dec4(qint64 n)
 {
-    return QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0'));
+    return ZeroPadded(n, 4);
 }
 
 QString Dec3(qint64 n)
 {
-    return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
+    return ZeroPadded(n, 3);
+}
+
+// Labels of the letters A..G, made once: the report prints them for every
+// daily report.
+struct TLetterLabels {
+    TLetterLabels()
+    {
+        for (int i = 0; i < 7; ++i) {
+            const QChar c(u'A' + i);
+            SpOp[i] = QStringLiteral("SP.OP ") + c;
+            SpZw[i] = QStringLiteral("SP.ZW.") + c;
+            KwPtu[i] = QStringLiteral("KW.PTU ") + c;
+            KwPtuPlus[i] = KwPtu[i] + u'+';
+            Ptu[i] = QStringLiteral("PTU ") + c;
+        }
+    }
+    QString SpOp[7], SpZw[7], KwPtu[7], KwPtuPlus[7], Ptu[7];
+};
+
+const TLetterLabels &Labels()
+{
+    static const TLetterLabels labels;
+    return labels;
 }
 
 // The fields of MTPF the report reads, looked up once.
@@ -108,6 +145,14 @@ int RateOfCode(const QString &code)
         return -2;
     if (code == QLatin1String("ZW"))
         return -1;
+    // The stored form: two characters, a blank or digit and a digit.
+    if (code.size() == 2 && code.at(1).isDigit() && code.at(1).unicode() < 128) {
+        const QChar c = code.at(0);
+        if (c == u' ')
+            return code.at(1).unicode() - u'0';
+        if (c >= u'0' && c <= u'9')
+            return (c.unicode() - u'0') * 10 + code.at(1).unicode() - u'0';
+    }
     bool ok = false;
     const int v = code.trimmed().toInt(&ok);
     return ok ? v : 0;
@@ -162,12 +207,23 @@ void TTotalizer::ResetPeriod()
 
 QString ReportDate(const QDate &d)
 {
-    return d.isValid() ? d.toString(QStringLiteral("dd.MM.yy")) : QString();
+    if (!d.isValid())
+        return QString();
+    const int y = d.year() % 100;
+    const char16_t text[8] = {char16_t(u'0' + d.day() / 10),   char16_t(u'0' + d.day() % 10), u'.',
+                              char16_t(u'0' + d.month() / 10), char16_t(u'0' + d.month() % 10), u'.',
+                              char16_t(u'0' + y / 10),         char16_t(u'0' + y % 10)};
+    return QString(reinterpret_cast<const QChar *>(text), 8);
 }
 
 QString ReportTime(const QTime &t)
 {
-    return t.isValid() ? t.toString(QStringLiteral("H:mm")).rightJustified(5) : QString();
+    if (!t.isValid())
+        return QString();
+    const int h = t.hour(), m = t.minute();
+    const char16_t text[5] = {h >= 10 ? char16_t(u'0' + h / 10) : u' ', char16_t(u'0' + h % 10), u':',
+                              char16_t(u'0' + m / 10), char16_t(u'0' + m % 10)};
+    return QString(reinterpret_cast<const QChar *>(text), 5);
 }
 
 TFiscalReport::TFiscalReport(const QString &nip, const QString &uniqueNumber, const QDate &installationDate,
@@ -202,14 +258,22 @@ void TFiscalReport::AddRight(const QString &s)
 {
     if (s.size() > LineWidth)
         Fail(kFormatError);
-    AddLeft(QString(LineWidth - s.size(), u' ') + s);
+    QString line;
+    line.reserve(LineWidth);
+    line.fill(u' ', LineWidth - s.size());
+    line += s;
+    AddLeft(line);
 }
 
 void TFiscalReport::AddCentered(const QString &s)
 {
     if (s.size() > LineWidth)
         Fail(kFormatError);
-    AddLeft(QString((LineWidth - s.size()) / 2, u' ') + s);
+    QString line;
+    line.reserve(LineWidth);
+    line.fill(u' ', (LineWidth - s.size()) / 2);
+    line += s;
+    AddLeft(line);
 }
 
 void TFiscalReport::AddPair(const QString &label, const QString &value)
@@ -218,7 +282,12 @@ void TFiscalReport::AddPair(const QString &label, const QString &value)
     if (sum > 2 * LineWidth)
         Fail(kFormatError);
     if (sum <= LineWidth - 1) {
-        AddLeft(label + QString(LineWidth - sum, u' ') + value);
+        QString line;
+        line.reserve(LineWidth);
+        line += label;
+        line.resize(LineWidth - value.size(), u' ');
+        line += value;
+        AddLeft(line);
     } else {
         AddLeft(label);
         AddRight(value);
@@ -227,7 +296,26 @@ void TFiscalReport::AddPair(const QString &label, const QString &value)
 
 QString TFiscalReport::FormatAmount(Currency x) const
 {
-    return CurrencyText + x.ToFixed(2, u'.');
+    // Whole cents, half away from zero, written backwards into a buffer:
+    // the report formats several hundred thousand amounts.
+    const std::int64_t u = x.Units();
+    std::uint64_t cents = u < 0 ? (std::uint64_t(-(u + 1)) + 1 + 50) / 100 : (std::uint64_t(u) + 50) / 100;
+    const bool negative = u < 0 && cents > 0;
+    char16_t buf[32];
+    int pos = 32;
+    for (int digits = 0; digits < 3 || cents > 0; ++digits) {
+        if (digits == 2)
+            buf[--pos] = u'.';
+        buf[--pos] = char16_t(u'0' + cents % 10);
+        cents /= 10;
+    }
+    if (negative)
+        buf[--pos] = u'-';
+    QString text;
+    text.reserve(CurrencyText.size() + 32 - pos);
+    text += CurrencyText;
+    text.append(reinterpret_cast<const QChar *>(buf + pos), 32 - pos);
+    return text;
 }
 
 void TFiscalReport::BuildSummary()
@@ -372,6 +460,7 @@ void TFiscalReport::BuildReportLines(int baseline)
     const TPFFields pf(m_pf);
     const int count = m_pf.RecordCount();
     const std::vector<int> numbers = RisingNumbers(pf.Numer, count);
+    m_content.Reserve(count * 32 + 64); // about 30 lines a daily report
     TField &mrsNumer = m_mrs.FieldByName(QStringLiteral("Numer"));
     TField &mrsData = m_mrs.FieldByName(QStringLiteral("Data"));
     TField &mrsCzas = m_mrs.FieldByName(QStringLiteral("Czas"));
@@ -446,7 +535,7 @@ void TFiscalReport::BuildReportLines(int baseline)
                 AddLeft(date);
                 for (const TTotalizer &t : m_totalizers) {
                     if (t.RateCode != -1)
-                        AddPair(QStringLiteral("PTU ") + t.Name,
+                        AddPair(Labels().Ptu[&t - m_totalizers.data()],
                                 t.RateCode == -2 ? QStringLiteral("---") : QString::number(t.RateCode) + u'%');
                 }
                 for (const TTotalizer &t : m_totalizers) {
@@ -463,17 +552,17 @@ void TFiscalReport::BuildReportLines(int baseline)
             AddPair(date, Dec4(number));
             for (const TTotalizer &t : m_totalizers) {
                 if (t.RateCode >= 0)
-                    AddPair(QStringLiteral("SP.OP ") + t.Name, FormatAmount(t.LastNet));
+                    AddPair(Labels().SpOp[&t - m_totalizers.data()], FormatAmount(t.LastNet));
                 else if (t.RateCode == -2)
-                    AddPair(QStringLiteral("SP.OP ") + t.Name, QStringLiteral("---"));
+                    AddPair(Labels().SpOp[&t - m_totalizers.data()], QStringLiteral("---"));
             }
             for (const TTotalizer &t : m_totalizers) {
                 if (t.RateCode == -1)
-                    AddPair(QStringLiteral("SP.ZW.") + t.Name, FormatAmount(t.LastNet));
+                    AddPair(Labels().SpZw[&t - m_totalizers.data()], FormatAmount(t.LastNet));
             }
             for (const TTotalizer &t : m_totalizers) {
                 if (t.RateCode > 0)
-                    AddPair(QStringLiteral("KW.PTU ") + t.Name, FormatAmount(t.LastTax));
+                    AddPair(Labels().KwPtu[&t - m_totalizers.data()], FormatAmount(t.LastTax));
             }
             AddPair(QStringLiteral("SUMA PTU"), FormatAmount(sumaPTU));
             AddPair(QStringLiteral("SUMA NAL"), FormatAmount(sumaNal));

@@ -122,6 +122,9 @@ TEST_F(FiscalReportLines, FormatAmountUsesThePeriodCurrencyAndAPointWhateverTheL
     EXPECT_EQ(report.FormatAmount(Currency()), QStringLiteral("PLN 0.00"));
     EXPECT_EQ(report.FormatAmount(Amt(12345000)), QStringLiteral("PLN 1234.50"));
     EXPECT_EQ(report.FormatAmount(Amt(-15000)), QStringLiteral("PLN -1.50"));
+    EXPECT_EQ(report.FormatAmount(Amt(50)), QStringLiteral("PLN 0.01"));
+    EXPECT_EQ(report.FormatAmount(Amt(-49)), QStringLiteral("PLN 0.00"));
+    EXPECT_EQ(report.FormatAmount(Amt(999999999999900)), QStringLiteral("PLN 99999999999.99"));
 }
 
 // A fiscal memory decoded from lines, with its report.
