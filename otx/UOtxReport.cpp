@@ -14,9 +14,8 @@
 namespace {
 
 // One module job on the console: the module's lines go to the standard
-// output as it writes them; a failed job prints its end line and ends the
-// command without a word more. (The report needs only reads, so this is
-// the smallest runner that serves them.)
+// output as it writes them, then its end line; a failed job ends the
+// command without a word more.
 class TReportJobRunner : public IJobRunner {
 public:
     TReportJobRunner(QString modelCode, int baud, QString port, QString folder)
@@ -26,16 +25,23 @@ public:
     void Run(const QString &jobSwitches) override
     {
         const std::string commandLine = BuildCommandLine(m_model, m_baud, jobSwitches).toStdString();
-        TConsoleDisplay display(OutputCodePage(commandLine), stdout, stderr);
-        display.Start();
-        const TModuleResult result =
-            RunModule(commandLine, m_port.toStdString(), m_folder.toStdString(), display, SteadyClock());
-        std::fflush(stdout);
-        if (result.Code == 0)
+        TConsoleDisplay display(OutputCodePage(commandLine));
+        TModuleResult result;
+        try {
+            display.Start();
+            RunModule(commandLine, m_port.toStdString(), m_folder.toStdString(), display, SteadyClock(),
+                      DefaultJobTable(), result);
+        } catch (const std::exception &e) {
+            Print(stdout, QStringLiteral("9999 Błąd wewnętrzny programu: ") + QString::fromLocal8Bit(e.what()));
+            throw EAbort();
+        }
+        // Every job ends with the module's end line, as in send and read.
+        if (result.Code == 0) {
+            Print(stdout, QStringLiteral("0000"));
             return;
-        Print(stderr, QStringLiteral("%1 %2")
-                          .arg(QString::number(unsigned(result.Code) & 0xFFFFu, 16).toUpper().rightJustified(4, u'0'),
-                               QString::fromStdString(ConsoleText(result.CodePage, result.Text))));
+        }
+        Print(stdout, QStringLiteral("%1 ").arg(unsigned(result.Code) & 0xFFFFu, 4, 16, QChar(u'0')).toUpper()
+                          + QString::fromStdString(ConsoleText(result.CodePage, result.Text)));
         throw EAbort();
     }
 
