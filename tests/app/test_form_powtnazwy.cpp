@@ -1,0 +1,116 @@
+// The duplicate-names window: its grid lists the search, a double-click
+// brings the right editor forward on the right row, "&Odśwież" searches
+// again with the last scope.
+#include "UErrors.h"
+#include "UFormPowtNazwy.h"
+#include "ULocale.h"
+#include "UPowtNazwy.h"
+
+#include "app_test_util.h"
+
+#include <QAction>
+#include <QMouseEvent>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FormPowtNazwyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        m_saved = FormatSettings();
+        FormatSettings() = TFormatSettings::Polish();
+        dm.ApplyProfile(5, true, 0);
+        Add(dm.MDGrupy, {"Numer", "3", "Nazwa", "Mleko"});
+        Add(dm.MDGrupy, {"Numer", "4", "Nazwa", "Chleb"});
+        Add(dm.MDGrupy, {"Numer", "7", "Nazwa", "MLEKO"});
+        Add(dm.MDKody, {"Numer", "12345678", "Nazwa", "Sok", "Grupa", "1"});
+        Add(dm.MDKody, {"Numer", "41", "Nazwa", "CHLEB", "Grupa", "1"});
+        dm.MDGrupy.First();
+        dm.MDKody.First();
+        window.Attach(dm, &messages, &grupy, &kody);
+    }
+    void TearDown() override { FormatSettings() = m_saved; }
+
+    static void Add(TRxMemoryData &t, const QStringList &fieldsAndTexts)
+    {
+        t.Append();
+        for (int i = 0; i + 1 < fieldsAndTexts.size(); i += 2)
+            t.FieldByName(fieldsAndTexts[i]).SetText(fieldsAndTexts[i + 1]);
+        t.Post();
+    }
+    QString Cell(int row, const char *field) const
+    {
+        const TTableModel *m = window.Grid()->Model();
+        return m->data(m->index(row, m->ColumnOfField(QString::fromLatin1(field)))).toString();
+    }
+
+    TFormatSettings m_saved;
+    TDM dm;
+    TFakeMessages messages;
+    QWidget grupy, kody;
+    TFormPowtNazwy window;
+};
+
+TEST_F(FormPowtNazwyTest, DoubleClickBringsTheRightEditorForwardOnTheRow)
+{
+    ASSERT_EQ(FindDuplicateNames(dm, DupScopeBoth), 4);
+    ASSERT_EQ(window.Grid()->Model()->rowCount(), 4);
+    EXPECT_EQ(window.Grid()->Model()->headerData(1, Qt::Horizontal).toString(), "widziana jako");
+    EXPECT_EQ(window.Grid()->Model()->headerData(2, Qt::Horizontal).toString(), "Nr/Kod");
+    window.show();
+    // Sorted on the name as the register sees it: CHLEB (group 4, code 41), MLEKO (groups 3, 7).
+    struct Expect {
+        const char *Label;
+        QWidget *Editor;
+        TRxMemoryData *Table;
+        const char *Number;
+    };
+    const Expect rows[] = {{"4", &grupy, &dm.MDGrupy, "4"},
+                           {"41", &kody, &dm.MDKody, "41"},
+                           {"3", &grupy, &dm.MDGrupy, "3"},
+                           {"7", &grupy, &dm.MDGrupy, "7"}};
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(Cell(row, "Etykieta"), rows[row].Label);
+        grupy.hide();
+        kody.hide();
+        const QRect cell = window.Grid()->visualRect(window.Grid()->Model()->index(row, 0));
+        QMouseEvent click(QEvent::MouseButtonDblClick, cell.center(), window.Grid()->viewport()->mapToGlobal(cell.center()),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.Grid()->viewport(), &click);
+        EXPECT_TRUE(rows[row].Editor->isVisible());
+        EXPECT_EQ(rows[row].Table->FieldByName("Numer").DisplayText(), rows[row].Number);
+    }
+    EXPECT_TRUE(messages.Log.isEmpty());
+}
+
+TEST_F(FormPowtNazwyTest, RefreshSearchesAgainWithTheLastScope)
+{
+    ASSERT_EQ(FindDuplicateNames(dm, DupScopeGroups), 2);
+    dm.MDGrupy.First();
+    dm.MDGrupy.Edit();
+    dm.MDGrupy.FieldByName("Nazwa").SetText("Kefir");
+    dm.MDGrupy.Post();
+    window.findChild<QAction *>(QStringLiteral("MIOdswiez"))->trigger();
+    EXPECT_EQ(window.Grid()->Model()->rowCount(), 0);
+    EXPECT_EQ(dm.LastDupScope, int(DupScopeGroups));
+
+    // Before any search both tables are searched.
+    dm.LastDupScope = 0;
+    window.findChild<QAction *>(QStringLiteral("MIOdswiez"))->trigger();
+    EXPECT_EQ(window.Grid()->Model()->rowCount(), 2);
+    EXPECT_EQ(Cell(0, "Gdzie"), "Grupy w edytorze");
+    EXPECT_EQ(Cell(1, "Gdzie"), "Kody w edytorze");
+}
+
+TEST_F(FormPowtNazwyTest, RequireUniqueNamesShowsTheWindow)
+{
+    dm.DuplicatesView = &window;
+    EXPECT_THROW(RequireUniqueNames(dm, DupScopeBoth), Exception);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.Grid()->Model()->rowCount(), 4);
+}
+
+} // namespace
