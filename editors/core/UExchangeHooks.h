@@ -9,7 +9,7 @@
 class IJobRunner {
 public:
     virtual ~IJobRunner() = default;
-    // Runs one module job. jobSwitches begin with " /F" and the exchange
+    // Runs one module job. jobSwitches begin with "/F" and the exchange
     // file's bare name (the runner knows the folder), then the table
     // switches; the runner adds the model, port and speed. Returns when the
     // job ended with 0000; otherwise raises EAbort (the window has offered
