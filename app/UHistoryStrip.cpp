@@ -86,6 +86,11 @@ QVector<QImage> MakePictures()
 
 } // namespace
 
+QColor HistoryBackground()
+{
+    return Background;
+}
+
 const QVector<QImage> &HistoryPictures()
 {
     static const QVector<QImage> pictures = MakePictures();
@@ -107,7 +112,8 @@ void THistoryStrip::resizeEvent(QResizeEvent *)
     if (m_image.size() == size())
         return;
     QImage image(size(), QImage::Format_RGB32);
-    image.fill(palette().window().color());
+    // The empty strip looks like a row of empty cells, margins included.
+    image.fill(Background);
     if (!m_image.isNull()) {
         QPainter p(&image);
         p.drawImage(0, 0, m_image);

@@ -8,6 +8,8 @@ inline constexpr int HistoryPictureSize = 16;
 
 // The 17 pictures, 16 x 16 px each, in their index order.
 const QVector<QImage> &HistoryPictures();
+// The pictures' background; also the strip's where no picture is yet.
+QColor HistoryBackground();
 
 class THistoryStrip : public QWidget {
     Q_OBJECT

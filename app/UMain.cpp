@@ -20,6 +20,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QTimer>
@@ -28,6 +29,17 @@
 
 namespace {
 const QString DataFilter = QStringLiteral("Pliki Orvan (*.otx)");
+}
+
+QString SaveTargetProblem(const QString &file)
+{
+    const QFileInfo info(file);
+    if (!info.dir().exists())
+        return QStringLiteral("Folder \"%1\" nie istnieje. Wybierz istniejący folder.")
+            .arg(QDir::toNativeSeparators(info.absolutePath()));
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral("Plik \"%1\" jest tylko do odczytu.").arg(file);
+    return QString();
 }
 
 TFormMain::TFormMain(TSettings &settings, TDM &dm, QWidget *parent)
@@ -166,11 +178,9 @@ std::optional<QString> TFormMain::SaveDataFile(const QString &current)
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         const QString file = dialog.selectedFiles().constFirst();
-        const QFileInfo info(file);
-        if (!info.dir().exists())
-            continue;
-        if (info.exists() && !info.isWritable()) {
-            AppMessages().Error(QStringLiteral("Plik \"%1\" jest tylko do odczytu.").arg(file));
+        const QString problem = SaveTargetProblem(file);
+        if (!problem.isEmpty()) {
+            AppMessages().Error(problem);
             continue;
         }
         return file;
@@ -226,6 +236,8 @@ void TFormMain::FirstShow()
 void TFormMain::closeEvent(QCloseEvent *event)
 {
     if (!m_commands || m_commands->CloseQuery()) {
+        if (OnClosing)
+            OnClosing();
         event->accept();
         // The main window ends the program even with editors open.
         QCoreApplication::quit();

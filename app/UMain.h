@@ -8,6 +8,10 @@
 #include <memory>
 
 class QToolButton;
+
+// Why a data file cannot be saved under this name (a folder that does not
+// exist, a read-only file); empty when it can.
+QString SaveTargetProblem(const QString &file);
 class TFormKody;
 class TFormGrupy;
 class TFormKaucje;
@@ -61,6 +65,8 @@ public:
     QToolButton *Button(const QString &name) const;
     // Runs after the start-up work of the first showing.
     std::function<void()> OnStartedUp;
+    // Runs when the close is confirmed, before the event loop ends.
+    std::function<void()> OnClosing;
 
     // IKonfigTarget
     void SetDepositsButtonEnabled(bool enabled) override;

@@ -1,9 +1,12 @@
 #include "UMessages.h"
 
+#include "UAbout.h"
 #include "UErrors.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace {
 
@@ -97,4 +100,18 @@ void RunCommand(const std::function<void()> &command)
     } catch (...) {
         HandleException(std::current_exception());
     }
+}
+
+bool PrepareApplication(QApplication &app)
+{
+    QApplication::setApplicationName(ProductName);
+    QApplication::setOrganizationName(MakerName);
+    // The program speaks Polish whatever the system's language.
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_pl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QApplication::installTranslator(translator);
+    return true;
 }

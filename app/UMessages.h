@@ -8,6 +8,13 @@
 #include <functional>
 
 class QWidget;
+class QApplication;
+
+// The application's names (settings path, box titles) and Qt's own texts
+// in Polish: Yes/No/Cancel, the file dialogs. No display name is set, so
+// that Qt adds nothing to the windows' captions. False when Qt's Polish
+// translation cannot be found (its texts stay English).
+bool PrepareApplication(QApplication &app);
 
 // Message boxes titled with the application's name.
 class TMessageBoxes : public IMessages {

@@ -10,6 +10,9 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPlainTextEdit>
+#include <algorithm>
 #include <memory>
 
 TFormOSH::TFormOSH(TSettings &settings, QWidget *parent)
@@ -17,13 +20,12 @@ TFormOSH::TFormOSH(TSettings &settings, QWidget *parent)
       m_runner(DefaultModuleRunner())
 {
     ui->setupUi(this);
-    setFixedSize(666, 242);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     m_portName = [this] { return m_settings.portname; };
 
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPixelSize(12);
-    ui->meOutput->setFont(font);
+    SetOutputFont(font);
 
     // The strip is at least one picture high, keeping its bottom edge.
     QRect strip = ui->ImgHistory->geometry();
@@ -42,6 +44,28 @@ TFormOSH::TFormOSH(TSettings &settings, QWidget *parent)
 TFormOSH::~TFormOSH()
 {
     delete ui;
+}
+
+void TFormOSH::SetOutputFont(const QFont &font)
+{
+    // Nine whole lines of whatever fixed font the system gives: the box
+    // (and the window under it) grows when the font's lines are taller
+    // than the box was drawn for, and never shrinks below its drawn size.
+    QPlainTextEdit *box = ui->meOutput;
+    box->setFont(font);
+    box->document()->setDocumentMargin(2);
+    box->resize(box->width(), OutputBoxHeight);
+    ui->btStop->move(ui->btStop->x(), StopButtonTop);
+    const int lines = QFontMetrics(box->font()).lineSpacing() * MaxOutputLines;
+    const QMargins margins = box->contentsMargins();
+    const int needed = lines + 2 * int(box->document()->documentMargin()) + margins.top() + margins.bottom()
+                       + 2 * box->frameWidth() + 2;
+    const int extra = std::max(0, needed - box->height());
+    if (extra > 0) {
+        box->resize(box->width(), box->height() + extra);
+        ui->btStop->move(ui->btStop->x(), ui->btStop->y() + extra);
+    }
+    setFixedSize(666, 242 + extra);
 }
 
 void TFormOSH::Run(const QString &jobSwitches)

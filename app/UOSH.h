@@ -18,6 +18,11 @@ class TFormOSH;
 inline const QString RepeatQuestionSuffix = QStringLiteral("\r\nCzy powtórzyć transmisję ?");
 inline const QString StartFailedText = QStringLiteral("Wystąpił błąd podczas uruchamiania programu komunikacyjnego.");
 inline constexpr int StartFailedCode = 987654321;
+// Lines the output box shows whole.
+inline constexpr int MaxOutputLines = 9;
+// The output box and the Stop button as drawn for the register's own font.
+inline constexpr int OutputBoxHeight = 156;
+inline constexpr int StopButtonTop = 208;
 
 class TFormOSH : public QDialog {
     Q_OBJECT
@@ -53,6 +58,9 @@ public:
     // One timer tick: copies what changed into the controls.
     void tmRefreshTimer();
     void btStopClick();
+    // The font of the output box; the box and the window grow to show nine
+    // whole lines of it.
+    void SetOutputFont(const QFont &font);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -1,5 +1,7 @@
 #include "UPlacement.h"
 
+#include "UUiHooks.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -68,4 +70,18 @@ void SavePlacement(const QWidget *window, const QString &filePath, const QString
     }
     ini.endGroup();
     ini.sync();
+}
+
+void RestoreWindowEntry(QWidget *window, const QString &filePath, const QString &section, bool withState)
+{
+    RestorePlacement(window, filePath, section, withState);
+    if (auto *extras = dynamic_cast<IPlacementExtras *>(window))
+        extras->RestoreExtras(filePath, section);
+}
+
+void SaveWindowEntry(const QWidget *window, const QString &filePath, const QString &section, bool withState)
+{
+    SavePlacement(window, filePath, section, withState);
+    if (const auto *extras = dynamic_cast<const IPlacementExtras *>(window))
+        extras->SaveExtras(filePath, section);
 }

@@ -10,3 +10,8 @@ class QWidget;
 void RestorePlacement(QWidget *window, const QString &filePath, const QString &section, bool withState);
 // Writes a window's entry.
 void SavePlacement(const QWidget *window, const QString &filePath, const QString &section, bool withState);
+
+// The whole entry of a window: its placement and, for a window that keeps
+// more in its section (grid column layouts, IPlacementExtras), that too.
+void RestoreWindowEntry(QWidget *window, const QString &filePath, const QString &section, bool withState);
+void SaveWindowEntry(const QWidget *window, const QString &filePath, const QString &section, bool withState);

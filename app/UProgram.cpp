@@ -87,7 +87,7 @@ template <class T, class... A> T *TProgram::Make(A &&...args)
     m_order << window->objectName();
     for (const TPlacementEntry &e : PlacementEntries)
         if (window->objectName() == QLatin1String(e.Window))
-            RestorePlacement(window, PlacementFile(), QLatin1String(e.Section), e.WithState);
+            RestoreWindowEntry(window, PlacementFile(), QLatin1String(e.Section), e.WithState);
     return window;
 }
 
@@ -120,6 +120,8 @@ void TProgram::CreateWindows()
                                                                   : QFileInfo(m_settings.TempPrefix).absolutePath());
     m_main->Attach(m_windows, *m_files);
     m_editorLinks = std::make_unique<TEditorLinks>(m_windows, m_settings, *m_dm);
+    // While the windows still exist: the end of the event loop comes later.
+    m_main->OnClosing = [this] { SavePlacements(); };
     m_windows.FormRaporty->SetDepositsItemEnabled(m_settings.Kaucje);
     // The report windows reach the register and the boxes as the editors do.
     m_windows.FormRaporty->SetEnv(m_editorLinks->Env());
@@ -164,7 +166,7 @@ void TProgram::StopDemo()
     m_demoPort.clear();
 }
 
-void TProgram::Exit()
+void TProgram::SavePlacements()
 {
     for (const QWidget *window : m_created) {
         // A window never shown keeps the entry it had.
@@ -172,8 +174,17 @@ void TProgram::Exit()
             continue;
         for (const TPlacementEntry &e : PlacementEntries)
             if (window->objectName() == QLatin1String(e.Window))
-                SavePlacement(window, PlacementFile(), QLatin1String(e.Section), e.WithState);
+                SaveWindowEntry(window, PlacementFile(), QLatin1String(e.Section), e.WithState);
     }
+    m_placementsSaved = true;
+}
+
+void TProgram::Exit()
+{
+    // The main window's close has written them; an end of the run without
+    // it (the session ends) writes them here.
+    if (!m_placementsSaved)
+        SavePlacements();
     try {
         SettingsExit(m_settings, m_env);
     } catch (...) {

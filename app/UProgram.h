@@ -24,7 +24,10 @@ public:
     bool StartUp();
     // Creates every window in the start-up order.
     void CreateWindows();
-    // Placements and settings; an error is shown.
+    // Writes the placement of every window shown in this run (the main
+    // window's close calls it, before the event loop ends).
+    void SavePlacements();
+    // Placements (unless written already) and settings; an error is shown.
     void Exit();
 
     // The port of this run: the demo register's when it runs, else the
@@ -64,4 +67,5 @@ private:
     QString m_demoPort;
     std::unique_ptr<TDemoRegister> m_demo;
     std::unique_ptr<TEditorLinks> m_editorLinks; // binds the editor windows to the front end
+    bool m_placementsSaved = false;
 };

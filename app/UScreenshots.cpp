@@ -1,5 +1,9 @@
 #include "UScreenshots.h"
 
+#include "UGrupy.h"
+#include "UKaucje.h"
+#include "UKody.h"
+#include "UKodyWKasie.h"
 #include "UKonfig.h"
 #include "UOSH.h"
 #include "UPF.h"
@@ -14,6 +18,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QProcess>
@@ -31,6 +36,19 @@ void Pause(int ms)
     loop.exec();
 }
 } // namespace
+
+bool RunDemoRead(TFormOSH &osh, const QString &exchangeFile)
+{
+    const QFileInfo file(exchangeFile);
+    bool done = false;
+    try {
+        osh.Run(QStringLiteral("/F") + file.fileName() + QStringLiteral(" /T01 /AABDEIJ /XU"));
+        done = true;
+    } catch (...) {
+    }
+    QFile::remove(file.absoluteFilePath());
+    return done;
+}
 
 TScreenshotDriver::TScreenshotDriver(TProgram &program, const QString &folder)
     : QObject(nullptr), m_program(program), m_folder(folder)
@@ -90,6 +108,10 @@ void TScreenshotDriver::Shown(QWidget *window)
     } else if (name == u"FormUstawienia") {
         Shoot(window, QStringLiteral("2-ustawienia"));
         m_program.Windows().FormUstawienia->ui->BBOK->click();
+    } else if (name == u"FormOdczyt") {
+        Shoot(window, QStringLiteral("9-odczyt-z-kasy"));
+        if (auto *read = window->findChild<QPushButton *>(QStringLiteral("BBOdczytaj")))
+            read->click();
     } else if (name == u"FormKonfig") {
         TFormKonfig *konfig = m_program.Windows().FormKonfig;
         konfig->ui->CBKaucje->setCurrentIndex(1);
@@ -108,11 +130,8 @@ void TScreenshotDriver::RunJob()
                 Shoot(osh, QStringLiteral("5-modul-komunikacyjny"));
         });
     };
-    const QFileInfo grupy(m_program.Settings().GrupyFile);
-    try {
-        osh->Run(QStringLiteral("/F") + grupy.fileName() + QStringLiteral(" /T01 /AABDEIJ /XU"));
-    } catch (...) {
-    }
+    RunDemoRead(*osh, m_program.Settings().GrupyFile);
+    ShootEditors();
     ShootReports();
     // Leave the last picture time to be taken.
     Pause(300);
@@ -157,4 +176,29 @@ void TScreenshotDriver::ShootReports()
         std::fprintf(stderr, "%s.png\n", qPrintable(QDir::toNativeSeparators(page)));
     }
     pf->hide();
+}
+
+void TScreenshotDriver::ShootEditors()
+{
+    // The progress window's picture is the first read's.
+    m_program.Windows().FormOSH->OnJobStarted = nullptr;
+    const TWindows &w = m_program.Windows();
+    const struct {
+        TTableForm *Form;
+        const char *Name;
+    } editors[] = {{w.FormGrupy, "10-grupy"}, {w.FormKody, "11-kody"}, {w.FormKaucje, "12-kaucje"}};
+    for (const auto &e : editors) {
+        e.Form->resize(e.Form == w.FormGrupy ? 900 : 720, 360);
+        e.Form->show();
+        Pause(SettleMs);
+        e.Form->Read(); // the read dialog is confirmed when it shows
+        Pause(SettleMs);
+        Shoot(e.Form, QString::fromLatin1(e.Name));
+        e.Form->hide();
+    }
+    w.FormKodyWKasie->resize(720, 300);
+    w.FormKodyWKasie->show();
+    Pause(SettleMs);
+    Shoot(w.FormKodyWKasie, QStringLiteral("13-kody-w-kasie"));
+    w.FormKodyWKasie->hide();
 }

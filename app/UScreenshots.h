@@ -8,7 +8,13 @@
 #include <QString>
 
 class TProgram;
+class TFormOSH;
 class QWidget;
+
+// The demo's read job into an exchange file of the temporary folder; the
+// file is deleted afterwards, as every exchange deletes its own. False
+// when the job did not succeed.
+bool RunDemoRead(TFormOSH &osh, const QString &exchangeFile);
 
 class TScreenshotDriver : public QObject, public IMessages {
     Q_OBJECT
@@ -32,6 +38,8 @@ private:
     // The reports window, the fiscal memory read from the demo register and
     // the first page of its printed report.
     void ShootReports();
+    // Each editor and the codes' in-register view after a read from the demo register.
+    void ShootEditors();
 
     TProgram &m_program;
     QString m_folder;

@@ -5,7 +5,10 @@
 #include "UGlobals.h"
 #include "UMessages.h"
 
+#include <QApplication>
 #include <QButtonGroup>
+
+#include <utility>
 
 namespace {
 const int Speeds[] = {19200, 9600, 4800, 2400};
@@ -54,6 +57,11 @@ void ConfirmUstawienia(const TUstawieniaState &state, TSettings &settings)
     settings.baud = state.SpeedItem >= 0 && state.SpeedItem < 4 ? Speeds[state.SpeedItem] : 9600;
 }
 
+bool PortNameExitNeedsMessage(const QString &text, bool byReturn, bool towardsButton)
+{
+    return text.isEmpty() && !byReturn && !towardsButton;
+}
+
 TFormUstawienia::TFormUstawienia(TSettings &settings, QWidget *parent)
     : QDialog(parent), ui(new Ui::TFormUstawienia), m_settings(settings)
 {
@@ -65,6 +73,9 @@ TFormUstawienia::TFormUstawienia(TSettings &settings, QWidget *parent)
     m_speed->addButton(ui->RGPredkosc3, 3);
     connect(ui->BBOK, &QPushButton::clicked, this, &TFormUstawienia::BBOKClick);
     connect(ui->BBCancel, &QPushButton::clicked, this, &QDialog::reject);
+    // A name typed or pasted is meant to be used: it selects its button.
+    connect(ui->EdPortName, &QLineEdit::textEdited, this, [this] { ui->RBPother->setChecked(true); });
+    connect(ui->EdPortName, &QLineEdit::returnPressed, this, [this] { m_returnPressed = true; });
     connect(ui->EdPortName, &QLineEdit::editingFinished, this, &TFormUstawienia::EdPortNameExit);
 }
 
@@ -127,6 +138,9 @@ void TFormUstawienia::BBOKClick()
 
 void TFormUstawienia::EdPortNameExit()
 {
-    if (ui->EdPortName->text().isEmpty())
+    const bool byReturn = std::exchange(m_returnPressed, false);
+    const QWidget *next = QApplication::focusWidget();
+    const bool towardsButton = next == ui->BBOK || next == ui->BBCancel;
+    if (PortNameExitNeedsMessage(ui->EdPortName->text(), byReturn, towardsButton))
         AppMessages().Error(EmptyPortNameMessage);
 }

@@ -25,6 +25,12 @@ void PrepareUstawienia(TSettings &settings, TUstawieniaState &state);
 // both settings unchanged.
 void ConfirmUstawienia(const TUstawieniaState &state, TSettings &settings);
 
+// Whether leaving the port name edit shows the empty-name message: not
+// when the edit is left by Return or towards OK or Anuluj, whose own
+// handling follows (OK gives the message itself), so that it comes once
+// and no click is lost under a message box.
+bool PortNameExitNeedsMessage(const QString &text, bool byReturn, bool towardsButton);
+
 class TFormUstawienia : public QDialog {
     Q_OBJECT
 public:
@@ -44,4 +50,5 @@ private:
     void EdPortNameExit();
     TSettings &m_settings;
     QButtonGroup *m_speed;
+    bool m_returnPressed = false;
 };

@@ -17,9 +17,9 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ProductName);
-    QApplication::setApplicationDisplayName(ProductName);
-    QApplication::setOrganizationName(MakerName);
+    if (!PrepareApplication(app))
+        std::fprintf(stderr, "orvan: brak polskiego tłumaczenia Qt (pakiet qt6-translations-l10n); "
+                             "przyciski okien Qt będą po angielsku\n");
     InitFormatSettingsFromSystem();
 
     bool demo = false;
