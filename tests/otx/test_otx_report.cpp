@@ -1,6 +1,6 @@
 // orvan-otx report against a simulated ER-A277PS Plus holding known tables
-// and sales counters: the report file line by line, the sections option,
-// a failed read, wrong arguments.
+// and sales counters: the report file line by line, a failed read, wrong
+// arguments.
 #include "URecord.h"
 #include "USimPty.h"
 
@@ -145,28 +145,6 @@ TEST_F(OtxReport, WritesTheSalesReportOfTheRegistersTables)
     EXPECT_TRUE(lines.last().startsWith("Raport zakończono ")) << lines.last().toStdString();
     for (qsizetype i = 0; i < expected.size(); ++i)
         EXPECT_EQ(lines[i + 1].toStdString(), expected[i].toStdString()) << "line " << i + 2;
-}
-
-TEST_F(OtxReport, SectionsChooseTheTablesReadAndWritten)
-{
-    struct Case {
-        QString sections, kaucje;
-        QStringList titles;
-    };
-    const std::vector<Case> cases{
-        {"kody", "1", {"Kody"}},
-        {"kaucje,grupy", "0", {"Grupy"}},
-    };
-    for (const Case &c : cases) {
-        const OtxRun r = Otx({"report", out, "--port", port, "--sections", c.sections, "--kaucje", c.kaucje});
-        ASSERT_EQ(r.code, 0) << r.err.toStdString();
-        const QStringList lines = FileLines();
-        QStringList titles;
-        for (qsizetype i = 1; i + 1 < lines.size(); ++i)
-            if (lines[i - 1].isEmpty() && lines[i + 1].isEmpty())
-                titles << lines[i];
-        EXPECT_EQ(titles, c.titles) << c.sections.toStdString();
-    }
 }
 
 TEST_F(OtxReport, AFailedReadWritesNoFileAndLeavesAnEarlierOne)

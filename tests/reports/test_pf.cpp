@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -33,7 +32,6 @@ QString Amount11(qint64 cents)
 struct TRegisterMemory {
     int Reports = 12;
     int RamResets = 3;
-    bool Closed = false;
 
     QDate DateOf(int n) const { return QDate(2024, 1, n); }
     QString Daily(int n) const
@@ -52,7 +50,7 @@ struct TRegisterMemory {
     QStringList Lines(int from, int to) const
     {
         QStringList l{QStringLiteral("ABC12345678,123-456-78-90,150323,00,"),
-                      Closed ? QStringLiteral(",00,310124,1530") : QStringLiteral(",FF,FFFFFF,FFFF")};
+                      QStringLiteral(",FF,FFFFFF,FFFF")};
         for (int r = 1; r <= 200; ++r)
             l << (r <= RamResets ? QStringLiteral("%1,0,1,%2,1200")
                                        .arg(r, 3, 10, QLatin1Char('0'))
@@ -140,11 +138,6 @@ TEST_F(PFTest, StartsEmptyWithFullRangeAndNothingToSaveOrPrint)
     EXPECT_FALSE(Enabled("BBDrukuj"));
     EXPECT_TRUE(Enabled("BBOdczyt"));
     EXPECT_EQ(Text("NELiczbaMRS"), QStringLiteral("0"));
-    const std::vector<std::pair<const char *, QString>> buttons{{"BBOdczyt", "&Odczytaj"}, {"BBWczytaj", "&Wczytaj"},
-                                                                 {"BBZapisz", "Zapi&sz"},   {"BBDrukuj", "&Drukuj"},
-                                                                 {"BBZamknij", "&Zamknij"}};
-    for (const auto &[name, text] : buttons)
-        EXPECT_EQ(Child<QPushButton>(*form, name)->text(), text);
     // Editing a range field chooses its mode.
     Child<QSpinBox>(*form, "NEOd")->setValue(5);
     EXPECT_TRUE(Child<QRadioButton>(*form, "RBNumer")->isChecked());
@@ -262,13 +255,6 @@ TEST_F(PFTest, TheRamResetCountTurnsRedFromTen)
         EXPECT_EQ(count->text(), QString::number(c.resets));
         EXPECT_EQ(count->styleSheet().contains(QStringLiteral("rgb(255, 0, 0)")), c.red) << c.resets;
     }
-}
-
-TEST_F(PFTest, AClosedMemoryShowsWhenItWasClosed)
-{
-    memory.Closed = true;
-    form->BBOdczytClick();
-    EXPECT_EQ(Child<QLabel>(*form, "LBClosePF")->text(), QStringLiteral("Pamięć fiskalna zamknięta 31.01.2024 o 15:30"));
 }
 
 TEST_F(PFTest, AFailedReadLeavesNothingToSaveOrPrint)
