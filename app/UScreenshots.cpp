@@ -155,6 +155,9 @@ void TScreenshotDriver::ShootReports()
     raporty->show();
     Pause(SettleMs);
     Shoot(raporty, QStringLiteral("6-raporty"));
+    // A sales report from the demo register's data beside the pictures.
+    raporty->AskFileName = [this] { return QDir(m_folder).filePath(QStringLiteral("raport-sprzedazy.txt")); };
+    raporty->BBWykonajClick();
     raporty->hide();
 
     // The demo register's whole fiscal memory, then the first PDF page.
