@@ -156,16 +156,19 @@ void TKvDBGrid::ApplyDefaultWidths()
 {
     if (!m_model)
         return;
-    const int charWidth = fontMetrics().averageCharWidth();
+    // Texts are often in capitals; numbers are digits.
+    const int letterWidth = fontMetrics().horizontalAdvance(QStringLiteral("NNNNNNNNNN")) / 10;
+    const int digitWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) / 10;
     for (int c = 0; c < m_model->columnCount(); ++c) {
         const TGridColumn &column = m_model->Column(c);
         int width = column.Width;
         if (width <= 0) {
             const TField &field = m_model->FieldOf(c);
+            const bool text = field.DataType() == TFieldType::String && field.Alignment() == TAlignment::Left;
             int chars = field.DisplayWidth();
             if (chars <= 0)
                 chars = field.DataType() == TFieldType::String ? qMax(field.Size(), 4) : 12;
-            width = chars * charWidth + 12;
+            width = chars * (text ? letterWidth : digitWidth) + 12;
             const QString title = m_model->headerData(c, Qt::Horizontal).toString();
             width = qMax(width, fontMetrics().horizontalAdvance(title) + 16);
         }
