@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <cmath>
+#include <mutex>
 #include <fontconfig/fontconfig.h>
 #include <hpdf.h>
 
@@ -42,16 +43,19 @@ QString FindReportFont(const QString &family)
                                            "o stałej szerokości znaków (na przykład Liberation Mono z pakietu "
                                            "fonts-liberation), potrzebnej do wydruku raportu.")
                                 .arg(family);
-    if (!FcInit())
+    // A configuration of our own, freed again: the process-wide one belongs
+    // to the toolkit and is never released.
+    FcConfig *config = FcInitLoadConfigAndFonts();
+    if (!config)
         throw Exception(missing);
     FcPattern *pattern = FcPatternCreate();
     const QByteArray name = family.toUtf8();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>(name.constData()));
     FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern *match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern *match = FcFontMatch(config, pattern, &result);
     QString file;
     if (match) {
         FcChar8 *path = nullptr;
@@ -67,8 +71,21 @@ QString FindReportFont(const QString &family)
         FcPatternDestroy(match);
     }
     FcPatternDestroy(pattern);
+    FcConfigDestroy(config);
     if (file.isEmpty() || !QFile::exists(file))
         throw Exception(missing);
+    return file;
+}
+
+// The report font, looked up once a run (loading the font list takes a
+// while); a font that is missing is looked for again at the next print.
+static QString CachedReportFont()
+{
+    static std::mutex mutex;
+    static QString file;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (file.isEmpty() || !QFile::exists(file))
+        file = FindReportFont();
     return file;
 }
 
@@ -106,7 +123,7 @@ void TPDFReportPrinter::Check() const
 void TPDFReportPrinter::BeginDoc()
 {
     if (m_fontFile.isEmpty())
-        m_fontFile = FindReportFont();
+        m_fontFile = CachedReportFont();
     HPDF_Doc doc = Doc(m_doc);
     HPDF_SetCurrentEncoder(doc, "CP1250");
     Check();
