@@ -97,8 +97,8 @@ public:
     // 40 upper-case hexadecimal digits.
     QString ComputeDigest(bool includeBaseline) const;
     void SaveReportFile(const QString &fileName) const;
-    // The read without the wait window's decoding: runs the job(s), loads
-    // the lines and sets the baseline.
+    // The read: runs the job (two for a date range), loads the lines, sets
+    // the baseline and decodes the lines in the wait window.
     void ReadFromRegister(const TFiscalReadRange &range, int kasa);
     // Builds the report when needed and writes the PDF to fileName.
     void PrintToPdf(const QString &fileName);
