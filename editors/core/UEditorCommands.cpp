@@ -188,21 +188,29 @@ void TEditorCommands::Delete(const TDBGridRef &grid)
     if (m_table == TExchangeTable::Kody) {
         const std::vector<TBookmark> selected = grid.SelectedRows();
         if (!selected.empty()) {
-            t.DeleteRecords(selected);
+            if (m_history)
+                m_history->DeleteRecords(selected);
+            else
+                t.DeleteRecords(selected);
             return;
         }
     }
     // Deleting a new row is dropping it.
     if (state == TDataSetState::Insert)
         return;
-    if (!t.IsEmpty())
+    if (t.IsEmpty())
+        return;
+    if (m_history)
+        m_history->DeleteRecords({t.GetBookmark()});
+    else
         t.Delete();
 }
 
 bool TEditorCommands::DeleteAll()
 {
     static const char *const plural[] = {"grupy", "kody", "kaucje"};
-    return m_dm.DeleteAll(QLatin1String(plural[int(m_table)]), Table());
+    const auto empty = [&] { return m_dm.DeleteAll(QLatin1String(plural[int(m_table)]), Table()); };
+    return m_history ? m_history->DeleteAll(empty) : empty();
 }
 
 void TEditorCommands::Check()

@@ -2,6 +2,7 @@
 // The editor menu commands that do not talk to the register: Add, Insert,
 // Delete, Delete all, Check.
 #include "UDM.h"
+#include "UEditHistory.h"
 #include "UExchange.h"
 
 #include <QString>
@@ -29,6 +30,8 @@ public:
     QStringList VatChoices() const;
 
     TRxMemoryData &Table() const;
+    // Deletes go through the editor's history (may stay null).
+    void SetHistory(TEditHistory *history) { m_history = history; }
 
 private:
     QString AddGroup();
@@ -39,4 +42,5 @@ private:
     TDM &m_dm;
     TExchangeTable m_table;
     IMessages &m_messages;
+    TEditHistory *m_history = nullptr;
 };

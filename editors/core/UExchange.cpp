@@ -8,6 +8,9 @@
 #include "UPowtNazwy.h"
 
 #include <QFile>
+#include <QSaveFile>
+#include <QDateTime>
+#include <set>
 #include <QFileInfo>
 
 namespace {
@@ -409,6 +412,17 @@ void TExchange::ReadProcedure(bool withCounters, bool clearFirst)
             m_dm.CopyTable(twin, EditorTable(), clearFirst);
         }
     });
+    if (m_table == TExchangeTable::Kody && m_memory) {
+        TRxMemoryData &twin = TwinTable();
+        Remember([&] {
+            std::map<QString, TRememberedCode> held;
+            for (int row = 0; row < twin.RecordCount(); ++row) {
+                TRememberedCode c = TRememberedCode::FromRow(twin, row);
+                held[c.Numer] = c;
+            }
+            m_memory->ReplaceAll(held);
+        });
+    }
 }
 
 // ---------------------------------------------------------------- send
@@ -452,7 +466,16 @@ void TExchange::PrepareSend()
     WriteLineFile(m_file, grid, false, [this](TRxMemoryData &table) { return RecordToLine(table); });
 }
 
-void TExchange::RunSendJob() { m_jobs.Run(JobSwitches(m_table, JobSend, m_file)); }
+void TExchange::RunSendJob()
+{
+    m_jobs.Run(JobSwitches(m_table, JobSend, m_file));
+    if (m_table == TExchangeTable::Kody && m_memory) {
+        std::vector<int> rows(size_t(EditorTable().RecordCount()));
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = int(i);
+        Remember([&] { m_memory->Upsert(RowsOf(rows), true); });
+    }
+}
 
 void TExchange::SendAll()
 {
@@ -482,7 +505,14 @@ void TExchange::SendSelected(const TDBGridRef &grid)
         m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, true, RecordCheck());
         WriteLineFile(m_file, grid, true, [this](TRxMemoryData &table) { return RecordToLine(table); });
     });
-    RunSendJob();
+    std::vector<int> rows;
+    for (TBookmark b : grid.SelectedRows())
+        if (const int row = EditorTable().RowOfBookmark(b); row >= 0)
+            rows.push_back(row);
+    const std::vector<TRememberedCode> sent = RowsOf(rows);
+    m_jobs.Run(JobSwitches(m_table, JobSend, m_file));
+    if (m_memory)
+        Remember([&] { m_memory->Upsert(sent); });
 }
 
 void TExchange::DeleteSelected(const TDBGridRef &grid)
@@ -508,5 +538,151 @@ void TExchange::DeleteSelected(const TDBGridRef &grid)
         });
         WriteLineFile(m_file, grid, true, [this](TRxMemoryData &table) { return DeleteLine(table); });
     });
+    std::vector<QString> numbers;
+    TRxMemoryData &t = EditorTable();
+    for (TBookmark b : grid.SelectedRows())
+        if (const int row = t.RowOfBookmark(b); row >= 0)
+            numbers.push_back(TRememberedCode::FromRow(t, row).Numer);
     m_jobs.Run(JobSwitches(m_table, JobDelete, m_file));
+    if (m_memory)
+        Remember([&] { m_memory->Remove(numbers); });
+}
+
+// ---------------------------------------------------------------- send changed
+
+void TExchange::Remember(const std::function<void()> &update)
+{
+    try {
+        update();
+    } catch (const Exception &e) {
+        m_messages.Error(e.Message());
+    }
+}
+
+std::vector<TRememberedCode> TExchange::RowsOf(const std::vector<int> &rows) const
+{
+    std::vector<TRememberedCode> codes;
+    codes.reserve(rows.size());
+    for (int row : rows)
+        codes.push_back(TRememberedCode::FromRow(EditorTable(), row));
+    return codes;
+}
+
+TCodesDiff TExchange::ChangedCodes(TRegisterContent *remembered) const
+{
+    TRegisterContent content = m_memory ? m_memory->Load() : TRegisterContent();
+    TCodesDiff diff;
+    if (content.Known)
+        diff = DiffCodes(EditorTable(), content);
+    if (remembered)
+        *remembered = std::move(content);
+    return diff;
+}
+
+void TExchange::CheckWholeTable()
+{
+    TRxMemoryData &t = EditorTable();
+    t.CheckBrowseMode();
+    RefuseEmptySend();
+    m_dm.CheckTable(TTableGridRef(t), QStringLiteral("Numer"), kRepeatedKey, false, RecordCheck());
+    RequireUniqueNames(m_dm, DupScopeCodes);
+}
+
+void TExchange::PrepareSendRows(const std::vector<int> &rows)
+{
+    // The register will hold every code of the table: all of them are checked.
+    CheckWholeTable();
+    TRxMemoryData &t = EditorTable();
+    std::vector<TBookmark> marks;
+    marks.reserve(rows.size());
+    for (int row : rows)
+        marks.push_back(t.BookmarkAt(row));
+    WriteLineFile(m_file, TTableGridRef(t, marks), true, [this](TRxMemoryData &table) { return RecordToLine(table); });
+}
+
+void TExchange::RunSendRowsJob(const std::vector<int> &rows)
+{
+    const std::vector<TRememberedCode> sent = RowsOf(rows);
+    m_jobs.Run(JobSwitches(m_table, JobSend, m_file));
+    if (m_memory)
+        Remember([&] { m_memory->Upsert(sent); });
+}
+
+void TExchange::DeleteNumbers(const std::vector<QString> &numbers)
+{
+    TFinally removeFile([this] { DeleteExchangeFile(); });
+    DeleteExchangeFile();
+    QByteArray lines;
+    for (const QString &n : numbers)
+        lines += (KeyText(n) + QStringLiteral(",00,00,\r\n")).toLatin1(); // digits only
+    QSaveFile file(m_file);
+    if (!file.open(QIODevice::WriteOnly) || file.write(lines) != lines.size() || !file.commit())
+        throw Exception(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(m_file, file.errorString()));
+    m_jobs.Run(JobSwitches(m_table, JobDelete, m_file));
+    if (m_memory)
+        Remember([&] { m_memory->Remove(numbers); });
+}
+
+QString TExchange::UpdatedText(const QDateTime &updated)
+{
+    return updated.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+}
+
+void TExchange::SendChanged()
+{
+    if (m_table != TExchangeTable::Kody)
+        return;
+    EndPendingEdit();
+    RefuseEmptySend();
+    TRegisterContent remembered;
+    TCodesDiff diff;
+    try {
+        diff = ChangedCodes(&remembered);
+    } catch (const Exception &e) {
+        m_messages.Error(e.Message());
+        remembered = TRegisterContent();
+    }
+    if (!remembered.Known) {
+        if (m_messages.Ask(QStringLiteral("Program nie wie jeszcze, jakie kody zawiera ta kasa. Wysłanie samych "
+                                          "zmienionych kodów jest możliwe po wysłaniu wszystkich kodów albo po "
+                                          "odczytaniu kodów z kasy.\r\nCzy wysłać teraz wszystkie kody do kasy?"),
+                           TAskKind::Confirmation, false)
+            == TPromptAnswer::Yes)
+            SendAll();
+        return;
+    }
+    const QString when = UpdatedText(remembered.Updated);
+    if (diff.ChangedRows.empty() && diff.Missing.empty()) {
+        m_messages.Information(
+            QStringLiteral("Nie ma zmienionych kodów do wysłania: kasa zawiera wszystkie kody edytora "
+                           "(zawartość kasy zapamiętana %1).")
+                .arg(when));
+        return;
+    }
+    if (!m_dialogs.ConfirmSend())
+        return;
+    TFinally removeFile([this] { DeleteExchangeFile(); });
+    m_wait.Execute(QStringLiteral("Przygotowuję kody do wysłania..."), [&] {
+        if (diff.ChangedRows.empty())
+            CheckWholeTable();
+        else
+            PrepareSendRows(diff.ChangedRows);
+    });
+    if (!diff.ChangedRows.empty()) {
+        const QString question = QStringLiteral("Do kasy zostanie wysłanych %1 z %2 kodów: nowe i zmienione od %3, "
+                                                "gdy ostatnio zapamiętano zawartość kasy.\r\nCzy wysłać?")
+                                     .arg(diff.ChangedRows.size())
+                                     .arg(EditorTable().RecordCount())
+                                     .arg(when);
+        if (m_messages.Ask(question, TAskKind::Confirmation, false) != TPromptAnswer::Yes)
+            return;
+        RunSendRowsJob(diff.ChangedRows);
+    }
+    if (!diff.Missing.empty()) {
+        const QString question = QStringLiteral("Kasa zawiera jeszcze %1 kodów, których nie ma w edytorze.\r\n"
+                                                "Czy usunąć je także w kasie?")
+                                     .arg(diff.Missing.size());
+        if (m_dialogs.ConfirmDeleteMissing(question))
+            DeleteNumbers(diff.Missing);
+    }
 }

@@ -6,6 +6,7 @@
 #include "UCurrency.h"
 #include "UDM.h"
 #include "UExchangeHooks.h"
+#include "URegisterMemory.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,6 +47,19 @@ public:
     // Codes only: the grid's selected rows.
     void SendSelected(const TDBGridRef &grid);
     void DeleteSelected(const TDBGridRef &grid);
+    // Codes only, "Wyślij zmienione kody do kasy": the codes that are new
+    // or differ from what the register is remembered to hold, after the
+    // checks of a full send; then, on a Yes, deletes in the register the
+    // codes the editor no longer holds.
+    void SendChanged();
+
+    // What the register holds (codes): brought up to date after every
+    // successful read, send and delete of codes. May stay null.
+    void SetRegisterMemory(TRegisterMemory *memory) { m_memory = memory; }
+    TRegisterMemory *RegisterMemory() const { return m_memory; }
+    // Codes a "send changed" would send and delete now; raises the memory's
+    // error for a damaged file.
+    TCodesDiff ChangedCodes(TRegisterContent *remembered = nullptr) const;
 
     const TReadTotals &Totals() const { return m_totals; }
     // The totals boxes' texts in order, amounts in the currency format.
@@ -74,7 +88,15 @@ public:
     // the record check, RequireUniqueNames with the send's scope and the
     // exchange file; then the job. Neither deletes the file.
     void PrepareSend();
+    // The job of a full send; after it the register memory knows the table.
     void RunSendJob();
+    // The send-changed steps for the console: the checks of PrepareSend
+    // over the whole table, then the exchange file with only the given
+    // rows; then the job, after which the memory knows those rows.
+    void PrepareSendRows(const std::vector<int> &rows);
+    void RunSendRowsJob(const std::vector<int> &rows);
+    // Deletes the numbers in the register (a job), then forgets them.
+    void DeleteNumbers(const std::vector<QString> &numbers);
     void DeleteExchangeFile() const;
 
     // Posts a pending insert or edit of the editor table; an untouched new
@@ -91,6 +113,15 @@ private:
     [[noreturn]] void RefuseShortLine(const QString &line) const;
     static int CountSelected(const TDBGridRef &grid);
     static QString TrimRight(const QString &text);
+    void CheckWholeTable();
+    // A memory that cannot be written must not turn a good job into a
+    // failure: its message is shown and the command goes on.
+    void Remember(const std::function<void()> &update);
+    std::vector<TRememberedCode> RowsOf(const std::vector<int> &rows) const;
+public:
+    // When the memory was last brought up to date, in local time.
+    static QString UpdatedText(const QDateTime &updated);
+private:
 
     TDM &m_dm;
     TExchangeTable m_table;
@@ -100,4 +131,5 @@ private:
     IMessages &m_messages;
     IExchangeDialogs &m_dialogs;
     TReadTotals m_totals;
+    TRegisterMemory *m_memory = nullptr;
 };

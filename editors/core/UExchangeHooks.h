@@ -27,4 +27,12 @@ public:
     virtual bool ConfirmRead(bool forView, bool &clearFirst, bool &withCounters) = 0;
     // "Wysłanie danych do kasy": false when cancelled.
     virtual bool ConfirmSend() = 0;
+    // Whether to delete in the register the codes it holds and the editor
+    // does not; No is the default answer (and what a front end without
+    // the question gives).
+    virtual bool ConfirmDeleteMissing(const QString &question)
+    {
+        (void)question;
+        return false;
+    }
 };
