@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gmock/gmock.h>
 
@@ -263,6 +264,15 @@ TEST(SalesReportFile, Utf8WithCrLfAfterEveryLine)
 {
     const QByteArray bytes = EncodeSalesReport({QStringLiteral("Raport zakończono x"), QString(), QStringLiteral("---")});
     EXPECT_EQ(bytes, QByteArray("Raport zako\xc5\x84" "czono x\r\n\r\n---\r\n"));
+}
+
+TEST(SalesReportFile, DateAndTimeInTheLocaleFormatsWithoutTheZone)
+{
+    const QDateTime when(QDate(2026, 12, 7), QTime(9, 5, 3), QTimeZone::UTC);
+    const QString text = SalesReportDateTime(when, QLocale(QLocale::Polish, QLocale::Poland));
+    EXPECT_TRUE(text.startsWith(QLocale(QLocale::Polish, QLocale::Poland).toString(when.date(), QLocale::ShortFormat)))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral(" 09:05:03"))) << text.toStdString();
 }
 
 // ------------------------------------------------------------ making one
