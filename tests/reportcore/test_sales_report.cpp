@@ -268,7 +268,7 @@ TEST(SalesReportFile, Utf8WithCrLfAfterEveryLine)
 
 TEST(SalesReportFile, DateAndTimeInTheLocaleFormatsWithoutTheZone)
 {
-    const QDateTime when(QDate(2026, 12, 7), QTime(9, 5, 3), QTimeZone::UTC);
+    const QDateTime when(QDate(2026, 12, 7), QTime(9, 5, 3), QTimeZone::utc());
     const QString text = SalesReportDateTime(when, QLocale(QLocale::Polish, QLocale::Poland));
     EXPECT_TRUE(text.startsWith(QLocale(QLocale::Polish, QLocale::Poland).toString(when.date(), QLocale::ShortFormat)))
         << text.toStdString();
