@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <mutex>
 #include <fontconfig/fontconfig.h>
@@ -23,6 +25,36 @@ HPDF_Page Page(void *p)
 }
 
 const char *kProbeLine = "12345678901234567";
+
+// Windows-1250 bytes of a report line through a table made once: the
+// printer writes tens of thousands of lines. A character outside the code
+// page becomes "?", as in the encoder.
+QByteArray LineBytes(const QString &text)
+{
+    static const std::array<std::pair<char16_t, char>, 128> upper = [] {
+        std::array<std::pair<char16_t, char>, 128> t{};
+        for (int b = 0; b < 128; ++b) {
+            const char byte = char(128 + b);
+            const QString c = FromCp1250(&byte, 1);
+            t[size_t(b)] = {c.size() == 1 ? c.at(0).unicode() : u'?', byte};
+        }
+        std::sort(t.begin(), t.end());
+        return t;
+    }();
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char *out = bytes.data();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 128) {
+            *out++ = char(u);
+            continue;
+        }
+        const auto it = std::lower_bound(upper.begin(), upper.end(), std::pair<char16_t, char>(u, '\0'),
+                                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        *out++ = it != upper.end() && it->first == u ? it->second : '?';
+    }
+    return bytes;
+}
 constexpr double kColumnSpacing = 1.2;
 
 } // namespace
@@ -213,7 +245,7 @@ void TPDFReportPrinter::AddLine(const QString &text)
         NewPage();
     else if (m_linesInColumn >= m_linesPerColumn)
         NewColumn();
-    HPDF_Page_ShowTextNextLine(Page(m_page), ToCp1250(text).constData());
+    HPDF_Page_ShowTextNextLine(Page(m_page), LineBytes(text).constData());
     Check();
     ++m_linesInColumn;
 }
