@@ -55,6 +55,17 @@ QString Dec3(qint64 n)
     return ZeroPadded(n, 3);
 }
 
+// left, blanks, right in one allocation.
+QString Compose(QStringView left, int blanks, QStringView right)
+{
+    QString line(left.size() + blanks + right.size(), Qt::Uninitialized);
+    QChar *out = line.data();
+    out = std::copy(left.begin(), left.end(), out);
+    out = std::fill_n(out, blanks, QChar(u' '));
+    std::copy(right.begin(), right.end(), out);
+    return line;
+}
+
 // Labels of the letters A..G, made once: the report prints them for every
 // daily report.
 struct TLetterLabels {
@@ -258,22 +269,14 @@ void TFiscalReport::AddRight(const QString &s)
 {
     if (s.size() > LineWidth)
         Fail(kFormatError);
-    QString line;
-    line.reserve(LineWidth);
-    line.fill(u' ', LineWidth - s.size());
-    line += s;
-    AddLeft(line);
+    AddLeft(Compose({}, int(LineWidth - s.size()), s));
 }
 
 void TFiscalReport::AddCentered(const QString &s)
 {
     if (s.size() > LineWidth)
         Fail(kFormatError);
-    QString line;
-    line.reserve(LineWidth);
-    line.fill(u' ', (LineWidth - s.size()) / 2);
-    line += s;
-    AddLeft(line);
+    AddLeft(Compose({}, int((LineWidth - s.size()) / 2), s));
 }
 
 void TFiscalReport::AddPair(const QString &label, const QString &value)
@@ -282,12 +285,7 @@ void TFiscalReport::AddPair(const QString &label, const QString &value)
     if (sum > 2 * LineWidth)
         Fail(kFormatError);
     if (sum <= LineWidth - 1) {
-        QString line;
-        line.reserve(LineWidth);
-        line += label;
-        line.resize(LineWidth - value.size(), u' ');
-        line += value;
-        AddLeft(line);
+        AddLeft(Compose(label, int(LineWidth - sum), value));
     } else {
         AddLeft(label);
         AddRight(value);
