@@ -63,11 +63,16 @@ QStringList ReadLines(const QString &fileName)
     return lines;
 }
 
-void WriteWhole(const QString &fileName, const QByteArray &bytes)
+[[noreturn]] void RaiseWrite(const QSaveFile &f)
 {
-    QSaveFile f(fileName);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(fileName, f.errorString()));
+    throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(f.fileName(), f.errorString()));
+}
+
+// Writes the file beside its target; the caller commits it.
+void Prepare(QSaveFile &f, const QByteArray &bytes)
+{
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        RaiseWrite(f);
 }
 
 } // namespace
@@ -438,8 +443,16 @@ void TFiscalMemory::SaveReportFile(const QString &fileName) const
     }
     const QByteArray digest =
         QByteArray::number(MrsBaseline) + "\r\n" + ComputeDigest(true).toLatin1() + "\r\n";
-    WriteWhole(fileName + QStringLiteral(".dig"), digest);
-    WriteWhole(fileName, text);
+    // Both files are written in full before either replaces its target, so
+    // a failed save leaves the earlier pair as it was.
+    QSaveFile dig(fileName + QStringLiteral(".dig"));
+    QSaveFile frp(fileName);
+    Prepare(dig, digest);
+    Prepare(frp, text);
+    if (!dig.commit())
+        RaiseWrite(dig);
+    if (!frp.commit())
+        RaiseWrite(frp);
 }
 
 QString TFiscalMemory::RangeSwitches(const TFiscalReadRange &range)

@@ -282,10 +282,10 @@ TEST_F(FiscalMemoryTest, AFailedSaveKeepsTheEarlierFile)
 {
     pf.Lines = TFiscalFile().Lines();
     const QString name = Path(QStringLiteral("r.frp"));
-    WriteAll(name, "earlier");
-    QDir(dir.path()).mkdir(QStringLiteral("r.frp.dig")); // the digest file cannot be written
+    WriteAll(name + QStringLiteral(".dig"), "earlier digest");
+    QDir(dir.path()).mkdir(QStringLiteral("r.frp")); // the report file cannot be written
     EXPECT_FALSE(pf.Zapisz(name));
-    EXPECT_EQ(ReadAll(name), QByteArray("earlier"));
+    EXPECT_EQ(ReadAll(name + QStringLiteral(".dig")), QByteArray("earlier digest"));
     ASSERT_EQ(messages.Log.size(), 1);
     EXPECT_TRUE(messages.Log.first().startsWith(QStringLiteral("error: Nie mogę zapisać pliku ")));
 }
