@@ -135,6 +135,8 @@ struct TExchangeOptions {
     bool TablesGiven = false;
     TSectionSet Tables;
     bool Counters = false;
+    bool Changed = false;       // codes: only the new and changed ones
+    bool DeleteMissing = false; // with Changed: delete the codes the file no longer holds
 };
 
 TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
@@ -142,7 +144,8 @@ TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
     QStringList valued = TProfileOptions::Names();
     valued << QStringLiteral("--port") << QStringLiteral("--baud") << QStringLiteral("--tables")
            << QStringLiteral("--sections");
-    const QStringList flags = read ? QStringList{QStringLiteral("--counters")} : QStringList{};
+    const QStringList flags = read ? QStringList{QStringLiteral("--counters")}
+                                   : QStringList{QStringLiteral("--changed"), QStringLiteral("--delete-missing")};
     const TOtxArgs args(argList, valued, flags);
     const QString command = read ? QStringLiteral("read") : QStringLiteral("send");
     args.RequirePositional(1, QStringLiteral("polecenie %1 wymaga jednej nazwy pliku.").arg(command));
@@ -166,6 +169,10 @@ TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
         }
     }
     o.Counters = args.Has(QStringLiteral("--counters"));
+    o.Changed = !read && args.Has(QStringLiteral("--changed"));
+    o.DeleteMissing = !read && args.Has(QStringLiteral("--delete-missing"));
+    if (o.DeleteMissing && !o.Changed)
+        throw TUsageError{QStringLiteral("opcja --delete-missing działa tylko z --changed.")};
     TProfileOptions::From(args).Apply(dm);
     return o;
 }
@@ -199,6 +206,48 @@ QTemporaryDir &ExchangeFolder(std::unique_ptr<QTemporaryDir> &dir)
     return *dir;
 }
 
+// What the register on this port is remembered to hold, shared with the program.
+std::unique_ptr<TRegisterMemory> MemoryFor(TDM &dm, const QString &port)
+{
+    return std::make_unique<TRegisterMemory>(QString(), [&dm, port] {
+        return TRegisterMemory::Key(ModelCodeOf(dm.Kasa), port);
+    });
+}
+
+} // namespace
+
+namespace {
+
+// The codes part of send --changed; false when a job failed.
+bool SendChangedCodes(TExchange &x, const TCodesDiff &diff, const TRegisterContent &remembered, bool deleteMissing)
+{
+    const QString when = TExchange::UpdatedText(remembered.Updated);
+    try {
+        if (diff.ChangedRows.empty()) {
+            Print(stdout, QStringLiteral("Nie ma zmienionych kodów do wysłania (zawartość kasy zapamiętana %1).").arg(when));
+        } else {
+            Print(stdout, QStringLiteral("Wysyłam zmienione kody do kasy, liczba kodów: %1 z %2 (nowe i zmienione od %3).")
+                              .arg(diff.ChangedRows.size())
+                              .arg(x.EditorTable().RecordCount())
+                              .arg(when));
+            x.RunSendRowsJob(diff.ChangedRows);
+        }
+        if (diff.Missing.empty())
+            return true;
+        if (!deleteMissing) {
+            Print(stdout, QStringLiteral("Kasa zawiera jeszcze kody, których nie ma w pliku (liczba: %1); "
+                                         "--delete-missing usuwa je w kasie.")
+                              .arg(diff.Missing.size()));
+            return true;
+        }
+        Print(stdout, QStringLiteral("Usuwam w kasie kody, których nie ma w pliku (liczba: %1).").arg(diff.Missing.size()));
+        x.DeleteNumbers(diff.Missing);
+    } catch (const EAbort &) {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int OtxSend(const QStringList &argList)
@@ -210,6 +259,12 @@ int OtxSend(const QStringList &argList)
 
     const TSectionSet inFile = ScanDataFile(dm, o.File);
     TSectionSet tables = o.TablesGiven ? o.Tables : inFile;
+    if (o.Changed && !o.TablesGiven)
+        tables = TSectionSet::Of({1});
+    if (o.Changed && !tables.Contains(1)) {
+        Print(stderr, QStringLiteral("Opcja --changed dotyczy kodów: wybierz tabelę kody."));
+        return ExitRefused;
+    }
     DropDepositsWithoutTable(dm, tables);
     if (tables.IsEmpty()) {
         Print(stderr, QStringLiteral("Nie ma czego wysłać: plik \"%1\" nie zawiera wybranych tabel.").arg(o.File));
@@ -230,10 +285,35 @@ int OtxSend(const QStringList &argList)
             exchanges.push_back(std::make_unique<TExchange>(dm, t, folder + u'/' + ExchangeFileName(t), front.Jobs,
                                                             front.Wait, front.Messages, front.Dialogs));
 
+    const std::unique_ptr<TRegisterMemory> memory = MemoryFor(dm, o.Port);
+    TCodesDiff diff;
+    TRegisterContent remembered;
+    for (auto &x : exchanges) {
+        if (x->Table() != TExchangeTable::Kody)
+            continue;
+        x->SetRegisterMemory(memory.get());
+        if (!o.Changed)
+            continue;
+        try {
+            diff = x->ChangedCodes(&remembered);
+        } catch (const Exception &e) {
+            Print(stderr, e.Message());
+        }
+        if (!remembered.Known) {
+            Print(stderr, QStringLiteral("Program nie wie jeszcze, jakie kody zawiera ta kasa: wysłanie samych "
+                                         "zmienionych kodów jest możliwe po wysłaniu wszystkich kodów (send bez "
+                                         "--changed) albo po ich odczytaniu (read)."));
+            return ExitRefused;
+        }
+    }
+
     // Every table is checked before the first job, so a refusal sends nothing.
     for (auto &x : exchanges) {
         try {
-            x->PrepareSend();
+            if (o.Changed && x->Table() == TExchangeTable::Kody)
+                x->PrepareSendRows(diff.ChangedRows);
+            else
+                x->PrepareSend();
         } catch (const Exception &e) {
             TRxMemoryData &t = x->EditorTable();
             QString where;
@@ -249,6 +329,11 @@ int OtxSend(const QStringList &argList)
     }
     InstallInterrupt();
     for (auto &x : exchanges) {
+        if (o.Changed && x->Table() == TExchangeTable::Kody) {
+            if (!SendChangedCodes(*x, diff, remembered, o.DeleteMissing))
+                return ExitRefused;
+            continue;
+        }
         Print(stdout, QStringLiteral("Wysyłam %1 do kasy (rekordów: %2).")
                           .arg(SectionNames().at(int(x->Table())).toLower(),
                                QString::number(x->EditorTable().RecordCount())));
@@ -287,6 +372,8 @@ int OtxRead(const QStringList &argList)
         if (!tables.Contains(int(t)))
             continue;
         TExchange x(dm, t, folder + u'/' + ExchangeFileName(t), front.Jobs, front.Wait, front.Messages, front.Dialogs);
+        const std::unique_ptr<TRegisterMemory> memory = MemoryFor(dm, o.Port);
+        x.SetRegisterMemory(memory.get());
         Print(stdout, QStringLiteral("Odczytuję %1 z kasy%2.")
                           .arg(SectionNames().at(int(t)).toLower(),
                                o.Counters ? QStringLiteral(" z licznikami sprzedaży") : QString()));

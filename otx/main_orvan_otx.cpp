@@ -18,6 +18,7 @@ const char *const kUsage =
     "  orvan-otx check PLIK [--kasa N] [--eprom N] [--kaucje 0|1]\n"
     "  orvan-otx normalize WEJŚCIE WYJŚCIE [--kasa N] [--eprom N] [--kaucje 0|1]\n"
     "  orvan-otx send PLIK --port URZĄDZENIE [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N] [--tables LISTA]\n"
+    "                 [--changed [--delete-missing]]\n"
     "  orvan-otx read PLIK --port URZĄDZENIE [--counters] [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N] [--tables LISTA]\n"
     "  orvan-otx report WYJŚCIE.txt --port URZĄDZENIE [--sections LISTA] [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N]\n"
     "  orvan-otx fiscal-read WYJŚCIE.frp --port URZĄDZENIE [--numbers N-M | --dates RRRR-MM-DD..RRRR-MM-DD] [--baud N]\n"
@@ -45,6 +46,9 @@ const char *const kUsage =
     "  --baud N       prędkość: 19200, 9600, 4800 lub 2400 (domyślnie 9600)\n"
     "  --tables LISTA, --sections LISTA  tabele oddzielone przecinkami: grupy,kody,kaucje\n"
     "  --counters     odczyt z licznikami sprzedaży\n"
+    "  --changed      wysyła tylko kody nowe i zmienione od ostatniego wysłania lub odczytu\n"
+    "                 (program pamięta zawartość każdej kasy: model i port)\n"
+    "  --delete-missing  z --changed: usuwa w kasie kody, których nie ma w pliku\n"
     "\n"
     "Kody wyjścia: 0 poprawnie, 1 plik odrzucony lub błąd, 2 błędne argumenty.\n";
 

@@ -669,8 +669,8 @@ void TExchange::SendChanged()
             PrepareSendRows(diff.ChangedRows);
     });
     if (!diff.ChangedRows.empty()) {
-        const QString question = QStringLiteral("Do kasy zostanie wysłanych %1 z %2 kodów: nowe i zmienione od %3, "
-                                                "gdy ostatnio zapamiętano zawartość kasy.\r\nCzy wysłać?")
+        const QString question = QStringLiteral("Liczba kodów do wysłania: %1 z %2 (nowe i zmienione od %3, gdy "
+                                                "ostatnio zapamiętano zawartość kasy).\r\nCzy wysłać je do kasy?")
                                      .arg(diff.ChangedRows.size())
                                      .arg(EditorTable().RecordCount())
                                      .arg(when);
@@ -679,8 +679,8 @@ void TExchange::SendChanged()
         RunSendRowsJob(diff.ChangedRows);
     }
     if (!diff.Missing.empty()) {
-        const QString question = QStringLiteral("Kasa zawiera jeszcze %1 kodów, których nie ma w edytorze.\r\n"
-                                                "Czy usunąć je także w kasie?")
+        const QString question = QStringLiteral("Kasa zawiera jeszcze kody, których nie ma w edytorze (liczba: %1)."
+                                                "\r\nCzy usunąć je także w kasie?")
                                      .arg(diff.Missing.size());
         if (m_dialogs.ConfirmDeleteMissing(question))
             DeleteNumbers(diff.Missing);

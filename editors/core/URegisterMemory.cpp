@@ -3,6 +3,7 @@
 #include "UErrors.h"
 #include "URxMemoryData.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -106,10 +108,34 @@ TRegisterMemory::TRegisterMemory(QString folder, TRegisterKey registerKey, TCloc
 
 QString TRegisterMemory::DefaultFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/kasy");
+    // The program's data folder, also when orvan-otx asks: both must find
+    // the same memory whatever name the running program carries.
+    const QString app = QCoreApplication::applicationName();
+    const QString org = QCoreApplication::organizationName();
+    QCoreApplication::setApplicationName(QStringLiteral("Orvan277PS Plus"));
+    QCoreApplication::setOrganizationName(QStringLiteral("NOXA S.C."));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCoreApplication::setApplicationName(app);
+    QCoreApplication::setOrganizationName(org);
+    return folder + QStringLiteral("/kasy");
 }
 
-QString TRegisterMemory::Key(const QString &modelCode, const QString &port) { return modelCode + u'|' + port; }
+QString TRegisterMemory::Key(const QString &modelCode, const QString &port)
+{
+    // One register under every name of its port: "COM1", "ttyS0" and
+    // "/dev/ttyS0" are the same device.
+    QString device = port.trimmed();
+#ifndef Q_OS_WIN
+    static const QRegularExpression com(QStringLiteral("^[Cc][Oo][Mm]([1-9][0-9]*)$"));
+    if (const QRegularExpressionMatch m = com.match(device); m.hasMatch())
+        device = QStringLiteral("/dev/ttyS%1").arg(m.captured(1).toInt() - 1);
+    else if (!device.isEmpty() && !device.startsWith(u'/'))
+        device = QStringLiteral("/dev/") + device;
+#else
+    device = device.toUpper();
+#endif
+    return modelCode + u'|' + device;
+}
 
 QDateTime TRegisterMemory::Now() const
 {

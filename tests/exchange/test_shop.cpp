@@ -223,6 +223,9 @@ TEST_F(ShopExchange, MemorySurvivesARestartAndIsKeptPerRegister)
     EXPECT_EQ(MemoryFor(QStringLiteral("/dev/ttyS0"))->Load().Updated, kMorning);
     EXPECT_FALSE(MemoryFor(QStringLiteral("/dev/ttyS1"))->Load().Known);
     EXPECT_FALSE(MemoryFor(QStringLiteral("dev_ttyS0"))->Load().Known);
+    // The same port under its other names.
+    EXPECT_TRUE(MemoryFor(QStringLiteral("COM1"))->Load().Known);
+    EXPECT_TRUE(MemoryFor(QStringLiteral("ttyS0"))->Load().Known);
     dm.ApplyProfile(4, true, 0); // another model on the same port
     EXPECT_FALSE(MemoryFor(QStringLiteral("/dev/ttyS0"))->Load().Known);
 }
@@ -278,8 +281,8 @@ TEST_F(ShopExchange, SendChangedCarriesOnlyNewAndChangedCodes)
         x->SendChanged();
         ASSERT_EQ(jobs.Jobs.size(), jobsBefore + 1) << shopMessages.Log.join(u'\n').toStdString();
         EXPECT_EQ(shopMessages.Log.join(u'\n').toStdString(),
-                  QStringLiteral("ask Do kasy zostanie wysłanych 2 z 6 kodów: nowe i zmienione od %1, gdy ostatnio "
-                                 "zapamiętano zawartość kasy.\r\nCzy wysłać?")
+                  QStringLiteral("ask Liczba kodów do wysłania: 2 z 6 (nowe i zmienione od %1, gdy ostatnio "
+                                 "zapamiętano zawartość kasy).\r\nCzy wysłać je do kasy?")
                       .arg(TExchange::UpdatedText(kMorning))
                       .toStdString());
         EXPECT_EQ(shopDialogs.SendAsked, 3); // first send, the other program, this one
@@ -310,7 +313,7 @@ TEST_F(ShopExchange, CodesGoneFromTheEditorAreDeletedOnlyAfterAYes)
         const int jobsBefore = int(jobs.Jobs.size());
         x->SendChanged();
         EXPECT_EQ(shopDialogs.DeleteAsked,
-                  QStringList{"Kasa zawiera jeszcze 2 kodów, których nie ma w edytorze.\r\nCzy usunąć je także w kasie?"});
+                  QStringList{"Kasa zawiera jeszcze kody, których nie ma w edytorze (liczba: 2).\r\nCzy usunąć je także w kasie?"});
         // Nothing changed to send: no send job, one delete job after a yes.
         EXPECT_EQ(jobs.Jobs.size(), jobsBefore + (yes ? 1 : 0));
         if (yes) {

@@ -1,0 +1,122 @@
+// orvan-otx send --changed end to end: the built program against the
+// simulated register, with the remembered register content in a folder of
+// the test's own.
+#include "UCodePage.h"
+#include "USimPty.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const char *kKody = "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;Cena=36,9;RodzajCeny=46,2;LDW=49,13;LDI=63,9;";
+
+QString Kod(int numer, const QString &nazwa, const QString &cena = QStringLiteral("2,50"))
+{
+    return QStringLiteral("%1,%2, 1,%3,Wp,         0,00,    0,000,").arg(numer, 14).arg(nazwa, -16).arg(cena, 9);
+}
+
+struct TOtxRun {
+    int code = -1;
+    QString out, err;
+};
+
+class OtxShop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        sim = std::make_unique<TPtySimulator>();
+        std::string error;
+        ASSERT_TRUE(sim->Start(&error)) << error;
+        port = QString::fromStdString(sim->PortPath());
+    }
+    void TearDown() override { sim->Stop(); }
+
+    // Codes 1..count, the listed ones at another price.
+    QString File(int count, std::initializer_list<int> repriced = {})
+    {
+        QByteArray bytes = QByteArray(kKody) + "\r\n";
+        for (int i = 1; i <= count; ++i)
+            bytes += ToCp1250(Kod(i, QStringLiteral("Kod %1").arg(i),
+                                  std::count(repriced.begin(), repriced.end(), i) ? "3,10" : "2,50"))
+                     + "\r\n";
+        const QString path = dir.filePath(QStringLiteral("kody%1.otx").arg(++m_files));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+
+    TOtxRun Otx(QStringList args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", dir.filePath("dane"));
+        env.insert("LC_ALL", "C.UTF-8");
+        p.setProcessEnvironment(env);
+        args << "--port" << port;
+        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
+        TOtxRun r;
+        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.code = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    int Codes() { return sim->WithRegister([](TSimRegister &r) { return int(r.Table(TSimRegister::CodesTable)->Records.size()); }); }
+    int Packets() { return sim->Counters().PacketsIn; }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TPtySimulator> sim;
+    QString port;
+    int m_files = 0;
+};
+
+} // namespace
+
+TEST_F(OtxShop, SendChangedNeedsTheMemoryThenSendsOnlyWhatChanged)
+{
+    const TOtxRun first = Otx({"send", File(30), "--changed"});
+    EXPECT_EQ(first.code, 1);
+    EXPECT_TRUE(first.err.contains("Program nie wie jeszcze, jakie kody zawiera ta kasa")) << first.err.toStdString();
+    EXPECT_EQ(Codes(), 0);
+
+    int before = Packets();
+    ASSERT_EQ(Otx({"send", File(30)}).code, 0);
+    EXPECT_EQ(Codes(), 30);
+    const int full = Packets() - before;
+
+    before = Packets();
+    const TOtxRun changed = Otx({"send", File(29, {4, 9}), "--changed"});
+    ASSERT_EQ(changed.code, 0) << changed.out.toStdString() << changed.err.toStdString();
+    EXPECT_TRUE(changed.out.contains("liczba kodów: 2 z 29")) << changed.out.toStdString();
+    EXPECT_TRUE(changed.out.contains("Kasa zawiera jeszcze kody, których nie ma w pliku (liczba: 1)"));
+    EXPECT_EQ(changed.out.count(QRegularExpression("^0000$", QRegularExpression::MultilineOption)), 1);
+    // Two codes fill one data packet; thirty take several.
+    EXPECT_LT(Packets() - before, full);
+    EXPECT_EQ(Codes(), 30);
+
+    const TOtxRun deleted = Otx({"send", File(29, {4, 9}), "--changed", "--delete-missing"});
+    ASSERT_EQ(deleted.code, 0) << deleted.out.toStdString();
+    EXPECT_TRUE(deleted.out.contains("Nie ma zmienionych kodów do wysłania"));
+    EXPECT_TRUE(deleted.out.contains("Usuwam w kasie kody, których nie ma w pliku (liczba: 1)."));
+    EXPECT_EQ(Codes(), 29);
+
+    const TOtxRun nothing = Otx({"send", File(29, {4, 9}), "--changed"});
+    EXPECT_EQ(nothing.code, 0);
+    EXPECT_TRUE(nothing.out.contains("Nie ma zmienionych kodów do wysłania"));
+    EXPECT_EQ(nothing.out.count(QRegularExpression("^0000$", QRegularExpression::MultilineOption)), 0);
+
+    EXPECT_EQ(Otx({"send", File(3), "--delete-missing"}).code, 2);
+    EXPECT_EQ(Otx({"send", File(3), "--changed", "--tables", "grupy"}).code, 1);
+}
