@@ -146,7 +146,10 @@ void TKvDBGrid::SetTable(TRxMemoryData &table, const QList<TGridColumn> &columns
     setModel(m_model);
     delete old;
     connect(m_model, &TTableModel::CurrentRowChanged, this, &TKvDBGrid::FollowTable);
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_selectionOrder.clear(); });
+    // Bulk work on the table (a check, a file write, a sort) resets the
+    // model; the selected records stay selected.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_keptSelection = SelectedRows(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TKvDBGrid::RestoreSelection);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &TKvDBGrid::SelectionChanged);
     ApplyDefaultWidths();
     FollowTable(m_model->CurrentViewRow());
@@ -335,6 +338,27 @@ void TKvDBGrid::SelectionChanged(const QItemSelection &selected, const QItemSele
                 m_selectionOrder.push_back(b);
         }
     }
+}
+
+void TKvDBGrid::RestoreSelection()
+{
+    std::vector<TBookmark> kept;
+    kept.swap(m_keptSelection);
+    m_selectionOrder.clear();
+    if (!m_model || !m_multi || kept.empty())
+        return;
+    QItemSelection selection;
+    std::vector<TBookmark> order;
+    const int lastColumn = m_model->columnCount() - 1;
+    for (TBookmark b : kept) {
+        const int row = m_model->ViewRowOfTable(m_model->Table().RowOfBookmark(b));
+        if (row < 0)
+            continue;
+        selection.select(m_model->index(row, 0), m_model->index(row, lastColumn));
+        order.push_back(b);
+    }
+    m_selectionOrder = order;
+    selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 std::vector<TBookmark> TKvDBGrid::SelectedRows() const

@@ -80,10 +80,12 @@ private:
     void TitleClicked(int section);
     void ApplyDefaultWidths();
     void SelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
+    void RestoreSelection();
 
     TTableModel *m_model = nullptr;
     bool m_following = false;
     bool m_always = false;
     bool m_multi = false;
     std::vector<TBookmark> m_selectionOrder;
+    std::vector<TBookmark> m_keptSelection; // across a model reset
 };

@@ -77,9 +77,13 @@ TEST_F(FormPowtNazwyTest, DoubleClickBringsTheRightEditorForwardOnTheRow)
         grupy.hide();
         kody.hide();
         const QRect cell = window.Grid()->visualRect(window.Grid()->Model()->index(row, 0));
-        QMouseEvent click(QEvent::MouseButtonDblClick, cell.center(), window.Grid()->viewport()->mapToGlobal(cell.center()),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.Grid()->viewport(), &click);
+        const QPoint at = cell.center();
+        const QPoint global = window.Grid()->viewport()->mapToGlobal(at);
+        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        for (QMouseEvent *e : {&press, &release, &twice, &release})
+            QApplication::sendEvent(window.Grid()->viewport(), e);
         EXPECT_TRUE(rows[row].Editor->isVisible());
         EXPECT_EQ(rows[row].Table->FieldByName("Numer").DisplayText(), rows[row].Number);
     }
