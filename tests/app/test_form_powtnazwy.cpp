@@ -46,6 +46,7 @@ protected:
         return m->data(m->index(row, m->ColumnOfField(QString::fromLatin1(field)))).toString();
     }
 
+    QApplication &app = TestApp(); // before the windows below
     TFormatSettings m_saved;
     TDM dm;
     TFakeMessages messages;
