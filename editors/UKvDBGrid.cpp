@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QValidator>
+#include <algorithm>
 #include <unordered_set>
 
 namespace {
@@ -326,14 +327,24 @@ QItemSelectionModel::SelectionFlags TKvDBGrid::selectionCommand(const QModelInde
     return QItemSelectionModel::Clear;
 }
 
-void TKvDBGrid::SelectionChanged(const QItemSelection &selected, const QItemSelection &)
+void TKvDBGrid::SelectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
 {
     if (!m_model || !m_multi)
         return;
+    // The selection is kept as records, in the order they were selected.
+    const TRxMemoryData &table = m_model->Table();
+    std::unordered_set<TBookmark> gone;
+    for (const QItemSelectionRange &range : deselected)
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            gone.insert(table.BookmarkAt(m_model->TableRowOf(row)));
+    if (!gone.empty())
+        m_selectionOrder.erase(std::remove_if(m_selectionOrder.begin(), m_selectionOrder.end(),
+                                              [&gone](TBookmark b) { return gone.count(b) > 0; }),
+                               m_selectionOrder.end());
     std::unordered_set<TBookmark> known(m_selectionOrder.begin(), m_selectionOrder.end());
     for (const QItemSelectionRange &range : selected) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            const TBookmark b = m_model->Table().BookmarkAt(m_model->TableRowOf(row));
+            const TBookmark b = table.BookmarkAt(m_model->TableRowOf(row));
             if (b != NoBookmark && known.insert(b).second)
                 m_selectionOrder.push_back(b);
         }
@@ -348,16 +359,14 @@ void TKvDBGrid::RestoreSelection()
     if (!m_model || !m_multi || kept.empty())
         return;
     QItemSelection selection;
-    std::vector<TBookmark> order;
     const int lastColumn = m_model->columnCount() - 1;
     for (TBookmark b : kept) {
         const int row = m_model->ViewRowOfTable(m_model->Table().RowOfBookmark(b));
         if (row < 0)
             continue;
         selection.select(m_model->index(row, 0), m_model->index(row, lastColumn));
-        order.push_back(b);
+        m_selectionOrder.push_back(b);
     }
-    m_selectionOrder = order;
     selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
@@ -367,18 +376,9 @@ std::vector<TBookmark> TKvDBGrid::SelectedRows() const
     if (!m_model || !m_multi)
         return rows;
     const TRxMemoryData &table = m_model->Table();
-    std::unordered_set<TBookmark> taken;
-    for (TBookmark b : m_selectionOrder) {
-        const int viewRow = m_model->ViewRowOfTable(table.RowOfBookmark(b));
-        if (viewRow >= 0 && selectionModel()->isRowSelected(viewRow, QModelIndex()) && taken.insert(b).second)
+    for (TBookmark b : m_selectionOrder)
+        if (table.BookmarkValid(b))
             rows.push_back(b);
-    }
-    // Rows selected without passing through the signal (a program's selection).
-    for (const QModelIndex &index : selectionModel()->selectedRows()) {
-        const TBookmark b = table.BookmarkAt(m_model->TableRowOf(index.row()));
-        if (b != NoBookmark && taken.insert(b).second)
-            rows.push_back(b);
-    }
     return rows;
 }
 

@@ -242,3 +242,39 @@ INSTANTIATE_TEST_SUITE_P(Boxes, ReadDialog,
                                            ReadBox{false, true, true, true}, ReadBox{false, false, false, true}));
 
 } // namespace
+
+namespace {
+
+TEST_F(EditorWindows, SelectedCodesStaySelectedAcrossBulkWork)
+{
+    auto w = Open<TFormKody>();
+    for (const char *n : {"5", "3", "9", "1"})
+        AddRow(dm.MDKody, {"Numer", n, "Grupa", "1"});
+    TKvDBGrid *grid = w->Grid();
+    for (int row : {2, 0})
+        grid->selectionModel()->select(grid->Model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const std::vector<TBookmark> before = grid->SelectedRows();
+    dm.CheckTable(*grid, QStringLiteral("Numer"), QStringLiteral("x"), true);
+    grid->Model()->sort(grid->Model()->ColumnOfField("Numer"));
+    EXPECT_EQ(grid->SelectedRows(), before);
+    QStringList shown;
+    for (const QModelIndex &i : grid->selectionModel()->selectedRows())
+        shown << grid->Model()->data(i).toString();
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{"5", "9"}));
+}
+
+TEST_F(EditorWindows, TheVatListFollowsTheProfileWhenTheWindowIsActivated)
+{
+    auto w = Open<TFormGrupy>();
+    dm.ApplyProfile(1, false, 0); // ER-A275P: A to F and Z
+    QApplication::setActiveWindow(w.get());
+    QApplication::processEvents();
+    if (!w->isActiveWindow())
+        GTEST_SKIP() << "the platform does not activate windows";
+    const int vat = w->Grid()->Model()->ColumnOfField("VAT");
+    EXPECT_EQ(w->Grid()->Model()->Column(vat).PickList, (QStringList{"A", "B", "C", "D", "E", "F", "Z"}));
+}
+
+} // namespace
