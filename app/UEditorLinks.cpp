@@ -59,6 +59,9 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
                                                                  windows.FormKaucjeWKasie})
         if (form)
             form->Attach(m_env);
+    windows.FormGrupy->SetInRegisterView(windows.FormGrupyWKasie);
+    windows.FormKody->SetInRegisterView(windows.FormKodyWKasie);
+    windows.FormKaucje->SetInRegisterView(windows.FormKaucjeWKasie);
     if (windows.FormPowtNazwy) {
         windows.FormPowtNazwy->Attach(dm, m_messages.get(), windows.FormGrupy, windows.FormKody);
         dm.DuplicatesView = windows.FormPowtNazwy;

@@ -25,15 +25,15 @@ namespace {
 
 // What a menu item says for each table: groups, codes, deposits.
 struct TTexts {
-    const char *Add, *Insert, *Delete, *DeleteAll, *Read, *Send, *ViewRead;
+    const char *Add, *Insert, *Delete, *DeleteAll, *Read, *Send, *ViewRead, *View;
 };
 const TTexts Texts[] = {
     {"Dodaj grupę (Enter)", "Wstaw grupę", "Usuń grupę/grupy", "Usuń wszystkie grupy", "Odczytaj grupy z kasy",
-     "Wyślij grupy do kasy", "&Odczytaj grupy z kasy bo te są już nieaktualne"},
+     "Wyślij grupy do kasy", "&Odczytaj grupy z kasy bo te są już nieaktualne", "Grupy w kasie"},
     {"Dodaj kod (Enter)", "Wstaw kod", "Usuń kod(y)", "Usuń wszystkie kody", "Odczytaj kody z kasy",
-     "Wyślij kody do kasy", "&Odczytaj kody z kasy bo te są już nieaktualne"},
+     "Wyślij kody do kasy", "&Odczytaj kody z kasy bo te są już nieaktualne", "Kody w kasie"},
     {"Dodaj opakowanie (Enter)", "Wstaw opakowanie", "Usuń opakowanie/a", "Usuń wszystkie opakowania",
-     "Odczytaj kaucje z kasy", "Wyślij kaucje do kasy", "&Odczytaj kaucje z kasy bo te są już nieaktualne"},
+     "Odczytaj kaucje z kasy", "Wyślij kaucje do kasy", "&Odczytaj kaucje z kasy bo te są już nieaktualne", "Kaucje w kasie"},
 };
 
 // Messages of a window attached without a message sink go nowhere.
@@ -79,6 +79,11 @@ TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
         AddAction(m_transmitMenu, QStringLiteral("MISkasujZaznaczone"), QStringLiteral("Skasuj zaznaczone kody w kasie"),
                   &TTableForm::DeleteSelectedInRegister);
     }
+    // The twin window has no other way in: its caption is the item.
+    m_transmitMenu->addSeparator();
+    QAction *view = m_transmitMenu->addAction(QString::fromUtf8(t.View));
+    view->setObjectName(QStringLiteral("MIWKasie"));
+    connect(view, &QAction::triggered, this, [this] { BringForward(m_view); });
     AddAction(nullptr, QStringLiteral("MISprawdz"), QStringLiteral("&Sprawdź poprawność danych"), &TTableForm::Check);
 
     connect(m_grid, &TKvDBGrid::AddRequested, this, [this] { Add(); });
@@ -100,6 +105,13 @@ QAction *TTableForm::AddAction(QMenu *menu, const QString &name, const QString &
     }
     connect(action, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
     return action;
+}
+
+void TTableForm::SetInRegisterView(QWidget *view)
+{
+    m_view = view;
+    if (QAction *item = Action(QStringLiteral("MIWKasie")))
+        item->setEnabled(view != nullptr);
 }
 
 QAction *TTableForm::Action(const QString &objectName) const

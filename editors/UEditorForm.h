@@ -41,6 +41,9 @@ public:
     QAction *Action(const QString &objectName) const;
     bool IsView() const { return m_setup.View; }
 
+    // The in-register view the editor's menu brings forward.
+    void SetInRegisterView(QWidget *view);
+
     // A user command: the open cell editor's text is taken first; an error
     // goes to the message box, the silent abort to nobody.
     void RunCommand(const std::function<void()> &command);
@@ -88,4 +91,5 @@ private:
     std::unique_ptr<TExchange> m_exchange;
     QString m_pendingLayout; // restored before Attach
     bool m_deactivating = false;
+    QWidget *m_view = nullptr;
 };

@@ -177,8 +177,13 @@ TEST_F(EditorWindows, AReadFromTheInRegisterViewLeavesTheEditorAlone)
     EXPECT_FALSE(dm.Modified);
     EXPECT_FALSE(QFile::exists(env.GrupyFile));
 
-    // The editor's own read takes the groups in, and shows the totals.
+    // The editor's own read takes the groups in, and shows the totals; its
+    // menu brings the view forward.
     auto editor = Open<TFormGrupy>();
+    view->hide();
+    editor->SetInRegisterView(view.get());
+    editor->Action("MIWKasie")->trigger();
+    EXPECT_TRUE(view->isVisible());
     editor->Action("MIOdczytaj")->trigger();
     ASSERT_EQ(dm.MDGrupy.RecordCount(), 1);
     EXPECT_EQ(dm.MDGrupy.FieldByName("Nazwa").ValueAt(0), TFieldValue(QStringLiteral("Pieczywo")));
