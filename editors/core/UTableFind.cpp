@@ -46,28 +46,48 @@ TTableFind::TTableFind(TRxMemoryData &table) : m_table(table) { m_table.AddObser
 
 TTableFind::~TTableFind() { m_table.RemoveObserver(this); }
 
-void TTableFind::DataChanged(TRxMemoryData &, TDataChange change, int)
+void TTableFind::DataChanged(TRxMemoryData &, TDataChange change, int row)
 {
     if (change == TDataChange::CursorMoved || change == TDataChange::StateChanged)
         return;
-    m_cacheValid = false;
     m_matchesValid = false;
+    if (!m_cacheValid)
+        return;
+    // One record: only its texts are folded again, so the keystroke after
+    // an edit stays as quick as any other.
+    const size_t n = m_names.size();
+    const size_t r = size_t(row);
+    if (change == TDataChange::RecordChanged && row >= 0 && r < n && int(n) == m_table.RecordCount()) {
+        FoldRow(row, m_numbers[r], m_names[r]);
+    } else if (change == TDataChange::RecordInserted && row >= 0 && r <= n && int(n) + 1 == m_table.RecordCount()) {
+        QString number, name;
+        FoldRow(row, number, name);
+        m_numbers.insert(m_numbers.begin() + row, std::move(number));
+        m_names.insert(m_names.begin() + row, std::move(name));
+    } else if (change == TDataChange::RecordDeleted && row >= 0 && r < n && int(n) - 1 == m_table.RecordCount()) {
+        m_numbers.erase(m_numbers.begin() + row);
+        m_names.erase(m_names.begin() + row);
+    } else {
+        m_cacheValid = false;
+    }
+}
+
+void TTableFind::FoldRow(int row, QString &number, QString &name) const
+{
+    const TField *numer = m_table.FindField(QStringLiteral("Numer"));
+    const TField *nazwa = m_table.FindField(QStringLiteral("Nazwa"));
+    number = numer ? Fold(numer->DisplayTextAt(row)) : QString();
+    name = nazwa ? Fold(nazwa->DisplayTextAt(row)) : QString();
 }
 
 void TTableFind::Refresh()
 {
     if (!m_cacheValid) {
-        const TField *numer = m_table.FindField(QStringLiteral("Numer"));
-        const TField *nazwa = m_table.FindField(QStringLiteral("Nazwa"));
         const int n = m_table.RecordCount();
         m_numbers.assign(size_t(n), QString());
         m_names.assign(size_t(n), QString());
-        for (int row = 0; row < n; ++row) {
-            if (numer)
-                m_numbers[size_t(row)] = Fold(numer->DisplayTextAt(row));
-            if (nazwa)
-                m_names[size_t(row)] = Fold(nazwa->DisplayTextAt(row));
-        }
+        for (int row = 0; row < n; ++row)
+            FoldRow(row, m_numbers[size_t(row)], m_names[size_t(row)]);
         m_cacheValid = true;
         m_matchesValid = false;
     }

@@ -38,6 +38,7 @@ public:
 private:
     void Refresh();
     bool EndPendingEdit();
+    void FoldRow(int row, QString &number, QString &name) const;
 
     TRxMemoryData &m_table;
     QString m_text;
