@@ -4,10 +4,6 @@
 #include "UKaucje.h"
 #include "UKody.h"
 #include "UKodyWKasie.h"
-#include "UGrupy.h"
-#include "UKaucje.h"
-#include "UKody.h"
-#include "UKodyWKasie.h"
 #include "UKonfig.h"
 #include "UOSH.h"
 #include "UPF.h"
@@ -116,10 +112,6 @@ void TScreenshotDriver::Shown(QWidget *window)
         Shoot(window, QStringLiteral("9-odczyt-z-kasy"));
         if (auto *read = window->findChild<QPushButton *>(QStringLiteral("BBOdczytaj")))
             read->click();
-    } else if (name == u"FormOdczyt") {
-        Shoot(window, QStringLiteral("9-odczyt-z-kasy"));
-        if (auto *read = window->findChild<QPushButton *>(QStringLiteral("BBOdczytaj")))
-            read->click();
     } else if (name == u"FormKonfig") {
         TFormKonfig *konfig = m_program.Windows().FormKonfig;
         konfig->ui->CBKaucje->setCurrentIndex(1);
@@ -139,7 +131,6 @@ void TScreenshotDriver::RunJob()
         });
     };
     RunDemoRead(*osh, m_program.Settings().GrupyFile);
-    ShootEditors();
     ShootEditors();
     ShootReports();
     // Leave the last picture time to be taken.
@@ -188,31 +179,6 @@ void TScreenshotDriver::ShootReports()
         std::fprintf(stderr, "%s.png\n", qPrintable(QDir::toNativeSeparators(page)));
     }
     pf->hide();
-}
-
-void TScreenshotDriver::ShootEditors()
-{
-    // The progress window's picture is the first read's.
-    m_program.Windows().FormOSH->OnJobStarted = nullptr;
-    const TWindows &w = m_program.Windows();
-    const struct {
-        TTableForm *Form;
-        const char *Name;
-    } editors[] = {{w.FormGrupy, "10-grupy"}, {w.FormKody, "11-kody"}, {w.FormKaucje, "12-kaucje"}};
-    for (const auto &e : editors) {
-        e.Form->resize(e.Form == w.FormGrupy ? 900 : 720, 360);
-        e.Form->show();
-        Pause(SettleMs);
-        e.Form->Read(); // the read dialog is confirmed when it shows
-        Pause(SettleMs);
-        Shoot(e.Form, QString::fromLatin1(e.Name));
-        e.Form->hide();
-    }
-    w.FormKodyWKasie->resize(720, 300);
-    w.FormKodyWKasie->show();
-    Pause(SettleMs);
-    Shoot(w.FormKodyWKasie, QStringLiteral("13-kody-w-kasie"));
-    w.FormKodyWKasie->hide();
 }
 
 void TScreenshotDriver::ShootEditors()

@@ -40,8 +40,6 @@ private:
     void ShootReports();
     // Each editor and the codes' in-register view after a read from the demo register.
     void ShootEditors();
-    // Each editor and the codes' in-register view after a read from the demo register.
-    void ShootEditors();
 
     TProgram &m_program;
     QString m_folder;
