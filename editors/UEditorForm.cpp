@@ -53,7 +53,9 @@ TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
     setWindowTitle(setup.Caption);
     m_grid->setObjectName(setup.GridName);
     setCentralWidget(m_grid);
-    resize(640, 420);
+    // Room for every column at first; the placement file keeps the user's size.
+    static const int Widths[] = {900, 760, 620};
+    resize(Widths[int(setup.Table)], 420);
 
     const TTexts &t = Texts[int(setup.Table)];
     if (setup.View) {
