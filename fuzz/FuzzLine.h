@@ -1,0 +1,110 @@
+#pragma once
+// Lines for the module under fuzzing. TFuzzLine answers each write of the
+// PC with the next chunk of the input (chunks end at "\xFF\xFF"); a read
+// that finds nothing moves the virtual clock on, so time-outs come without
+// waiting. TRecordingLine talks to the simulated register and keeps its
+// answers in the same chunks: the seeds.
+#include "UComPort.h"
+#include "UModule.h"
+#include "USimulator.h"
+#include "UVirtualClock.h"
+
+#include <string>
+#include <vector>
+
+namespace fuzz {
+
+inline const std::string ChunkEnd("\xFF\xFF", 2);
+
+class TFuzzLine final : public TLine {
+public:
+    TFuzzLine(TModuleContext &context, TVirtualClock &clock, std::string_view input)
+        : TLine(context), FClock(clock)
+    {
+        std::size_t start = 0;
+        while (start <= input.size()) {
+            const std::size_t end = input.find(ChunkEnd, start);
+            if (end == std::string_view::npos) {
+                FChunks.emplace_back(input.substr(start));
+                break;
+            }
+            FChunks.emplace_back(input.substr(start, end - start));
+            start = end + ChunkEnd.size();
+        }
+    }
+    bool IsVirtual() const override { return true; }
+
+protected:
+    int Fetch() override
+    {
+        if (FPos < FPending.size())
+            return uint8_t(FPending[FPos++]);
+        FClock.Advance(350);
+        return ReadNothing;
+    }
+    bool Put(std::string_view) override
+    {
+        if (FNext < FChunks.size())
+            FPending += FChunks[FNext++];
+        return true;
+    }
+    void Purge() override {}
+    void ApplyControlLine(int, bool) override {}
+    bool ReadModemLine(int line) override { return line == LineDSR; }
+
+private:
+    TVirtualClock &FClock;
+    std::vector<std::string> FChunks;
+    std::size_t FNext = 0;
+    std::string FPending;
+    std::size_t FPos = 0;
+};
+
+class TRecordingLine final : public TLine {
+public:
+    TRecordingLine(TModuleContext &context, TSimulator &sim, TVirtualClock &clock, std::string &record)
+        : TLine(context), FSim(sim), FClock(clock), FRecord(record)
+    {
+    }
+    bool IsVirtual() const override { return true; }
+
+protected:
+    int Fetch() override
+    {
+        if (FPos >= FPending.size()) {
+            FClock.Advance(350);
+            FSim.Poll(FClock.TickCount());
+            Take();
+            if (FPos >= FPending.size())
+                return ReadNothing;
+        }
+        return uint8_t(FPending[FPos++]);
+    }
+    bool Put(std::string_view bytes) override
+    {
+        if (FPuts++ > 0)
+            FRecord += ChunkEnd;
+        FSim.Receive(bytes, FClock.TickCount());
+        Take();
+        return true;
+    }
+    void Purge() override {}
+    void ApplyControlLine(int, bool) override {}
+    bool ReadModemLine(int line) override { return line == LineDSR; }
+
+private:
+    void Take()
+    {
+        const std::string out = FSim.TakeOutput();
+        FPending += out;
+        FRecord += out;
+    }
+    TSimulator &FSim;
+    TVirtualClock &FClock;
+    std::string &FRecord;
+    std::string FPending;
+    std::size_t FPos = 0;
+    int FPuts = 0;
+};
+
+} // namespace fuzz
