@@ -4,6 +4,7 @@
 #include "UErrors.h"
 #include "UGlobals.h"
 #include "UKonfig.h"
+#include "UTemplates.h"
 #include "UWait.h"
 
 TMainCommands::TMainCommands(TSettings &settings, TDM &dm, TKonfigLogic &konfig, IDataFiles &files,
@@ -32,7 +33,7 @@ void TMainCommands::StartUp()
 
 bool TMainCommands::LoadTemplate()
 {
-    const QString path = m_settings.ExeDir + m_dm.RegisterProfile.TemplateFile;
+    const QString path = FindTemplateFile(m_settings.ExeDir, m_dm.RegisterProfile.TemplateFile);
     CurrentFile = path;
     try {
         m_wait.Execute(ScanMessage, [&] { Sections = m_files.Scan(path); });

@@ -1,8 +1,9 @@
 // osh2xx: one job of the communication module from the command line.
-//   osh2xx [--port NAME] SWITCH ...
+//   osh2xx [--port NAME] SWITCH ...   |   osh2xx --help | --version
 // The switches are joined with single blanks into the module's command
 // line; a relative /F name is taken in the current folder. The last line
 // on stdout is the end code (four hex digits) and its message, or "0000".
+#include "UBuildInfo.h"
 #include "UClock.h"
 #include "UConsoleDisplay.h"
 #include "UModule.h"
@@ -44,6 +45,52 @@ void installInterrupt(std::atomic<bool> &stop)
 #endif
 }
 
+const char *const kHelp =
+    "Użycie: osh2xx [--port NAZWA] /PRZEŁĄCZNIK ...\n"
+    "Jedno zadanie modułu komunikacyjnego kasy SHARP ER-A2xx: wysłanie tabeli,\n"
+    "odczyt tabeli albo odczyt pamięci fiskalnej. Przełączniki łączone są\n"
+    "pojedynczymi odstępami w wiersz poleceń modułu; wartość przełącznika sięga\n"
+    "do następnego znaku \"/\", a względna nazwa pliku po /F oznacza plik\n"
+    "w bieżącym katalogu. Ostatni wiersz wyjścia to kod końcowy (cztery cyfry\n"
+    "szesnastkowe) z komunikatem albo 0000.\n"
+    "\n"
+    "Opcje:\n"
+    "  --port NAZWA   port szeregowy kasy (COM1, ttyUSB0, /dev/ttyS0, ...);\n"
+    "                 bez tej opcji port wybiera przełącznik /P\n"
+    "  --help         ten tekst\n"
+    "  --version      wersja programu\n"
+    "\n"
+    "Przełączniki:\n"
+    "  /?             tylko nagłówek modułu i data kompilacji\n"
+    "  /Lx            polskie litery po stronie PC: S, M, D, L, P, V, G, I, C, K, W\n"
+    "                 (domyślnie W, Windows-1250)\n"
+    "  /Q             bez nagłówka, tekstu stanu i wierszy błędów\n"
+    "  /Vmodel        model kasy: 235, 237, 275, 277, 277PS, 277PSP (domyślnie 235)\n"
+    "  /Pn            numer portu COMn (wymagany; przy --port bez znaczenia)\n"
+    "  /Bn            prędkość w bodach (domyślnie 19200)\n"
+    "  /En            numer kasy 0..999999 (domyślnie 1)\n"
+    "  /Xz            zadanie: D wysłanie tabeli, U odczyt tabeli,\n"
+    "                 P odczyt pamięci fiskalnej (wymagany)\n"
+    "  /Fplik         plik wymiany (wymagany)\n"
+    "  /Tnn           numer tabeli kasy, szesnastkowo (D, U)\n"
+    "  /Alitery       pola tabeli (D, U)\n"
+    "  /Mn            selektor w pakiecie polecenia, szesnastkowo (domyślnie 0)\n"
+    "  /Rzakres       zakres: cyfry, A-F, przecinki i minusy, np. /R0009-0020\n"
+    "  /Cn            D: liczba bloków (domyślnie 1); U: pole pakietu polecenia\n"
+    "  /Nn            D: parametr nagłówka tabeli (domyślnie 5)\n"
+    "  /On            D: liczba pomijanych pierwszych wierszy pliku (domyślnie 0)\n"
+    "  /r[n]          D: najwięcej rekordów w jednym pakiecie (domyślnie 1000)\n"
+    "  /Zlitery       U: druga maska pól żądania\n"
+    "  /o             U: żądanie bez maski pól\n"
+    "  /p+ | /p-      znacznik papieru (domyślnie -)\n"
+    "  /Wn            oczekiwanie w sekundach przed zapytaniem o stan kasy\n"
+    "  /Yn            tylko sprawdzany\n"
+    "  /U[tekst]      kiedy po zadaniu pytać kasę o stan\n"
+    "  /*             nigdy nie pytać kasy o stan\n"
+    "\n"
+    "Kody wyjścia: 0 zadanie zakończone kodem 0000, 1 błąd zadania,\n"
+    "2 błędne argumenty.\n";
+
 int usage(const char *problem)
 {
     std::fprintf(stderr, "osh2xx: %s\nUżycie: osh2xx [--port NAZWA] /PRZEŁĄCZNIK ...\n", problem);
@@ -67,6 +114,14 @@ int main(int argc, char **argv)
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("osh2xx (Orvan277PS Plus) %s\n", ORVAN_VERSION);
+            return 0;
+        }
         if (arg == "--port") {
             if (i + 1 >= argc || std::string(argv[i + 1]).empty())
                 return usage("brak nazwy portu po --port");

@@ -1,6 +1,7 @@
 // orvan-otx: the console side of the program, for support technicians and
 // scripts. Every command calls the same logic classes as the windows.
 // Exit codes: 0 fine, 1 refused content or failed run, 2 wrong arguments.
+#include "UBuildInfo.h"
 #include "UErrors.h"
 #include "ULocale.h"
 #include "UOtxCommands.h"
@@ -87,6 +88,10 @@ int main(int argc, char **argv)
         args << QString::fromLocal8Bit(argv[i]);
     if (args.size() == 1 && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
         Print(stdout, QString::fromUtf8(kUsage));
+        return ExitOk;
+    }
+    if (args.size() == 1 && args.first() == QLatin1String("--version")) {
+        Print(stdout, QStringLiteral("orvan-otx (Orvan277PS Plus) " ORVAN_VERSION));
         return ExitOk;
     }
     if (args.isEmpty())

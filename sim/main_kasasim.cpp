@@ -2,6 +2,7 @@
 // The first line on stdout is "PORT " and the device path; the register
 // then serves until it is killed (SIGINT, SIGTERM, SIGHUP) or, with
 // --stdin-eof, until its standard input ends.
+#include "UBuildInfo.h"
 #include "UModule.h"
 #include "USimPty.h"
 
@@ -50,7 +51,8 @@ const char *const kHelp =
     "  --eot-after-header         uploads end with EOT right after the table header\n"
     "  --layout-differs           uploads report a field layout other than asked\n"
     "  --no-wakeup                never answer the wake-up\n"
-    "  --help                     this text\n";
+    "  --help                     this text\n"
+    "  --version                  the program's version\n";
 
 bool number(const char *text, unsigned long long max, unsigned long long &value, int base = 10)
 {
@@ -84,6 +86,9 @@ int main(int argc, char **argv)
         unsigned long long v = 0;
         if (arg == "--help" || arg == "-h") {
             std::fputs(kHelp, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("kasasim (Orvan277PS Plus) %s\n", ORVAN_VERSION);
             return 0;
         } else if (arg == "--number") {
             if (!number(next(), 999999, v))
