@@ -1,0 +1,117 @@
+#include "UCsvExport.h"
+
+#include "UErrors.h"
+
+#include <QSaveFile>
+
+namespace {
+
+QString WithComma(QString text)
+{
+    text.replace(u'.', u',');
+    return text;
+}
+
+} // namespace
+
+QStringList CsvDefaultColumns(const TRxMemoryData &table)
+{
+    QStringList names;
+    for (int i = 0; i < table.FieldCount(); ++i)
+        if (table.Field(i).Visible())
+            names << table.Field(i).Name();
+    return names;
+}
+
+QString CsvQuote(const QString &cell)
+{
+    const bool quote = cell.contains(u';') || cell.contains(u'"') || cell.contains(u'\n') || cell.contains(u'\r')
+                       || cell.contains(u'\t') || (!cell.isEmpty() && (cell.front().isSpace() || cell.back().isSpace()));
+    if (!quote)
+        return cell;
+    QString q = cell;
+    q.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+QString CsvLine(const QStringList &cells)
+{
+    QString line;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i)
+            line += u';';
+        line += CsvQuote(cells.at(i));
+    }
+    return line;
+}
+
+QString CsvCell(const TField &field, int row)
+{
+    const TFieldValue &v = field.ValueAt(row);
+    if (std::holds_alternative<std::monostate>(v))
+        return QString();
+    switch (field.DataType()) {
+    case TFieldType::Smallint:
+    case TFieldType::Integer:
+        if (const auto *i = std::get_if<std::int64_t>(&v))
+            return QString::number(*i);
+        break;
+    case TFieldType::Currency:
+        if (const auto *u = std::get_if<std::int64_t>(&v)) {
+            const std::int64_t units = *u;
+            const bool negative = units < 0;
+            const std::uint64_t a = negative ? std::uint64_t(0) - std::uint64_t(units) : std::uint64_t(units);
+            QString frac = QStringLiteral("%1").arg(a % 10000, 4, 10, QLatin1Char('0'));
+            if (frac.endsWith(QLatin1String("00")))
+                frac.chop(2);
+            return (negative ? QStringLiteral("-") : QString()) + QString::number(a / 10000) + u',' + frac;
+        }
+        break;
+    case TFieldType::Float:
+        if (const auto *d = std::get_if<double>(&v))
+            return WithComma(QString::number(*d, 'f', 3));
+        break;
+    case TFieldType::String:
+        return field.DisplayTextAt(row);
+    }
+    return field.DisplayTextAt(row);
+}
+
+QByteArray CsvExportBytes(const TRxMemoryData &table, const QStringList &fields)
+{
+    std::vector<const TField *> columns;
+    QStringList header;
+    for (const QString &name : fields) {
+        const TField &f = table.FieldByName(name);
+        columns.push_back(&f);
+        header << f.DisplayName();
+    }
+    QString text = CsvLine(header) + QStringLiteral("\r\n");
+    QStringList cells;
+    for (int r = 0; r < table.RecordCount(); ++r) {
+        cells.clear();
+        for (const TField *f : columns)
+            cells << CsvCell(*f, r);
+        text += CsvLine(cells);
+        text += QStringLiteral("\r\n");
+    }
+    return QByteArray("\xEF\xBB\xBF", 3) + text.toUtf8();
+}
+
+void SaveCsvLines(const QString &fileName, const QStringList &lines)
+{
+    QByteArray bytes("\xEF\xBB\xBF", 3);
+    for (const QString &l : lines)
+        bytes += l.toUtf8() + "\r\n";
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw EInOutError(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(fileName, file.errorString()));
+}
+
+void SaveCsvExport(const TRxMemoryData &table, const QStringList &fields, const QString &fileName)
+{
+    const QByteArray bytes = CsvExportBytes(table, fields);
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw EInOutError(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(fileName, file.errorString()));
+}

@@ -1,0 +1,596 @@
+#include "UCsvImport.h"
+
+#include "UCsvExport.h"
+#include "UErrors.h"
+#include "ULocale.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <csv.h>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+const QByteArray kBom("\xEF\xBB\xBF", 3);
+
+QString SeparatorName(char c)
+{
+    return c == '\t' ? QStringLiteral("tabulator") : QStringLiteral("\"%1\"").arg(QChar::fromLatin1(c));
+}
+
+int SpaceOnly(unsigned char c)
+{
+    return c == ' ';
+}
+
+int SpaceOrTab(unsigned char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Collects rows from libcsv; the file is fed one physical line at a time
+// so that each row knows the line it starts on.
+struct TCollector {
+    std::vector<QByteArray> Cells;
+    std::vector<std::pair<int, std::vector<QByteArray>>> Rows;
+    int StartLine = 1;
+    int MaxRows = -1;
+
+    static void Field(void *s, size_t len, void *data)
+    {
+        auto *c = static_cast<TCollector *>(data);
+        c->Cells.emplace_back(s ? static_cast<const char *>(s) : "", qsizetype(s ? len : 0));
+    }
+    static void Row(int, void *data)
+    {
+        auto *c = static_cast<TCollector *>(data);
+        const bool blank = std::all_of(c->Cells.begin(), c->Cells.end(), [](const QByteArray &b) { return b.isEmpty(); });
+        if (!blank)
+            c->Rows.emplace_back(c->StartLine, std::move(c->Cells));
+        c->Cells.clear();
+    }
+};
+
+// Splits after each LF, CR LF or lone CR.
+std::vector<QByteArrayView> PhysicalLines(QByteArrayView bytes)
+{
+    std::vector<QByteArrayView> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+            lines.push_back(bytes.sliced(start, i + 1 - start));
+            start = i + 1;
+        }
+    }
+    if (start < bytes.size())
+        lines.push_back(bytes.sliced(start));
+    return lines;
+}
+
+QByteArrayView WithoutBom(const QByteArray &bytes)
+{
+    QByteArrayView v(bytes);
+    return v.startsWith(kBom) ? v.sliced(3) : v;
+}
+
+// Raw rows; maxRows < 0 reads all. Throws Exception for an unclosed quote.
+std::vector<std::pair<int, std::vector<QByteArray>>> ParseRaw(QByteArrayView bytes, char separator, int maxRows)
+{
+    csv_parser p;
+    if (csv_init(&p, CSV_STRICT_FINI) != 0)
+        throw Exception(QStringLiteral("Brak pamięci na odczyt pliku CSV."));
+    csv_set_delim(&p, static_cast<unsigned char>(separator));
+    csv_set_space_func(&p, separator == '\t' ? SpaceOnly : SpaceOrTab);
+    TCollector collector;
+    struct TFree {
+        csv_parser *P;
+        ~TFree() { csv_free(P); }
+    } freeParser{&p};
+    int line = 0;
+    for (QByteArrayView chunk : PhysicalLines(bytes)) {
+        ++line;
+        if (maxRows >= 0 && int(collector.Rows.size()) >= maxRows)
+            break;
+        if (p.pstate == 0) // no row begun: the next one starts here
+            collector.StartLine = line;
+        if (csv_parse(&p, chunk.data(), size_t(chunk.size()), TCollector::Field, TCollector::Row, &collector)
+            != size_t(chunk.size()))
+            throw Exception(QStringLiteral("Błąd odczytu pliku CSV w wierszu %1: %2")
+                                .arg(line)
+                                .arg(QString::fromLatin1(csv_strerror(csv_error(&p)))));
+    }
+    if (maxRows >= 0 && int(collector.Rows.size()) >= maxRows)
+        return std::move(collector.Rows);
+    constexpr int FieldBegun = 2; // libcsv's state inside a field
+    if (p.quoted && p.pstate == FieldBegun)
+        throw Exception(QStringLiteral("Pole zaczęte cudzysłowem w wierszu %1 nie zostało zamknięte do końca pliku.")
+                            .arg(collector.StartLine));
+    if (csv_fini(&p, TCollector::Field, TCollector::Row, &collector) != 0)
+        throw Exception(QStringLiteral("Pole zaczęte cudzysłowem w wierszu %1 nie zostało zamknięte do końca pliku.")
+                            .arg(collector.StartLine));
+    return std::move(collector.Rows);
+}
+
+QString Decode(const QByteArray &bytes, TCsvEncoding encoding, int line)
+{
+    if (encoding == TCsvEncoding::Utf8) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = decoder(bytes);
+        if (decoder.hasError())
+            throw Exception(QStringLiteral("Wiersz %1 pliku nie jest tekstem w kodowaniu UTF-8.").arg(line));
+        return text;
+    }
+    QStringDecoder decoder("windows-1250", QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid())
+        throw Exception(QStringLiteral("Kodowanie Windows-1250 jest niedostępne."));
+    QString text = decoder(bytes);
+    if (decoder.hasError() || text.contains(QChar::ReplacementCharacter))
+        throw Exception(QStringLiteral("Wiersz %1 pliku zawiera bajty spoza kodowania Windows-1250.").arg(line));
+    return text;
+}
+
+bool IsNumeric(const TField &f)
+{
+    return f.DataType() != TFieldType::String;
+}
+
+// A number as spreadsheets write it ("1 234,50", "1234.5", "1.234,50")
+// into the program's own form: decimal separator of the settings, no
+// thousands separators.
+QString NormalizeNumber(QString text)
+{
+    text.remove(u' ');
+    text.remove(QChar(0x00A0));
+    text.remove(QChar(0x202F));
+    const qsizetype comma = text.lastIndexOf(u',');
+    const qsizetype point = text.lastIndexOf(u'.');
+    QChar decimal;
+    if (comma >= 0 && point >= 0)
+        decimal = comma > point ? u',' : u'.';
+    else if (comma >= 0)
+        decimal = u',';
+    else if (point >= 0)
+        decimal = u'.';
+    if (decimal.isNull())
+        return text;
+    const QChar thousands = decimal == u',' ? u'.' : u',';
+    text.remove(thousands);
+    text.replace(decimal, FormatSettings().DecimalSeparator);
+    return text;
+}
+
+QString KeyOf(const TFieldValue &v)
+{
+    if (const auto *s = std::get_if<QString>(&v))
+        return *s;
+    if (const auto *i = std::get_if<std::int64_t>(&v))
+        return QString::number(*i);
+    return QString();
+}
+
+CheckResult CheckSection(TDM &dm, int section, QString *message)
+{
+    switch (section) {
+    case 0: return dm.CheckGrupy(false, message);
+    case 1: return dm.CheckKody(false, message);
+    default: return dm.CheckKaucje(false, message);
+    }
+}
+
+} // namespace
+
+bool LooksLikeText(const QByteArray &bytes)
+{
+    qsizetype control = 0;
+    for (char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u == 0)
+            return false;
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f')
+            ++control;
+    }
+    return control * 100 <= bytes.size();
+}
+
+TCsvEncoding DetectCsvEncoding(const QByteArray &bytes)
+{
+    if (bytes.startsWith(kBom))
+        return TCsvEncoding::Utf8;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder(bytes); // decoding happens on the conversion
+    return decoder.hasError() ? TCsvEncoding::Windows1250 : TCsvEncoding::Utf8;
+}
+
+char DetectCsvSeparator(const QByteArray &bytes)
+{
+    char best = ';';
+    double bestMean = 0;
+    for (char candidate : {';', '\t', ','}) {
+        std::vector<std::pair<int, std::vector<QByteArray>>> rows;
+        try {
+            rows = ParseRaw(WithoutBom(bytes), candidate, 30);
+        } catch (const Exception &) {
+            continue;
+        }
+        if (rows.empty())
+            continue;
+        const size_t n = rows.front().second.size();
+        const bool equal = std::all_of(rows.begin(), rows.end(), [n](const auto &r) { return r.second.size() == n; });
+        if (equal && n > 1)
+            return candidate;
+        double sum = 0;
+        for (const auto &r : rows)
+            sum += double(r.second.size());
+        const double mean = sum / double(rows.size());
+        if (mean > bestMean + 1e-9) {
+            bestMean = mean;
+            best = candidate;
+        }
+    }
+    return best;
+}
+
+std::vector<TCsvRow> ParseCsv(const QByteArray &bytes, char separator, TCsvEncoding encoding)
+{
+    std::vector<TCsvRow> rows;
+    auto raw = ParseRaw(WithoutBom(bytes), separator, -1);
+    rows.reserve(raw.size());
+    for (auto &[line, cells] : raw) {
+        TCsvRow row;
+        row.Line = line;
+        row.Cells.reserve(qsizetype(cells.size()));
+        for (const QByteArray &cell : cells)
+            row.Cells << Decode(cell, encoding, line);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+TCsvColumns ParseCsvColumnSpec(const QString &spec, const TRxMemoryData &table)
+{
+    TCsvColumns columns;
+    // Split at the commas that begin the next "Field=": a fixed value may
+    // hold a decimal comma ("Cena=@2,50").
+    static const QRegularExpression split(QStringLiteral(",(?=\\s*[A-Za-z]+\\s*=)"));
+    for (const QString &part : spec.split(split, Qt::SkipEmptyParts)) {
+        const qsizetype eq = part.indexOf(u'=');
+        if (eq <= 0)
+            throw Exception(QStringLiteral("Niepoprawny opis kolumn \"%1\": oczekiwano Pole=numer kolumny lub Pole=@wartość.").arg(part));
+        const QString name = part.left(eq).trimmed();
+        const QString value = part.mid(eq + 1).trimmed();
+        const TField *field = table.FindField(name);
+        if (!field)
+            throw Exception(QStringLiteral("Nieznane pole \"%1\" w opisie kolumn.").arg(name));
+        TCsvSource source;
+        if (value.startsWith(u'@')) {
+            source.Fixed = value.mid(1);
+        } else {
+            bool ok = false;
+            const int column = value.toInt(&ok);
+            if (!ok || column < 1 || column > 1000)
+                throw Exception(QStringLiteral("Niepoprawny numer kolumny \"%1\" dla pola \"%2\".").arg(value, field->Name()));
+            source.Column = column - 1;
+        }
+        columns[field->Name()] = source;
+    }
+    return columns;
+}
+
+QString CsvColumnSpecText(const TCsvColumns &columns, const TRxMemoryData &table)
+{
+    QStringList parts;
+    for (int i = 0; i < table.FieldCount(); ++i) {
+        const auto it = columns.find(table.Field(i).Name());
+        if (it == columns.end())
+            continue;
+        parts << table.Field(i).Name() + u'='
+                     + (it->second.IsFixed() ? u'@' + it->second.Fixed : QString::number(it->second.Column + 1));
+    }
+    return parts.join(u',');
+}
+
+TCsvImport::TCsvImport(TDM &dm, int section) : m_dm(dm), m_section(section)
+{
+    if (!m_dm.TableBySection(section))
+        throw Exception(QStringLiteral("Nieznana tabela %1.").arg(section));
+}
+
+TRxMemoryData &TCsvImport::Target() const
+{
+    return *m_dm.TableBySection(m_section);
+}
+
+QStringList TCsvImport::Fields() const
+{
+    QStringList names;
+    const TRxMemoryData &t = Target();
+    for (int i = 0; i < t.FieldCount(); ++i)
+        names << t.Field(i).Name();
+    return names;
+}
+
+void TCsvImport::LoadFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EInOutError(QStringLiteral("Nie można otworzyć pliku \"%1\": %2").arg(fileName, file.errorString()));
+    // Larger than any article list the registers hold, by far.
+    if (file.size() > 64 * 1024 * 1024)
+        throw Exception(QStringLiteral("Plik \"%1\" jest za duży na listę towarów.").arg(fileName));
+    const QByteArray bytes = file.readAll();
+    if (!LooksLikeText(bytes))
+        throw Exception(QStringLiteral("Plik \"%1\" nie jest plikiem tekstowym CSV.").arg(QFileInfo(fileName).fileName()));
+    Load(bytes);
+}
+
+void TCsvImport::Load(const QByteArray &bytes)
+{
+    if (!LooksLikeText(bytes))
+        throw Exception(QStringLiteral("Plik nie jest plikiem tekstowym CSV."));
+    m_bytes = bytes;
+    m_encoding = DetectCsvEncoding(bytes);
+    m_separator = DetectCsvSeparator(bytes);
+    Reparse();
+    if (m_header)
+        MapFromHeader();
+}
+
+void TCsvImport::DetectHeader()
+{
+    // A first row naming our fields is a header; so is one whose number
+    // cell holds letters.
+    m_header = false;
+    if (m_rows.empty())
+        return;
+    const TRxMemoryData &t = Target();
+    for (const QString &cell : m_rows.front().Cells) {
+        const QString c = cell.trimmed();
+        for (int i = 0; i < t.FieldCount() && !m_header; ++i)
+            m_header = c.compare(t.Field(i).Name(), Qt::CaseInsensitive) == 0
+                       || c.compare(t.Field(i).DisplayName(), Qt::CaseInsensitive) == 0;
+    }
+    const auto numer = m_columns.find(QStringLiteral("Numer"));
+    if (!m_header && numer != m_columns.end() && !numer->second.IsFixed()
+        && numer->second.Column < m_rows.front().Cells.size()) {
+        const QString c = m_rows.front().Cells.at(numer->second.Column);
+        m_header = std::any_of(c.begin(), c.end(), [](QChar ch) { return ch.isLetter(); });
+    }
+}
+
+void TCsvImport::Reparse()
+{
+    m_parseError.clear();
+    m_preview.clear();
+    try {
+        m_rows = ParseCsv(m_bytes, m_separator, m_encoding);
+    } catch (const Exception &e) {
+        m_rows.clear();
+        m_parseError = e.Message();
+    }
+    DetectHeader();
+}
+
+void TCsvImport::SetSeparator(char separator)
+{
+    if (separator != ';' && separator != ',' && separator != '\t')
+        throw Exception(QStringLiteral("Separator %1 nie jest obsługiwany (dozwolone: \";\", \",\", tabulator).")
+                            .arg(SeparatorName(separator)));
+    m_separator = separator;
+    Reparse();
+}
+
+void TCsvImport::SetEncoding(TCsvEncoding encoding)
+{
+    m_encoding = encoding;
+    Reparse();
+}
+
+void TCsvImport::SetColumn(const QString &field, const TCsvSource &source)
+{
+    const TField *f = Target().FindField(field);
+    if (!f)
+        throw Exception(QStringLiteral("Nieznane pole \"%1\".").arg(field));
+    m_columns[f->Name()] = source;
+}
+
+void TCsvImport::ClearColumn(const QString &field)
+{
+    if (const TField *f = Target().FindField(field))
+        m_columns.erase(f->Name());
+}
+
+void TCsvImport::MapFromHeader()
+{
+    if (m_rows.empty())
+        return;
+    const TRxMemoryData &t = Target();
+    const QStringList &cells = m_rows.front().Cells;
+    TCsvColumns found;
+    for (int c = 0; c < cells.size(); ++c) {
+        const QString cell = cells.at(c).trimmed();
+        for (int i = 0; i < t.FieldCount(); ++i) {
+            const TField &f = t.Field(i);
+            if (!found.count(f.Name())
+                && (cell.compare(f.Name(), Qt::CaseInsensitive) == 0 || cell.compare(f.DisplayName(), Qt::CaseInsensitive) == 0))
+                found[f.Name()] = TCsvSource{c, QString()};
+        }
+    }
+    if (!found.empty())
+        m_columns = found;
+}
+
+int TCsvImport::ColumnCount() const
+{
+    qsizetype n = 0;
+    for (const TCsvRow &r : m_rows)
+        n = std::max(n, r.Cells.size());
+    return int(n);
+}
+
+QStringList TCsvImport::HeaderCells() const
+{
+    return m_header && !m_rows.empty() ? m_rows.front().Cells : QStringList();
+}
+
+TCsvPreviewRow TCsvImport::ConvertRow(TDM &scratch, TRxMemoryData &table, const TCsvRow &row) const
+{
+    TCsvPreviewRow out;
+    out.Line = row.Line;
+    out.Texts.resize(table.FieldCount());
+    for (const auto &[name, source] : m_columns) {
+        const TField *f = table.FindField(name);
+        if (!f)
+            continue;
+        if (source.IsFixed())
+            out.Texts[f->Index()] = source.Fixed;
+        else if (source.Column < row.Cells.size())
+            out.Texts[f->Index()] = row.Cells.at(source.Column);
+    }
+    table.Append();
+    try {
+        // A required field without a column takes its default (codes: group 1).
+        for (int i = 0; i < table.FieldCount(); ++i) {
+            TField &f = table.Field(i);
+            if (f.IsNull() && f.Required() && !f.DefaultText().isEmpty() && f.Name() != QLatin1String("Numer"))
+                f.SetText(f.DefaultText());
+        }
+        for (const auto &[name, source] : m_columns) {
+            TField *f = table.FindField(name);
+            if (!f)
+                continue;
+            if (!source.IsFixed() && source.Column >= row.Cells.size())
+                throw Exception(QStringLiteral("Wiersz ma za mało kolumn (%1): brak kolumny %2 z polem \"%3\".")
+                                    .arg(row.Cells.size())
+                                    .arg(source.Column + 1)
+                                    .arg(f->DisplayName()));
+            // libcsv has dropped the blanks around unquoted cells; quoted ones keep theirs.
+            QString text = source.IsFixed() ? source.Fixed.trimmed() : row.Cells.at(source.Column);
+            if (text.trimmed().isEmpty())
+                continue; // the field's default stays
+            if (IsNumeric(*f)) {
+                text = NormalizeNumber(text);
+            } else {
+                // A line break from a quoted cell would break the record lines of the files.
+                static const QRegularExpression controls(QStringLiteral("[\\x00-\\x1f]+"));
+                text.replace(controls, QStringLiteral(" "));
+            }
+            if (!IsNumeric(*f) && f->Size() > 0 && text.size() > f->Size() && m_truncate && f->Name() == QLatin1String("Nazwa")) {
+                text = text.left(f->Size()).trimmed();
+                out.Truncated = true;
+            }
+            f->SetText(text);
+        }
+        QString message;
+        if (CheckSection(scratch, m_section, &message) == CheckResult::Error)
+            throw Exception(message);
+        table.Post();
+    } catch (const Exception &e) {
+        if (table.State() != TDataSetState::Browse)
+            table.Cancel();
+        out.Message = e.Message();
+        return out;
+    }
+    const int r = table.RecordCount() - 1;
+    out.Fine = true;
+    out.Values.reserve(size_t(table.FieldCount()));
+    for (int i = 0; i < table.FieldCount(); ++i) {
+        out.Values.push_back(table.Field(i).ValueAt(r));
+        out.Texts[i] = CsvCell(table.Field(i), r);
+    }
+    return out;
+}
+
+void TCsvImport::BuildPreview()
+{
+    m_preview.clear();
+    TDM scratch;
+    scratch.ApplyProfile(m_dm.Kasa, m_dm.Kaucje, m_dm.Eprom235);
+    TRxMemoryData &table = *scratch.TableBySection(m_section);
+    const bool hasNumer = m_columns.count(QStringLiteral("Numer")) > 0;
+    m_preview.reserve(m_rows.size());
+    const int numer = table.FieldByName(QStringLiteral("Numer")).Index();
+    std::unordered_map<QString, int> firstLine;
+    for (size_t i = m_header ? 1 : 0; i < m_rows.size(); ++i) {
+        TCsvPreviewRow row = ConvertRow(scratch, table, m_rows[i]);
+        if (!hasNumer && row.Fine) {
+            row.Fine = false;
+            row.Message = QStringLiteral("Nie wybrano kolumny z polem \"Numer\".");
+        }
+        if (row.Fine) {
+            const auto [it, fresh] = firstLine.emplace(KeyOf(row.Values[size_t(numer)]), row.Line);
+            if (!fresh) {
+                row.Fine = false;
+                row.Duplicate = true;
+                row.Message = QStringLiteral("Numer %1 powtarza się w pliku (pierwszy raz w wierszu %2).")
+                                  .arg(row.Texts.at(numer))
+                                  .arg(it->second);
+            }
+        }
+        m_preview.push_back(std::move(row));
+    }
+}
+
+int TCsvImport::FineCount() const
+{
+    return int(std::count_if(m_preview.begin(), m_preview.end(), [](const TCsvPreviewRow &r) { return r.Fine; }));
+}
+
+int TCsvImport::Apply(TCsvImportMode mode)
+{
+    if (!m_parseError.isEmpty())
+        throw Exception(m_parseError);
+    if (FineCount() == 0)
+        throw Exception(QStringLiteral("Plik nie zawiera żadnego poprawnego wiersza: tabela nie została zmieniona."));
+    TRxMemoryData &t = Target();
+    t.CheckBrowseMode();
+    std::vector<int> mapped;
+    for (int i = 0; i < t.FieldCount(); ++i)
+        if (m_columns.count(t.Field(i).Name()))
+            mapped.push_back(i);
+    const int numer = t.FieldByName(QStringLiteral("Numer")).Index();
+
+    int count = 0;
+    {
+        TControlsDisabler disabler(t);
+        std::unordered_map<QString, TBookmark> existing;
+        if (mode == TCsvImportMode::Replace) {
+            t.EmptyTable();
+        } else {
+            for (int r = 0; r < t.RecordCount(); ++r)
+                existing.emplace(KeyOf(t.Field(numer).ValueAt(r)), t.BookmarkAt(r));
+        }
+        for (const TCsvPreviewRow &row : m_preview) {
+            if (!row.Fine)
+                continue;
+            const auto found = existing.find(KeyOf(row.Values[size_t(numer)]));
+            try {
+                if (found != existing.end() && t.GotoBookmark(found->second)) {
+                    t.Edit();
+                    for (int i : mapped)
+                        t.Field(i).SetValue(row.Values[size_t(i)]);
+                } else {
+                    t.Append();
+                    for (int i = 0; i < t.FieldCount(); ++i)
+                        t.Field(i).SetValue(row.Values[size_t(i)]);
+                }
+                t.Post();
+            } catch (...) {
+                if (t.State() != TDataSetState::Browse)
+                    t.Cancel();
+                throw;
+            }
+            ++count;
+        }
+        t.First();
+    }
+    m_dm.Modified = true;
+    return count;
+}

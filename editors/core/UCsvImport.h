@@ -1,0 +1,129 @@
+#pragma once
+// Article lists from spreadsheets and stock programs: a CSV file is read
+// with libcsv, every row goes through the fields' own conversions and the
+// table's record check on a scratch data module, and only the rows that
+// pass reach the editor table, when the user confirms.
+#include "UDM.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <vector>
+
+enum class TCsvEncoding { Utf8, Windows1250 };
+
+// One row of the file: its first physical line (1-based) and its cells.
+struct TCsvRow {
+    int Line = 0;
+    QStringList Cells;
+};
+
+// Windows-1250 text holds no NUL and few control characters; a file that
+// does is refused as not text (message names the file).
+bool LooksLikeText(const QByteArray &bytes);
+// UTF-8 when the bytes begin with the byte-order mark or decode as UTF-8
+// without error, else Windows-1250.
+TCsvEncoding DetectCsvEncoding(const QByteArray &bytes);
+// ';', '\t' or ',': the first that splits the opening rows into equal
+// numbers of columns (more than one), else the one giving most columns.
+char DetectCsvSeparator(const QByteArray &bytes);
+// The rows of the file without blank ones (no cells, or only empty cells).
+// Throws Exception for bytes that are not valid in the encoding or an
+// unclosed quote at the end.
+std::vector<TCsvRow> ParseCsv(const QByteArray &bytes, char separator, TCsvEncoding encoding);
+
+// "Numer=1,Nazwa=3,Grupa=@1": a field takes the file's column (1-based) or,
+// after "@", one value for every row.
+struct TCsvSource {
+    int Column = -1; // 0-based; -1 with Fixed
+    QString Fixed;
+    bool IsFixed() const { return Column < 0; }
+    friend bool operator==(const TCsvSource &, const TCsvSource &) = default;
+};
+using TCsvColumns = std::map<QString, TCsvSource>; // field name -> source
+
+// Throws Exception with a Polish message for an unknown field or a bad column.
+TCsvColumns ParseCsvColumnSpec(const QString &spec, const TRxMemoryData &table);
+QString CsvColumnSpecText(const TCsvColumns &columns, const TRxMemoryData &table);
+
+enum class TCsvImportMode { Replace, Merge }; // "Zastąp", "Uzupełnij"
+
+struct TCsvPreviewRow {
+    int Line = 0;
+    bool Fine = false;
+    bool Duplicate = false;
+    bool Truncated = false;
+    QString Message;                 // why the row is refused
+    QStringList Texts;               // per field of the table: what goes in (or the file's text)
+    std::vector<TFieldValue> Values; // per field of the table, fine rows only
+};
+
+class TCsvImport {
+public:
+    // section: 0 groups, 1 codes, 2 deposits of dm.
+    TCsvImport(TDM &dm, int section);
+
+    TRxMemoryData &Target() const;
+    int Section() const { return m_section; }
+    // The fields a column can be chosen for, in table order.
+    QStringList Fields() const;
+
+    // Reads a file (Exception when it cannot be read or is not text), then as Load.
+    void LoadFile(const QString &fileName);
+    // Takes the bytes: encoding, separator and header row are detected, and
+    // a header that names our fields chooses their columns. A new separator
+    // or encoding finds the header row again.
+    void Load(const QByteArray &bytes);
+
+    char Separator() const { return m_separator; }
+    TCsvEncoding Encoding() const { return m_encoding; }
+    void SetSeparator(char separator);
+    void SetEncoding(TCsvEncoding encoding);
+    // Rows are kept after a failed parse empty; ParseError tells why.
+    const QString &ParseError() const { return m_parseError; }
+
+    bool HeaderRow() const { return m_header; }
+    void SetHeaderRow(bool header) { m_header = header; }
+    bool TruncateNames() const { return m_truncate; }
+    void SetTruncateNames(bool truncate) { m_truncate = truncate; }
+
+    const TCsvColumns &Columns() const { return m_columns; }
+    void SetColumns(const TCsvColumns &columns) { m_columns = columns; }
+    void SetColumn(const QString &field, const TCsvSource &source);
+    void ClearColumn(const QString &field);
+    // Chooses columns whose header cell is a field's name or label.
+    void MapFromHeader();
+
+    const std::vector<TCsvRow> &Rows() const { return m_rows; }
+    int ColumnCount() const; // widest row
+    QStringList HeaderCells() const;
+
+    // Converts and checks every data row on a scratch module.
+    void BuildPreview();
+    const std::vector<TCsvPreviewRow> &Preview() const { return m_preview; }
+    int FineCount() const;
+    int RefusedCount() const { return int(m_preview.size()) - FineCount(); }
+
+    // Puts the fine rows of the last preview into the editor table and sets
+    // Modified; returns how many went in. Nothing changes on a failure of
+    // the preview (no Numer column, no fine rows: Exception).
+    int Apply(TCsvImportMode mode);
+
+private:
+    TCsvPreviewRow ConvertRow(TDM &scratch, TRxMemoryData &table, const TCsvRow &row) const;
+    void Reparse(); // and the header row found again
+    void DetectHeader();
+
+    TDM &m_dm;
+    int m_section;
+    QByteArray m_bytes;
+    char m_separator = ';';
+    TCsvEncoding m_encoding = TCsvEncoding::Utf8;
+    QString m_parseError;
+    bool m_header = false;
+    bool m_truncate = false;
+    TCsvColumns m_columns;
+    std::vector<TCsvRow> m_rows;
+    std::vector<TCsvPreviewRow> m_preview;
+};

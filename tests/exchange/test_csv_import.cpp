@@ -1,0 +1,301 @@
+// Article lists from CSV files: the file forms spreadsheets and stock
+// programs write, the preview's verdict on each row, and the import itself.
+#include "UCodePage.h"
+#include "UCsvExport.h"
+#include "UCsvImport.h"
+#include "UEANUtils.h"
+
+#include "../data/data_test_support.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray Cp1250(const QString &s)
+{
+    return ToCp1250(s);
+}
+
+struct FileForm {
+    const char *Name;
+    QByteArray Bytes;
+    char Separator;
+    TCsvEncoding Encoding;
+    bool Header;
+    // expected rows after the header: first line, name, price
+    std::vector<std::tuple<int, QString, QString>> Rows;
+};
+
+class CsvImportTest : public PolishDataModuleTest {
+protected:
+    // Imports bytes into the codes with the given column spec (none: as detected).
+    TCsvImport &Preview(const QByteArray &bytes, const QString &spec = QString(), int section = 1)
+    {
+        m_import = std::make_unique<TCsvImport>(dm, section);
+        if (!spec.isEmpty())
+            m_import->SetColumns(ParseCsvColumnSpec(spec, m_import->Target()));
+        m_import->Load(bytes);
+        if (!spec.isEmpty())
+            m_import->SetColumns(ParseCsvColumnSpec(spec, m_import->Target()));
+        m_import->BuildPreview();
+        return *m_import;
+    }
+    std::unique_ptr<TCsvImport> m_import;
+};
+
+TEST_F(CsvImportTest, ReadsTheFileFormsOfSpreadsheetsAndStockPrograms)
+{
+    const QString kody = QStringLiteral("Numer;Nazwa;Grupa;Cena\r\n");
+    const std::vector<FileForm> forms = {
+        {"semicolon, UTF-8, CR LF, decimal comma, header",
+         (kody + QStringLiteral("5;Żółw ćma;1;2,50\r\n7;Chleb;2;3\r\n")).toUtf8(), ';', TCsvEncoding::Utf8, true,
+         {{2, QStringLiteral("Żółw ćma"), QStringLiteral("2,50")}, {3, QStringLiteral("Chleb"), QStringLiteral("3,00")}}},
+        {"comma, decimal point, quoted separator and quote, LF",
+         QByteArray("Numer,Nazwa,Grupa,Cena\n5,\"Mleko, 2\"\"\",1,1.99\n"), ',', TCsvEncoding::Utf8, true,
+         {{2, QStringLiteral("Mleko, 2\""), QStringLiteral("1,99")}}},
+        {"tab, Windows-1250 bytes, thousands blank",
+         Cp1250(QStringLiteral("Numer\tNazwa\tGrupa\tCena\r\n5\tŁosoś\t1\t1 234,50\r\n")), '\t', TCsvEncoding::Windows1250,
+         true, {{2, QStringLiteral("Łosoś"), QStringLiteral("1234,50")}}},
+        {"BOM, blank lines, line break inside quotes",
+         QByteArray("\xEF\xBB\xBF") + (kody + QStringLiteral("\r\n5;\"Ser\r\nżółty\";1;4,00\r\n;;;\r\n\r\n8;Masło;1;5\r\n")).toUtf8(),
+         ';', TCsvEncoding::Utf8, true,
+         {{3, QStringLiteral("Ser żółty"), QStringLiteral("4,00")}, {7, QStringLiteral("Masło"), QStringLiteral("5,00")}}},
+        {"no header, lone CR line ends, thousands point and decimal comma",
+         QByteArray("5;Woda;1;1.234,5\r9;Sok;1;2\r"), ';', TCsvEncoding::Utf8, false,
+         {{1, QStringLiteral("Woda"), QStringLiteral("1234,50")}, {2, QStringLiteral("Sok"), QStringLiteral("2,00")}}},
+    };
+    for (const FileForm &form : forms) {
+        SCOPED_TRACE(form.Name);
+        TCsvImport &imp = Preview(form.Bytes, QStringLiteral("Numer=1,Nazwa=2,Grupa=3,Cena=4"));
+        EXPECT_EQ(imp.Separator(), form.Separator);
+        EXPECT_EQ(imp.Encoding(), form.Encoding);
+        EXPECT_EQ(imp.HeaderRow(), form.Header);
+        ASSERT_EQ(imp.Preview().size(), form.Rows.size());
+        for (size_t i = 0; i < form.Rows.size(); ++i) {
+            const TCsvPreviewRow &row = imp.Preview()[i];
+            const auto &[line, name, price] = form.Rows[i];
+            EXPECT_EQ(row.Line, line);
+            EXPECT_TRUE(row.Fine) << row.Message.toStdString();
+            EXPECT_EQ(row.Texts.at(1), name);
+            EXPECT_EQ(row.Texts.at(3), price);
+        }
+    }
+}
+
+TEST_F(CsvImportTest, QuotedLineBreakStaysInsideItsCell)
+{
+    const auto rows = ParseCsv(QByteArray("1;\"a\r\nb\";x\r\n2;c;y\r\n"), ';', TCsvEncoding::Utf8);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Cells, (QStringList{"1", "a\r\nb", "x"}));
+    EXPECT_EQ(rows[1].Line, 3);
+}
+
+TEST_F(CsvImportTest, PreviewGivesEachRefusedRowTheFieldsMessage)
+{
+    const QByteArray file = QStringLiteral("Numer;Nazwa;Grupa;Cena\n"
+                                           "5;Chleb;1;2,50\n"
+                                           "12x;Zły numer;1;1\n"
+                                           "6;Bułka;31;1\n"
+                                           "7;Mleko\n"
+                                           "8;Ser;1;dwa\n"
+                                           "9;Nazwa o długości ponad szesnaście;1;1\n"
+                                           "5;Znowu piątka;1;1\n"
+                                           "10;Za duża cena;1;1000000\n")
+                                .toUtf8();
+    TCsvImport &imp = Preview(file, QStringLiteral("Numer=1,Nazwa=2,Grupa=3,Cena=4"));
+    struct Expect {
+        int Line;
+        bool Fine;
+        const char *MessageStart;
+    };
+    const Expect expected[] = {
+        {2, true, ""},
+        {3, false, "\"12x\" nie jest prawidłowym numerem kodu."},
+        {4, false, "31 nie jest poprawną wartością pola \"Grupa\""},
+        {5, false, "Wiersz ma za mało kolumn (2): brak kolumny 4 z polem \"Cena\"."},
+        {6, false, "\"dwa\""},
+        {7, false, "Tekst \"Nazwa o długości ponad szesnaście\" jest za długi dla pola \"Nazwa\""},
+        {8, false, "Numer 5 powtarza się w pliku (pierwszy raz w wierszu 2)."},
+        {9, false, "1000000 nie jest poprawną wartością pola \"Cena\""},
+    };
+    ASSERT_EQ(imp.Preview().size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const TCsvPreviewRow &row = imp.Preview()[i];
+        SCOPED_TRACE(row.Line);
+        EXPECT_EQ(row.Line, expected[i].Line);
+        EXPECT_EQ(row.Fine, expected[i].Fine);
+        EXPECT_TRUE(row.Message.contains(QString::fromUtf8(expected[i].MessageStart))) << row.Message.toStdString();
+    }
+    EXPECT_TRUE(imp.Preview()[6].Duplicate);
+    EXPECT_EQ(imp.FineCount(), 1);
+
+    imp.SetTruncateNames(true);
+    imp.BuildPreview();
+    EXPECT_TRUE(imp.Preview()[5].Fine);
+    EXPECT_TRUE(imp.Preview()[5].Truncated);
+    EXPECT_EQ(imp.Preview()[5].Texts.at(1), QStringLiteral("Nazwa o długości"));
+}
+
+TEST_F(CsvImportTest, FixedValuesAndGroupChecksOfTheProfile)
+{
+    dm.ApplyProfile(0, true, 0); // ER-A235P version A: groups 9 and 10 are the deposit groups
+    TCsvImport &imp = Preview(QByteArray("1;Pieczywo;A\n9;Kaucja;A\n10;Zwrot;-\n"),
+                              QStringLiteral("Numer=1,Nazwa=2,VAT=3,Cena=@2,50,Limit=@5"), 0);
+    ASSERT_EQ(imp.Preview().size(), 3u);
+    EXPECT_TRUE(imp.Preview()[0].Fine);
+    EXPECT_EQ(imp.Preview()[0].Texts.at(3), QStringLiteral("2,50"));
+    EXPECT_EQ(std::get<std::int64_t>(imp.Preview()[0].Values.at(5)), 5);
+    EXPECT_EQ(imp.Preview()[1].Message,
+              QStringLiteral("Grupa 9. musi być grupą wydania kaucji (pole VAT musi mieć wartość \"+\")"));
+    EXPECT_TRUE(imp.Preview()[2].Fine);
+}
+
+TEST_F(CsvImportTest, RefusesWhatIsNotATextFileInItsEncoding)
+{
+    TCsvImport imp(dm, 1);
+    EXPECT_EQ(MessageOf([&] { imp.Load(QByteArray("PK\x03\x04\0\0binary", 12)); }),
+              "Plik nie jest plikiem tekstowym CSV.");
+    imp.Load(Cp1250(QStringLiteral("5;Łyżka;1;2\n")));
+    EXPECT_EQ(imp.Encoding(), TCsvEncoding::Windows1250);
+    imp.SetEncoding(TCsvEncoding::Utf8);
+    EXPECT_EQ(imp.ParseError().toStdString(), "Wiersz 1 pliku nie jest tekstem w kodowaniu UTF-8.");
+    EXPECT_TRUE(imp.Rows().empty());
+    EXPECT_EQ(MessageOf([&] { imp.Apply(TCsvImportMode::Replace); }), "Wiersz 1 pliku nie jest tekstem w kodowaniu UTF-8.");
+    EXPECT_EQ(MessageOf([&] { ParseCsv(QByteArray("1;\"open\n2;x\n"), ';', TCsvEncoding::Utf8); }),
+              "Pole zaczęte cudzysłowem w wierszu 1 nie zostało zamknięte do końca pliku.");
+}
+
+TEST_F(CsvImportTest, ColumnSpecsAreCheckedAndWrittenBack)
+{
+    const QString spec = QStringLiteral("Numer=1,Nazwa=3,Cena=@2,50,Grupa=@1");
+    const TCsvColumns c = ParseCsvColumnSpec(spec, dm.MDKody);
+    EXPECT_EQ(c.at("Cena").Fixed, QStringLiteral("2,50"));
+    EXPECT_EQ(c.at("Nazwa").Column, 2);
+    EXPECT_EQ(CsvColumnSpecText(c, dm.MDKody), QStringLiteral("Numer=1,Nazwa=3,Grupa=@1,Cena=@2,50"));
+    EXPECT_EQ(MessageOf([&] { ParseCsvColumnSpec(QStringLiteral("Numer=1,Kolor=2"), dm.MDKody); }),
+              "Nieznane pole \"Kolor\" w opisie kolumn.");
+    EXPECT_EQ(MessageOf([&] { ParseCsvColumnSpec(QStringLiteral("Numer=0"), dm.MDKody); }),
+              "Niepoprawny numer kolumny \"0\" dla pola \"Numer\".");
+}
+
+TEST_F(CsvImportTest, ReplaceAndMergeTakeOnlyTheFineRowsAndSetModified)
+{
+    auto add = [&](const char *numer, const char *nazwa) {
+        dm.MDKody.Append();
+        dm.MDKody.FieldByName("Numer").SetText(numer);
+        dm.MDKody.FieldByName("Nazwa").SetText(QString::fromUtf8(nazwa));
+        dm.MDKody.FieldByName("Grupa").SetAsInteger(1);
+        dm.MDKody.Post();
+    };
+    const QByteArray file("5;Nowy chleb;3,10\n6;Bulka;0,80\n7;Zly;x\n");
+    for (TCsvImportMode mode : {TCsvImportMode::Replace, TCsvImportMode::Merge}) {
+        SCOPED_TRACE(int(mode));
+        dm.MDKody.EmptyTable();
+        add("5", "Chleb");
+        add("9", "Mleko");
+        dm.Modified = false;
+        TCsvImport &imp = Preview(file, QStringLiteral("Numer=1,Nazwa=2,Cena=3"));
+        EXPECT_EQ(imp.Apply(mode), 2);
+        EXPECT_TRUE(dm.Modified);
+        QStringList names;
+        for (int r = 0; r < dm.MDKody.RecordCount(); ++r)
+            names << dm.MDKody.FieldByName("Numer").DisplayTextAt(r) + u'=' + dm.MDKody.FieldByName("Nazwa").TextAt(r);
+        if (mode == TCsvImportMode::Replace)
+            EXPECT_EQ(names, (QStringList{"5=Nowy chleb", "6=Bulka"}));
+        else
+            EXPECT_EQ(names, (QStringList{"5=Nowy chleb", "9=Mleko", "6=Bulka"}));
+    }
+}
+
+TEST_F(CsvImportTest, NothingChangesWhenNoRowPasses)
+{
+    dm.MDKody.Append();
+    dm.MDKody.FieldByName("Numer").SetText("5");
+    dm.MDKody.FieldByName("Grupa").SetAsInteger(1);
+    dm.MDKody.Post();
+    TCsvImport &imp = Preview(QByteArray("x;y\n"), QStringLiteral("Numer=1,Nazwa=2"));
+    EXPECT_EQ(MessageOf([&] { imp.Apply(TCsvImportMode::Replace); }),
+              "Plik nie zawiera żadnego poprawnego wiersza: tabela nie została zmieniona.");
+    EXPECT_EQ(dm.MDKody.RecordCount(), 1);
+}
+
+// Export then import gives the same table, for every table, with Polish
+// letters, every code number form and the counters.
+TEST_F(CsvImportTest, ExportedTablesComeBackTheSame)
+{
+    const QString ean13 = QStringLiteral("590123412345") + EanCheckDigit(QStringLiteral("590123412345"));
+    const QString ean8 = QStringLiteral("9638507") + EanCheckDigit(QStringLiteral("9638507"));
+    const QString upc = QStringLiteral("03600029145") + EanCheckDigit(QStringLiteral("03600029145"));
+    const QStringList numbers = {QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("9999"),
+                                 QStringLiteral("123456"), ean8, upc, ean13};
+    auto set = [](TRxMemoryData &t, const char *field, const QString &text) { t.FieldByName(field).SetText(text); };
+    for (int i = 0; i < numbers.size(); ++i) {
+        dm.MDKody.Append();
+        set(dm.MDKody, "Numer", numbers[i]);
+        set(dm.MDKody, "Nazwa", i % 2 ? QStringLiteral("Żółć; \"ąę\" %1").arg(i) : QStringLiteral(" Łódź ść %1").arg(i));
+        set(dm.MDKody, "Grupa", QString::number(i + 1));
+        set(dm.MDKody, "Cena", QStringLiteral("%1,25").arg(i * 1000));
+        set(dm.MDKody, "RodzajCeny", i % 2 ? QStringLiteral("W") : QStringLiteral("P"));
+        dm.MDKody.FieldByName("LDW").SetAsCurrency(*Currency::FromDouble(1234.5678));
+        dm.MDKody.FieldByName("LDI").SetAsFloat(12.345);
+        dm.MDKody.Post();
+    }
+    for (int i = 1; i <= 10; ++i) {
+        dm.MDGrupy.Append();
+        set(dm.MDGrupy, "Numer", QString::number(i));
+        set(dm.MDGrupy, "Nazwa", QStringLiteral("Grupa ŹŃ %1").arg(i));
+        set(dm.MDGrupy, "VAT", QString(QChar(u'A' + i % 4)));
+        set(dm.MDGrupy, "RodzajSprz", i % 2 ? QStringLiteral("Natychmiast.") : QStringLiteral("Normalna"));
+        set(dm.MDGrupy, "Limit", QString::number(i % 9));
+        dm.MDGrupy.FieldByName("LOW").SetAsCurrency(*Currency::FromDouble(99.99));
+        dm.MDGrupy.Post();
+    }
+    for (int i = 1; i <= 3; ++i) {
+        dm.MDKaucje.Append();
+        set(dm.MDKaucje, "Numer", QString::number(i));
+        set(dm.MDKaucje, "Cena", QStringLiteral("0,5%1").arg(i));
+        dm.MDKaucje.FieldByName("LDIz").SetAsFloat(3);
+        dm.MDKaucje.Post();
+    }
+    QTemporaryDir dir;
+    for (int section = 0; section < 3; ++section) {
+        SCOPED_TRACE(section);
+        TRxMemoryData &t = *dm.TableBySection(section);
+        const QString path = dir.filePath(QStringLiteral("t%1.csv").arg(section));
+        SaveCsvExport(t, CsvDefaultColumns(t), path);
+        std::vector<std::vector<TFieldValue>> before;
+        for (int r = 0; r < t.RecordCount(); ++r) {
+            before.emplace_back();
+            for (int f = 0; f < t.FieldCount(); ++f)
+                before.back().push_back(t.Field(f).ValueAt(r));
+        }
+        TCsvImport imp(dm, section);
+        imp.LoadFile(path);
+        EXPECT_TRUE(imp.HeaderRow());
+        EXPECT_EQ(imp.Columns().size(), size_t(t.FieldCount()));
+        imp.BuildPreview();
+        for (const TCsvPreviewRow &row : imp.Preview())
+            EXPECT_TRUE(row.Fine) << row.Line << ": " << row.Message.toStdString();
+        EXPECT_EQ(imp.Apply(TCsvImportMode::Replace), int(before.size()));
+        ASSERT_EQ(t.RecordCount(), int(before.size()));
+        for (int r = 0; r < t.RecordCount(); ++r)
+            for (int f = 0; f < t.FieldCount(); ++f)
+                EXPECT_EQ(t.Field(f).ValueAt(r), before[size_t(r)][size_t(f)]) << r << " " << t.Field(f).Name().toStdString();
+    }
+}
+
+TEST_F(CsvImportTest, ExportFollowsPolishSpreadsheets)
+{
+    dm.MDKaucje.Append();
+    dm.MDKaucje.FieldByName("Numer").SetAsInteger(2);
+    dm.MDKaucje.FieldByName("Cena").SetAsCurrency(*Currency::FromDouble(0.5));
+    dm.MDKaucje.FieldByName("LDWw").SetAsCurrency(*Currency::FromDouble(1.2345));
+    dm.MDKaucje.FieldByName("LDIw").SetAsFloat(2.5);
+    dm.MDKaucje.Post();
+    EXPECT_EQ(CsvExportBytes(dm.MDKaucje, {"Numer", "Cena", "LDWw", "LDIw"}),
+              QByteArray("\xEF\xBB\xBFNumer;Cena;Warto\xC5\x9B\xC4\x87 wyd.;Ilo\xC5\x9B\xC4\x87 wyd.\r\n2;0,50;1,2345;2,500\r\n"));
+    EXPECT_EQ(CsvLine({"a;b", "c\"d", " e", "f"}), QStringLiteral("\"a;b\";\"c\"\"d\";\" e\";f"));
+}
+
+} // namespace
