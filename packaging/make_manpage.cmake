@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Writes one manual page: the page's own text with the program's --help
 # output in place of @HELP@, so the options are written down only once.
 #   cmake -DPROGRAM=... -DSOURCE=x.1.in -DOUTPUT=x.1 -DVERSION=1.0 -DDATE=2026-12-07 -P make_manpage.cmake
