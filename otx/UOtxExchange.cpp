@@ -6,6 +6,7 @@
 #include "UConsoleDisplay.h"
 #include "UErrors.h"
 #include "UExchange.h"
+#include "USendVerify.h"
 #include "UJobCommandLine.h"
 #include "UModule.h"
 #include "UOrvanIO.h"
@@ -137,6 +138,7 @@ struct TExchangeOptions {
     bool Counters = false;
     bool Changed = false;       // codes: only the new and changed ones
     bool DeleteMissing = false; // with Changed: delete the codes the file no longer holds
+    bool Verify = false;        // read each sent table back and compare
 };
 
 TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
@@ -145,7 +147,8 @@ TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
     valued << QStringLiteral("--port") << QStringLiteral("--baud") << QStringLiteral("--tables")
            << QStringLiteral("--sections");
     const QStringList flags = read ? QStringList{QStringLiteral("--counters")}
-                                   : QStringList{QStringLiteral("--changed"), QStringLiteral("--delete-missing")};
+                                   : QStringList{QStringLiteral("--changed"), QStringLiteral("--delete-missing"),
+                                                 QStringLiteral("--verify")};
     const TOtxArgs args(argList, valued, flags);
     const QString command = read ? QStringLiteral("read") : QStringLiteral("send");
     args.RequirePositional(1, QStringLiteral("polecenie %1 wymaga jednej nazwy pliku.").arg(command));
@@ -250,6 +253,22 @@ bool SendChangedCodes(TExchange &x, const TCodesDiff &diff, const TRegisterConte
 
 } // namespace
 
+// --verify: the table read back without counters equals what was sent;
+// otherwise the differences are printed and the send counts as failed.
+static bool VerifySent(TExchange &x, IMessages &messages, const std::vector<int> &rows)
+{
+    Print(stdout, QStringLiteral("Sprawdzam %1 odczytane z kasy.").arg(SectionNames().at(int(x.Table())).toLower()));
+    try {
+        VerifyAfterSend(x, messages, rows);
+    } catch (const EAbort &) {
+        return false;
+    } catch (const Exception &e) {
+        Print(stderr, e.Message());
+        return false;
+    }
+    return true;
+}
+
 int OtxSend(const QStringList &argList)
 {
     TDM dm;
@@ -332,6 +351,8 @@ int OtxSend(const QStringList &argList)
         if (o.Changed && x->Table() == TExchangeTable::Kody) {
             if (!SendChangedCodes(*x, diff, remembered, o.DeleteMissing))
                 return ExitRefused;
+            if (o.Verify && !VerifySent(*x, front.Messages, diff.ChangedRows))
+                return ExitRefused;
             continue;
         }
         Print(stdout, QStringLiteral("Wysyłam %1 do kasy (rekordów: %2).")
@@ -342,6 +363,8 @@ int OtxSend(const QStringList &argList)
         } catch (const EAbort &) {
             return ExitRefused;
         }
+        if (o.Verify && !VerifySent(*x, front.Messages, {}))
+            return ExitRefused;
     }
     return ExitOk;
 }

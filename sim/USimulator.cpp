@@ -116,7 +116,35 @@ bool parseDate(const std::string &text, int &value)
 
 } // namespace
 
-TSimulator::TSimulator(TSimRegister &reg, const TSimOptions &options) : FRegister(reg), FOptions(options) {}
+TSimulator::TSimulator(TSimRegister &reg, const TSimOptions &options)
+    : FRegister(reg), FOptions(options), FNoise(options.NoiseSeed)
+{
+}
+
+std::string TSimulator::Noisy(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() + 4);
+    for (char c : bytes) {
+        if (FOptions.NoisePermille <= 0 || int(FNoise() % 1000) >= FOptions.NoisePermille) {
+            out += c;
+            continue;
+        }
+        ++FCounters.NoisyBytes;
+        switch (FNoise() % 3) {
+        case 0: // another byte, never the same one
+            out += static_cast<char>(static_cast<uint8_t>(c) ^ static_cast<uint8_t>(1 + FNoise() % 255));
+            break;
+        case 1: // dropped
+            break;
+        default: // doubled
+            out += c;
+            out += c;
+            break;
+        }
+    }
+    return out;
+}
 
 void TSimulator::Emit(std::string_view bytes)
 {
@@ -144,6 +172,8 @@ std::string TSimulator::TakeOutput()
 {
     std::string out;
     out.swap(FOutput);
+    if (FOptions.NoisePermille > 0)
+        out = Noisy(out);
     return out;
 }
 
@@ -166,6 +196,17 @@ void TSimulator::Receive(std::string_view bytes, uint32_t now)
 }
 
 void TSimulator::Receive(uint8_t byte, uint32_t now)
+{
+    if (FOptions.NoisePermille <= 0) {
+        ReceiveClean(byte, now);
+        return;
+    }
+    const char c = static_cast<char>(byte);
+    for (char b : Noisy(std::string_view(&c, 1)))
+        ReceiveClean(static_cast<uint8_t>(b), now);
+}
+
+void TSimulator::ReceiveClean(uint8_t byte, uint32_t now)
 {
     FLastActivity = now;
     FWake += static_cast<char>(byte);

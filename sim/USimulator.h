@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,12 @@ struct TSimOptions {
     bool EotAfterHeader = false;   // uploads: EOT right after the table header
     bool LayoutDiffers = false;    // uploads: the header reports field A one byte longer
     bool NoWakeUp = false;         // never answer the wake-up
+
+    // A noisy line: each byte received or sent is, with this probability
+    // (per mille), changed to another byte, dropped or doubled (one of the
+    // three at random). The same seed gives the same damage.
+    int NoisePermille = 0;
+    uint64_t NoiseSeed = 1;
 };
 
 class TSimulator {
@@ -69,12 +76,16 @@ public:
         int PacketsOut = 0;    // packets sent (repetitions included)
         int NaksSent = 0;
         int EotRefusals = 0;
+        int NoisyBytes = 0;    // bytes the noise changed, dropped or doubled
     };
     const TCounters &Counters() const { return FCounters; }
 
     std::function<void(TEvent)> OnEvent;
 
 private:
+    void ReceiveClean(uint8_t byte, uint32_t now);
+    // The bytes as the noise leaves them.
+    std::string Noisy(std::string_view bytes);
     void Emit(std::string_view bytes);
     void EmitByte(char c);
     void Event(TEvent e);
@@ -113,6 +124,7 @@ private:
     int FJobPacketsIn = 0;   // good packets from the PC in this job
     int FJobPacketsOut = 0;  // packets sent in this job (first sendings)
     TCounters FCounters;
+    std::mt19937_64 FNoise;
 
     // Download
     TSimTable *FDownTable = nullptr;

@@ -43,6 +43,10 @@ const char *const kHelp =
     "Line:\n"
     "  --baud N                   pace every byte as an N-baud line (11 bits a character)\n"
     "  --stdin-eof                end when standard input reaches end of file\n"
+    "  --noise PERMILLE           a noisy line: each byte received or sent is, with this\n"
+    "                             probability (0..1000 per mille), changed to another byte,\n"
+    "                             dropped or doubled, one of the three at random\n"
+    "  --noise-seed N             seed of the noise (default 1): the same seed, the same damage\n"
     "Faults (each deterministic):\n"
     "  --refuse-download CODE     refuse downloads with EOT; status CODE (hex, e.g. 0702)\n"
     "  --nak-packet N             answer the N-th packet of a job (1 = command) with NAK, once\n"
@@ -133,6 +137,14 @@ int main(int argc, char **argv)
             if (!number(next(), 1000000, v) || v < 50)
                 return bad("--baud needs 50..1000000");
             pty.Baud = static_cast<int>(v);
+        } else if (arg == "--noise") {
+            if (!number(next(), 1000, v))
+                return bad("--noise needs 0..1000 (per mille)");
+            sim.NoisePermille = static_cast<int>(v);
+        } else if (arg == "--noise-seed") {
+            if (!number(next(), UINT64_MAX, v))
+                return bad("--noise-seed needs a number");
+            sim.NoiseSeed = v;
         } else if (arg == "--stdin-eof") {
             stdinEof = true;
         } else if (arg == "--refuse-download") {

@@ -1,4 +1,5 @@
 #include "UExchange.h"
+#include "USendVerify.h"
 
 #include "UEANUtils.h"
 #include "UErrors.h"
@@ -487,6 +488,8 @@ void TExchange::SendAll()
     TFinally removeFile([this] { DeleteExchangeFile(); });
     m_wait.Execute(QStringLiteral("Przygotowuję %1 do wysłania...").arg(TablePlural(m_table)), [this] { PrepareSend(); });
     RunSendJob();
+    if (m_dialogs.VerifySend())
+        VerifyAfterSend(*this, m_messages);
 }
 
 void TExchange::SendSelected(const TDBGridRef &grid)
@@ -513,6 +516,8 @@ void TExchange::SendSelected(const TDBGridRef &grid)
     m_jobs.Run(JobSwitches(m_table, JobSend, m_file));
     if (m_memory)
         Remember([&] { m_memory->Upsert(sent); });
+    if (m_dialogs.VerifySend())
+        VerifyAfterSend(*this, m_messages, rows);
 }
 
 void TExchange::DeleteSelected(const TDBGridRef &grid)
@@ -606,6 +611,8 @@ void TExchange::RunSendRowsJob(const std::vector<int> &rows)
     m_jobs.Run(JobSwitches(m_table, JobSend, m_file));
     if (m_memory)
         Remember([&] { m_memory->Upsert(sent); });
+    if (m_dialogs.VerifySend())
+        VerifyAfterSend(*this, m_messages, rows);
 }
 
 void TExchange::DeleteNumbers(const std::vector<QString> &numbers)

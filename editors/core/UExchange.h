@@ -82,6 +82,11 @@ public:
     TRxMemoryData &TwinTable() const;
     const QString &ExchangeFile() const { return m_file; }
     TExchangeTable Table() const { return m_table; }
+    TDM &DataModule() const { return m_dm; }
+    IJobRunner &Jobs() const { return m_jobs; }
+    IWaitRunner &Wait() const { return m_wait; }
+    IMessages &Messages() const { return m_messages; }
+    IExchangeDialogs &Dialogs() const { return m_dialogs; }
 
     // The steps of a send, for a front end that checks every table before
     // the first job (orvan-otx): the empty-table refusal, CheckTable with

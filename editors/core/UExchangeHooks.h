@@ -27,6 +27,9 @@ public:
     virtual bool ConfirmRead(bool forView, bool &clearFirst, bool &withCounters) = 0;
     // "Wysłanie danych do kasy": false when cancelled.
     virtual bool ConfirmSend() = 0;
+    // "Sprawdź po wysłaniu" of the confirmed send: read the table back and
+    // compare it with what was sent.
+    virtual bool VerifySend() { return false; }
     // Whether to delete in the register the codes it holds and the editor
     // does not; No is the default answer (and what a front end without
     // the question gives).
