@@ -99,23 +99,11 @@ TEST_F(EditorsOnDemo, WhatIsSentComesBackEqual)
         SCOPED_TRACE(t.Form->objectName().toStdString());
         t.Form->Read();
         ASSERT_GT(t.Data->RecordCount(), 0) << boxes.Log.join(u'|').toStdString();
-        QStringList keptInRegister;
-        if (t.Data == &dm().MDKody) {
-            // The demo's two bar-code articles are seeded under a number
-            // that is not the canonical one of their bar codes, so sending
-            // them back would store them a second time; they stay out.
-            for (int r = t.Data->RecordCount() - 1; r >= 0; --r)
-                if (t.Data->FieldByName("Numer").DisplayTextAt(r).size() > 4) {
-                    t.Data->SetRecNo(r + 1);
-                    keptInRegister << Rows(*t.Data, t.Fields).at(r);
-                    t.Data->Delete();
-                }
-        }
         t.Data->Append();
         for (int i = 0; i + 1 < t.NewRecord.size(); i += 2)
             t.Data->FieldByName(t.NewRecord[i]).SetText(t.NewRecord[i + 1]);
         t.Data->Post();
-        QStringList expected = Rows(*t.Data, t.Fields) + keptInRegister;
+        QStringList expected = Rows(*t.Data, t.Fields);
         t.Form->Send();
         t.Data->EmptyTable();
         t.Form->Read();
