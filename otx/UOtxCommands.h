@@ -12,3 +12,5 @@ int OtxReport(const QStringList &args);
 int OtxFiscalRead(const QStringList &args);
 int OtxFiscalText(const QStringList &args);
 int OtxFiscalPdf(const QStringList &args);
+int OtxImport(const QStringList &args);
+int OtxExport(const QStringList &args);

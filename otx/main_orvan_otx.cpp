@@ -25,6 +25,9 @@ const char *const kUsage =
     "  orvan-otx fiscal-read WYJŚCIE.frp --port URZĄDZENIE [--numbers N-M | --dates RRRR-MM-DD..RRRR-MM-DD] [--baud N]\n"
     "  orvan-otx fiscal-text WEJŚCIE.frp\n"
     "  orvan-otx fiscal-pdf WEJŚCIE.frp WYJŚCIE.pdf\n"
+    "  orvan-otx import PLIK.csv WYJŚCIE.otx --table kody|grupy --columns OPIS [--separator ZNAK]\n"
+    "                   [--encoding utf-8|windows-1250] [--truncate-names] [--kasa N] [--eprom N] [--kaucje 0|1]\n"
+    "  orvan-otx export PLIK.otx WYJŚCIE.csv --table kody|grupy|kaucje\n"
     "\n"
     "  check        wczytuje wszystkie znane sekcje pliku danych i sprawdza je tak jak\n"
     "               edytory przed wysłaniem do kasy; kod wyjścia 0: plik nadaje się do\n"
@@ -38,6 +41,11 @@ const char *const kUsage =
     "  fiscal-read  odczytuje pamięć fiskalną kasy do pliku raportu (.frp i .frp.dig)\n"
     "  fiscal-text  wypisuje okresowy raport fiskalny z pliku raportu\n"
     "  fiscal-pdf   zapisuje okresowy raport fiskalny z pliku raportu jako PDF\n"
+    "  import       wczytuje listę towarów z pliku CSV i zapisuje przyjęte wiersze jako\n"
+    "               sekcję pliku danych; odrzucone wiersze z numerem wiersza i powodem\n"
+    "               trafiają na standardowe wyjście błędów (kod wyjścia 1)\n"
+    "  export       zapisuje tabelę pliku danych jako CSV (separator \";\", przecinek\n"
+    "               dziesiętny, UTF-8 ze znacznikiem BOM)\n"
     "\n"
     "  --kasa N       model kasy: 0 ER-A235P, 1 ER-A275P, 2 ER-A237P, 3 ER-A277P,\n"
     "                 4 ER-A277PS, 5 ER-A277PS Plus (domyślnie 5)\n"
@@ -50,6 +58,11 @@ const char *const kUsage =
     "  --changed      wysyła tylko kody nowe i zmienione od ostatniego wysłania lub odczytu\n"
     "                 (program pamięta zawartość każdej kasy: model i port)\n"
     "  --delete-missing  z --changed: usuwa w kasie kody, których nie ma w pliku\n"
+    "  --columns OPIS pola i kolumny pliku CSV (od 1), \"@\" daje jedną wartość dla\n"
+    "                 wszystkich wierszy: Numer=1,Nazwa=3,Cena=5,Grupa=@1\n"
+    "  --separator ZNAK  \";\", \",\" lub tab (domyślnie rozpoznawany z pliku)\n"
+    "  --encoding     utf-8 lub windows-1250 (domyślnie rozpoznawane z pliku)\n"
+    "  --truncate-names  skraca nazwy do 16 znaków zamiast odrzucać wiersz\n"
     "\n"
     "Kody wyjścia: 0 poprawnie, 1 plik odrzucony lub błąd, 2 błędne argumenty.\n";
 
@@ -75,6 +88,8 @@ const TCommand kCommands[] = {
     {"fiscal-read", OtxFiscalRead},
     {"fiscal-text", OtxFiscalText},
     {"fiscal-pdf", OtxFiscalPdf},
+    {"import", OtxImport},
+    {"export", OtxExport},
 };
 
 } // namespace

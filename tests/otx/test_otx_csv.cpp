@@ -1,0 +1,116 @@
+// orvan-otx import and export: CSV files in, data files out and back.
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CsvRun {
+    int Code = -1;
+    QString Out;
+    QString Err;
+};
+
+class OtxCsv : public ::testing::Test {
+protected:
+    QString Write(const char *name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    static QByteArray Read(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    static CsvRun Otx(const QStringList &args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", "pl_PL.UTF-8");
+        env.insert("LANG", "pl_PL.UTF-8");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
+        CsvRun r;
+        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.Code = p.exitCode();
+        r.Out = QString::fromUtf8(p.readAllStandardOutput());
+        r.Err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(OtxCsv, ImportWritesTheRowsThatPassAndListsTheOthers)
+{
+    const QString csv = Write("kody.csv", QStringLiteral("Kod;Opis;VAT;Cena\r\n"
+                                                         "5;Chleb żytni;A;2,50\r\n"
+                                                         "x5;Zły;A;1\r\n"
+                                                         "5901234123457;Mleko 3,2%;B;3.10\r\n"
+                                                         "7;Bułka;A;abc\r\n")
+                                                  .toUtf8());
+    const QString out = dir.filePath("kody.otx");
+    const CsvRun r = Otx({"import", csv, out, "--table", "kody", "--columns", "Numer=1,Nazwa=2,Cena=4,Grupa=@3"});
+    EXPECT_EQ(r.Code, 1) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.startsWith(QStringLiteral("wiersz 3: \"x5\" nie jest prawidłowym numerem kodu.\n"))) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains(QStringLiteral("wiersz 5: "))) << r.Err.toStdString();
+    const QByteArray data = Read(out);
+    EXPECT_TRUE(data.startsWith("[Kody] ")) << data.constData();
+    EXPECT_TRUE(data.contains("             5,Chleb \xBFytni     , 3,")) << data.constData();
+    EXPECT_TRUE(data.contains(" 5901234123457,Mleko 3,2%      , 3,")) << data.constData();
+    EXPECT_FALSE(data.contains("Bu\xB3ka"));
+
+    // Everything through: exit 0; then the file goes out as CSV again.
+    const QString good = Write("ok.csv", QByteArray("5\tChleb\t2,50\n6\tWoda\t1,20\n"));
+    EXPECT_EQ(Otx({"import", good, out, "--table", "kody", "--columns", "Numer=1,Nazwa=2,Cena=3"}).Code, 0);
+    const QString back = dir.filePath("wynik.csv");
+    const CsvRun e = Otx({"export", out, back, "--table", "kody"});
+    EXPECT_EQ(e.Code, 0) << e.Err.toStdString();
+    EXPECT_EQ(Read(back), QByteArray("\xEF\xBB\xBFNumer;Nazwa;Grupa;Cena;Rodzaj Ceny;Warto\xC5\x9B\xC4\x87 sprz.;"
+                                     "Ilo\xC5\x9B\xC4\x87 sprz.\r\n"
+                                     "5;Chleb;1;2,50;Program.;0,00;0,000\r\n6;Woda;1;1,20;Program.;0,00;0,000\r\n"));
+}
+
+TEST_F(OtxCsv, WrongArgumentsAndBadFilesAreRefused)
+{
+    const QString csv = Write("g.csv", QByteArray("1;Pieczywo;A\n"));
+    const QString binary = Write("b.csv", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    const QString out = dir.filePath("o.otx");
+    struct Case {
+        QStringList Args;
+        int Code;
+        const char *ErrStart;
+    };
+    const Case cases[] = {
+        {{"import", csv, out, "--columns", "Numer=1"}, 2, "orvan-otx: brak opcji --table."},
+        {{"import", csv, out, "--table", "kaucje", "--columns", "Numer=1"}, 2, "orvan-otx: nieznana tabela \"kaucje\""},
+        {{"import", csv, out, "--table", "grupy"}, 2, "orvan-otx: brak opcji --columns"},
+        {{"import", csv, out, "--table", "grupy", "--columns", "Kolor=1"}, 2, "orvan-otx: Nieznane pole \"Kolor\""},
+        {{"import", csv, out, "--table", "grupy", "--columns", "Numer=1", "--encoding", "latin2"}, 2,
+         "orvan-otx: nieznane kodowanie \"latin2\""},
+        {{"import", csv, out, "--table", "grupy", "--columns", "Numer=1", "--separator", "|"}, 2,
+         "orvan-otx: nieznany separator \"|\""},
+        {{"import", binary, out, "--table", "grupy", "--columns", "Numer=1"}, 1, "Plik \"b.csv\" nie jest plikiem tekstowym CSV."},
+        {{"import", dir.filePath("none.csv"), out, "--table", "grupy", "--columns", "Numer=1"}, 1, "Nie można otworzyć pliku"},
+        {{"export", csv, out, "--table", "kody"}, 1, "Plik \""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Args.join(' ').toStdString());
+        const CsvRun r = Otx(c.Args);
+        EXPECT_EQ(r.Code, c.Code);
+        EXPECT_TRUE(r.Err.startsWith(QString::fromUtf8(c.ErrStart))) << r.Err.toStdString();
+        EXPECT_FALSE(QFile::exists(out));
+    }
+    // The groups with the separator forced and a fixed value.
+    const CsvRun r = Otx({"import", csv, out, "--table", "grupy", "--columns", "Numer=1,Nazwa=2,VAT=3,Limit=@4", "--separator", ";"});
+    EXPECT_EQ(r.Code, 0) << r.Err.toStdString();
+    EXPECT_TRUE(Read(out).contains(" 1,Pieczywo        ,A,")) << Read(out).constData();
+}
+
+} // namespace
