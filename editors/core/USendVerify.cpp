@@ -72,7 +72,7 @@ std::vector<TSendDifference> TSendVerifier::Compare(TExchange &sent, const std::
         if (row < 0 || row >= editor.RecordCount())
             continue;
         const QString sentLine = LineOfRow(sent, editor, row);
-        const QString number = editor.FieldByName(QStringLiteral("Numer")).TextAt(row);
+        const QString number = editor.FieldByName(QStringLiteral("Numer")).DisplayTextAt(row);
         const QStringList sentPieces = Pieces(sentLine, int(fields.size()));
         const auto it = held.constFind(sentPieces.first().trimmed());
         if (it == held.constEnd()) {
@@ -89,7 +89,7 @@ std::vector<TSendDifference> TSendVerifier::Compare(TExchange &sent, const std::
                 continue;
             const TField &fs = editor.FieldByName(fields.at(i));
             const TField &fr = twin.FieldByName(fields.at(i));
-            QString s = fs.TextAt(row), r = fr.TextAt(*it);
+            QString s = fs.DisplayTextAt(row), r = fr.DisplayTextAt(*it);
             if (s == r) { // the field's text hides the difference (flags of a group)
                 s = sentPieces.at(i).trimmed();
                 r = readPieces.at(i).trimmed();

@@ -1,0 +1,82 @@
+// The noisy line: damage as the seed says, jobs that end (failed or not)
+// however noisy the line, in virtual time.
+#include "UKOMDisplay.h"
+#include "UModule.h"
+#include "USimLine.h"
+#include "USimRegister.h"
+#include "USimulator.h"
+#include "UVirtualClock.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class QuietDisplay : public TKOMDisplay {
+public:
+    void Clear() override {}
+    void WriteLine(const std::string &) override {}
+    void SetStatus(const std::string &) override {}
+    int AddHistory(uint16_t) override { return 0; }
+};
+
+struct Outcome {
+    int Code;
+    int NoisyBytes;
+    uint64_t ElapsedMs;
+};
+
+// A full fiscal memory read (about 8 kB from the register) on a line with
+// the given noise.
+Outcome FiscalRead(int permille, uint64_t seed, const fs::path &dir)
+{
+    TSimRegister reg;
+    TSimOptions o;
+    o.NoisePermille = permille;
+    o.NoiseSeed = seed;
+    TSimulator sim(reg, o);
+    TVirtualClock clock;
+    QuietDisplay display;
+    display.Start();
+    TModuleResult result;
+    RunModule("/LW /V277PSP /P1 /Q /M0 /Fpf.txt /XP", dir.string(), display, clock, DefaultJobTable(),
+              [&](TModuleContext &ctx) { return std::make_unique<TSimLine>(ctx, sim, clock); }, result);
+    return {result.Code, sim.Counters().NoisyBytes, clock.Elapsed()};
+}
+
+} // namespace
+
+TEST(SimNoise, DamageFollowsTheSeedAndEveryJobEnds)
+{
+    const fs::path dir = fs::temp_directory_path() / ("orvan-noise-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    struct Case {
+        int permille;
+        int minDamaged, maxDamaged;
+        bool mustFail;
+    };
+    const Case cases[] = {{0, 0, 0, false}, {5, 10, 200, false}, {20, 5, 800, false}, {1000, 1, 100000, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.permille);
+        const Outcome a = FiscalRead(c.permille, 42, dir);
+        const Outcome b = FiscalRead(c.permille, 42, dir);
+        EXPECT_EQ(a.Code, b.Code);
+        EXPECT_EQ(a.NoisyBytes, b.NoisyBytes);
+        EXPECT_GE(a.NoisyBytes, c.minDamaged);
+        EXPECT_LE(a.NoisyBytes, c.maxDamaged);
+        if (c.permille == 0) {
+            EXPECT_EQ(a.Code, 0);
+        }
+        if (c.mustFail) {
+            EXPECT_NE(a.Code, 0);
+        }
+        // Ends within the protocol's time-outs of a few minutes of line time.
+        EXPECT_LT(a.ElapsedMs, 30u * 60u * 1000u);
+    }
+    EXPECT_NE(FiscalRead(20, 1, dir).NoisyBytes, FiscalRead(20, 2, dir).NoisyBytes);
+    fs::remove_all(dir);
+}
