@@ -5,6 +5,7 @@
 // waiting. TRecordingLine talks to the simulated register and keeps its
 // answers in the same chunks: the seeds.
 #include "UComPort.h"
+#include "UKOMDisplay.h"
 #include "UModule.h"
 #include "USimulator.h"
 #include "UVirtualClock.h"
@@ -40,10 +41,12 @@ protected:
         if (FPos < FPending.size())
             return uint8_t(FPending[FPos++]);
         FClock.Advance(350);
+        GiveUpLate();
         return ReadNothing;
     }
     bool Put(std::string_view) override
     {
+        GiveUpLate();
         if (FNext < FChunks.size())
             FPending += FChunks[FNext++];
         return true;
@@ -53,6 +56,14 @@ protected:
     bool ReadModemLine(int line) override { return line == LineDSR; }
 
 private:
+    // A send to a silent register repeats its packet until the user stops
+    // it (the register may be out of paper): the user here stops after
+    // twenty minutes of line time.
+    void GiveUpLate()
+    {
+        if (FClock.Elapsed() > 20u * 60u * 1000u)
+            Context.Display.StopRequested = true;
+    }
     TVirtualClock &FClock;
     std::vector<std::string> FChunks;
     std::size_t FNext = 0;
