@@ -1,5 +1,8 @@
 #include "USalesReport.h"
 
+#include "UCsvExport.h"
+#include "USalesCsv.h"
+
 #include "UCodePage.h"
 #include "UDM.h"
 #include "UEANUtils.h"
@@ -264,6 +267,10 @@ void TSalesReportMaker::Make(const QString &fileName, TSalesSections chosen, int
         for (TSalesSection s : ReadsFor(chosen))
             m_reads.ReadTable(s);
     m_wait.Execute(QStringLiteral("Zapisuję raport ..."), [&] {
+        if (IsCsvReportName(fileName)) {
+            SaveCsvLines(fileName, SalesReportCsvLines(m_dm, EffectiveSections(m_dm, chosen)));
+            return;
+        }
         QStringList lines = SalesReportBody(m_dm, chosen, DateTimeText(start));
         lines << SalesReportEndLine(DateTimeText(Now()));
         WriteReportFile(fileName, lines);
