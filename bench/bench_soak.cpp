@@ -1,0 +1,362 @@
+// Soak of the exchange on a noisy line: many jobs (send of the three
+// tables, read with counters, fiscal memory read) against the simulated
+// register at several noise levels, in virtual time. Each job is sorted
+// into exact, failed with a module code, wrong but reported as a success,
+// or hung (still running after the protocol's time-outs; the user's stop
+// ends it). Sends run without and with "Sprawdź po wysłaniu".
+//
+//   bench_soak [--jobs N] [--levels 1,5,20] [--seed S]
+//
+// Exit 1 when a job hung or, with verify on, a wrong send passed.
+#include "UComPort.h"
+#include "UDM.h"
+#include "UErrors.h"
+#include "UExchange.h"
+#include "UKOMDisplay.h"
+#include "ULocale.h"
+#include "UModule.h"
+#include "USendVerify.h"
+#include "USimRegister.h"
+#include "USimulator.h"
+#include "UVirtualClock.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint64_t kGiveUpMs = 20u * 60u * 1000u; // the user's patience, in line time
+
+class TQuietDisplay : public TKOMDisplay {
+public:
+    void Clear() override {}
+    void WriteLine(const std::string &) override {}
+    void SetStatus(const std::string &) override {}
+    int AddHistory(uint16_t) override { return 0; }
+};
+
+// The simulated register as an in-process line in virtual time; a job
+// still running after kGiveUpMs is stopped as the user would.
+class TSoakLine final : public TLine {
+public:
+    TSoakLine(TModuleContext &context, TSimulator &sim, TVirtualClock &clock, uint64_t start, bool &hung)
+        : TLine(context), FSim(sim), FClock(clock), FStart(start), FHung(hung)
+    {
+    }
+    bool IsVirtual() const override { return true; }
+
+protected:
+    int Fetch() override
+    {
+        if (FPos >= FPending.size()) {
+            FPending = FSim.TakeOutput();
+            FPos = 0;
+            if (FPending.empty()) {
+                FClock.Advance(350);
+                GiveUpLate();
+                FSim.Poll(FClock.TickCount());
+                FPending = FSim.TakeOutput();
+                if (FPending.empty())
+                    return ReadNothing;
+            }
+        }
+        return uint8_t(FPending[FPos++]);
+    }
+    bool Put(std::string_view bytes) override
+    {
+        GiveUpLate();
+        FSim.Receive(bytes, FClock.TickCount());
+        return true;
+    }
+    void Purge() override {}
+    void ApplyControlLine(int, bool) override {}
+    bool ReadModemLine(int line) override { return line == LineDSR; }
+
+private:
+    void GiveUpLate()
+    {
+        if (FClock.Elapsed() - FStart > kGiveUpMs && !Context.Display.StopRequested) {
+            FHung = true;
+            Context.Display.StopRequested = true;
+        }
+    }
+    TSimulator &FSim;
+    TVirtualClock &FClock;
+    uint64_t FStart;
+    bool &FHung;
+    std::string FPending;
+    std::size_t FPos = 0;
+};
+
+class TSoakJobs : public IJobRunner {
+public:
+    TSoakJobs(const QString &folder) : Folder(folder.toStdString()) {}
+    void Run(const QString &switches) override
+    {
+        LastCode = RunRaw(switches.toStdString());
+        if (LastCode != 0)
+            throw EAbort();
+    }
+    int RunRaw(const std::string &switches)
+    {
+        TQuietDisplay display;
+        display.Start();
+        TModuleResult result;
+        RunModule("/LW /V277PSP /P1 /Q " + switches, Folder, display, Clock, DefaultJobTable(),
+                  [&](TModuleContext &ctx) {
+                      return std::make_unique<TSoakLine>(ctx, *Sim, Clock, Clock.Elapsed(), Hung);
+                  },
+                  result);
+        return result.Code;
+    }
+    std::string Folder;
+    TSimulator *Sim = nullptr;
+    TVirtualClock Clock;
+    bool Hung = false;
+    int LastCode = 0;
+};
+
+class TQuietWait : public IWaitRunner {
+public:
+    void Execute(const QString &, const std::function<void()> &procedure) override
+    {
+        try {
+            procedure();
+        } catch (const EAbort &) {
+            throw;
+        } catch (const Exception &) {
+            throw EAbort();
+        }
+    }
+};
+
+class TQuietMessages : public IMessages {
+public:
+    void Information(const QString &) override {}
+    void Error(const QString &) override {}
+    TPromptAnswer Ask(const QString &, TAskKind, bool) override { return TPromptAnswer::Yes; }
+};
+
+class TSoakDialogs : public IExchangeDialogs {
+public:
+    bool ConfirmRead(bool, bool &clearFirst, bool &withCounters) override
+    {
+        clearFirst = true;
+        withCounters = true;
+        return true;
+    }
+    bool ConfirmSend() override { return true; }
+    bool VerifySend() override { return Verify; }
+    bool Verify = false;
+};
+
+enum TOutcome { Exact, Failed, Wrong, Hung, OutcomeCount };
+
+struct TTally {
+    int Count[OutcomeCount] = {};
+};
+
+void Fill(TDM &dm)
+{
+    TRxMemoryData &g = dm.MDGrupy;
+    for (int i = 1; i <= 12; ++i) {
+        g.Append();
+        g.FieldByName("Numer").SetAsInteger(i);
+        g.FieldByName("Nazwa").SetAsString(QStringLiteral("Grupa %1 ąę").arg(i));
+        g.FieldByName("VAT").SetAsString(QStringLiteral("A"));
+        g.FieldByName("Cena").SetText(QStringLiteral("%1,25").arg(i));
+        g.FieldByName("RodzajSprz").SetText(QStringLiteral("Normalna"));
+        g.FieldByName("Limit").SetAsInteger(8);
+        g.Post();
+    }
+    TRxMemoryData &k = dm.MDKody;
+    for (int i = 1; i <= 150; ++i) {
+        k.Append();
+        k.FieldByName("Numer").SetText(QString::number(1000 + i * 7));
+        k.FieldByName("Nazwa").SetAsString(QStringLiteral("Towar nr %1").arg(i));
+        k.FieldByName("Grupa").SetAsInteger(1 + i % 12);
+        k.FieldByName("Cena").SetText(QStringLiteral("%1,%2").arg(i).arg(i % 100, 2, 10, QLatin1Char('0')));
+        k.FieldByName("RodzajCeny").SetText(QStringLiteral("Program."));
+        k.Post();
+    }
+    TRxMemoryData &d = dm.MDKaucje;
+    for (int i = 1; i <= 6; ++i) {
+        d.Append();
+        d.FieldByName("Numer").SetAsInteger(i);
+        d.FieldByName("Cena").SetText(QStringLiteral("0,%1").arg(i * 10));
+        d.Post();
+    }
+}
+
+QStringList Rows(TRxMemoryData &t)
+{
+    QStringList rows;
+    for (int r = 0; r < t.RecordCount(); ++r) {
+        QStringList f;
+        for (int i = 0; i < t.FieldCount(); ++i)
+            f << t.Field(i).TextAt(r);
+        rows << f.join(u'|');
+    }
+    return rows;
+}
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void ClearTables(TSimRegister &reg)
+{
+    for (int n : {0x01, 0x11, 0x19})
+        reg.Table(n)->Records.clear();
+}
+
+const TExchangeTable kTables[] = {TExchangeTable::Grupy, TExchangeTable::Kody, TExchangeTable::Kaucje};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int jobs = 20;
+    std::vector<int> levels{1, 5, 20};
+    uint64_t seed = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (a == "--jobs" && v) {
+            jobs = std::atoi(v);
+            ++i;
+        } else if (a == "--seed" && v) {
+            seed = std::strtoull(v, nullptr, 10);
+            ++i;
+        } else if (a == "--levels" && v) {
+            levels.clear();
+            for (const QString &p : QString::fromLatin1(v).split(u','))
+                levels.push_back(p.toInt());
+            ++i;
+        } else {
+            std::fprintf(stderr, "bench_soak [--jobs N] [--levels 1,5,20] [--seed S]\n");
+            return 2;
+        }
+    }
+    FormatSettings() = TFormatSettings::Polish();
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+
+    TDM dm;
+    dm.DuplicatesView = nullptr;
+    dm.ApplyProfile(5, true, 0);
+    Fill(dm);
+
+    TSimRegister reg;
+    TSimOptions cleanOptions;
+    cleanOptions.AllowDownloadWithSales = true;
+    TSimulator clean(reg, cleanOptions);
+
+    TSoakJobs runner(folder), cleanRunner(folder);
+    cleanRunner.Sim = &clean;
+    TQuietWait wait;
+    TQuietMessages messages;
+    TSoakDialogs dialogs, cleanDialogs;
+    auto exchange = [&](TDM &d, TExchangeTable t, IJobRunner &r, IExchangeDialogs &dlg) {
+        static const char *names[] = {"grupy.txt", "kody.txt", "kaucje.txt"};
+        return std::make_unique<TExchange>(d, t, folder + u'/' + QString::fromLatin1(names[int(t)]), r, wait,
+                                           messages, dlg);
+    };
+
+    // The reference: the tables in the register with sales, read clean.
+    for (TExchangeTable t : kTables)
+        exchange(dm, t, cleanRunner, cleanDialogs)->SendAll();
+    reg.SalesSeed = seed;
+    reg.FillSales();
+    std::map<int, QStringList> reference;
+    for (TExchangeTable t : kTables) {
+        TDM d;
+        d.DuplicatesView = nullptr;
+        d.ApplyProfile(5, true, 0);
+        auto x = exchange(d, t, cleanRunner, cleanDialogs);
+        x->ReadProcedure(true, true);
+        reference[int(t)] = Rows(x->TwinTable());
+    }
+    cleanRunner.RunRaw("/M0 /Fpf.txt /XP");
+    const QByteArray fiscalReference = FileBytes(folder + QStringLiteral("/pf.txt"));
+
+    const char *kinds[] = {"send", "send+verify", "read+counters", "fiscal read"};
+    bool bad = false;
+    std::printf("%-8s %-14s %6s %6s %6s %6s\n", "noise", "job", "exact", "failed", "wrong", "hung");
+    for (int level : levels) {
+        TTally tally[4];
+        for (int n = 0; n < jobs; ++n) {
+            TSimOptions o = cleanOptions;
+            o.NoisePermille = level;
+            o.NoiseSeed = seed * 1000003u + uint64_t(level) * 7919u + uint64_t(n);
+            TSimulator noisy(reg, o);
+            runner.Sim = &noisy;
+            for (int kind = 0; kind < 4; ++kind) {
+                runner.Hung = false;
+                TOutcome outcome = Exact;
+                const TExchangeTable table = kTables[(n + kind) % 3];
+                if (kind <= 1) {
+                    // The register starts without the table: what it holds
+                    // afterwards is what this send put there.
+                    ClearTables(reg);
+                    dialogs.Verify = kind == 1;
+                    bool ok = true;
+                    try {
+                        exchange(dm, table, runner, dialogs)->SendAll();
+                    } catch (const Exception &) {
+                        ok = false;
+                    }
+                    if (!ok) {
+                        outcome = Failed;
+                    } else {
+                        auto check = exchange(dm, table, cleanRunner, cleanDialogs);
+                        outcome = TSendVerifier(*check).Verify().empty() ? Exact : Wrong;
+                    }
+                    // Back to the reference state for the reads.
+                    ClearTables(reg);
+                    for (TExchangeTable t : kTables)
+                        exchange(dm, t, cleanRunner, cleanDialogs)->SendAll();
+                } else if (kind == 2) {
+                    TDM d;
+                    d.DuplicatesView = nullptr;
+                    d.ApplyProfile(5, true, 0);
+                    auto x = exchange(d, table, runner, dialogs);
+                    try {
+                        x->ReadProcedure(true, true);
+                        outcome = Rows(x->TwinTable()) == reference[int(table)] ? Exact : Wrong;
+                    } catch (const Exception &) {
+                        outcome = Failed;
+                    }
+                } else {
+                    QFile::remove(folder + QStringLiteral("/pf.txt"));
+                    const int code = runner.RunRaw("/M0 /Fpf.txt /XP");
+                    if (code != 0)
+                        outcome = Failed;
+                    else
+                        outcome = FileBytes(folder + QStringLiteral("/pf.txt")) == fiscalReference ? Exact : Wrong;
+                }
+                if (runner.Hung)
+                    outcome = Hung;
+                ++tally[kind].Count[outcome];
+            }
+        }
+        for (int kind = 0; kind < 4; ++kind) {
+            const TTally &t = tally[kind];
+            std::printf("%4d ‰   %-14s %6d %6d %6d %6d\n", level, kinds[kind], t.Count[Exact], t.Count[Failed],
+                        t.Count[Wrong], t.Count[Hung]);
+            if (t.Count[Hung] > 0 || (kind == 1 && t.Count[Wrong] > 0))
+                bad = true;
+        }
+    }
+    return bad ? 1 : 0;
+}
