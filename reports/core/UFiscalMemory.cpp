@@ -11,7 +11,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -61,18 +65,6 @@ QStringList ReadLines(const QString &fileName)
     if (start < n)
         lines.append(text.mid(start));
     return lines;
-}
-
-[[noreturn]] void RaiseWrite(const QSaveFile &f)
-{
-    throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(f.fileName(), f.errorString()));
-}
-
-// Writes the file beside its target; the caller commits it.
-void Prepare(QSaveFile &f, const QByteArray &bytes)
-{
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        RaiseWrite(f);
 }
 
 } // namespace
@@ -396,8 +388,11 @@ QString TFiscalMemory::ComputeDigest(bool includeBaseline) const
     return QString::fromLatin1(hash.result().toHex().toUpper());
 }
 
+static void FinishInterruptedSave(const QString &fileName);
+
 void TFiscalMemory::LoadReportFile(const QString &fileName, bool verify)
 {
+    FinishInterruptedSave(fileName);
     if (!QFileInfo::exists(fileName))
         throw Exception(kMissing + fileName);
     MrsBaseline = 0;
@@ -430,6 +425,55 @@ void TFiscalMemory::LoadReportFile(const QString &fileName, bool verify)
     }
 }
 
+// A report file and its digest replace the earlier pair together: both are
+// written whole beside their targets (the digest first), then the digest
+// and the report are renamed over theirs. A save killed between the two
+// renames leaves the new report as "<file>.zapis" beside the new digest;
+// the next load or save of the file puts it in place. Any other leftover
+// is an unfinished write and goes, so the earlier pair stays.
+static QString PendingReport(const QString &fileName) { return fileName + QStringLiteral(".zapis"); }
+static QString PendingDigest(const QString &fileName) { return fileName + QStringLiteral(".dig.zapis"); }
+
+static void FinishInterruptedSave(const QString &fileName)
+{
+    const QString frp = PendingReport(fileName), dig = PendingDigest(fileName);
+    if (QFileInfo::exists(frp) && !QFileInfo::exists(dig)) {
+        // The new digest is in place: only the report's rename is missing.
+        // When even that fails, the report stays for a later try.
+        std::rename(QFile::encodeName(frp).constData(), QFile::encodeName(fileName).constData());
+        return;
+    }
+    QFile::remove(frp);
+    QFile::remove(dig);
+}
+
+[[noreturn]] static void RaiseWriteReason(const QString &fileName, const QString &reason)
+{
+    throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(fileName, reason));
+}
+
+// Writes bytes to path and to the disk; target names the file in messages.
+static void WriteWhole(const QString &path, const QByteArray &bytes, const QString &target)
+{
+    QFile f(path);
+    QString reason;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() || !f.flush())
+        reason = f.errorString();
+    else if (::fsync(f.handle()) != 0)
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    if (reason.isEmpty())
+        return;
+    f.close();
+    QFile::remove(path);
+    RaiseWriteReason(target, reason);
+}
+
+static void RenameOver(const QString &from, const QString &to)
+{
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        RaiseWriteReason(to, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
 void TFiscalMemory::SaveReportFile(const QString &fileName) const
 {
     QByteArray text;
@@ -443,16 +487,23 @@ void TFiscalMemory::SaveReportFile(const QString &fileName) const
     }
     const QByteArray digest =
         QByteArray::number(MrsBaseline) + "\r\n" + ComputeDigest(true).toLatin1() + "\r\n";
-    // Both files are written in full before either replaces its target, so
-    // a failed save leaves the earlier pair as it was.
-    QSaveFile dig(fileName + QStringLiteral(".dig"));
-    QSaveFile frp(fileName);
-    Prepare(dig, digest);
-    Prepare(frp, text);
-    if (!dig.commit())
-        RaiseWrite(dig);
-    if (!frp.commit())
-        RaiseWrite(frp);
+    if (QFileInfo(fileName).isDir())
+        RaiseWriteReason(fileName, QStringLiteral("to jest folder"));
+    FinishInterruptedSave(fileName);
+    const QString digestFile = fileName + QStringLiteral(".dig");
+    const QString pendingDigest = PendingDigest(fileName), pendingReport = PendingReport(fileName);
+    WriteWhole(pendingDigest, digest, digestFile);
+    try {
+        WriteWhole(pendingReport, text, fileName);
+        RenameOver(pendingDigest, digestFile);
+    } catch (...) {
+        QFile::remove(pendingDigest);
+        QFile::remove(pendingReport);
+        throw;
+    }
+    // From here the new digest is in place: a failed rename leaves the
+    // report for the next load or save to finish.
+    RenameOver(pendingReport, fileName);
 }
 
 QString TFiscalMemory::RangeSwitches(const TFiscalReadRange &range)
