@@ -51,6 +51,7 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
     m_env.Wait = windows.FormWait;
     m_env.Jobs = m_jobs.get();
     m_env.Dialogs = m_dialogs.get();
+    m_env.RegisterPort = [osh] { return osh->PortName(); };
     m_env.GrupyFile = settings.GrupyFile;
     m_env.KodyFile = settings.KodyFile;
     m_env.KaucjeFile = settings.KaucjeFile;

@@ -43,6 +43,7 @@ public:
     // folder of the exchange files (the temporary folder).
     void SetModuleRunner(TModuleRunner runner) { m_runner = std::move(runner); }
     void SetPortNameProvider(std::function<QString()> provider) { m_portName = std::move(provider); }
+    QString PortName() const { return m_portName ? m_portName() : QString(); }
     void SetFolder(const QString &folder) { m_folder = folder; }
     // Called when a job has started, with the window shown (screenshots).
     std::function<void()> OnJobStarted;

@@ -1,6 +1,8 @@
 #include "UEditorForm.h"
 
 #include "UErrors.h"
+#include "UFindBar.h"
+#include "UProfile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,6 +59,28 @@ TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
     static const int Widths[] = {900, 760, 620};
     resize(Widths[int(setup.Table)], 420);
 
+    // The find bar above the grid; its keys work from anywhere in the window.
+    m_findBar = new TFindBar(this);
+    addToolBar(Qt::TopToolBarArea, m_findBar);
+    const struct {
+        const char *name, *text;
+        void (TTableForm::*slot)();
+        QKeySequence key;
+    } findItems[] = {{"MISzukaj", "Szukaj...", &TTableForm::OpenFind, QKeySequence(Qt::CTRL | Qt::Key_F)},
+                     {"MISzukajNastepny", "Szukaj następnego", &TTableForm::FindNext, QKeySequence(Qt::Key_F3)},
+                     {"MISzukajPoprzedni", "Szukaj poprzedniego", &TTableForm::FindPrevious,
+                      QKeySequence(Qt::SHIFT | Qt::Key_F3)}};
+    QList<QAction *> findActions;
+    for (const auto &item : findItems) {
+        auto *action = new QAction(QString::fromUtf8(item.text), this);
+        action->setObjectName(QLatin1String(item.name));
+        action->setShortcut(item.key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, slot = item.slot] { (this->*slot)(); });
+        addAction(action);
+        findActions << action;
+    }
+
     const TTexts &t = Texts[int(setup.Table)];
     if (setup.View) {
         AddAction(nullptr, QStringLiteral("MIOdczytaj"), QString::fromUtf8(t.ViewRead), &TTableForm::ReadForView);
@@ -71,6 +95,14 @@ TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
               QKeySequence(Qt::CTRL | Qt::Key_Delete));
     AddAction(m_editMenu, QStringLiteral("MIUsunWszystkie"), QString::fromUtf8(t.DeleteAll),
               &TTableForm::DeleteAllRecords);
+    m_editMenu->addSeparator();
+    AddAction(m_editMenu, QStringLiteral("MICofnij"), QStringLiteral("Cofnij"), &TTableForm::Undo,
+              QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction *redo = AddAction(m_editMenu, QStringLiteral("MIPonow"), QStringLiteral("Ponów"), &TTableForm::Redo,
+                              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    m_editMenu->addSeparator();
+    m_editMenu->addActions(findActions);
     m_transmitMenu = menuBar()->addMenu(QStringLiteral("&Transmisja"));
     m_transmitMenu->setObjectName(QStringLiteral("MITransmisja"));
     AddAction(m_transmitMenu, QStringLiteral("MIOdczytaj"), QString::fromUtf8(t.Read), &TTableForm::Read);
@@ -78,6 +110,8 @@ TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
     if (setup.Table == TExchangeTable::Kody) {
         AddAction(m_transmitMenu, QStringLiteral("MIWyslijZaznaczone"), QStringLiteral("Wyślij zaznaczone kody do kasy"),
                   &TTableForm::SendSelected);
+        AddAction(m_transmitMenu, QStringLiteral("MIWyslijZmienione"), QStringLiteral("Wyślij zmienione kody do kasy"),
+                  &TTableForm::SendChanged);
         AddAction(m_transmitMenu, QStringLiteral("MISkasujZaznaczone"), QStringLiteral("Skasuj zaznaczone kody w kasie"),
                   &TTableForm::DeleteSelectedInRegister);
     }
@@ -156,6 +190,23 @@ void TTableForm::Attach(const TEditorEnv &env)
                                                                                                 : env.DM->MDKaucjeWKasie)
                                         : m_commands->Table();
     m_grid->SetTable(table, m_setup.Columns);
+    m_findBar->Attach(table, m_grid);
+    m_findBar->OnError = [this](const QString &text) {
+        if (m_env.Messages)
+            m_env.Messages->Error(text);
+    };
+    if (!m_setup.View) {
+        m_history = std::make_unique<TEditHistory>(*env.DM, table);
+        m_commands->SetHistory(m_history.get());
+    }
+    if (m_setup.Table == TExchangeTable::Kody && m_exchange && env.RegisterPort) {
+        TDM *dm = env.DM;
+        m_memory = std::make_unique<TRegisterMemory>(QString(), [dm, port = env.RegisterPort] {
+            return TRegisterMemory::Key(ModelCodeOf(dm->Kasa), port());
+        });
+        m_memory->SetPseudoTerminalsPerRun(true);
+        m_exchange->SetRegisterMemory(m_memory.get());
+    }
     m_grid->SetMessages(env.Messages);
     m_grid->Model()->SetReadOnly(m_setup.View);
     m_grid->SetMultiSelect(m_setup.MultiSelect);
@@ -267,6 +318,33 @@ void TTableForm::DeleteSelectedInRegister()
                 m_exchange->DeleteSelected(*m_grid);
         });
 }
+
+void TTableForm::SendChanged()
+{
+    if (m_exchange && m_setup.Table == TExchangeTable::Kody && !m_setup.View)
+        RunCommand([this] {
+            if (m_grid->Model()->LeaveRow())
+                m_exchange->SendChanged();
+        });
+}
+
+void TTableForm::Undo()
+{
+    if (m_history)
+        RunCommand([this] { m_history->Undo(); });
+}
+
+void TTableForm::Redo()
+{
+    if (m_history)
+        RunCommand([this] { m_history->Redo(); });
+}
+
+void TTableForm::OpenFind() { m_findBar->Open(); }
+
+void TTableForm::FindNext() { m_findBar->FindNext(); }
+
+void TTableForm::FindPrevious() { m_findBar->FindPrevious(); }
 
 void TTableForm::ReadForView()
 {

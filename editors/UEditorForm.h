@@ -13,6 +13,7 @@
 
 class QAction;
 class QMenu;
+class TFindBar;
 
 struct TTableFormSetup {
     TExchangeTable Table = TExchangeTable::Grupy;
@@ -59,6 +60,16 @@ public:
     void SendSelected();
     void DeleteSelectedInRegister();
     void ReadForView();
+    void SendChanged();
+    // Undo and redo of the editor table ("Cofnij", "Ponów").
+    void Undo();
+    void Redo();
+    // Ctrl+F, F3, Shift+F3.
+    void OpenFind();
+    void FindNext();
+    void FindPrevious();
+    TFindBar *FindBar() const { return m_findBar; }
+    TEditHistory *History() const { return m_history.get(); }
 
     // Ends the pending edit as when leaving the row; false (message shown)
     // when the record was refused.
@@ -89,6 +100,9 @@ private:
     QMenu *m_transmitMenu = nullptr;
     std::unique_ptr<TEditorCommands> m_commands;
     std::unique_ptr<TExchange> m_exchange;
+    TFindBar *m_findBar = nullptr;
+    std::unique_ptr<TEditHistory> m_history;
+    std::unique_ptr<TRegisterMemory> m_memory;
     QString m_pendingLayout; // restored before Attach
     bool m_deactivating = false;
     QWidget *m_view = nullptr;

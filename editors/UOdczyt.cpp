@@ -3,6 +3,9 @@
 
 #include "UWyslanie.h"
 
+#include <QApplication>
+#include <QMessageBox>
+
 TFormOdczyt::TFormOdczyt(QWidget *parent) : QDialog(parent), ui(new Ui::TFormOdczyt)
 {
     ui->setupUi(this);
@@ -41,6 +44,16 @@ bool TFormOdczyt::Execute(bool forView, bool &clearFirst, bool &withCounters)
 bool TExchangeDialogs::ConfirmRead(bool forView, bool &clearFirst, bool &withCounters)
 {
     return m_odczyt && m_odczyt->Execute(forView, clearFirst, withCounters);
+}
+
+bool TExchangeDialogs::ConfirmDeleteMissing(const QString &question)
+{
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), QString(question).replace(
+                        QStringLiteral("\r\n"), QStringLiteral("\n")),
+                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool TExchangeDialogs::ConfirmSend()

@@ -7,12 +7,14 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <set>
@@ -151,6 +153,11 @@ QString TRegisterMemory::FileName() const
     for (QChar c : key)
         readable += (c.isLetterOrNumber() && c.unicode() < 128) ? c : QChar(u'_');
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(10);
+    if (m_ptyPerRun && key.contains(QLatin1String("|/dev/pts/"))) {
+        static QTemporaryDir run(QDir::tempPath() + QStringLiteral("/orvan-kasy-XXXXXX"));
+        return run.path() + QStringLiteral("/kasa_") + readable.right(40) + u'_' + QString::fromLatin1(hash)
+               + QStringLiteral(".json");
+    }
     return m_folder + QStringLiteral("/kasa_") + readable.right(40) + u'_' + QString::fromLatin1(hash)
            + QStringLiteral(".json");
 }
@@ -219,7 +226,7 @@ void TRegisterMemory::Save(const TRegisterContent &content) const
     root.insert(QStringLiteral("codes"), codes);
 
     const QString name = FileName();
-    QDir().mkpath(m_folder);
+    QDir().mkpath(QFileInfo(name).absolutePath());
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0
         || !file.commit())

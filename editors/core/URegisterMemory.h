@@ -71,6 +71,10 @@ public:
     void Remove(const std::vector<QString> &numbers);
 
     QString FileName() const;
+    // A pseudo-terminal is a simulated register whose device name the next
+    // run may give to another one: the program keeps its memory for this
+    // run only (a temporary folder), orvan-otx in the folder as usual.
+    void SetPseudoTerminalsPerRun(bool perRun) { m_ptyPerRun = perRun; }
     QDateTime Now() const;
 
 private:
@@ -80,4 +84,5 @@ private:
     QString m_folder;
     TRegisterKey m_key;
     TClock m_clock;
+    bool m_ptyPerRun = false;
 };
