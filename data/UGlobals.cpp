@@ -101,6 +101,8 @@ void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,
     settings.wFromECR = reg.ReadInteger(QStringLiteral("wFromECR"));
     settings.wToOTX = reg.ReadInteger(QStringLiteral("wToOTX"));
     settings.wFromOTX = reg.ReadInteger(QStringLiteral("wFromOTX"));
+    settings.SprawdzPoWyslaniu =
+        reg.ValueExists(QStringLiteral("SprawdzPoWyslaniu")) && reg.ReadBool(QStringLiteral("SprawdzPoWyslaniu"));
 
     if (applyProfile)
         applyProfile(settings);
@@ -121,6 +123,7 @@ void SettingsExit(const TSettings &settings, const TSettingsEnv &env)
     reg.WriteInteger(QStringLiteral("wFromECR"), settings.wFromECR);
     reg.WriteInteger(QStringLiteral("wToOTX"), settings.wToOTX);
     reg.WriteInteger(QStringLiteral("wFromOTX"), settings.wFromOTX);
+    reg.WriteBool(QStringLiteral("SprawdzPoWyslaniu"), settings.SprawdzPoWyslaniu);
 }
 
 void DeleteFiles(const QStringList &fileNames)

@@ -37,6 +37,9 @@ struct TSettings {
     int wFromECR = -1;
     int wToOTX = -1;
     int wFromOTX = -1;
+    // "Sprawdź po wysłaniu" of the send dialog; written at exit only, so
+    // a first run still creates just the ten values above.
+    bool SprawdzPoWyslaniu = false;
 
     // Per run.
     bool FirstRun = true; // no "Kasa" found at start-up

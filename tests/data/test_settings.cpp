@@ -550,3 +550,15 @@ TEST(SettingsFilesTest, PlacementFileLiesInTheConfigurationFolder)
 }
 
 } // namespace
+
+TEST_F(SettingsTest, VerifyAfterSendIsOffUntilStoredAtExit)
+{
+    TSettings s = StartUp();
+    EXPECT_FALSE(s.SprawdzPoWyslaniu);
+    s.SprawdzPoWyslaniu = true;
+    SettingsExit(s, Env());
+    EXPECT_TRUE(StartUp().SprawdzPoWyslaniu);
+    s.SprawdzPoWyslaniu = false;
+    SettingsExit(s, Env());
+    EXPECT_FALSE(StartUp().SprawdzPoWyslaniu);
+}
