@@ -175,7 +175,13 @@ void TEditHistory::DataChanged(TRxMemoryData &, TDataChange change, int row)
     if (m_dm.Loading) {
         if (!m_steps.empty())
             Clear();
+        m_fingerprintStale = true;
         return;
+    }
+    if (m_fingerprintStale) {
+        // The table as the load left it is where the history starts.
+        m_fingerprint = Fingerprint();
+        m_fingerprintStale = false;
     }
     switch (change) {
     case TDataChange::StateChanged:

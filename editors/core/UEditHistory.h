@@ -88,6 +88,7 @@ private:
     TBookmark m_editId = NoBookmark;
     std::vector<TFieldValue> m_editBefore;
     std::uint64_t m_fingerprint = 0;
+    bool m_fingerprintStale = false;
     mutable std::unordered_map<TBookmark, TBookmark> m_alias; // restored record ids
     std::shared_ptr<TGroup> m_group;
 };

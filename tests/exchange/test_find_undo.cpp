@@ -330,6 +330,10 @@ TEST_F(EditHistory, LoadAndReadClearTheHistoryASortDoesNot)
     EXPECT_EQ(history->UndoCount(), 0);
     history->Undo();
     EXPECT_EQ(Rows(dm.MDKody, {"Nazwa"}), QStringList{"Z pliku"});
+    // The loaded table is where the history starts: a sort keeps what follows.
+    Edit(0, "Nazwa", "Po wczytaniu");
+    dm.MDKody.SortOnFields({"Numer"});
+    EXPECT_EQ(history->UndoCount(), 1);
 }
 
 TEST_F(EditHistory, HoldsTheLastThousandSteps)
