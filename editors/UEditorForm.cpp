@@ -1,4 +1,5 @@
 #include "UEditorForm.h"
+#include "UEditorExtras.h"
 
 #include "UErrors.h"
 #include "UFindBar.h"
@@ -84,6 +85,7 @@ TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
     const TTexts &t = Texts[int(setup.Table)];
     if (setup.View) {
         AddAction(nullptr, QStringLiteral("MIOdczytaj"), QString::fromUtf8(t.ViewRead), &TTableForm::ReadForView);
+        AddCsvAndChartItems(*this, setup, nullptr);
         return;
     }
     m_editMenu = menuBar()->addMenu(QStringLiteral("&Edycja"));
@@ -121,6 +123,7 @@ TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
     view->setObjectName(QStringLiteral("MIWKasie"));
     connect(view, &QAction::triggered, this, [this] { BringForward(m_view); });
     AddAction(nullptr, QStringLiteral("MISprawdz"), QStringLiteral("&Sprawdź poprawność danych"), &TTableForm::Check);
+    AddCsvAndChartItems(*this, setup, m_editMenu);
 
     connect(m_grid, &TKvDBGrid::AddRequested, this, [this] { Add(); });
     connect(m_grid, &TKvDBGrid::InsertRequested, this, [this] { InsertRecord(); });

@@ -41,6 +41,8 @@ public:
     TExchange *Exchange() const { return m_exchange.get(); }
     QAction *Action(const QString &objectName) const;
     bool IsView() const { return m_setup.View; }
+    const TTableFormSetup &FormSetup() const { return m_setup; }
+    const TEditorEnv &Env() const { return m_env; }
 
     // The in-register view the editor's menu brings forward.
     void SetInRegisterView(QWidget *view);
