@@ -45,9 +45,8 @@ QString CsvLine(const QStringList &cells)
     return line;
 }
 
-QString CsvCell(const TField &field, int row)
+QString CsvValueText(const TField &field, const TFieldValue &v)
 {
-    const TFieldValue &v = field.ValueAt(row);
     if (std::holds_alternative<std::monostate>(v))
         return QString();
     switch (field.DataType()) {
@@ -72,9 +71,14 @@ QString CsvCell(const TField &field, int row)
             return WithComma(QString::number(*d, 'f', 3));
         break;
     case TFieldType::String:
-        return field.DisplayTextAt(row);
+        break;
     }
-    return field.DisplayTextAt(row);
+    return field.OnGetText ? field.OnGetText(field, v, true) : field.ValueToDisplay(v);
+}
+
+QString CsvCell(const TField &field, int row)
+{
+    return CsvValueText(field, field.ValueAt(row));
 }
 
 QByteArray CsvExportBytes(const TRxMemoryData &table, const QStringList &fields)

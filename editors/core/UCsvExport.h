@@ -20,6 +20,7 @@ QString CsvLine(const QStringList &cells);
 // when they have them), quantities with three, a decimal comma, no thousands
 // separators; texts as the grid shows them (code numbers in their short form).
 QString CsvCell(const TField &field, int row);
+QString CsvValueText(const TField &field, const TFieldValue &value);
 
 // The header (field labels) and one line per record, in the given field
 // order; an unknown field name raises EDatabaseError.

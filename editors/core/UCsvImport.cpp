@@ -12,6 +12,7 @@
 #include <csv.h>
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 namespace {
@@ -119,23 +120,45 @@ std::vector<std::pair<int, std::vector<QByteArray>>> ParseRaw(QByteArrayView byt
     return std::move(collector.Rows);
 }
 
-QString Decode(const QByteArray &bytes, TCsvEncoding encoding, int line)
-{
-    if (encoding == TCsvEncoding::Utf8) {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = decoder(bytes);
-        if (decoder.hasError())
-            throw Exception(QStringLiteral("Wiersz %1 pliku nie jest tekstem w kodowaniu UTF-8.").arg(line));
+// Turns cells into text: one decoder per file, not per cell.
+class TCellDecoder {
+public:
+    explicit TCellDecoder(TCsvEncoding encoding) : m_encoding(encoding)
+    {
+        if (encoding == TCsvEncoding::Utf8)
+            return;
+        QStringDecoder decoder("windows-1250", QStringDecoder::Flag::Stateless);
+        if (!decoder.isValid())
+            throw Exception(QStringLiteral("Kodowanie Windows-1250 jest niedostępne."));
+        for (int b = 0; b < 256; ++b) {
+            const QString c = decoder(QByteArray(1, char(b)));
+            m_table[size_t(b)] = c.size() == 1 && c.at(0) != QChar::ReplacementCharacter ? c.at(0) : QChar();
+        }
+    }
+    QString operator()(const QByteArray &bytes, int line)
+    {
+        if (m_encoding == TCsvEncoding::Utf8) {
+            QString text = m_utf8(bytes);
+            if (m_utf8.hasError())
+                throw Exception(QStringLiteral("Wiersz %1 pliku nie jest tekstem w kodowaniu UTF-8.").arg(line));
+            return text;
+        }
+        QString text(bytes.size(), Qt::Uninitialized);
+        QChar *out = text.data();
+        for (char b : bytes) {
+            const QChar c = m_table[size_t(static_cast<unsigned char>(b))];
+            if (c.isNull() && b != 0)
+                throw Exception(QStringLiteral("Wiersz %1 pliku zawiera bajty spoza kodowania Windows-1250.").arg(line));
+            *out++ = c;
+        }
         return text;
     }
-    QStringDecoder decoder("windows-1250", QStringDecoder::Flag::Stateless);
-    if (!decoder.isValid())
-        throw Exception(QStringLiteral("Kodowanie Windows-1250 jest niedostępne."));
-    QString text = decoder(bytes);
-    if (decoder.hasError() || text.contains(QChar::ReplacementCharacter))
-        throw Exception(QStringLiteral("Wiersz %1 pliku zawiera bajty spoza kodowania Windows-1250.").arg(line));
-    return text;
-}
+
+private:
+    TCsvEncoding m_encoding;
+    QStringDecoder m_utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    std::array<QChar, 256> m_table{};
+};
 
 bool IsNumeric(const TField &f)
 {
@@ -243,12 +266,13 @@ std::vector<TCsvRow> ParseCsv(const QByteArray &bytes, char separator, TCsvEncod
     std::vector<TCsvRow> rows;
     auto raw = ParseRaw(WithoutBom(bytes), separator, -1);
     rows.reserve(raw.size());
+    TCellDecoder decode(encoding);
     for (auto &[line, cells] : raw) {
         TCsvRow row;
         row.Line = line;
         row.Cells.reserve(qsizetype(cells.size()));
         for (const QByteArray &cell : cells)
-            row.Cells << Decode(cell, encoding, line);
+            row.Cells << decode(cell, line);
         rows.push_back(std::move(row));
     }
     return rows;
@@ -440,73 +464,89 @@ QStringList TCsvImport::HeaderCells() const
     return m_header && !m_rows.empty() ? m_rows.front().Cells : QStringList();
 }
 
-TCsvPreviewRow TCsvImport::ConvertRow(TDM &scratch, TRxMemoryData &table, const TCsvRow &row) const
+namespace {
+
+struct TMapped {
+    TField *Field;
+    TCsvSource Source;
+    bool Numeric;
+    bool Truncatable; // the name, when names are cut
+};
+
+bool HasControls(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
+}
+
+TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const TCsvRow &row,
+                          const std::vector<TMapped> &mapped, const std::vector<std::pair<TField *, QString>> &defaults)
 {
     TCsvPreviewRow out;
     out.Line = row.Line;
-    out.Texts.resize(table.FieldCount());
-    for (const auto &[name, source] : m_columns) {
-        const TField *f = table.FindField(name);
-        if (!f)
-            continue;
-        if (source.IsFixed())
-            out.Texts[f->Index()] = source.Fixed;
-        else if (source.Column < row.Cells.size())
-            out.Texts[f->Index()] = row.Cells.at(source.Column);
-    }
     table.Append();
     try {
         // A required field without a column takes its default (codes: group 1).
-        for (int i = 0; i < table.FieldCount(); ++i) {
-            TField &f = table.Field(i);
-            if (f.IsNull() && f.Required() && !f.DefaultText().isEmpty() && f.Name() != QLatin1String("Numer"))
-                f.SetText(f.DefaultText());
-        }
-        for (const auto &[name, source] : m_columns) {
-            TField *f = table.FindField(name);
-            if (!f)
-                continue;
-            if (!source.IsFixed() && source.Column >= row.Cells.size())
+        for (const auto &[field, text] : defaults)
+            if (field->IsNull())
+                field->SetText(text);
+        for (const TMapped &m : mapped) {
+            TField *f = m.Field;
+            if (!m.Source.IsFixed() && m.Source.Column >= row.Cells.size())
                 throw Exception(QStringLiteral("Wiersz ma za mało kolumn (%1): brak kolumny %2 z polem \"%3\".")
                                     .arg(row.Cells.size())
-                                    .arg(source.Column + 1)
+                                    .arg(m.Source.Column + 1)
                                     .arg(f->DisplayName()));
             // libcsv has dropped the blanks around unquoted cells; quoted ones keep theirs.
-            QString text = source.IsFixed() ? source.Fixed.trimmed() : row.Cells.at(source.Column);
+            QString text = m.Source.IsFixed() ? m.Source.Fixed.trimmed() : row.Cells.at(m.Source.Column);
             if (text.trimmed().isEmpty())
                 continue; // the field's default stays
-            if (IsNumeric(*f)) {
+            if (m.Numeric) {
                 text = NormalizeNumber(text);
-            } else {
+            } else if (HasControls(text)) {
                 // A line break from a quoted cell would break the record lines of the files.
                 static const QRegularExpression controls(QStringLiteral("[\\x00-\\x1f]+"));
                 text.replace(controls, QStringLiteral(" "));
             }
-            if (!IsNumeric(*f) && f->Size() > 0 && text.size() > f->Size() && m_truncate && f->Name() == QLatin1String("Nazwa")) {
+            if (m.Truncatable && text.size() > f->Size()) {
                 text = text.left(f->Size()).trimmed();
                 out.Truncated = true;
             }
             f->SetText(text);
         }
         QString message;
-        if (CheckSection(scratch, m_section, &message) == CheckResult::Error)
+        if (CheckSection(scratch, section, &message) == CheckResult::Error)
             throw Exception(message);
-        table.Post();
+        // What Post would refuse; the record itself is not kept.
+        for (int i = 0; i < table.FieldCount(); ++i)
+            if (table.Field(i).Required() && table.Field(i).IsNull())
+                throw EDatabaseError(QStringLiteral("Pole \"%1\" musi posiadać wartość").arg(table.Field(i).DisplayName()));
+        out.Fine = true;
+        out.Values.reserve(size_t(table.FieldCount()));
+        out.Texts.reserve(table.FieldCount());
+        for (int i = 0; i < table.FieldCount(); ++i) {
+            out.Values.push_back(table.Field(i).Value());
+            out.Texts << CsvValueText(table.Field(i), out.Values.back());
+        }
+        table.Cancel();
     } catch (const Exception &e) {
         if (table.State() != TDataSetState::Browse)
             table.Cancel();
+        out.Fine = false;
+        out.Values.clear();
         out.Message = e.Message();
-        return out;
-    }
-    const int r = table.RecordCount() - 1;
-    out.Fine = true;
-    out.Values.reserve(size_t(table.FieldCount()));
-    for (int i = 0; i < table.FieldCount(); ++i) {
-        out.Values.push_back(table.Field(i).ValueAt(r));
-        out.Texts[i] = CsvCell(table.Field(i), r);
+        out.Texts = QStringList();
+        out.Texts.resize(table.FieldCount());
+        for (const TMapped &m : mapped) {
+            if (m.Source.IsFixed())
+                out.Texts[m.Field->Index()] = m.Source.Fixed;
+            else if (m.Source.Column < row.Cells.size())
+                out.Texts[m.Field->Index()] = row.Cells.at(m.Source.Column);
+        }
     }
     return out;
 }
+
+} // namespace
 
 void TCsvImport::BuildPreview()
 {
@@ -517,9 +557,21 @@ void TCsvImport::BuildPreview()
     const bool hasNumer = m_columns.count(QStringLiteral("Numer")) > 0;
     m_preview.reserve(m_rows.size());
     const int numer = table.FieldByName(QStringLiteral("Numer")).Index();
+    std::vector<TMapped> mapped;
+    for (const auto &[name, source] : m_columns)
+        if (TField *f = table.FindField(name))
+            mapped.push_back({f, source, IsNumeric(*f),
+                              m_truncate && f->Name() == QLatin1String("Nazwa") && f->Size() > 0});
+    std::vector<std::pair<TField *, QString>> defaults;
+    for (int i = 0; i < table.FieldCount(); ++i) {
+        TField &f = table.Field(i);
+        if (f.Required() && !f.DefaultText().isEmpty() && f.Name() != QLatin1String("Numer"))
+            defaults.emplace_back(&f, f.DefaultText());
+    }
     std::unordered_map<QString, int> firstLine;
+    firstLine.reserve(m_rows.size());
     for (size_t i = m_header ? 1 : 0; i < m_rows.size(); ++i) {
-        TCsvPreviewRow row = ConvertRow(scratch, table, m_rows[i]);
+        TCsvPreviewRow row = ConvertRow(scratch, m_section, table, m_rows[i], mapped, defaults);
         if (!hasNumer && row.Fine) {
             row.Fine = false;
             row.Message = QStringLiteral("Nie wybrano kolumny z polem \"Numer\".");

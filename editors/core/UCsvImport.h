@@ -111,7 +111,6 @@ public:
     int Apply(TCsvImportMode mode);
 
 private:
-    TCsvPreviewRow ConvertRow(TDM &scratch, TRxMemoryData &table, const TCsvRow &row) const;
     void Reparse(); // and the header row found again
     void DetectHeader();
 
