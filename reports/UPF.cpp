@@ -1,4 +1,5 @@
 #include "UPF.h"
+#include "UFiscalChartWindow.h"
 #include "ui_UPF.h"
 
 #include "UDM.h"
@@ -106,6 +107,7 @@ TFormPF::TFormPF(const QString &exchangeFile, const QString &reportPrefix, QWidg
     connect(ui->BBZapisz, &QPushButton::clicked, this, [this] { BBZapiszClick(); });
     connect(ui->BBDrukuj, &QPushButton::clicked, this, [this] { BBDrukujClick(); });
     connect(ui->BBZamknij, &QPushButton::clicked, this, &QWidget::close);
+    AddFiscalChartButton(*this, ui->buttons);
 
     DeleteOldPdfs(m_reportPrefix);
     ShowState();

@@ -105,8 +105,13 @@ QString TFormRaporty::ChooseFile()
     QFileDialog dialog(this, QStringLiteral("W jakim pliku mam zapisać raport ?"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("Wszystkie pliki (*)")});
+    dialog.setNameFilters({QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("Arkusz CSV (*.csv)"),
+                           QStringLiteral("Wszystkie pliki (*)")});
     dialog.setDefaultSuffix(QStringLiteral("txt"));
+    // A name ending in .csv gets the report as one CSV sheet.
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &filter) {
+        dialog.setDefaultSuffix(filter.contains(QLatin1String("*.csv")) ? QStringLiteral("csv") : QStringLiteral("txt"));
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();
