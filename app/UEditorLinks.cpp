@@ -45,6 +45,7 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
     TFormUstawienia *ustawienia = windows.FormUstawienia;
     windows.FormOdczyt->OnUstawienia = [ustawienia] { ustawienia->exec(); };
     windows.FormWyslanie->OnUstawienia = [ustawienia] { ustawienia->exec(); };
+    windows.FormWyslanie->VerifySetting = &settings.SprawdzPoWyslaniu;
 
     m_env.DM = &dm;
     m_env.Messages = m_messages.get();

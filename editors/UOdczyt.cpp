@@ -60,3 +60,8 @@ bool TExchangeDialogs::ConfirmSend()
 {
     return m_wyslanie && m_wyslanie->Execute();
 }
+
+bool TExchangeDialogs::VerifySend()
+{
+    return m_wyslanie && m_wyslanie->VerifyAfterSend();
+}

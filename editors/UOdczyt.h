@@ -35,6 +35,7 @@ public:
     TExchangeDialogs(TFormOdczyt *odczyt, TFormWyslanie *wyslanie) : m_odczyt(odczyt), m_wyslanie(wyslanie) {}
     bool ConfirmRead(bool forView, bool &clearFirst, bool &withCounters) override;
     bool ConfirmSend() override;
+    bool VerifySend() override;
     // A question box with No as its default button.
     bool ConfirmDeleteMissing(const QString &question) override;
 

@@ -21,5 +21,15 @@ TFormWyslanie::~TFormWyslanie()
 
 bool TFormWyslanie::Execute()
 {
-    return OnExec ? OnExec(*this) : exec() == QDialog::Accepted;
+    if (VerifySetting)
+        ui->CBSprawdzPoWyslaniu->setChecked(*VerifySetting);
+    const bool confirmed = OnExec ? OnExec(*this) : exec() == QDialog::Accepted;
+    if (confirmed && VerifySetting)
+        *VerifySetting = ui->CBSprawdzPoWyslaniu->isChecked();
+    return confirmed;
+}
+
+bool TFormWyslanie::VerifyAfterSend() const
+{
+    return ui->CBSprawdzPoWyslaniu->isChecked();
 }

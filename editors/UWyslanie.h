@@ -13,8 +13,13 @@ public:
     explicit TFormWyslanie(QWidget *parent = nullptr);
     ~TFormWyslanie() override;
 
-    // Shows the dialog modally; false when cancelled.
+    // Shows the dialog modally; false when cancelled. "Sprawdź po
+    // wysłaniu" starts from *VerifySetting and, on a confirmation, is
+    // stored back there.
     bool Execute();
+    // The box of the last Execute.
+    bool VerifyAfterSend() const;
+    bool *VerifySetting = nullptr;
 
     // "&Ustawienia": the transmission settings dialog (given by the program).
     std::function<void()> OnUstawienia;
