@@ -1,5 +1,6 @@
 #include "UScreenshots.h"
 
+#include "UFindBar.h"
 #include "UGrupy.h"
 #include "UKaucje.h"
 #include "UKody.h"
@@ -204,4 +205,18 @@ void TScreenshotDriver::ShootEditors()
     Pause(SettleMs);
     Shoot(w.FormKodyWKasie, QStringLiteral("13-kody-w-kasie"));
     w.FormKodyWKasie->hide();
+
+    // The find bar in use: part of a name, typed without its Polish letters.
+    TRxMemoryData &codes = w.FormKody->Grid()->Model()->Table();
+    if (codes.RecordCount() > 1) {
+        const QString name = TTableFind::Fold(codes.FieldByName(QStringLiteral("Nazwa")).DisplayTextAt(1)).trimmed();
+        w.FormKody->resize(720, 360);
+        w.FormKody->show();
+        Pause(SettleMs);
+        w.FormKody->FindBar()->Search(name.left(4));
+        Pause(SettleMs);
+        Shoot(w.FormKody, QStringLiteral("14-kody-szukaj"));
+        w.FormKody->FindBar()->Close();
+        w.FormKody->hide();
+    }
 }

@@ -80,6 +80,14 @@ void TFindBar::TextEdited(const QString &text)
     Run([&] { m_find->SetText(text); });
 }
 
+void TFindBar::Search(const QString &text)
+{
+    if (isHidden())
+        Open();
+    m_edit->setText(text);
+    TextEdited(text);
+}
+
 void TFindBar::FindNext()
 {
     if (isHidden())

@@ -24,6 +24,8 @@ public:
     void Close();
     void FindNext();
     void FindPrevious();
+    // As if the text were typed into the bar.
+    void Search(const QString &text);
 
     QLineEdit *Edit() const { return m_edit; }
     QLabel *CountLabel() const { return m_count; }
