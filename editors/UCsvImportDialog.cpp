@@ -53,7 +53,7 @@ public:
             if (index.column() == 1)
                 return row.Fine ? (row.Truncated ? QStringLiteral("dobry (nazwa skrócona)") : QStringLiteral("dobry"))
                                 : row.Message;
-            return row.Texts.value(index.column() - 2);
+            return m_import.PreviewText(index.row(), index.column() - 2);
         case Qt::ToolTipRole:
             return row.Fine ? QVariant() : QVariant(row.Message);
         case Qt::BackgroundRole:

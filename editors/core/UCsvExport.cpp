@@ -60,10 +60,17 @@ QString CsvValueText(const TField &field, const TFieldValue &v)
             const std::int64_t units = *u;
             const bool negative = units < 0;
             const std::uint64_t a = negative ? std::uint64_t(0) - std::uint64_t(units) : std::uint64_t(units);
-            QString frac = QStringLiteral("%1").arg(a % 10000, 4, 10, QLatin1Char('0'));
-            if (frac.endsWith(QLatin1String("00")))
-                frac.chop(2);
-            return (negative ? QStringLiteral("-") : QString()) + QString::number(a / 10000) + u',' + frac;
+            const unsigned frac = unsigned(a % 10000);
+            QString text = negative ? QStringLiteral("-") : QString();
+            text += QString::number(a / 10000);
+            text += u',';
+            text += QChar(u'0' + frac / 1000);
+            text += QChar(u'0' + frac / 100 % 10);
+            if (frac % 100) {
+                text += QChar(u'0' + frac / 10 % 10);
+                text += QChar(u'0' + frac % 10);
+            }
+            return text;
         }
         break;
     case TFieldType::Float:
@@ -91,12 +98,13 @@ QByteArray CsvExportBytes(const TRxMemoryData &table, const QStringList &fields)
         header << f.DisplayName();
     }
     QString text = CsvLine(header) + QStringLiteral("\r\n");
-    QStringList cells;
+    text.reserve(text.size() + qsizetype(table.RecordCount()) * qsizetype(columns.size()) * 10);
     for (int r = 0; r < table.RecordCount(); ++r) {
-        cells.clear();
-        for (const TField *f : columns)
-            cells << CsvCell(*f, r);
-        text += CsvLine(cells);
+        for (size_t c = 0; c < columns.size(); ++c) {
+            if (c)
+                text += u';';
+            text += CsvQuote(CsvCell(*columns[c], r));
+        }
         text += QStringLiteral("\r\n");
     }
     return QByteArray("\xEF\xBB\xBF", 3) + text.toUtf8();

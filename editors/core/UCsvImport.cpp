@@ -5,6 +5,7 @@
 #include "ULocale.h"
 
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -34,26 +35,76 @@ int SpaceOrTab(unsigned char c)
     return c == ' ' || c == '\t';
 }
 
+// Turns cells into text: one decoder per file, not per cell.
+class TCellDecoder {
+public:
+    explicit TCellDecoder(TCsvEncoding encoding) : m_encoding(encoding)
+    {
+        if (encoding == TCsvEncoding::Utf8)
+            return;
+        QStringDecoder decoder("windows-1250", QStringDecoder::Flag::Stateless);
+        if (!decoder.isValid())
+            throw Exception(QStringLiteral("Kodowanie Windows-1250 jest niedostępne."));
+        for (int b = 0; b < 256; ++b) {
+            const QString c = decoder(QByteArray(1, char(b)));
+            m_table[size_t(b)] = c.size() == 1 && c.at(0) != QChar::ReplacementCharacter ? c.at(0) : QChar();
+        }
+    }
+    // Runs inside libcsv's callback: no exception, an error text instead.
+    QString operator()(QByteArrayView bytes, int line, QString &error)
+    {
+        if (m_encoding == TCsvEncoding::Utf8) {
+            QString text = m_utf8(bytes);
+            if (m_utf8.hasError())
+                error = QStringLiteral("Wiersz %1 pliku nie jest tekstem w kodowaniu UTF-8.").arg(line);
+            return text;
+        }
+        QString text(bytes.size(), Qt::Uninitialized);
+        QChar *out = text.data();
+        for (char b : bytes) {
+            const QChar c = m_table[size_t(static_cast<unsigned char>(b))];
+            if (c.isNull() && b != 0) {
+                error = QStringLiteral("Wiersz %1 pliku zawiera bajty spoza kodowania Windows-1250.").arg(line);
+                return QString();
+            }
+            *out++ = c;
+        }
+        return text;
+    }
+
+private:
+    TCsvEncoding m_encoding;
+    QStringDecoder m_utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    std::array<QChar, 256> m_table{};
+};
+
 // Collects rows from libcsv; the file is fed one physical line at a time
-// so that each row knows the line it starts on.
+// so that each row knows the line it starts on. Without a decoder (the
+// separator guess) cells are only counted.
 struct TCollector {
-    std::vector<QByteArray> Cells;
-    std::vector<std::pair<int, std::vector<QByteArray>>> Rows;
+    TCellDecoder *Decode = nullptr;
+    QStringList Cells;
+    bool Blank = true;
+    std::vector<TCsvRow> Rows;
     int StartLine = 1;
-    int MaxRows = -1;
+    QString Error;
 
     static void Field(void *s, size_t len, void *data)
     {
         auto *c = static_cast<TCollector *>(data);
-        c->Cells.emplace_back(s ? static_cast<const char *>(s) : "", qsizetype(s ? len : 0));
+        if (!c->Error.isEmpty())
+            return;
+        const QByteArrayView bytes(s ? static_cast<const char *>(s) : "", qsizetype(s ? len : 0));
+        c->Blank = c->Blank && bytes.isEmpty();
+        c->Cells << (c->Decode ? (*c->Decode)(bytes, c->StartLine, c->Error) : QString());
     }
     static void Row(int, void *data)
     {
         auto *c = static_cast<TCollector *>(data);
-        const bool blank = std::all_of(c->Cells.begin(), c->Cells.end(), [](const QByteArray &b) { return b.isEmpty(); });
-        if (!blank)
-            c->Rows.emplace_back(c->StartLine, std::move(c->Cells));
-        c->Cells.clear();
+        if (!c->Blank)
+            c->Rows.push_back(TCsvRow{c->StartLine, std::move(c->Cells)});
+        c->Cells = QStringList();
+        c->Blank = true;
     }
 };
 
@@ -83,7 +134,7 @@ QByteArrayView WithoutBom(const QByteArray &bytes)
 }
 
 // Raw rows; maxRows < 0 reads all. Throws Exception for an unclosed quote.
-std::vector<std::pair<int, std::vector<QByteArray>>> ParseRaw(QByteArrayView bytes, char separator, int maxRows)
+std::vector<TCsvRow> ParseRows(QByteArrayView bytes, char separator, int maxRows, TCellDecoder *decode)
 {
     csv_parser p;
     if (csv_init(&p, CSV_STRICT_FINI) != 0)
@@ -91,6 +142,7 @@ std::vector<std::pair<int, std::vector<QByteArray>>> ParseRaw(QByteArrayView byt
     csv_set_delim(&p, static_cast<unsigned char>(separator));
     csv_set_space_func(&p, separator == '\t' ? SpaceOnly : SpaceOrTab);
     TCollector collector;
+    collector.Decode = decode;
     struct TFree {
         csv_parser *P;
         ~TFree() { csv_free(P); }
@@ -107,6 +159,8 @@ std::vector<std::pair<int, std::vector<QByteArray>>> ParseRaw(QByteArrayView byt
             throw Exception(QStringLiteral("Błąd odczytu pliku CSV w wierszu %1: %2")
                                 .arg(line)
                                 .arg(QString::fromLatin1(csv_strerror(csv_error(&p)))));
+        if (!collector.Error.isEmpty())
+            throw Exception(collector.Error);
     }
     if (maxRows >= 0 && int(collector.Rows.size()) >= maxRows)
         return std::move(collector.Rows);
@@ -117,48 +171,10 @@ std::vector<std::pair<int, std::vector<QByteArray>>> ParseRaw(QByteArrayView byt
     if (csv_fini(&p, TCollector::Field, TCollector::Row, &collector) != 0)
         throw Exception(QStringLiteral("Pole zaczęte cudzysłowem w wierszu %1 nie zostało zamknięte do końca pliku.")
                             .arg(collector.StartLine));
+    if (!collector.Error.isEmpty())
+        throw Exception(collector.Error);
     return std::move(collector.Rows);
 }
-
-// Turns cells into text: one decoder per file, not per cell.
-class TCellDecoder {
-public:
-    explicit TCellDecoder(TCsvEncoding encoding) : m_encoding(encoding)
-    {
-        if (encoding == TCsvEncoding::Utf8)
-            return;
-        QStringDecoder decoder("windows-1250", QStringDecoder::Flag::Stateless);
-        if (!decoder.isValid())
-            throw Exception(QStringLiteral("Kodowanie Windows-1250 jest niedostępne."));
-        for (int b = 0; b < 256; ++b) {
-            const QString c = decoder(QByteArray(1, char(b)));
-            m_table[size_t(b)] = c.size() == 1 && c.at(0) != QChar::ReplacementCharacter ? c.at(0) : QChar();
-        }
-    }
-    QString operator()(const QByteArray &bytes, int line)
-    {
-        if (m_encoding == TCsvEncoding::Utf8) {
-            QString text = m_utf8(bytes);
-            if (m_utf8.hasError())
-                throw Exception(QStringLiteral("Wiersz %1 pliku nie jest tekstem w kodowaniu UTF-8.").arg(line));
-            return text;
-        }
-        QString text(bytes.size(), Qt::Uninitialized);
-        QChar *out = text.data();
-        for (char b : bytes) {
-            const QChar c = m_table[size_t(static_cast<unsigned char>(b))];
-            if (c.isNull() && b != 0)
-                throw Exception(QStringLiteral("Wiersz %1 pliku zawiera bajty spoza kodowania Windows-1250.").arg(line));
-            *out++ = c;
-        }
-        return text;
-    }
-
-private:
-    TCsvEncoding m_encoding;
-    QStringDecoder m_utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
-    std::array<QChar, 256> m_table{};
-};
 
 bool IsNumeric(const TField &f)
 {
@@ -237,21 +253,21 @@ char DetectCsvSeparator(const QByteArray &bytes)
     char best = ';';
     double bestMean = 0;
     for (char candidate : {';', '\t', ','}) {
-        std::vector<std::pair<int, std::vector<QByteArray>>> rows;
+        std::vector<TCsvRow> rows;
         try {
-            rows = ParseRaw(WithoutBom(bytes), candidate, 30);
+            rows = ParseRows(WithoutBom(bytes), candidate, 30, nullptr);
         } catch (const Exception &) {
             continue;
         }
         if (rows.empty())
             continue;
-        const size_t n = rows.front().second.size();
-        const bool equal = std::all_of(rows.begin(), rows.end(), [n](const auto &r) { return r.second.size() == n; });
+        const qsizetype n = rows.front().Cells.size();
+        const bool equal = std::all_of(rows.begin(), rows.end(), [n](const TCsvRow &r) { return r.Cells.size() == n; });
         if (equal && n > 1)
             return candidate;
         double sum = 0;
         for (const auto &r : rows)
-            sum += double(r.second.size());
+            sum += double(r.Cells.size());
         const double mean = sum / double(rows.size());
         if (mean > bestMean + 1e-9) {
             bestMean = mean;
@@ -263,19 +279,8 @@ char DetectCsvSeparator(const QByteArray &bytes)
 
 std::vector<TCsvRow> ParseCsv(const QByteArray &bytes, char separator, TCsvEncoding encoding)
 {
-    std::vector<TCsvRow> rows;
-    auto raw = ParseRaw(WithoutBom(bytes), separator, -1);
-    rows.reserve(raw.size());
     TCellDecoder decode(encoding);
-    for (auto &[line, cells] : raw) {
-        TCsvRow row;
-        row.Line = line;
-        row.Cells.reserve(qsizetype(cells.size()));
-        for (const QByteArray &cell : cells)
-            row.Cells << decode(cell, line);
-        rows.push_back(std::move(row));
-    }
-    return rows;
+    return ParseRows(WithoutBom(bytes), separator, -1, &decode);
 }
 
 TCsvColumns ParseCsvColumnSpec(const QString &spec, const TRxMemoryData &table)
@@ -352,13 +357,18 @@ void TCsvImport::LoadFile(const QString &fileName)
     const QByteArray bytes = file.readAll();
     if (!LooksLikeText(bytes))
         throw Exception(QStringLiteral("Plik \"%1\" nie jest plikiem tekstowym CSV.").arg(QFileInfo(fileName).fileName()));
-    Load(bytes);
+    TakeBytes(bytes);
 }
 
 void TCsvImport::Load(const QByteArray &bytes)
 {
     if (!LooksLikeText(bytes))
         throw Exception(QStringLiteral("Plik nie jest plikiem tekstowym CSV."));
+    TakeBytes(bytes);
+}
+
+void TCsvImport::TakeBytes(const QByteArray &bytes)
+{
     m_bytes = bytes;
     m_encoding = DetectCsvEncoding(bytes);
     m_separator = DetectCsvSeparator(bytes);
@@ -522,11 +532,8 @@ TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const
                 throw EDatabaseError(QStringLiteral("Pole \"%1\" musi posiadać wartość").arg(table.Field(i).DisplayName()));
         out.Fine = true;
         out.Values.reserve(size_t(table.FieldCount()));
-        out.Texts.reserve(table.FieldCount());
-        for (int i = 0; i < table.FieldCount(); ++i) {
+        for (int i = 0; i < table.FieldCount(); ++i)
             out.Values.push_back(table.Field(i).Value());
-            out.Texts << CsvValueText(table.Field(i), out.Values.back());
-        }
         table.Cancel();
     } catch (const Exception &e) {
         if (table.State() != TDataSetState::Browse)
@@ -568,8 +575,8 @@ void TCsvImport::BuildPreview()
         if (f.Required() && !f.DefaultText().isEmpty() && f.Name() != QLatin1String("Numer"))
             defaults.emplace_back(&f, f.DefaultText());
     }
-    std::unordered_map<QString, int> firstLine;
-    firstLine.reserve(m_rows.size());
+    QHash<QString, int> firstLine;
+    firstLine.reserve(qsizetype(m_rows.size()));
     for (size_t i = m_header ? 1 : 0; i < m_rows.size(); ++i) {
         TCsvPreviewRow row = ConvertRow(scratch, m_section, table, m_rows[i], mapped, defaults);
         if (!hasNumer && row.Fine) {
@@ -577,17 +584,30 @@ void TCsvImport::BuildPreview()
             row.Message = QStringLiteral("Nie wybrano kolumny z polem \"Numer\".");
         }
         if (row.Fine) {
-            const auto [it, fresh] = firstLine.emplace(KeyOf(row.Values[size_t(numer)]), row.Line);
-            if (!fresh) {
+            const QString key = KeyOf(row.Values[size_t(numer)]);
+            const auto it = firstLine.constFind(key);
+            if (it == firstLine.cend()) {
+                firstLine.insert(key, row.Line);
+            } else {
                 row.Fine = false;
                 row.Duplicate = true;
                 row.Message = QStringLiteral("Numer %1 powtarza się w pliku (pierwszy raz w wierszu %2).")
-                                  .arg(row.Texts.at(numer))
-                                  .arg(it->second);
+                                  .arg(CsvValueText(table.Field(numer), row.Values[size_t(numer)]))
+                                  .arg(it.value());
             }
         }
         m_preview.push_back(std::move(row));
     }
+}
+
+QString TCsvImport::PreviewText(int row, int field) const
+{
+    if (row < 0 || row >= int(m_preview.size()) || field < 0 || field >= Target().FieldCount())
+        return QString();
+    const TCsvPreviewRow &r = m_preview[size_t(row)];
+    if (size_t(field) < r.Values.size())
+        return CsvValueText(Target().Field(field), r.Values[size_t(field)]);
+    return r.Texts.value(field);
 }
 
 int TCsvImport::FineCount() const

@@ -55,7 +55,7 @@ struct TCsvPreviewRow {
     bool Duplicate = false;
     bool Truncated = false;
     QString Message;                 // why the row is refused
-    QStringList Texts;               // per field of the table: what goes in (or the file's text)
+    QStringList Texts;               // refused rows: the file's text per field (fine rows: PreviewText)
     std::vector<TFieldValue> Values; // per field of the table, fine rows only
 };
 
@@ -102,6 +102,8 @@ public:
     // Converts and checks every data row on a scratch module.
     void BuildPreview();
     const std::vector<TCsvPreviewRow> &Preview() const { return m_preview; }
+    // What goes into a field (fine rows), or the file's text (refused rows).
+    QString PreviewText(int row, int field) const;
     int FineCount() const;
     int RefusedCount() const { return int(m_preview.size()) - FineCount(); }
 
@@ -111,6 +113,7 @@ public:
     int Apply(TCsvImportMode mode);
 
 private:
+    void TakeBytes(const QByteArray &bytes);
     void Reparse(); // and the header row found again
     void DetectHeader();
 

@@ -77,8 +77,8 @@ TEST_F(CsvImportTest, ReadsTheFileFormsOfSpreadsheetsAndStockPrograms)
             const auto &[line, name, price] = form.Rows[i];
             EXPECT_EQ(row.Line, line);
             EXPECT_TRUE(row.Fine) << row.Message.toStdString();
-            EXPECT_EQ(row.Texts.at(1), name);
-            EXPECT_EQ(row.Texts.at(3), price);
+            EXPECT_EQ(imp.PreviewText(int(i), 1), name);
+            EXPECT_EQ(imp.PreviewText(int(i), 3), price);
         }
     }
 }
@@ -134,7 +134,7 @@ TEST_F(CsvImportTest, PreviewGivesEachRefusedRowTheFieldsMessage)
     imp.BuildPreview();
     EXPECT_TRUE(imp.Preview()[5].Fine);
     EXPECT_TRUE(imp.Preview()[5].Truncated);
-    EXPECT_EQ(imp.Preview()[5].Texts.at(1), QStringLiteral("Nazwa o długości"));
+    EXPECT_EQ(imp.PreviewText(5, 1), QStringLiteral("Nazwa o długości"));
 }
 
 TEST_F(CsvImportTest, FixedValuesAndGroupChecksOfTheProfile)
@@ -144,7 +144,7 @@ TEST_F(CsvImportTest, FixedValuesAndGroupChecksOfTheProfile)
                               QStringLiteral("Numer=1,Nazwa=2,VAT=3,Cena=@2,50,Limit=@5"), 0);
     ASSERT_EQ(imp.Preview().size(), 3u);
     EXPECT_TRUE(imp.Preview()[0].Fine);
-    EXPECT_EQ(imp.Preview()[0].Texts.at(3), QStringLiteral("2,50"));
+    EXPECT_EQ(imp.PreviewText(0, 3), QStringLiteral("2,50"));
     EXPECT_EQ(std::get<std::int64_t>(imp.Preview()[0].Values.at(5)), 5);
     EXPECT_EQ(imp.Preview()[1].Message,
               QStringLiteral("Grupa 9. musi być grupą wydania kaucji (pole VAT musi mieć wartość \"+\")"));
