@@ -1,5 +1,9 @@
 #include "UScreenshots.h"
 
+#include "UChartWindow.h"
+#include "UEditorExtras.h"
+#include "UFiscalChartWindow.h"
+
 #include "UFindBar.h"
 #include "UGrupy.h"
 #include "UKaucje.h"
@@ -168,6 +172,16 @@ void TScreenshotDriver::ShootReports()
     pf->BBOdczytClick();
     Pause(SettleMs);
     Shoot(pf, QStringLiteral("7-pamiec-fiskalna"));
+    // Its chart, by day and by month.
+    if (TFormWykres *chart = ShowFiscalChart(*pf)) {
+        chart->resize(1000, 560);
+        Pause(SettleMs);
+        Shoot(chart, QStringLiteral("7a-wykres-dzienny"));
+        chart->SetCurrentView(1);
+        Pause(SettleMs);
+        Shoot(chart, QStringLiteral("7b-wykres-miesieczny"));
+        chart->hide();
+    }
     TKeepPdf keep;
     pf->SetOpener(&keep);
     pf->BBDrukujClick();
@@ -199,6 +213,17 @@ void TScreenshotDriver::ShootEditors()
         Pause(SettleMs);
         Shoot(e.Form, QString::fromLatin1(e.Name));
         e.Form->hide();
+    }
+    // The sales charts of the codes and groups just read with their counters.
+    for (const auto &c : {std::pair<TTableForm *, const char *>{w.FormKody, "11a-wykres-kody"},
+                          std::pair<TTableForm *, const char *>{w.FormGrupy, "10a-wykres-grupy"}}) {
+        ShowSalesChart(*c.first);
+        if (auto *chart = c.first->findChild<TFormWykres *>(QStringLiteral("FormWykres"))) {
+            chart->resize(1000, 560);
+            Pause(SettleMs);
+            Shoot(chart, QString::fromLatin1(c.second));
+            chart->hide();
+        }
     }
     w.FormKodyWKasie->resize(720, 300);
     w.FormKodyWKasie->show();

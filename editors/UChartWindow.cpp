@@ -36,6 +36,9 @@ QChart *MakeChart(const TChartData &data)
     auto *chart = new QChart;
     chart->setTitle(data.IsEmpty() ? data.Title + QStringLiteral(" (brak danych)") : data.Title);
     chart->legend()->setAlignment(Qt::AlignBottom);
+    // Axis numbers with a decimal comma, as everywhere in the program.
+    chart->setLocale(QLocale(QLocale::Polish, QLocale::Poland));
+    chart->setLocalizeNumbers(true);
     if (data.IsEmpty())
         return chart;
     QAbstractBarSeries *series = nullptr;
@@ -56,8 +59,11 @@ QChart *MakeChart(const TChartData &data)
     auto *x = new QBarCategoryAxis;
     x->append(data.Categories);
     x->setTitleText(data.XTitle);
-    if (!horizontalLabels)
-        x->setLabelsAngle(-60);
+    if (!horizontalLabels) {
+        // Dates and names stay whole, standing up under their bars.
+        x->setLabelsAngle(-90);
+        x->setTruncateLabels(false);
+    }
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto *y = new QValueAxis;
