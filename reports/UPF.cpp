@@ -116,6 +116,9 @@ TFormPF::TFormPF(const QString &exchangeFile, const QString &reportPrefix, QWidg
 TFormPF::~TFormPF()
 {
     DeleteOldPdfs(m_reportPrefix);
+    // The grids watch the fiscal memory's tables: they go before m_pf,
+    // which members' destruction would free ahead of the child widgets.
+    qDeleteAll(findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly));
     delete ui;
 }
 
