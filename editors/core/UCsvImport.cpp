@@ -186,9 +186,9 @@ bool IsNumeric(const TField &f)
 // thousands separators.
 QString NormalizeNumber(QString text)
 {
-    text.remove(u' ');
-    text.remove(QChar(0x00A0));
-    text.remove(QChar(0x202F));
+    for (QChar blank : {QChar(u' '), QChar(0x00A0), QChar(0x202F)})
+        if (text.contains(blank))
+            text.remove(blank);
     const qsizetype comma = text.lastIndexOf(u',');
     const qsizetype point = text.lastIndexOf(u'.');
     QChar decimal;
@@ -508,8 +508,12 @@ TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const
                                     .arg(f->DisplayName()));
             // libcsv has dropped the blanks around unquoted cells; quoted ones keep theirs.
             QString text = m.Source.IsFixed() ? m.Source.Fixed.trimmed() : row.Cells.at(m.Source.Column);
-            if (text.trimmed().isEmpty())
-                continue; // the field's default stays
+            if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); })) {
+                // An empty cell leaves the field's default.
+                if (f->IsNull() && f->Required() && !f->DefaultText().isEmpty() && f->Name() != QLatin1String("Numer"))
+                    f->SetText(f->DefaultText());
+                continue;
+            }
             if (m.Numeric) {
                 text = NormalizeNumber(text);
             } else if (HasControls(text)) {
@@ -572,7 +576,8 @@ void TCsvImport::BuildPreview()
     std::vector<std::pair<TField *, QString>> defaults;
     for (int i = 0; i < table.FieldCount(); ++i) {
         TField &f = table.Field(i);
-        if (f.Required() && !f.DefaultText().isEmpty() && f.Name() != QLatin1String("Numer"))
+        if (f.Required() && !f.DefaultText().isEmpty() && f.Name() != QLatin1String("Numer")
+            && !m_columns.count(f.Name()))
             defaults.emplace_back(&f, f.DefaultText());
     }
     QHash<QString, int> firstLine;
