@@ -2,116 +2,24 @@
 // The same exchange logic as the windows; jobs run in this process through
 // RunModule with a console sink, and every job ends with the module's end
 // line.
-#include "UClock.h"
-#include "UConsoleDisplay.h"
 #include "UErrors.h"
 #include "UExchange.h"
 #include "USendVerify.h"
-#include "UJobCommandLine.h"
-#include "UModule.h"
 #include "UOrvanIO.h"
 #include "UOtxCommands.h"
 #include "UOtxCommon.h"
+#include "UOtxConsole.h"
 #include "UPowtNazwy.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <atomic>
-#include <csignal>
 #include <memory>
 #include <vector>
 
-#ifndef _WIN32
-#include <signal.h>
-#endif
 
 namespace {
-
-std::atomic<std::atomic<bool> *> g_stop{nullptr};
-
-extern "C" void OnInterrupt(int)
-{
-    if (std::atomic<bool> *stop = g_stop.load())
-        stop->store(true);
-}
-
-// Ctrl+C stops the running job as the Stop button does; a second one ends
-// the program.
-void InstallInterrupt()
-{
-#ifndef _WIN32
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-#else
-    std::signal(SIGINT, OnInterrupt);
-#endif
-}
-
-class TConsoleJobRunner : public IJobRunner {
-public:
-    TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder)
-        : m_model(modelCode), m_baud(baud), m_port(port.toStdString()), m_folder(folder.toStdString())
-    {
-    }
-
-    void Run(const QString &jobSwitches) override
-    {
-        const std::string line = BuildCommandLine(m_model, m_baud, jobSwitches).toStdString();
-        TConsoleDisplay display(OutputCodePage(line));
-        TModuleResult result;
-        try {
-            display.Start();
-            g_stop = &display.StopRequested;
-            RunModule(line, m_port, m_folder, display, SteadyClock(), DefaultJobTable(), result);
-            g_stop = nullptr;
-        } catch (const std::exception &e) {
-            g_stop = nullptr;
-            Print(stdout, QStringLiteral("9999 Błąd wewnętrzny programu: ") + QString::fromLocal8Bit(e.what()));
-            throw EAbort();
-        }
-        if (result.Code == 0) {
-            Print(stdout, QStringLiteral("0000"));
-            return;
-        }
-        Print(stdout, QStringLiteral("%1 ").arg(unsigned(result.Code) & 0xFFFFu, 4, 16, QChar(u'0')).toUpper()
-                          + QString::fromStdString(ConsoleText(result.CodePage, result.Text)));
-        throw EAbort();
-    }
-
-private:
-    QString m_model;
-    int m_baud;
-    std::string m_port;
-    std::string m_folder;
-};
-
-class TDirectWait : public IWaitRunner {
-public:
-    void Execute(const QString &, const std::function<void()> &procedure) override { procedure(); }
-};
-
-class TConsoleMessages : public IMessages {
-public:
-    void Information(const QString &text) override { Print(stdout, text); }
-    void Error(const QString &text) override { Print(stderr, text); }
-    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
-    {
-        Print(stderr, text);
-        return TPromptAnswer::No;
-    }
-};
-
-// The console asks nothing: the command line has said it all.
-class TNoDialogs : public IExchangeDialogs {
-public:
-    bool ConfirmRead(bool, bool &, bool &) override { return true; }
-    bool ConfirmSend() override { return true; }
-};
 
 // Remembers that the duplicate-names list was asked for, to print it
 // beneath the refusal.
@@ -157,10 +65,7 @@ TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
     o.Port = args.Value(QStringLiteral("--port"));
     if (o.Port.isEmpty())
         throw TUsageError{QStringLiteral("polecenie %1 wymaga opcji --port z nazwą portu kasy.").arg(command)};
-    o.Baud = args.Int(QStringLiteral("--baud"), 9600, 2400, 19200);
-    if (o.Baud != 19200 && o.Baud != 9600 && o.Baud != 4800 && o.Baud != 2400)
-        throw TUsageError{QStringLiteral("niepoprawna wartość opcji --baud: \"%1\" (dozwolone 19200, 9600, 4800, 2400).")
-                              .arg(o.Baud)};
+    o.Baud = BaudOption(args);
     const QString list = args.Value(QStringLiteral("--tables"), args.Value(QStringLiteral("--sections")));
     if (args.Has(QStringLiteral("--tables")) || args.Has(QStringLiteral("--sections"))) {
         o.TablesGiven = true;
@@ -196,18 +101,10 @@ struct TConsoleFrontEnd {
     {
     }
     TConsoleJobRunner Jobs;
-    TDirectWait Wait;
+    TConsoleWait Wait;
     TConsoleMessages Messages;
     TNoDialogs Dialogs;
 };
-
-QTemporaryDir &ExchangeFolder(std::unique_ptr<QTemporaryDir> &dir)
-{
-    dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvan-otx-XXXXXX"));
-    if (!dir->isValid())
-        throw Exception(QStringLiteral("Nie można utworzyć folderu plików wymiany: %1").arg(dir->errorString()));
-    return *dir;
-}
 
 // What the register on this port is remembered to hold, shared with the program.
 std::unique_ptr<TRegisterMemory> MemoryFor(TDM &dm, const QString &port)
@@ -295,8 +192,8 @@ int OtxSend(const QStringList &argList)
             load.Insert(s);
     LoadDataFile(dm, o.File, load, true);
 
-    std::unique_ptr<QTemporaryDir> dir;
-    const QString folder = ExchangeFolder(dir).path();
+    const std::unique_ptr<QTemporaryDir> dir = MakeExchangeFolder();
+    const QString folder = dir->path();
     TConsoleFrontEnd front(dm, o, folder);
     std::vector<std::unique_ptr<TExchange>> exchanges;
     for (TExchangeTable t : kTables)
@@ -387,8 +284,8 @@ int OtxRead(const QStringList &argList)
         return ExitRefused;
     }
 
-    std::unique_ptr<QTemporaryDir> dir;
-    const QString folder = ExchangeFolder(dir).path();
+    const std::unique_ptr<QTemporaryDir> dir = MakeExchangeFolder();
+    const QString folder = dir->path();
     TConsoleFrontEnd front(dm, o, folder);
     InstallInterrupt();
     for (TExchangeTable t : kTables) {

@@ -1,13 +1,10 @@
 // fiscal-read, fiscal-text and fiscal-pdf: the fiscal memory window's
 // commands on the console.
-#include "UConsoleDisplay.h"
-#include "UClock.h"
 #include "UErrors.h"
 #include "UFiscalMemory.h"
-#include "UJobCommandLine.h"
-#include "UModule.h"
 #include "UOtxCommands.h"
 #include "UOtxCommon.h"
+#include "UOtxConsole.h"
 #include "UProfile.h"
 
 #include <QCoreApplication>
@@ -16,67 +13,10 @@
 
 namespace {
 
-// Boxes become lines on standard error; questions are answered No.
-class TConsoleMessages : public IMessages {
-public:
-    void Information(const QString &text) override { Print(stdout, text); }
-    void Error(const QString &text) override { Print(stderr, text); }
-    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
-    {
-        Print(stderr, text);
-        return TPromptAnswer::No;
-    }
-};
-
-// The step runs at once; its failure is printed and ends the command.
-class TConsoleWait : public IWaitRunner {
-public:
-    void Execute(const QString &, const std::function<void()> &procedure) override
-    {
-        try {
-            procedure();
-        } catch (const EAbort &) {
-            throw;
-        } catch (const Exception &e) {
-            Print(stderr, e.Message());
-            throw EAbort();
-        }
-    }
-};
-
-// One module job on the serial port; the module's lines go to the terminal
-// as osh2xx shows them, a failed job prints its end line and aborts.
-class TConsoleJobs : public IJobRunner {
-public:
-    TConsoleJobs(QString port, int baud, QString folder)
-        : m_port(std::move(port)), m_baud(baud), m_folder(std::move(folder))
-    {
-    }
-    void Run(const QString &jobSwitches) override
-    {
-        const std::string line =
-            BuildCommandLine(ModelCodeOf(KasaER_A277PSPlus), m_baud, jobSwitches).toStdString();
-        TConsoleDisplay display(OutputCodePage(line), stderr, stderr);
-        display.Start();
-        const TModuleResult r = RunModule(line, QFile::encodeName(m_port).toStdString(),
-                                          QFile::encodeName(m_folder).toStdString(), display, SteadyClock());
-        if (r.Code != 0) {
-            Print(stderr, QStringLiteral("%1 ").arg(uint(r.Code) & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper()
-                              + QString::fromUtf8(ConsoleText(r.CodePage, r.Text)));
-            throw EAbort();
-        }
-    }
-
-private:
-    QString m_port;
-    int m_baud;
-    QString m_folder;
-};
-
 struct TFiscalConsole {
     TConsoleMessages Messages;
     TConsoleWait Wait;
-    std::unique_ptr<TConsoleJobs> Jobs;
+    std::unique_ptr<TConsoleJobRunner> Jobs;
     std::unique_ptr<TFiscalMemory> Memory;
 
     explicit TFiscalConsole(const QString &port = QString(), int baud = 9600)
@@ -84,7 +24,8 @@ struct TFiscalConsole {
         const QString folder = QDir::tempPath();
         const QString exchange = QDir(folder).filePath(
             QStringLiteral("orvan-otx-%1-pf.txt").arg(QCoreApplication::applicationPid()));
-        Jobs = std::make_unique<TConsoleJobs>(port, baud, folder);
+        // Standard output keeps only the command's own result.
+        Jobs = std::make_unique<TConsoleJobRunner>(ModelCodeOf(KasaER_A277PSPlus), baud, port, folder, stderr);
         Memory = std::make_unique<TFiscalMemory>(*Jobs, Wait, Messages, exchange,
                                                  QDir(folder).filePath(QStringLiteral("orvan277PSPlus-raport")));
     }
@@ -125,9 +66,7 @@ int OtxFiscalRead(const QStringList &argList)
     args.RequirePositional(1, QStringLiteral("polecenie fiscal-read wymaga jednej nazwy pliku raportu."));
     if (!args.Has(QStringLiteral("--port")) || args.Value(QStringLiteral("--port")).isEmpty())
         throw TUsageError{QStringLiteral("polecenie fiscal-read wymaga opcji --port.")};
-    const int baud = args.Int(QStringLiteral("--baud"), 9600, 2400, 19200);
-    if (baud != 2400 && baud != 4800 && baud != 9600 && baud != 19200)
-        throw TUsageError{QStringLiteral("niepoprawna prędkość %1 (dozwolone 19200, 9600, 4800, 2400).").arg(baud)};
+    const int baud = BaudOption(args);
     const TFiscalReadRange range = RangeOf(args);
     const QString out = args.Positional.at(0);
 

@@ -124,6 +124,9 @@ int main(int argc, char **argv)
         return command->Run(args);
     } catch (const TUsageError &e) {
         return Usage(e.Text);
+    } catch (const EAbort &) {
+        // Whoever aborted has said why.
+        return ExitRefused;
     } catch (const Exception &e) {
         Print(stderr, e.Message());
         return ExitRefused;

@@ -1,0 +1,121 @@
+#include "UOtxConsole.h"
+
+#include "UClock.h"
+#include "UConsoleDisplay.h"
+#include "UErrors.h"
+#include "UJobCommandLine.h"
+#include "UModule.h"
+
+#include <QDir>
+#include <atomic>
+#include <csignal>
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+namespace {
+
+std::atomic<std::atomic<bool> *> g_stop{nullptr};
+
+extern "C" void OnInterrupt(int)
+{
+    if (std::atomic<bool> *stop = g_stop.load())
+        stop->store(true);
+}
+
+} // namespace
+
+void InstallInterrupt()
+{
+#ifndef _WIN32
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+#else
+    std::signal(SIGINT, OnInterrupt);
+#endif
+}
+
+TConsoleJobRunner::TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
+                                     FILE *out)
+    : m_model(modelCode), m_baud(baud), m_out(out), m_port(QFile::encodeName(port).toStdString()),
+      m_folder(QFile::encodeName(folder).toStdString())
+{
+}
+
+void TConsoleJobRunner::Run(const QString &jobSwitches)
+{
+    const std::string line = BuildCommandLine(m_model, m_baud, jobSwitches).toStdString();
+    TConsoleDisplay display(OutputCodePage(line), m_out, m_out);
+    TModuleResult result;
+    try {
+        display.Start();
+        g_stop = &display.StopRequested;
+        RunModule(line, m_port, m_folder, display, SteadyClock(), DefaultJobTable(), result);
+        g_stop = nullptr;
+    } catch (const std::exception &e) {
+        g_stop = nullptr;
+        Print(m_out, QStringLiteral("9999 Błąd wewnętrzny programu: ") + QString::fromLocal8Bit(e.what()));
+        throw EAbort();
+    }
+    if (result.Code == 0) {
+        Print(m_out, QStringLiteral("0000"));
+        return;
+    }
+    Print(m_out, QStringLiteral("%1 ").arg(unsigned(result.Code) & 0xFFFFu, 4, 16, QChar(u'0')).toUpper()
+                      + QString::fromStdString(ConsoleText(result.CodePage, result.Text)));
+    throw EAbort();
+}
+
+void TConsoleWait::Execute(const QString &, const std::function<void()> &procedure)
+{
+    try {
+        procedure();
+    } catch (const EAbort &) {
+        throw;
+    } catch (const Exception &e) {
+        Print(stderr, e.Message());
+        throw EAbort();
+    }
+}
+
+void TConsoleMessages::Information(const QString &text)
+{
+    Print(stdout, text);
+}
+
+void TConsoleMessages::Error(const QString &text)
+{
+    Print(stderr, text);
+}
+
+TPromptAnswer TConsoleMessages::Ask(const QString &text, TAskKind, bool)
+{
+    Print(stderr, text);
+    return TPromptAnswer::No;
+}
+
+bool TNoDialogs::ConfirmRead(bool, bool &clearFirst, bool &withCounters)
+{
+    clearFirst = withCounters = true;
+    return true;
+}
+
+int BaudOption(const TOtxArgs &args)
+{
+    const int baud = args.Int(QStringLiteral("--baud"), 9600, 2400, 19200);
+    if (baud != 2400 && baud != 4800 && baud != 9600 && baud != 19200)
+        throw TUsageError{QStringLiteral("niepoprawna prędkość %1 (dozwolone 19200, 9600, 4800, 2400).").arg(baud)};
+    return baud;
+}
+
+std::unique_ptr<QTemporaryDir> MakeExchangeFolder()
+{
+    auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvan-otx-XXXXXX"));
+    if (!dir->isValid())
+        throw EInOutError(QStringLiteral("Nie można utworzyć folderu plików wymiany: %1").arg(dir->errorString()));
+    return dir;
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The console's front end of the logic classes: module jobs run in this
+// process through RunModule with a console sink, boxes become lines, the
+// wait window runs its step at once and dialogs are answered by the command
+// line.
+#include "UExchangeHooks.h"
+#include "UOtxCommon.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+// One module job: the module's lines go to `out` as it writes them, then
+// its end line ("0000", or the code and its message); a failed job raises
+// EAbort. Ctrl+C stops a running job as the Stop button does.
+class TConsoleJobRunner : public IJobRunner {
+public:
+    TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
+                      FILE *out = stdout);
+    void Run(const QString &jobSwitches) override;
+
+private:
+    QString m_model;
+    int m_baud;
+    FILE *m_out;
+    std::string m_port;
+    std::string m_folder;
+};
+
+// Ctrl+C stops the running job; a second one ends the program.
+void InstallInterrupt();
+
+// The step runs at once; its error is printed and the command ends with
+// the silent abort, as after the wait window's error box.
+class TConsoleWait : public IWaitRunner {
+public:
+    void Execute(const QString &message, const std::function<void()> &procedure) override;
+};
+
+// Information to standard output, errors and questions to standard error;
+// every question is answered No.
+class TConsoleMessages : public IMessages {
+public:
+    void Information(const QString &text) override;
+    void Error(const QString &text) override;
+    TPromptAnswer Ask(const QString &text, TAskKind kind, bool withCancel) override;
+};
+
+// The command line has said it all: reads are confirmed with both boxes
+// ticked, sends are confirmed.
+class TNoDialogs : public IExchangeDialogs {
+public:
+    bool ConfirmRead(bool forView, bool &clearFirst, bool &withCounters) override;
+    bool ConfirmSend() override { return true; }
+};
+
+// --baud: 19200, 9600 (the default), 4800 or 2400.
+int BaudOption(const TOtxArgs &args);
+
+// A private folder for the exchange files, removed with the object.
+std::unique_ptr<QTemporaryDir> MakeExchangeFolder();
