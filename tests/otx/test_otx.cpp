@@ -1,5 +1,6 @@
 // Runs the built orvan-otx program on temporary files.
 #include "UCodePage.h"
+#include "otx_test_support.h"
 
 #include <QFile>
 #include <QProcess>
@@ -26,11 +27,7 @@ QString Kod(const QString &numer, const QString &nazwa, int grupa = 1)
     return QStringLiteral("%1,%2,%3,     2,50,Pr,         0,00,    0,000,").arg(numer, 14).arg(nazwa, -16).arg(grupa, 2);
 }
 
-struct OtxRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using OtxRun = TOtxRun;
 
 class OtxTool : public ::testing::Test {
 protected:
@@ -58,21 +55,7 @@ protected:
     // locale: the regional setting the program starts under.
     static OtxRun Otx(const QStringList &args, const QString &locale = QStringLiteral("pl_PL.UTF-8"))
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *v : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY", "LANG", "LANGUAGE"})
-            env.remove(QString::fromLatin1(v));
-        env.insert("LC_ALL", locale);
-        env.insert("LANG", locale);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
-        OtxRun r;
-        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
-            return r;
-        r.code = p.exitCode();
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return RunOtx(args, locale);
     }
 
     QTemporaryDir dir;

@@ -1,4 +1,6 @@
 // orvan-otx import and export: CSV files in, data files out and back.
+#include "otx_test_support.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -7,11 +9,7 @@
 
 namespace {
 
-struct CsvRun {
-    int Code = -1;
-    QString Out;
-    QString Err;
-};
+using CsvRun = TOtxRun;
 
 class OtxCsv : public ::testing::Test {
 protected:
@@ -28,22 +26,7 @@ protected:
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
-    static CsvRun Otx(const QStringList &args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LC_ALL", "pl_PL.UTF-8");
-        env.insert("LANG", "pl_PL.UTF-8");
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
-        CsvRun r;
-        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
-            return r;
-        r.Code = p.exitCode();
-        r.Out = QString::fromUtf8(p.readAllStandardOutput());
-        r.Err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    static CsvRun Otx(const QStringList &args) { return RunOtx(args); }
     QTemporaryDir dir;
 };
 
@@ -57,9 +40,9 @@ TEST_F(OtxCsv, ImportWritesTheRowsThatPassAndListsTheOthers)
                                                   .toUtf8());
     const QString out = dir.filePath("kody.otx");
     const CsvRun r = Otx({"import", csv, out, "--table", "kody", "--columns", "Numer=1,Nazwa=2,Cena=4,Grupa=@3"});
-    EXPECT_EQ(r.Code, 1) << r.Err.toStdString();
-    EXPECT_TRUE(r.Err.startsWith(QStringLiteral("wiersz 3: \"x5\" nie jest prawidłowym numerem kodu.\n"))) << r.Err.toStdString();
-    EXPECT_TRUE(r.Err.contains(QStringLiteral("wiersz 5: "))) << r.Err.toStdString();
+    EXPECT_EQ(r.code, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("wiersz 3: \"x5\" nie jest prawidłowym numerem kodu.\n"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("wiersz 5: "))) << r.err.toStdString();
     const QByteArray data = Read(out);
     EXPECT_TRUE(data.startsWith("[Kody] ")) << data.constData();
     EXPECT_TRUE(data.contains("             5,Chleb \xBFytni     , 3,")) << data.constData();
@@ -68,10 +51,10 @@ TEST_F(OtxCsv, ImportWritesTheRowsThatPassAndListsTheOthers)
 
     // Everything through: exit 0; then the file goes out as CSV again.
     const QString good = Write("ok.csv", QByteArray("5\tChleb\t2,50\n6\tWoda\t1,20\n"));
-    EXPECT_EQ(Otx({"import", good, out, "--table", "kody", "--columns", "Numer=1,Nazwa=2,Cena=3"}).Code, 0);
+    EXPECT_EQ(Otx({"import", good, out, "--table", "kody", "--columns", "Numer=1,Nazwa=2,Cena=3"}).code, 0);
     const QString back = dir.filePath("wynik.csv");
     const CsvRun e = Otx({"export", out, back, "--table", "kody"});
-    EXPECT_EQ(e.Code, 0) << e.Err.toStdString();
+    EXPECT_EQ(e.code, 0) << e.err.toStdString();
     EXPECT_EQ(Read(back), QByteArray("\xEF\xBB\xBFNumer;Nazwa;Grupa;Cena;Rodzaj Ceny;Warto\xC5\x9B\xC4\x87 sprz.;"
                                      "Ilo\xC5\x9B\xC4\x87 sprz.\r\n"
                                      "5;Chleb;1;2,50;Program.;0,00;0,000\r\n6;Woda;1;1,20;Program.;0,00;0,000\r\n"));
@@ -103,13 +86,13 @@ TEST_F(OtxCsv, WrongArgumentsAndBadFilesAreRefused)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Args.join(' ').toStdString());
         const CsvRun r = Otx(c.Args);
-        EXPECT_EQ(r.Code, c.Code);
-        EXPECT_TRUE(r.Err.startsWith(QString::fromUtf8(c.ErrStart))) << r.Err.toStdString();
+        EXPECT_EQ(r.code, c.Code);
+        EXPECT_TRUE(r.err.startsWith(QString::fromUtf8(c.ErrStart))) << r.err.toStdString();
         EXPECT_FALSE(QFile::exists(out));
     }
     // The groups with the separator forced and a fixed value.
     const CsvRun r = Otx({"import", csv, out, "--table", "grupy", "--columns", "Numer=1,Nazwa=2,VAT=3,Limit=@4", "--separator", ";"});
-    EXPECT_EQ(r.Code, 0) << r.Err.toStdString();
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(Read(out).contains(" 1,Pieczywo        ,A,")) << Read(out).constData();
 }
 

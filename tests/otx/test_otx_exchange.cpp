@@ -5,6 +5,7 @@
 #include "ULocale.h"
 #include "UOrvanIO.h"
 #include "USimPty.h"
+#include "otx_test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,12 +34,7 @@ QString Kod(const QString &numer, const QString &nazwa, int grupa = 1)
     return QStringLiteral("%1,%2,%3,     2,50,Wp,         0,00,    0,000,").arg(numer, 14).arg(nazwa, -16).arg(grupa, 2);
 }
 
-struct OtxRun {
-    int code = -1;
-    QString out;
-    QString err;
-    QString LastLine() const { return out.trimmed().section(u'\n', -1); }
-};
+using OtxRun = TOtxRun;
 
 class OtxExchange : public ::testing::Test {
 protected:
@@ -87,22 +83,9 @@ protected:
     // exchange file stays behind).
     OtxRun Otx(const QStringList &args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *v : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY", "LANG", "LANGUAGE"})
-            env.remove(QString::fromLatin1(v));
-        env.insert("LC_ALL", "pl_PL.UTF-8");
-        env.insert("LANG", "pl_PL.UTF-8");
-        env.insert("TMPDIR", tmp.path());
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
-        OtxRun r;
-        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
-            return r;
-        r.code = p.exitCode();
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        QProcessEnvironment extra;
+        extra.insert(QStringLiteral("TMPDIR"), tmp.path());
+        return RunOtx(args, QStringLiteral("pl_PL.UTF-8"), extra);
     }
     bool TmpEmpty() const { return QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty(); }
     int Records(int table)

@@ -1,4 +1,6 @@
 // orvan-otx fiscal-read, fiscal-text and fiscal-pdf against kasasim.
+#include "otx_test_support.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -7,10 +9,7 @@
 
 namespace {
 
-struct TRun {
-    int Code = -1;
-    QString Out, Err;
-};
+using TRun = TOtxRun;
 
 class OtxFiscal : public ::testing::Test {
 protected:
@@ -26,6 +25,7 @@ protected:
     // Starts kasasim and returns its port.
     QString StartKasa(const QStringList &options = {})
     {
+        kasa.setProcessEnvironment(OtxEnvironment());
         kasa.start(QStringLiteral(ORVAN_BIN_DIR "/kasasim"), options);
         while (kasa.state() != QProcess::NotRunning && !kasa.canReadLine())
             kasa.waitForReadyRead(-1);
@@ -34,21 +34,7 @@ protected:
         return line.mid(5);
     }
 
-    static TRun Otx(const QStringList &args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("pl_PL.UTF-8"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
-        TRun r;
-        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
-            return r;
-        r.Code = p.exitCode();
-        r.Out = QString::fromUtf8(p.readAllStandardOutput());
-        r.Err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    static TRun Otx(const QStringList &args) { return RunOtx(args); }
 
     static QByteArray Read(const QString &name)
     {
@@ -80,13 +66,13 @@ TEST_F(OtxFiscal, ReadsTheMemoryInEachModePrintsItsReportAndWritesThePdf)
         SCOPED_TRACE(c.Options.join(u' ').toStdString());
         const QString frp = Path("pf.frp");
         const TRun read = Otx(QStringList{QStringLiteral("fiscal-read"), frp, QStringLiteral("--port"), port} + c.Options);
-        ASSERT_EQ(read.Code, 0) << read.Err.toStdString();
-        EXPECT_TRUE(read.Out.startsWith(QStringLiteral("Zapisano pamięć fiskalną kasy "))) << read.Out.toStdString();
+        ASSERT_EQ(read.code, 0) << read.err.toStdString();
+        EXPECT_TRUE(read.out.startsWith(QStringLiteral("Zapisano pamięć fiskalną kasy "))) << read.out.toStdString();
         EXPECT_EQ(Read(frp + QStringLiteral(".dig")).count("\r\n"), 2);
 
         const TRun text = Otx({QStringLiteral("fiscal-text"), frp});
-        ASSERT_EQ(text.Code, 0) << text.Err.toStdString();
-        const QStringList lines = text.Out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(text.code, 0) << text.err.toStdString();
+        const QStringList lines = text.out.split(u'\n', Qt::SkipEmptyParts);
         ASSERT_GT(lines.size(), 20);
         EXPECT_TRUE(lines.first().startsWith(QStringLiteral("NIP:")));
         EXPECT_EQ(lines.at(2), QStringLiteral(" RAPORT FISKALNY"));
@@ -96,7 +82,7 @@ TEST_F(OtxFiscal, ReadsTheMemoryInEachModePrintsItsReportAndWritesThePdf)
             EXPECT_LE(l.size(), 17) << l.toStdString();
 
         const TRun pdf = Otx({QStringLiteral("fiscal-pdf"), frp, Path("r.pdf")});
-        ASSERT_EQ(pdf.Code, 0) << pdf.Err.toStdString();
+        ASSERT_EQ(pdf.code, 0) << pdf.err.toStdString();
         EXPECT_TRUE(Read(Path("r.pdf")).startsWith("%PDF-"));
     }
 }
@@ -104,8 +90,8 @@ TEST_F(OtxFiscal, ReadsTheMemoryInEachModePrintsItsReportAndWritesThePdf)
 TEST_F(OtxFiscal, AFailedReadWritesNoFile)
 {
     const TRun r = Otx({QStringLiteral("fiscal-read"), Path("pf.frp"), QStringLiteral("--port"), Path("brak")});
-    EXPECT_EQ(r.Code, 1);
-    EXPECT_FALSE(r.Err.isEmpty());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(r.err.isEmpty());
     EXPECT_FALSE(QFile::exists(Path("pf.frp")));
     EXPECT_FALSE(QFile::exists(Path("pf.frp.dig")));
 }
@@ -121,12 +107,12 @@ TEST_F(OtxFiscal, RefusedFilesGiveTheirMessageAndCode1)
     d.write("0\r\n0000000000000000000000000000000000000000\r\n");
     d.close();
     const TRun bad = Otx({QStringLiteral("fiscal-text"), Path("a.frp")});
-    EXPECT_EQ(bad.Code, 1);
-    EXPECT_EQ(bad.Err, QStringLiteral("Nieprawidłowa zawartość pliku.\n"));
-    EXPECT_TRUE(bad.Out.isEmpty());
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_EQ(bad.err, QStringLiteral("Nieprawidłowa zawartość pliku.\n"));
+    EXPECT_TRUE(bad.out.isEmpty());
     const TRun missing = Otx({QStringLiteral("fiscal-pdf"), Path("b.frp"), Path("b.pdf")});
-    EXPECT_EQ(missing.Code, 1);
-    EXPECT_EQ(missing.Err, QStringLiteral("Nie mogę odnaleźć pliku ") + Path("b.frp") + u'\n');
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err, QStringLiteral("Nie mogę odnaleźć pliku ") + Path("b.frp") + u'\n');
     EXPECT_FALSE(QFile::exists(Path("b.pdf")));
 }
 
@@ -145,8 +131,8 @@ TEST_F(OtxFiscal, WrongArgumentsGiveCode2)
     for (const QStringList &args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
         const TRun r = Otx(args);
-        EXPECT_EQ(r.Code, 2);
-        EXPECT_TRUE(r.Err.contains(QStringLiteral("Użycie:")));
+        EXPECT_EQ(r.code, 2);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("Użycie:")));
     }
 }
 

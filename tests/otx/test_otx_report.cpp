@@ -3,6 +3,7 @@
 // arguments.
 #include "URecord.h"
 #include "USimPty.h"
+#include "otx_test_support.h"
 
 #include <QFile>
 #include <QProcess>
@@ -49,28 +50,11 @@ void Seed(TSimRegister &reg, int table, const char *letters, const char *const *
     }
 }
 
-struct OtxRun {
-    int code = -1;
-    QString out, err;
-};
+using OtxRun = TOtxRun;
 
 OtxRun Otx(const QStringList &args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *v : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY", "LANG", "LANGUAGE"})
-        env.remove(QString::fromLatin1(v));
-    env.insert("LC_ALL", "pl_PL.UTF-8");
-    env.insert("LANG", "pl_PL.UTF-8");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
-    OtxRun r;
-    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return RunOtx(args);
 }
 
 class OtxReport : public ::testing::Test {

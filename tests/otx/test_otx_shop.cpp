@@ -3,6 +3,7 @@
 // the test's own.
 #include "UCodePage.h"
 #include "USimPty.h"
+#include "otx_test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,11 +24,6 @@ QString Kod(int numer, const QString &nazwa, const QString &cena = QStringLitera
 {
     return QStringLiteral("%1,%2, 1,%3,Wp,         0,00,    0,000,").arg(numer, 14).arg(nazwa, -16).arg(cena, 9);
 }
-
-struct TOtxRun {
-    int code = -1;
-    QString out, err;
-};
 
 class OtxShop : public ::testing::Test {
 protected:
@@ -58,20 +54,11 @@ protected:
 
     TOtxRun Otx(QStringList args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", dir.filePath("dane"));
-        env.insert("LC_ALL", "C.UTF-8");
-        p.setProcessEnvironment(env);
+        // The remembered register content in this test's own folder.
+        QProcessEnvironment extra;
+        extra.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath("dane"));
         args << "--port" << port;
-        p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
-        TOtxRun r;
-        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
-            return r;
-        r.code = p.exitCode();
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return RunOtx(args, QStringLiteral("pl_PL.UTF-8"), extra);
     }
     int Codes() { return sim->WithRegister([](TSimRegister &r) { return int(r.Table(TSimRegister::CodesTable)->Records.size()); }); }
     int Packets() { return sim->Counters().PacketsIn; }

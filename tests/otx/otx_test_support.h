@@ -1,0 +1,55 @@
+// Runs the built orvan-otx and kasasim for the tests: under a chosen locale
+// (Polish unless told), and with data and configuration folders of the test
+// program's own, so that no test writes into the user's real folders.
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+struct TOtxRun {
+    int code = -1;
+    QString out;
+    QString err;
+    QString LastLine() const { return out.trimmed().section(u'\n', -1); }
+};
+
+// One folder for the whole test program: a test may count on what an earlier
+// run of the same test remembered there.
+inline const QTemporaryDir &OtxHomeDir()
+{
+    static const QTemporaryDir home;
+    return home;
+}
+
+inline QProcessEnvironment OtxEnvironment(const QString &locale = QStringLiteral("pl_PL.UTF-8"))
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *v : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY", "LANG", "LANGUAGE"})
+        env.remove(QString::fromLatin1(v));
+    env.insert(QStringLiteral("LC_ALL"), locale);
+    env.insert(QStringLiteral("LANG"), locale);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), OtxHomeDir().filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), OtxHomeDir().filePath(QStringLiteral("config")));
+    return env;
+}
+
+// extra: variables set on top of (or instead of) the ones above.
+inline TOtxRun RunOtx(const QStringList &args, const QString &locale = QStringLiteral("pl_PL.UTF-8"),
+                      const QProcessEnvironment &extra = {})
+{
+    QProcess p;
+    QProcessEnvironment env = OtxEnvironment(locale);
+    env.insert(extra);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
+    TOtxRun r;
+    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
