@@ -419,8 +419,10 @@ void LayColumns(const std::vector<TColumnLayout> &layout, const TWriteTexts &tex
     }
 }
 
-// Writes the whole content to a temporary file beside the target and puts
-// it in place only when complete.
+} // namespace
+
+// ------------------------------------------------------------ public
+
 void ReplaceFile(const QString &fileName, const QByteArray &content)
 {
     if (QFileInfo(fileName).isDir())
@@ -434,10 +436,6 @@ void ReplaceFile(const QString &fileName, const QByteArray &content)
         throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, reason));
     }
 }
-
-} // namespace
-
-// ------------------------------------------------------------ public
 
 std::vector<QByteArrayView> SplitFileLines(const QByteArray &bytes)
 {

@@ -95,6 +95,11 @@ void ReadLineFile(TDM &dm, const QString &fileName, TRxMemoryData &table, const 
 // selection order.
 void WriteLineFile(const QString &fileName, const TDBGridRef &grid, bool selectedOnly, const TRecordToLine &convert);
 
+// Writes the whole content to a temporary file beside the target and puts
+// it in place only when complete: a failed write leaves the old file as it
+// was.
+void ReplaceFile(const QString &fileName, const QByteArray &content);
+
 // Lines of a Windows-1250 text: split at LF, one trailing CR removed from
 // each; a final line end does not start another line. The views point into
 // bytes.

@@ -8,9 +8,7 @@
 #include "UEANUtils.h"
 #include "UErrors.h"
 #include "UExchange.h"
-
-#include <QFileInfo>
-#include <QSaveFile>
+#include "UOrvanIO.h"
 
 namespace {
 
@@ -279,19 +277,7 @@ void TSalesReportMaker::Make(const QString &fileName, TSalesSections chosen, int
 
 void TSalesReportMaker::WriteReportFile(const QString &fileName, const QStringList &lines)
 {
-    const QByteArray content = EncodeSalesReport(lines);
-    if (QFileInfo(fileName).isDir())
-        throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: to jest folder").arg(fileName));
-    // Written beside the target and put in place when complete: a failed
-    // write leaves an earlier report of that name as it was.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, file.errorString()));
-    if (file.write(content) != content.size() || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, reason));
-    }
+    ReplaceFile(fileName, EncodeSalesReport(lines));
 }
 
 void TSalesReportMaker::OfferToView(const QString &fileName, IMessages &messages, IShellOpener &opener)
