@@ -588,13 +588,13 @@ bool TFiscalMemory::Command(F &&f)
     return false;
 }
 
-bool TFiscalMemory::Odczytaj(const TFiscalReadRange &range, int kasa)
+bool TFiscalMemory::Refill(const std::function<void()> &fill)
 {
     bool ok = false;
     {
         TControlsDisabler d1(MTPF), d2(MTPFCurr), d3(MTMRS), d4(MTSumUp), d5(ReportContent);
         ClearAll();
-        ok = Command([&] { ReadFromRegister(range, kasa); });
+        ok = Command(fill);
         MTPF.First();
         MTPFCurr.First();
         MTMRS.First();
@@ -605,24 +605,17 @@ bool TFiscalMemory::Odczytaj(const TFiscalReadRange &range, int kasa)
     return ok;
 }
 
+bool TFiscalMemory::Odczytaj(const TFiscalReadRange &range, int kasa)
+{
+    return Refill([&] { ReadFromRegister(range, kasa); });
+}
+
 bool TFiscalMemory::Wczytaj(const QString &fileName)
 {
-    bool ok = false;
-    {
-        TControlsDisabler d1(MTPF), d2(MTPFCurr), d3(MTMRS), d4(MTSumUp), d5(ReportContent);
-        ClearAll();
-        ok = Command([&] {
-            LoadReportFile(fileName, true);
-            m_wait.Execute(QStringLiteral("Przetwarzam dane z pliku..."), [this] { ParseLines(); });
-        });
-        MTPF.First();
-        MTPFCurr.First();
-        MTMRS.First();
-        MTSumUp.First();
-    }
-    m_canSave = ok;
-    m_canPrint = m_canPrint || ok;
-    return ok;
+    return Refill([&] {
+        LoadReportFile(fileName, true);
+        m_wait.Execute(QStringLiteral("Przetwarzam dane z pliku..."), [this] { ParseLines(); });
+    });
 }
 
 bool TFiscalMemory::Zapisz(const QString &fileName)

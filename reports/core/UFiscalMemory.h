@@ -121,6 +121,9 @@ public:
 private:
     template <class F>
     bool Command(F &&f);
+    // Runs a command that fills the tables anew; the tables' views stay
+    // still meanwhile.
+    bool Refill(const std::function<void()> &fill);
     void RunJob(const QString &switches);
     QStringList ReadExchangeFile(bool &exists) const;
     void DecodeHeader(const QString &line);
