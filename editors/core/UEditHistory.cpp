@@ -103,10 +103,16 @@ TBookmark TEditHistory::Resolve(TBookmark id) const
     return last;
 }
 
-void TEditHistory::Assign(const std::vector<TFieldValue> &values)
+void TEditHistory::AssignAndPost(const std::vector<TFieldValue> &values)
 {
-    for (int i = 0; i < m_table.FieldCount() && size_t(i) < values.size(); ++i)
-        m_table.Field(i).SetValue(values[size_t(i)]);
+    try {
+        for (int i = 0; i < m_table.FieldCount() && size_t(i) < values.size(); ++i)
+            m_table.Field(i).SetValue(values[size_t(i)]);
+        m_table.Post();
+    } catch (...) {
+        m_table.Cancel();
+        throw;
+    }
 }
 
 void TEditHistory::Restore(const TImage &image)
@@ -120,13 +126,7 @@ void TEditHistory::Restore(const TImage &image)
         m_table.SetRecNo(image.Row + 1);
         m_table.Insert();
     }
-    try {
-        Assign(image.Values);
-        m_table.Post();
-    } catch (...) {
-        m_table.Cancel();
-        throw;
-    }
+    AssignAndPost(image.Values);
     const TBookmark now = m_table.GetBookmark();
     if (now != image.Id)
         m_alias[image.Id] = now;
@@ -253,13 +253,7 @@ void TEditHistory::ApplyUndo(const TStep &step)
         if (!m_table.GotoBookmark(Resolve(step.Records.front().Id)))
             throw Exception(QStringLiteral("Nie można cofnąć zmiany: rekordu już nie ma."));
         m_table.Edit();
-        try {
-            Assign(step.Records.front().Values);
-            m_table.Post();
-        } catch (...) {
-            m_table.Cancel();
-            throw;
-        }
+        AssignAndPost(step.Records.front().Values);
         break;
     case TKind::Insert: {
         if (!m_table.GotoBookmark(Resolve(step.Records.front().Id)))
@@ -289,13 +283,7 @@ void TEditHistory::ApplyRedo(const TStep &step)
         if (!m_table.GotoBookmark(Resolve(step.Records.front().Id)))
             throw Exception(QStringLiteral("Nie można ponowić zmiany: rekordu już nie ma."));
         m_table.Edit();
-        try {
-            Assign(step.After);
-            m_table.Post();
-        } catch (...) {
-            m_table.Cancel();
-            throw;
-        }
+        AssignAndPost(step.After);
         break;
     case TKind::Insert:
         Restore(step.Records.front());

@@ -70,7 +70,9 @@ private:
     TImage ImageAt(int row, TBookmark anchor) const;
     TBookmark Resolve(TBookmark id) const;
     void Restore(const TImage &image);
-    void Assign(const std::vector<TFieldValue> &values);
+    // Sets the fields of the record being edited and posts it; a failure
+    // cancels the edit.
+    void AssignAndPost(const std::vector<TFieldValue> &values);
     void Push(TStep step);
     void Finish();
     std::uint64_t Fingerprint() const;
