@@ -6,12 +6,12 @@
 #include "UDM.h"
 #include "ULocale.h"
 #include "UOrvanIO.h"
+#include "bench_support.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <map>
 
 namespace {
 
@@ -95,52 +95,12 @@ BENCHMARK(BM_LoadDataFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CsvExport)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveDataFile)->Unit(benchmark::kMillisecond);
 
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-                Times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    struct TRatio {
-        const char *what;
-        const char *work;
-        const char *base;
-        double bound;
-    };
-    const TRatio ratios[] = {
+    return RunBenchmarksWithRatios(argc, argv, {
         {"CSV import preview 9999 rows / load 9999 codes", "BM_CsvImportPreview", "BM_LoadDataFile", 3},
         {"CSV export 9999 codes / save 9999 codes", "BM_CsvExport", "BM_SaveDataFile", 2},
-    };
-    int missed = 0;
-    std::printf("\nRatios (bound in brackets):\n");
-    for (const TRatio &r : ratios) {
-        const auto work = reporter.Times.find(r.work);
-        const auto base = reporter.Times.find(r.base);
-        if (work == reporter.Times.end() || base == reporter.Times.end() || base->second <= 0) {
-            std::printf("  %-48s not measured\n", r.what);
-            continue;
-        }
-        const double ratio = work->second / base->second;
-        const bool ok = ratio <= r.bound;
-        missed += ok ? 0 : 1;
-        std::printf("  %-48s %7.2f  (<= %g) %s\n", r.what, ratio, r.bound, ok ? "ok" : "MISSED");
-    }
-    return missed == 0 ? 0 : 3;
+    }, 48);
 }

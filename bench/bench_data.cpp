@@ -8,6 +8,7 @@
 #include "ULocale.h"
 #include "UOrvanIO.h"
 #include "UPowtNazwy.h"
+#include "bench_support.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -15,7 +16,6 @@
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <random>
 
@@ -169,55 +169,14 @@ BENCHMARK(BM_SortKeys)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindDuplicateNames)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SortNames)->Unit(benchmark::kMicrosecond);
 
-// Keeps the mean real time of every run for the ratios.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-                Times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    struct TRatio {
-        const char *what;
-        const char *work;
-        const char *base;
-        double bound;
-    };
-    const TRatio ratios[] = {
+    return RunBenchmarksWithRatios(argc, argv, {
         {"load 9999 codes / read+split", "BM_LoadCodes", "BM_ReadAndSplit", 20},
         {"save 9999 codes / one write", "BM_SaveCodes", "BM_WriteOnce", 10},
         {"CheckTable 9999 codes / std::sort 9999 keys", "BM_CheckTable", "BM_SortKeys", 4},
         {"FindDuplicateNames 10029 / sort 10029 names", "BM_FindDuplicateNames", "BM_SortNames", 6},
-    };
-    int missed = 0;
-    std::printf("\nRatios (bound in brackets):\n");
-    for (const TRatio &r : ratios) {
-        const auto work = reporter.Times.find(r.work);
-        const auto base = reporter.Times.find(r.base);
-        if (work == reporter.Times.end() || base == reporter.Times.end() || base->second <= 0) {
-            std::printf("  %-46s not measured\n", r.what);
-            continue;
-        }
-        const double ratio = work->second / base->second;
-        const bool ok = ratio <= r.bound;
-        missed += ok ? 0 : 1;
-        std::printf("  %-46s %7.2f  (<= %g) %s\n", r.what, ratio, r.bound, ok ? "ok" : "MISSED");
-    }
-    return missed == 0 ? 0 : 3;
+    }, 46);
 }

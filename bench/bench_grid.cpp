@@ -12,13 +12,13 @@
 #include "ULocale.h"
 #include "UOrvanIO.h"
 #include "UTableModel.h"
+#include "bench_support.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -143,19 +143,6 @@ BENCHMARK(BM_StdSortNames)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadWithEditorsShown)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadWithoutWindows)->Unit(benchmark::kMillisecond);
 
-// Keeps the mean real time of every run for the ratios.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-                Times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -168,36 +155,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "%s\n", qPrintable(message));
     });
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    struct TRatio {
-        const char *what;
-        const char *work;
-        const char *base;
-        double bound;
-    };
-    const TRatio ratios[] = {
+    return RunBenchmarksWithRatios(argc, argv, {
         {"sort 9999 codes through the model / std::sort", "BM_SortThroughModel", "BM_StdSortNames", 4},
         {"load 9999 codes, editors shown / no window", "BM_LoadWithEditorsShown", "BM_LoadWithoutWindows", 1.5},
-    };
-    int missed = 0;
-    std::printf("\nRatios (bound in brackets):\n");
-    for (const TRatio &r : ratios) {
-        const auto work = reporter.Times.find(r.work);
-        const auto base = reporter.Times.find(r.base);
-        if (work == reporter.Times.end() || base == reporter.Times.end() || base->second <= 0) {
-            std::printf("  %-48s not measured\n", r.what);
-            continue;
-        }
-        const double ratio = work->second / base->second;
-        const bool ok = ratio <= r.bound;
-        missed += ok ? 0 : 1;
-        std::printf("  %-48s %7.2f  (<= %g) %s\n", r.what, ratio, r.bound, ok ? "ok" : "MISSED");
-    }
-    return missed == 0 ? 0 : 3;
+    }, 48);
 }

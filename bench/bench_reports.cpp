@@ -8,6 +8,7 @@
 #include "UFiscalMemory.h"
 #include "ULocale.h"
 #include "UPDFReportPrinter.h"
+#include "bench_support.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,7 +16,6 @@
 #include <cmath>
 #include <cstdio>
 #include <hpdf.h>
-#include <map>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -236,52 +236,12 @@ BENCHMARK(BM_BareLibharu)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FiscalBuild)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAndSplit)->Unit(benchmark::kMillisecond);
 
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-                Times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    struct TRatio {
-        const char *what;
-        const char *work;
-        const char *base;
-        double bound;
-    };
-    const TRatio ratios[] = {
+    return RunBenchmarksWithRatios(argc, argv, {
         {"PDF printer 60000 lines / bare libharu", "BM_PdfPrinter", "BM_BareLibharu", 1.5},
         {"parse+summary+report 9988 / read+split", "BM_FiscalBuild", "BM_ReadAndSplit", 30},
-    };
-    int missed = 0;
-    std::printf("\nRatios (bound in brackets):\n");
-    for (const TRatio &r : ratios) {
-        const auto work = reporter.Times.find(r.work);
-        const auto base = reporter.Times.find(r.base);
-        if (work == reporter.Times.end() || base == reporter.Times.end() || base->second <= 0) {
-            std::printf("  %-46s not measured\n", r.what);
-            continue;
-        }
-        const double ratio = work->second / base->second;
-        const bool ok = ratio <= r.bound;
-        missed += ok ? 0 : 1;
-        std::printf("  %-46s %7.2f  (<= %g) %s\n", r.what, ratio, r.bound, ok ? "ok" : "MISSED");
-    }
-    return missed == 0 ? 0 : 3;
+    }, 46);
 }
