@@ -4,6 +4,7 @@
 // exchange file, the whole job) / the time the exchanged bytes take on a
 // 19200-baud line (11 bits a character); target <= 0.01.
 #include "USimPty.h"
+#include "bench_child.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,8 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -21,49 +20,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kLineBaud = 19200;
-double lineSeconds(uint64_t bytes) { return static_cast<double>(bytes) * 11.0 / kLineBaud; }
-
-fs::path binDir()
-{
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path() : self.parent_path();
-}
-
-struct TChildRun {
-    int ExitCode = -1;
-    double CpuSeconds = 0;
-};
-
 TChildRun runOtx(const fs::path &dir, const std::vector<std::string> &args)
 {
-    const std::string exe = (binDir() / "orvan-otx").string();
-    TChildRun r;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0)
-            _exit(126);
-        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr))
-            _exit(126);
-        // The data file below is written with a decimal point.
-        setenv("LC_ALL", "C.UTF-8", 1);
-        setenv("TMPDIR", dir.c_str(), 1);
-        std::vector<const char *> argv{"orvan-otx"};
-        for (const auto &a : args)
-            argv.push_back(a.c_str());
-        argv.push_back(nullptr);
-        execv(exe.c_str(), const_cast<char *const *>(argv.data()));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) < 0)
-        return r;
-    r.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.CpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-                   + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return r;
+    std::vector<std::string> argv{"orvan-otx"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    // The data file below is written with a decimal point.
+    return runChild("orvan-otx", dir, argv, {{"LC_ALL", "C.UTF-8"}, {"TMPDIR", dir.string()}});
 }
 
 void writeDataFile(const fs::path &file, int count)
@@ -76,14 +38,6 @@ void writeDataFile(const fs::path &file, int count)
                       1 + n % 30, n / 100.0, n % 2 ? "Wp" : "Pr", "0.00", "0.000");
         out << line;
     }
-}
-
-uint64_t phaseBytes(const TPtySimulator &sim)
-{
-    uint64_t bytes = 0;
-    for (const auto &p : sim.Phases())
-        bytes += p.Bytes;
-    return bytes;
 }
 
 void BM_OtxSend9999(benchmark::State &state)

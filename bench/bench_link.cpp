@@ -6,6 +6,7 @@
 //   Paced500: the register paces 19200 baud; wall time of the data phase
 //     (wake-up to the last ACK) / the line time of its bytes.
 #include "USimPty.h"
+#include "bench_child.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,8 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -22,48 +21,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kLineBaud = 19200;
-double lineSeconds(uint64_t bytes) { return static_cast<double>(bytes) * 11.0 / kLineBaud; }
-
-fs::path binDir()
-{
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path() : self.parent_path();
-}
-
-struct TChildRun {
-    int ExitCode = -1;
-    double CpuSeconds = 0;
-    double MaxRssMB = 0;
-};
-
 TChildRun runOsh2xx(const fs::path &dir, const std::string &port, const std::vector<std::string> &switches)
 {
-    const std::string exe = (binDir() / "osh2xx").string();
-    TChildRun r;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0)
-            _exit(126);
-        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr))
-            _exit(126);
-        std::vector<const char *> argv{"osh2xx", "--port", port.c_str()};
-        for (const auto &s : switches)
-            argv.push_back(s.c_str());
-        argv.push_back(nullptr);
-        execv(exe.c_str(), const_cast<char *const *>(argv.data()));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) < 0)
-        return r;
-    r.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.CpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-                   + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    r.MaxRssMB = static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
-    return r;
+    std::vector<std::string> argv{"osh2xx", "--port", port};
+    argv.insert(argv.end(), switches.begin(), switches.end());
+    return runChild("osh2xx", dir, argv);
 }
 
 fs::path workDir()
@@ -82,14 +44,6 @@ void writeCodes(const fs::path &file, int count)
                       ("Kod " + std::to_string(n)).c_str());
         out << line;
     }
-}
-
-uint64_t phaseBytes(const TPtySimulator &sim)
-{
-    uint64_t bytes = 0;
-    for (const auto &p : sim.Phases())
-        bytes += p.Bytes;
-    return bytes;
 }
 
 const std::vector<std::string> kModel{"/LW", "/V277PSP", "/P1", "/*"};
