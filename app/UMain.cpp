@@ -2,6 +2,7 @@
 
 #include "UAbout.h"
 #include "UDM.h"
+#include "UEditorEnv.h"
 #include "UErrors.h"
 #include "UFormPowtNazwy.h"
 #include "UGlobals.h"
@@ -124,14 +125,7 @@ void TFormMain::Attach(const TWindows &windows, IDataFiles &files)
 
 void TFormMain::ShowModeless(QWidget *window)
 {
-    if (!window)
-        return;
-    if (window->isMinimized())
-        window->showNormal();
-    else
-        window->show();
-    window->raise();
-    window->activateWindow();
+    BringForward(window);
 }
 
 void TFormMain::SetDepositsButtonEnabled(bool enabled)
