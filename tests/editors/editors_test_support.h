@@ -8,6 +8,7 @@
 #include "UKvDBGrid.h"
 
 #include "../data/data_test_support.h"
+#include "recording_runners.h"
 
 #include <QApplication>
 #include <QFile>
@@ -51,24 +52,7 @@ public:
     std::deque<TPromptAnswer> Answers;
 };
 
-class TFakeWait : public IWaitRunner {
-public:
-    explicit TFakeWait(IMessages &messages) : m_messages(messages) {}
-    void Execute(const QString &, const std::function<void()> &procedure) override
-    {
-        try {
-            procedure();
-        } catch (const EAbort &) {
-            throw;
-        } catch (const Exception &e) {
-            m_messages.Error(e.Message());
-            throw EAbort();
-        }
-    }
-
-private:
-    IMessages &m_messages;
-};
+using TFakeWait = TRecordingWait;
 
 // A module job: records the switches; an upload writes Lines (Windows-1250,
 // CR LF) into the exchange file, as the register's answer.

@@ -12,6 +12,7 @@
 #include "UVirtualClock.h"
 
 #include "../data/data_test_support.h"
+#include "recording_runners.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,25 +61,6 @@ public:
 private:
     TDM &m_dm;
     QString m_folder;
-};
-
-// Runs the step; a failure is recorded and ends the command as the wait
-// window does.
-class TRecordingWait : public IWaitRunner {
-public:
-    void Execute(const QString &message, const std::function<void()> &procedure) override
-    {
-        Messages << message;
-        try {
-            procedure();
-        } catch (const EAbort &) {
-            throw;
-        } catch (const Exception &e) {
-            Errors << e.Message();
-            throw EAbort();
-        }
-    }
-    QStringList Messages, Errors;
 };
 
 class TRecordingMessages : public IMessages {

@@ -12,6 +12,7 @@
 #include "UProfile.h"
 #include "USimPty.h"
 #include "UVirtualClock.h"
+#include "recording_runners.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -40,39 +41,9 @@ public:
     }
 };
 
-// Runs the step at once; a failure is shown and ends the caller silently.
-class TRecWait : public IWaitRunner {
-public:
-    explicit TRecWait(IMessages &messages) : m_messages(messages) {}
-    QStringList Messages;
-    void Execute(const QString &message, const std::function<void()> &procedure) override
-    {
-        Messages << message;
-        try {
-            procedure();
-        } catch (const EAbort &) {
-            throw;
-        } catch (const Exception &e) {
-            m_messages.Error(e.Message());
-            throw EAbort();
-        }
-    }
+using TRecWait = TRecordingWait;
 
-private:
-    IMessages &m_messages;
-};
-
-class TRecJobs : public IJobRunner {
-public:
-    QStringList Switches;
-    std::function<void(const QString &)> Job;
-    void Run(const QString &jobSwitches) override
-    {
-        Switches << jobSwitches;
-        if (Job)
-            Job(jobSwitches);
-    }
-};
+using TRecJobs = TRecordingJobs;
 
 class TRecOpener : public IShellOpener {
 public:

@@ -3,6 +3,7 @@
 #include "USalesReport.h"
 
 #include "../data/data_test_support.h"
+#include "recording_runners.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,24 +59,6 @@ void AddDeposit(TDM &dm, int numer, const char *cena, const char *ldww, double l
     t.Post();
 }
 
-// Runs the step; a failure is recorded and ends the caller as the wait
-// window does.
-class TRecordingWait : public IWaitRunner {
-public:
-    void Execute(const QString &message, const std::function<void()> &procedure) override
-    {
-        Messages << message;
-        try {
-            procedure();
-        } catch (const EAbort &) {
-            throw;
-        } catch (const Exception &e) {
-            Errors << e.Message();
-            throw EAbort();
-        }
-    }
-    QStringList Messages, Errors;
-};
 
 class TRecordingReads : public ISalesReportReads {
 public:

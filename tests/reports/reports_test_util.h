@@ -5,6 +5,7 @@
 #include "UExchangeHooks.h"
 #include "ULocale.h"
 #include "USalesReport.h"
+#include "recording_runners.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -48,40 +49,9 @@ public:
     }
 };
 
-// Runs the step at once; a failure is shown and ends the caller silently.
-class TFakeWait : public IWaitRunner {
-public:
-    explicit TFakeWait(IMessages &messages) : m_messages(messages) {}
-    QStringList Messages;
-    void Execute(const QString &message, const std::function<void()> &procedure) override
-    {
-        Messages << message;
-        try {
-            procedure();
-        } catch (const EAbort &) {
-            throw;
-        } catch (const Exception &e) {
-            m_messages.Error(e.Message());
-            throw EAbort();
-        }
-    }
+using TFakeWait = TRecordingWait;
 
-private:
-    IMessages &m_messages;
-};
-
-// Each job calls Job with its switches; a job that throws EAbort failed.
-class TFakeJobs : public IJobRunner {
-public:
-    QStringList Switches;
-    std::function<void(const QString &)> Job;
-    void Run(const QString &jobSwitches) override
-    {
-        Switches << jobSwitches;
-        if (Job)
-            Job(jobSwitches);
-    }
-};
+using TFakeJobs = TRecordingJobs;
 
 class TFakeDialogs : public IExchangeDialogs {
 public:
