@@ -13,6 +13,7 @@
 
 #include "../data/data_test_support.h"
 #include "recording_runners.h"
+#include "scripted_messages.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,17 +64,8 @@ private:
     QString m_folder;
 };
 
-class TRecordingMessages : public IMessages {
-public:
-    void Information(const QString &text) override { Log << QStringLiteral("info ") + text; }
-    void Error(const QString &text) override { Log << QStringLiteral("error ") + text; }
-    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
-    {
-        Log << QStringLiteral("ask ") + text;
-        return TPromptAnswer::Yes;
-    }
-    QStringList Log;
-};
+// Answers Yes to every question.
+using TRecordingMessages = TScriptedMessages;
 
 // The read dialog with its two boxes and the send dialog.
 class TFakeDialogs : public IExchangeDialogs {

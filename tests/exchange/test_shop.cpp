@@ -5,26 +5,13 @@
 #include "exchange_test_support.h"
 
 #include "URegisterMemory.h"
+#include "scripted_messages.h"
 
 #include <QTimeZone>
 
 #include <gmock/gmock.h>
 
 namespace {
-
-// Answers every question as told and records it.
-class TScriptedMessages : public IMessages {
-public:
-    void Information(const QString &text) override { Log << QStringLiteral("info ") + text; }
-    void Error(const QString &text) override { Log << QStringLiteral("error ") + text; }
-    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
-    {
-        Log << QStringLiteral("ask ") + text;
-        return Answer;
-    }
-    TPromptAnswer Answer = TPromptAnswer::Yes;
-    QStringList Log;
-};
 
 class TShopDialogs : public TFakeDialogs {
 public:

@@ -4,6 +4,7 @@
 
 #include "../data/data_test_support.h"
 #include "recording_runners.h"
+#include "scripted_messages.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,7 +60,6 @@ void AddDeposit(TDM &dm, int numer, const char *cena, const char *ldww, double l
     t.Post();
 }
 
-
 class TRecordingReads : public ISalesReportReads {
 public:
     void ReadTable(TSalesSection section) override
@@ -73,19 +73,6 @@ public:
     std::vector<TSalesSection> Reads;
     int FailAt = 0; // 1-based read that fails; 0: none
     std::function<void(TSalesSection)> OnRead;
-};
-
-class TScriptedMessages : public IMessages {
-public:
-    void Information(const QString &text) override { Log << QStringLiteral("info ") + text; }
-    void Error(const QString &text) override { Log << QStringLiteral("error ") + text; }
-    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
-    {
-        Log << QStringLiteral("ask ") + text;
-        return Answer;
-    }
-    TPromptAnswer Answer = TPromptAnswer::Yes;
-    QStringList Log;
 };
 
 class TRecordingViewer : public IShellOpener {
