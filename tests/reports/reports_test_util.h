@@ -1,14 +1,19 @@
 #pragma once
 // Shared pieces of the report window tests: one QApplication, Polish
 // formats, and fakes of the front end that record what they were asked.
+#include "UDM.h"
+#include "UEditorEnv.h"
 #include "UErrors.h"
 #include "UExchangeHooks.h"
+#include "UGlobals.h"
 #include "ULocale.h"
 #include "USalesReport.h"
 #include "recording_runners.h"
 
 #include <QApplication>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <deque>
 #include <functional>
 #include <stdexcept>
@@ -77,4 +82,30 @@ public:
 
 private:
     TFormatSettings m_saved;
+};
+
+// A report window's surroundings: an ER-A277PS Plus data module in Polish
+// formats, a temporary folder and the recording front end, wired into env.
+class ReportWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ReportsTestApp();
+        ASSERT_TRUE(dir.isValid());
+        dm.ApplyProfile(KasaER_A277PSPlus, true, 0);
+        env.DM = &dm;
+        env.Messages = &messages;
+        env.Wait = &wait;
+        env.Jobs = &jobs;
+        env.Dialogs = &dialogs;
+    }
+
+    TPolishFormats formats;
+    QTemporaryDir dir;
+    TDM dm;
+    TFakeMessages messages;
+    TFakeWait wait{messages};
+    TFakeJobs jobs;
+    TFakeDialogs dialogs;
+    TEditorEnv env;
 };

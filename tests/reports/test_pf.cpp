@@ -93,18 +93,13 @@ struct TRegisterMemory {
     }
 };
 
-class PFTest : public ::testing::Test {
+class PFTest : public ReportWindowTest {
 protected:
     void SetUp() override
     {
-        ReportsTestApp();
-        ASSERT_TRUE(dir.isValid());
-        dm.ApplyProfile(KasaER_A277PSPlus, true, 0);
-        env.DM = &dm;
-        env.Messages = &messages;
-        env.Wait = &wait;
-        env.Jobs = &jobs;
-        env.Dialogs = &dialogs;
+        ReportWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         jobs.Job = [this](const QString &switches) { memory.Answer(switches, dir.path()); };
         prefix = dir.filePath(QStringLiteral("orvan277PSPlus-raport"));
         form = std::make_unique<TFormPF>(dir.filePath(QStringLiteral("pf.txt")), prefix);
@@ -116,15 +111,7 @@ protected:
     bool Enabled(const char *button) const { return Child<QPushButton>(*form, button)->isEnabled(); }
     int Rows() const { return form->Memory().MTPF.RecordCount(); }
 
-    TPolishFormats formats;
-    QTemporaryDir dir;
-    TDM dm;
-    TFakeMessages messages;
-    TFakeWait wait{messages};
-    TFakeJobs jobs;
-    TFakeDialogs dialogs;
     TFakeOpener opener;
-    TEditorEnv env;
     TRegisterMemory memory;
     QString prefix;
     std::unique_ptr<TFormPF> form;

@@ -18,18 +18,13 @@
 
 namespace {
 
-class RaportyTest : public ::testing::Test {
+class RaportyTest : public ReportWindowTest {
 protected:
     void SetUp() override
     {
-        ReportsTestApp();
-        ASSERT_TRUE(dir.isValid());
-        dm.ApplyProfile(KasaER_A277PSPlus, true, 0);
-        env.DM = &dm;
-        env.Messages = &messages;
-        env.Wait = &wait;
-        env.Jobs = &jobs;
-        env.Dialogs = &dialogs;
+        ReportWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         env.GrupyFile = dir.filePath(QStringLiteral("grupy.txt"));
         env.KodyFile = dir.filePath(QStringLiteral("kody.txt"));
         env.KaucjeFile = dir.filePath(QStringLiteral("kaucje.txt"));
@@ -54,16 +49,8 @@ protected:
         return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
     }
 
-    TPolishFormats formats;
-    QTemporaryDir dir;
     TSettings settings;
-    TDM dm;
-    TFakeMessages messages;
-    TFakeWait wait{messages};
-    TFakeJobs jobs;
-    TFakeDialogs dialogs;
     TFakeOpener viewer;
-    TEditorEnv env;
     QString reportFile;
     int ticks = 0;
 };
