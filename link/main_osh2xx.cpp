@@ -6,19 +6,15 @@
 #include "UBuildInfo.h"
 #include "UClock.h"
 #include "UConsoleDisplay.h"
+#include "UInterrupt.h"
 #include "UModule.h"
 #include "UNational.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <string>
-
-#ifndef _WIN32
-#include <signal.h>
-#endif
 
 namespace {
 
@@ -33,16 +29,7 @@ extern "C" void onInterrupt(int)
 void installInterrupt(std::atomic<bool> &stop)
 {
     g_stop = &stop;
-#ifndef _WIN32
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    // A second Ctrl+C ends the program at once.
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-#else
-    std::signal(SIGINT, onInterrupt);
-#endif
+    InstallSigintHandler(onInterrupt);
 }
 
 const char *const kHelp =

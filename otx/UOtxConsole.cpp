@@ -3,16 +3,12 @@
 #include "UClock.h"
 #include "UConsoleDisplay.h"
 #include "UErrors.h"
+#include "UInterrupt.h"
 #include "UJobCommandLine.h"
 #include "UModule.h"
 
 #include <QDir>
 #include <atomic>
-#include <csignal>
-
-#ifndef _WIN32
-#include <signal.h>
-#endif
 
 namespace {
 
@@ -28,15 +24,7 @@ extern "C" void OnInterrupt(int)
 
 void InstallInterrupt()
 {
-#ifndef _WIN32
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-#else
-    std::signal(SIGINT, OnInterrupt);
-#endif
+    InstallSigintHandler(OnInterrupt);
 }
 
 TConsoleJobRunner::TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
