@@ -9,6 +9,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// The header lines of the three tables in a data file.
+inline constexpr char kGrupy[] =
+    "[Grupy] Numer=1,2;Nazwa=4,16;VAT=21,1;Cena=23,9;RodzajSprz=33,2;Limit=36,1;LDW=38,13;LDI=52,9;LOW=62,13;LOI=76,9;";
+inline constexpr char kKody[] = "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;Cena=36,9;RodzajCeny=46,2;LDW=49,13;LDI=63,9;";
+inline constexpr char kKaucje[] = "[Kaucje] Numer=1,2;Cena=4,9;LDWw=14,13;LDIw=28,9;LDWz=38,13;LDIz=52,9;";
+
 struct TOtxRun {
     int code = -1;
     QString out;

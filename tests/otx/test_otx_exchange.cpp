@@ -17,10 +17,6 @@
 
 namespace {
 
-const char *kGrupy = "[Grupy] Numer=1,2;Nazwa=4,16;VAT=21,1;Cena=23,9;RodzajSprz=33,2;Limit=36,1;LDW=38,13;LDI=52,9;LOW=62,13;LOI=76,9;";
-const char *kKody = "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;Cena=36,9;RodzajCeny=46,2;LDW=49,13;LDI=63,9;";
-const char *kKaucje = "[Kaucje] Numer=1,2;Cena=4,9;LDWw=14,13;LDIw=28,9;LDWz=38,13;LDIz=52,9;";
-
 QString Grupa(int n, const QString &nazwa, const QString &vat = "A")
 {
     return QStringLiteral("%1,%2,%3,     1,25,Na,5,         0,00,    0,000,         0,00,    0,000,")

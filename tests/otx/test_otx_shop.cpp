@@ -18,8 +18,6 @@
 
 namespace {
 
-const char *kKody = "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;Cena=36,9;RodzajCeny=46,2;LDW=49,13;LDI=63,9;";
-
 QString Kod(int numer, const QString &nazwa, const QString &cena = QStringLiteral("2,50"))
 {
     return QStringLiteral("%1,%2, 1,%3,Wp,         0,00,    0,000,").arg(numer, 14).arg(nazwa, -16).arg(cena, 9);
