@@ -12,6 +12,7 @@
 #include "UVirtualClock.h"
 
 #include "../data/data_test_support.h"
+#include "quiet_display.h"
 #include "recording_runners.h"
 #include "scripted_messages.h"
 
@@ -20,14 +21,6 @@
 #include <QTemporaryDir>
 
 #include <memory>
-
-class TQuietDisplay : public TKOMDisplay {
-public:
-    void Clear() override {}
-    void WriteLine(const std::string &) override {}
-    void SetStatus(const std::string &) override {}
-    int AddHistory(uint16_t) override { return 0; }
-};
 
 // The module's row of a "Kasa" number.
 inline int SimModelIndex(int kasa)

@@ -12,6 +12,7 @@
 #include "UProfile.h"
 #include "USimPty.h"
 #include "UVirtualClock.h"
+#include "quiet_display.h"
 #include "recording_runners.h"
 
 #include <QDir>
@@ -145,14 +146,6 @@ struct TFiscalFile {
 };
 
 // ---- The real module against the simulated register ----
-
-class TQuietDisplay : public TKOMDisplay {
-public:
-    void Clear() override {}
-    void WriteLine(const std::string &) override {}
-    void SetStatus(const std::string &) override {}
-    int AddHistory(uint16_t) override { return 0; }
-};
 
 // Runs each job with RunModule on the simulator's port; the exchange file's
 // bare name is resolved in folder. A failed job raises EAbort after noting
