@@ -24,8 +24,13 @@ TChildRun runOtx(const fs::path &dir, const std::vector<std::string> &args)
 {
     std::vector<std::string> argv{"orvan-otx"};
     argv.insert(argv.end(), args.begin(), args.end());
-    // The data file below is written with a decimal point.
-    return runChild("orvan-otx", dir, argv, {{"LC_ALL", "C.UTF-8"}, {"TMPDIR", dir.string()}});
+    // The data file below is written with a decimal point; the remembered
+    // register contents stay in the benchmark's own folder.
+    return runChild("orvan-otx", dir, argv,
+                    {{"LC_ALL", "C.UTF-8"},
+                     {"TMPDIR", dir.string()},
+                     {"XDG_DATA_HOME", dir.string()},
+                     {"XDG_CONFIG_HOME", dir.string()}});
 }
 
 void writeDataFile(const fs::path &file, int count)
