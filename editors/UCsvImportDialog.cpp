@@ -258,7 +258,7 @@ void TFormImportCsv::Remember() const
                       Mode() == TCsvImportMode::Replace ? QStringLiteral("Zastap") : QStringLiteral("Uzupelnij"));
 }
 
-int TFormImportCsv::Execute()
+int TFormImportCsv::Execute(TEditHistory *history)
 {
     const bool confirmed = OnExec ? OnExec(*this) : exec() == QDialog::Accepted;
     if (!confirmed)
@@ -266,7 +266,7 @@ int TFormImportCsv::Execute()
     ChoicesFromControls();
     Remember();
     try {
-        return m_import.Apply(Mode());
+        return m_import.Apply(Mode(), history);
     } catch (const Exception &e) {
         QMessageBox::warning(this, windowTitle(), e.Message());
         return 0;

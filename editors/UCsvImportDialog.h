@@ -31,8 +31,9 @@ public:
     QLineEdit *FixedEdit(const QString &field) const;
 
     // Shows the dialog; on "Importuj" puts the fine rows into the table and
-    // returns how many (0 when cancelled). Failures are shown here.
-    int Execute();
+    // returns how many (0 when cancelled), as one step of the history when
+    // one is given. Failures are shown here.
+    int Execute(TEditHistory *history = nullptr);
     // Runs instead of the modal loop (tests): returns whether to confirm.
     std::function<bool(TFormImportCsv &)> OnExec;
 

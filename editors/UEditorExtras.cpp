@@ -28,7 +28,7 @@ void ImportCsv(TTableForm &form)
         return;
     form.RunCommand([&] {
         TFormImportCsv dialog(*dm, SectionOf(form), file, &form);
-        dialog.Execute();
+        dialog.Execute(form.History());
     });
 }
 

@@ -1,6 +1,7 @@
 #include "UCsvImport.h"
 
 #include "UCsvExport.h"
+#include "UEditHistory.h"
 #include "UErrors.h"
 #include "ULocale.h"
 
@@ -620,14 +621,25 @@ int TCsvImport::FineCount() const
     return int(std::count_if(m_preview.begin(), m_preview.end(), [](const TCsvPreviewRow &r) { return r.Fine; }));
 }
 
-int TCsvImport::Apply(TCsvImportMode mode)
+int TCsvImport::Apply(TCsvImportMode mode, TEditHistory *history)
 {
     if (!m_parseError.isEmpty())
         throw Exception(m_parseError);
     if (FineCount() == 0)
         throw Exception(QStringLiteral("Plik nie zawiera żadnego poprawnego wiersza: tabela nie została zmieniona."));
+    Target().CheckBrowseMode();
+    int count = 0;
+    if (history && &history->Table() == &Target())
+        history->Batch([&] { count = PutRows(mode); });
+    else
+        count = PutRows(mode);
+    m_dm.Modified = true;
+    return count;
+}
+
+int TCsvImport::PutRows(TCsvImportMode mode)
+{
     TRxMemoryData &t = Target();
-    t.CheckBrowseMode();
     std::vector<int> mapped;
     for (int i = 0; i < t.FieldCount(); ++i)
         if (m_columns.count(t.Field(i).Name()))
@@ -668,6 +680,5 @@ int TCsvImport::Apply(TCsvImportMode mode)
         }
         t.First();
     }
-    m_dm.Modified = true;
     return count;
 }

@@ -11,6 +11,8 @@
 #include <map>
 #include <vector>
 
+class TEditHistory;
+
 enum class TCsvEncoding { Utf8, Windows1250 };
 
 // One row of the file: its first physical line (1-based) and its cells.
@@ -109,10 +111,12 @@ public:
 
     // Puts the fine rows of the last preview into the editor table and sets
     // Modified; returns how many went in. Nothing changes on a failure of
-    // the preview (no Numer column, no fine rows: Exception).
-    int Apply(TCsvImportMode mode);
+    // the preview (no Numer column, no fine rows: Exception). With a
+    // history the import is one undo step.
+    int Apply(TCsvImportMode mode, TEditHistory *history = nullptr);
 
 private:
+    int PutRows(TCsvImportMode mode);
     void TakeBytes(const QByteArray &bytes);
     void Reparse(); // and the header row found again
     void DetectHeader();

@@ -93,6 +93,30 @@ TEditHistory::TImage TEditHistory::ImageAt(int row, TBookmark anchor) const
     return TImage{m_table.BookmarkAt(row), ValuesAt(row), anchor, row};
 }
 
+std::vector<TEditHistory::TImage> TEditHistory::WholeTable() const
+{
+    std::vector<TImage> images;
+    images.reserve(size_t(m_table.RecordCount()));
+    for (int row = 0; row < m_table.RecordCount(); ++row)
+        images.push_back(ImageAt(row, NoBookmark));
+    return images;
+}
+
+void TEditHistory::RestoreWhole(const std::vector<TImage> &images, TBookmark cursor)
+{
+    TControlsDisabler once(m_table);
+    m_table.EmptyTable();
+    for (const TImage &image : images) {
+        m_table.Append();
+        AssignAndPost(image.Values);
+        const TBookmark now = m_table.GetBookmark();
+        if (now != image.Id)
+            m_alias[image.Id] = now;
+    }
+    if (!m_table.GotoBookmark(Resolve(cursor)))
+        m_table.First();
+}
+
 TBookmark TEditHistory::Resolve(TBookmark id) const
 {
     auto it = m_alias.find(id);
@@ -264,6 +288,9 @@ void TEditHistory::ApplyUndo(const TStep &step)
             m_table.SetRecNo(std::max(row, 1));
         break;
     }
+    case TKind::Batch:
+        RestoreWhole(step.Records, step.CursorBefore);
+        break;
     case TKind::Delete: {
         std::optional<TControlsDisabler> once;
         if (step.Records.size() > 1)
@@ -287,6 +314,9 @@ void TEditHistory::ApplyRedo(const TStep &step)
         break;
     case TKind::Insert:
         Restore(step.Records.front());
+        break;
+    case TKind::Batch:
+        RestoreWhole(step.Table, step.CursorAfter);
         break;
     case TKind::Delete: {
         if (step.Records.size() == 1) {
@@ -417,4 +447,32 @@ bool TEditHistory::DeleteAll(const std::function<bool()> &empty)
     if (done && !step.Records.empty())
         Push(std::move(step));
     return done;
+}
+
+void TEditHistory::Batch(const std::function<void()> &change)
+{
+    m_table.CheckBrowseMode();
+    TStep step;
+    step.Kind = TKind::Batch;
+    step.CursorBefore = m_table.GetBookmark();
+    step.Records = WholeTable();
+    m_group->Sync();
+    {
+        m_busy = true;
+        TFinally done([this] {
+            m_busy = false;
+            m_fingerprint = Fingerprint();
+        });
+        try {
+            change();
+        } catch (...) {
+            if (m_table.State() != TDataSetState::Browse)
+                m_table.Cancel();
+            RestoreWhole(step.Records, step.CursorBefore);
+            throw;
+        }
+    }
+    step.CursorAfter = m_table.GetBookmark();
+    step.Table = WholeTable();
+    Push(std::move(step));
 }

@@ -41,6 +41,10 @@ public:
     void DeleteCurrent();
     // empty() asks and empties the table; the step is kept when it did.
     bool DeleteAll(const std::function<bool()> &empty);
+    // A change of many records at once (an import) as one step: the table
+    // before and after is kept whole. When change() throws, the table is
+    // put back as it was and the exception goes on.
+    void Batch(const std::function<void()> &change);
 
     // Called after every change of the history (the window's menu items).
     std::function<void()> OnChanged;
@@ -56,18 +60,22 @@ private:
         TBookmark Anchor = NoBookmark; // the record it stood before (none: the end)
         int Row = 0;
     };
-    enum class TKind { Change, Insert, Delete };
+    enum class TKind { Change, Insert, Delete, Batch };
     struct TStep {
         TKind Kind = TKind::Change;
-        std::vector<TImage> Records;
+        std::vector<TImage> Records;    // Batch: the whole table before
         std::vector<TFieldValue> After; // Change: the posted values
+        std::vector<TImage> Table;      // Batch: the whole table after
         TBookmark CursorBefore = NoBookmark;
+        TBookmark CursorAfter = NoBookmark;
     };
     class TGroup;
     friend class TGroup;
 
     std::vector<TFieldValue> ValuesAt(int row) const;
     TImage ImageAt(int row, TBookmark anchor) const;
+    std::vector<TImage> WholeTable() const;
+    void RestoreWhole(const std::vector<TImage> &images, TBookmark cursor);
     TBookmark Resolve(TBookmark id) const;
     void Restore(const TImage &image);
     // Sets the fields of the record being edited and posts it; a failure

@@ -2,6 +2,7 @@
 // classes over the data module's tables.
 #include "exchange_test_support.h"
 
+#include "UCsvImport.h"
 #include "UEditHistory.h"
 #include "UTableFind.h"
 
@@ -165,6 +166,14 @@ protected:
         return b;
     }
     QString Current() const { return dm.MDKody.FieldByName("Nazwa").AsString(); }
+    void Import(const QByteArray &csv, TCsvImportMode mode)
+    {
+        TCsvImport import(dm, 1);
+        import.Load(csv);
+        import.SetColumns(ParseCsvColumnSpec(QStringLiteral("Numer=1,Nazwa=2,Grupa=@1"), import.Target()));
+        import.BuildPreview();
+        import.Apply(mode, history.get());
+    }
 
     TYesPrompt prompt;
     TRecordingMessages messages;
@@ -216,6 +225,11 @@ TEST_F(EditHistory, UndoAndRedoOfEachKindOfStep)
         {"delete of several selected rows as one step",
          [this] { commands.Delete(TTableGridRef(dm.MDKody, Marks({4, 0, 2}))); }, {"Kod 2", "Kod 4"}, ""},
         {"delete all", [this] { EXPECT_TRUE(commands.DeleteAll()); }, {}, ""},
+        {"CSV import replacing the table",
+         [this] { Import("2;Chleb\n9;Nowy\n", TCsvImportMode::Replace); }, {"Chleb", "Nowy"}, ""},
+        {"CSV import completing the table",
+         [this] { Import("2;Chleb\n9;Nowy\n", TCsvImportMode::Merge); },
+         {"Kod 1", "Chleb", "Kod 3", "Kod 4", "Kod 5", "Nowy"}, ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -253,6 +267,38 @@ TEST_F(EditHistory, UndoAndRedoOfEachKindOfStep)
         history->Undo();
         EXPECT_EQ(Rows(dm.MDKody, {"Numer", "Nazwa", "Cena"}), original);
     }
+}
+
+// The import restores whole tables: the edits on either side of it must
+// still find their records.
+TEST_F(EditHistory, EditsAroundAnImportUndoAndRedoInOrder)
+{
+    const QStringList original = Names(dm.MDKody);
+    Edit(1, "Nazwa", "Przed");
+    Import("3;Z pliku\n8;Nowy\n", TCsvImportMode::Merge);
+    Edit(0, "Nazwa", "Po");
+    const QStringList last = Names(dm.MDKody);
+    ASSERT_EQ(history->UndoCount(), 3);
+    for (int i = 0; i < 3; ++i)
+        history->Undo();
+    EXPECT_EQ(Names(dm.MDKody), original);
+    EXPECT_FALSE(dm.Modified);
+    for (int i = 0; i < 3; ++i)
+        history->Redo();
+    EXPECT_EQ(Names(dm.MDKody), last);
+    EXPECT_TRUE(dm.Modified);
+
+    // A batch that fails half-way leaves the table as it was and no step.
+    EXPECT_THROW(history->Batch([this] {
+        dm.MDKody.EmptyTable();
+        AddCode(dm, "1", "Pół");
+        throw Exception(QStringLiteral("przerwane"));
+    }),
+                 Exception);
+    EXPECT_EQ(Names(dm.MDKody), last);
+    EXPECT_EQ(history->UndoCount(), 3);
+    history->Undo();
+    EXPECT_EQ(Rows(dm.MDKody, {"Nazwa"}).first(), "Kod 1");
 }
 
 TEST_F(EditHistory, ModifiedFollowsTheHistoryAndTheSavedState)
