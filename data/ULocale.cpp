@@ -1,7 +1,9 @@
 #include "ULocale.h"
 
 #include <QLocale>
+#include <charconv>
 #include <cmath>
+#include <string>
 
 TFormatSettings TFormatSettings::Polish()
 {
@@ -145,24 +147,31 @@ std::optional<double> ParseFloat(const QString &text, const TFormatSettings &fs)
     const QString t = text.trimmed();
     if (t.isEmpty())
         return std::nullopt;
-    QString plain;
-    plain.reserve(t.size());
+    // Only digits, signs, exponent and one separator get through, so the
+    // C-locale parse below sees plain ASCII. from_chars: every amount of a
+    // 9999-code file goes through here.
+    std::string plain;
+    plain.reserve(size_t(t.size()));
     bool seenSeparator = false;
     for (QChar c : t) {
         if (c == fs.DecimalSeparator) {
             if (seenSeparator)
                 return std::nullopt;
             seenSeparator = true;
-            plain += u'.';
+            plain += '.';
         } else if ((c >= u'0' && c <= u'9') || c == u'-' || c == u'+' || c == u'e' || c == u'E') {
-            plain += c;
+            plain += char(c.unicode());
         } else {
             return std::nullopt;
         }
     }
-    bool ok = false;
-    const double v = QLocale::c().toDouble(plain, &ok);
-    if (!ok || !std::isfinite(v))
+    const char *first = plain.data();
+    const char *last = first + plain.size();
+    if (*first == '+' && plain.size() > 1 && plain[1] != '-' && plain[1] != '+')
+        ++first; // from_chars takes no plus sign
+    double v = 0;
+    const auto [end, ec] = std::from_chars(first, last, v);
+    if (ec != std::errc() || end != last || !std::isfinite(v))
         return std::nullopt;
     return v;
 }

@@ -25,8 +25,12 @@ QStringList CsvDefaultColumns(const TRxMemoryData &table)
 
 QString CsvQuote(const QString &cell)
 {
-    const bool quote = cell.contains(u';') || cell.contains(u'"') || cell.contains(u'\n') || cell.contains(u'\r')
-                       || cell.contains(u'\t') || (!cell.isEmpty() && (cell.front().isSpace() || cell.back().isSpace()));
+    // One pass: this runs for every cell of an export.
+    bool quote = !cell.isEmpty() && (cell.front().isSpace() || cell.back().isSpace());
+    for (qsizetype i = 0; !quote && i < cell.size(); ++i) {
+        const char16_t c = cell.at(i).unicode();
+        quote = c == u';' || c == u'"' || c == u'\n' || c == u'\r' || c == u'\t';
+    }
     if (!quote)
         return cell;
     QString q = cell;

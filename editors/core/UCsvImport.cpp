@@ -55,6 +55,9 @@ public:
     QString operator()(QByteArrayView bytes, int line, QString &error)
     {
         if (m_encoding == TCsvEncoding::Utf8) {
+            // Most cells are plain ASCII: Latin-1 is the same text, read faster.
+            if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }))
+                return QString::fromLatin1(bytes);
             QString text = m_utf8(bytes);
             if (m_utf8.hasError())
                 error = QStringLiteral("Wiersz %1 pliku nie jest tekstem w kodowaniu UTF-8.").arg(line);

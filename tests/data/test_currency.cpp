@@ -150,6 +150,19 @@ TEST_F(LocaleFormat, ParsingFollowsTheSettingsObject)
     EXPECT_FALSE(ParseFloat("").has_value());
     EXPECT_FALSE(ParseFloat("nan").has_value());
     EXPECT_FALSE(ParseFloat("1e999").has_value());
+    const std::pair<const char *, std::optional<double>> forms[] = {
+        {"+1,5", 1.5}, {"-,5", -0.5}, {"2e3", 2000.0}, {"1,5E-1", 0.15}, {"007", 7.0},
+        {"+-1", std::nullopt}, {"--1", std::nullopt}, {"-", std::nullopt}, {"+", std::nullopt},
+        {"1e", std::nullopt}, {"e5", std::nullopt}, {"1-", std::nullopt}, {"1 5", std::nullopt},
+    };
+    for (const auto &[text, expected] : forms) {
+        SCOPED_TRACE(text);
+        const std::optional<double> got = ParseFloat(QString::fromLatin1(text));
+        ASSERT_EQ(got.has_value(), expected.has_value());
+        if (expected) {
+            EXPECT_DOUBLE_EQ(*got, *expected);
+        }
+    }
     EXPECT_EQ(FormatGeneral(999999.99), "999999,99");
 
     FormatSettings() = TFormatSettings::PointDecimal();
