@@ -79,6 +79,7 @@ TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
     o.Counters = args.Has(QStringLiteral("--counters"));
     o.Changed = !read && args.Has(QStringLiteral("--changed"));
     o.DeleteMissing = !read && args.Has(QStringLiteral("--delete-missing"));
+    o.Verify = !read && args.Has(QStringLiteral("--verify"));
     if (o.DeleteMissing && !o.Changed)
         throw TUsageError{QStringLiteral("opcja --delete-missing działa tylko z --changed.")};
     TProfileOptions::From(args).Apply(dm);

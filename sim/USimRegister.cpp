@@ -235,6 +235,8 @@ void TSimRegister::Store(TSimTable &table, const TBytes &record)
     const bool isNew = table.Records.find(key) == table.Records.end();
     TBytes &stored = table.Records[key];
     stored = record;
+    if (DamageStored)
+        DamageStored(table, stored);
     if (isNew)
         FillCounters(table, stored);
 }

@@ -6,6 +6,7 @@
 #include "URecord.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -67,6 +68,9 @@ public:
     // Stores a record of the table's full layout; key = field A. Fills the
     // counters when SalesSeed is set and the record is new.
     void Store(TSimTable &table, const TBytes &record);
+    // When set, changes each record on its way into a table: damage that
+    // the line's 8-bit sum let through (what a check after sending is for).
+    std::function<void(const TSimTable &, TBytes &)> DamageStored;
 
     // Text state: one line per record ("T <table> <hex>"). Load replaces
     // the tables; false (tables unchanged) on a file that does not parse.

@@ -7,6 +7,8 @@
 #include "USimPty.h"
 #include "otx_test_support.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -162,6 +164,44 @@ TEST_F(OtxExchange, ARefusedCheckSendsNothingAtAll)
     EXPECT_EQ(Records(TSimRegister::GroupsTable), 0);
 
     EXPECT_TRUE(TmpEmpty());
+}
+
+// --verify reads each sent table back: a register that stored something
+// else than the line carried fails the send, naming the field.
+TEST_F(OtxExchange, VerifyCatchesWhatTheRegisterStoredDifferently)
+{
+    struct Case {
+        const char *name;
+        bool damage;
+        int code;
+        const char *said; // on standard error
+    };
+    const Case cases[] = {
+        {"exact", false, 0, ""},
+        {"damaged name", true, 1, "Numer 41, Nazwa: wysłano \"Bułka\", odczytano \"Pułka\""},
+    };
+    const QString file = Write("a.otx", {kGrupy, Grupa(1, "Pieczywo"), kKody, Kod("41", "Bułka"), Kod("42", "Chleb")});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        StartSim([&](TSimRegister &r) {
+            if (c.damage)
+                r.DamageStored = [](const TSimTable &, TBytes &record) {
+                    const auto at = std::search(record.begin(), record.end(), "Bu", "Bu" + 2);
+                    if (at != record.end())
+                        *at = 'P';
+                };
+        });
+        const OtxRun r = Otx({"send", file, "--port", port, "--verify"});
+        EXPECT_EQ(r.code, c.code) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains("Sprawdzam grupy odczytane z kasy.")) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.said))) << r.err.toStdString();
+        if (!c.damage) {
+            EXPECT_TRUE(r.out.contains("Sprawdzam kody odczytane z kasy."));
+            EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+        }
+        sim->Stop();
+        EXPECT_TRUE(TmpEmpty());
+    }
 }
 
 TEST_F(OtxExchange, FailuresEndWithCode1AndLeaveTheFileAlone)
