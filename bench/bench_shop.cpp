@@ -30,20 +30,12 @@
 
 namespace {
 
-class TQuiet : public TKOMDisplay {
-public:
-    void Clear() override {}
-    void WriteLine(const std::string &) override {}
-    void SetStatus(const std::string &) override {}
-    int AddHistory(uint16_t) override { return 0; }
-};
-
 class TRunner : public IJobRunner {
 public:
     TRunner(TDM &dm, TPtySimulator &sim, const QString &folder) : m_dm(dm), m_sim(sim), m_folder(folder) {}
     void Run(const QString &switches) override
     {
-        TQuiet display;
+        TQuietDisplay display;
         display.Start();
         const TModuleResult r = RunModule(BuildCommandLine(ModelCodeOf(m_dm.Kasa), 19200, switches).toStdString(),
                                           m_sim.PortPath(), m_folder.toStdString(), display, SteadyClock());

@@ -35,14 +35,6 @@ namespace {
 
 constexpr uint64_t kGiveUpMs = 20u * 60u * 1000u; // the user's patience, in line time
 
-class TQuietDisplay : public TKOMDisplay {
-public:
-    void Clear() override {}
-    void WriteLine(const std::string &) override {}
-    void SetStatus(const std::string &) override {}
-    int AddHistory(uint16_t) override { return 0; }
-};
-
 // The simulated register as an in-process line in virtual time; a job
 // still running after kGiveUpMs is stopped as the user would.
 class TSoakLine final : public TLine {

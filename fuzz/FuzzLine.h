@@ -17,6 +17,18 @@ namespace fuzz {
 
 inline const std::string ChunkEnd("\xFF\xFF", 2);
 
+// Runs one job of the module (its switches after the model's) in the
+// target's folder, showing nothing; gives the module's end code.
+inline int RunQuietJob(const std::string &switches, const std::string &folder, TVirtualClock &clock,
+                       const TLineFactory &makeLine)
+{
+    TQuietDisplay display;
+    display.Start();
+    TModuleResult result;
+    RunModule("/LW /V277PSP /P1 /Q " + switches, folder, display, clock, DefaultJobTable(), makeLine, result);
+    return result.Code;
+}
+
 class TFuzzLine final : public TLine {
 public:
     TFuzzLine(TModuleContext &context, TVirtualClock &clock, std::string_view input)

@@ -51,6 +51,15 @@ inline std::pair<QByteArray, QByteArray> SplitTwo(const uint8_t *data, size_t si
     return {all.left(at), all.mid(at + 4)};
 }
 
+// ORVAN_FUZZ_SEEDS=<folder>: the target writes its seeds there and ends.
+inline void WriteSeedsWhenAsked(void (*makeSeeds)(const std::string &folder))
+{
+    if (const char *out = std::getenv("ORVAN_FUZZ_SEEDS")) {
+        makeSeeds(out);
+        std::exit(0);
+    }
+}
+
 class TQuietWait : public IWaitRunner {
 public:
     void Execute(const QString &, const std::function<void()> &procedure) override { procedure(); }

@@ -4,34 +4,15 @@
 //
 // ORVAN_FUZZ_SEEDS=<folder> fuzz_fiscal  writes the lines of reads of the
 // simulated register's fiscal memory into the folder and ends.
+#include "FuzzFiscal.h"
 #include "FuzzLine.h"
-#include "FuzzSupport.h"
 
-#include "UExchangeHooks.h"
-#include "UFiscalMemory.h"
-#include "UKOMDisplay.h"
 #include "USimLine.h"
 #include "USimRegister.h"
-
-#include <QDateTime>
-#include <QTimeZone>
 
 #include <fstream>
 
 namespace {
-
-class TNoJobs : public IJobRunner {
-public:
-    void Run(const QString &) override { throw EAbort(); }
-};
-
-class TQuietDisplay : public TKOMDisplay {
-public:
-    void Clear() override {}
-    void WriteLine(const std::string &) override {}
-    void SetStatus(const std::string &) override {}
-    int AddHistory(uint16_t) override { return 0; }
-};
 
 void MakeSeeds(const std::string &out)
 {
@@ -44,20 +25,14 @@ void MakeSeeds(const std::string &out)
             reg.Fiscal.RamResets = 2;
             TSimulator sim(reg, {});
             TVirtualClock clock;
-            TQuietDisplay display;
-            display.Start();
-            TModuleResult result;
-            RunModule(std::string("/LW /V277PSP /P1 /Q /Fpf.txt /XP ") + range, folder, display, clock,
-                      DefaultJobTable(),
-                      [&](TModuleContext &ctx) { return std::make_unique<TSimLine>(ctx, sim, clock); }, result);
+            fuzz::RunQuietJob(std::string("/Fpf.txt /XP ") + range, folder, clock,
+                              [&](TModuleContext &ctx) { return std::make_unique<TSimLine>(ctx, sim, clock); });
             std::ifstream in(folder + "/pf.txt", std::ios::binary);
             std::string lines((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             std::ofstream(out + "/read" + std::to_string(n), std::ios::binary) << '\0' << lines;
             // The same lines saved as a report file with its digest: seeds of fuzz_frp.
-            TNoJobs jobs;
-            fuzz::TQuietWait wait;
-            fuzz::TQuietMessages messages;
-            TFiscalMemory pf(jobs, wait, messages, QString::fromStdString(folder + "/pf.txt"), {});
+            fuzz::TFiscal fiscal(QString::fromStdString(folder + "/pf.txt"), {});
+            TFiscalMemory &pf = fiscal.Pf;
             pf.LoadReportFile(QString::fromStdString(folder + "/pf.txt"), false);
             pf.MrsBaseline = n;
             pf.SaveReportFile(QString::fromStdString(folder + "/r.frp"));
@@ -74,10 +49,7 @@ void MakeSeeds(const std::string &out)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     (void)fuzz::Folder();
-    if (const char *out = std::getenv("ORVAN_FUZZ_SEEDS")) {
-        MakeSeeds(out);
-        std::exit(0);
-    }
+    fuzz::WriteSeedsWhenAsked(MakeSeeds);
     return 0;
 }
 
@@ -86,13 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     const QString file = fuzz::WriteFile(QStringLiteral("pf.frp"), data + 1, size - 1);
-    TNoJobs jobs;
-    fuzz::TQuietWait wait;
-    fuzz::TQuietMessages messages;
-    TFiscalMemory pf(jobs, wait, messages, fuzz::Folder() + QStringLiteral("/pf.txt"),
-                     fuzz::Folder() + QStringLiteral("/raport"));
-    pf.Now = [] { return QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()); };
-    pf.Random = [] { return 1u; };
+    fuzz::TFiscal fiscal;
+    TFiscalMemory &pf = fiscal.Pf;
     try {
         pf.LoadReportFile(file, false);
         pf.MrsBaseline = data[0];

@@ -15,14 +15,6 @@
 
 namespace {
 
-class TQuietDisplay : public TKOMDisplay {
-public:
-    void Clear() override {}
-    void WriteLine(const std::string &) override {}
-    void SetStatus(const std::string &) override {}
-    int AddHistory(uint16_t) override { return 0; }
-};
-
 const char *const kJobs[] = {
     "/Fg.txt /T01 /AABDE /XD",     "/Fu.txt /T01 /AABDEIJ /XU", "/Fk.txt /T11 /AABDE /XD",
     "/Fu.txt /T11 /AABDEI /XU",    "/Fc.txt /T19 /AAD /XD",     "/Fu.txt /T19 /AADIJ /XU",
@@ -41,16 +33,10 @@ void WriteExchangeFiles(const std::string &folder)
 
 int RunJob(int job, TVirtualClock &clock, const TLineFactory &makeLine)
 {
-    const std::string folder = fuzz::Folder().toStdString();
-    TQuietDisplay display;
-    display.Start();
-    TModuleResult result;
-    RunModule(std::string("/LW /V277PSP /P1 /Q ") + kJobs[job], folder, display, clock, DefaultJobTable(), makeLine,
-              result);
-    return result.Code;
+    return fuzz::RunQuietJob(kJobs[job], fuzz::Folder().toStdString(), clock, makeLine);
 }
 
-void MakeSeeds(const char *out)
+void MakeSeeds(const std::string &out)
 {
     TSimRegister reg;
     reg.SalesSeed = 7;
@@ -61,7 +47,7 @@ void MakeSeeds(const char *out)
         std::string record(1, char(job));
         TVirtualClock clock;
         RunJob(job, clock, [&](TModuleContext &ctx) { return std::make_unique<fuzz::TRecordingLine>(ctx, sim, clock, record); });
-        std::ofstream(std::string(out) + "/job" + std::to_string(job), std::ios::binary) << record;
+        std::ofstream(out + "/job" + std::to_string(job), std::ios::binary) << record;
     }
 }
 
@@ -70,10 +56,7 @@ void MakeSeeds(const char *out)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     WriteExchangeFiles(fuzz::Folder().toStdString());
-    if (const char *out = std::getenv("ORVAN_FUZZ_SEEDS")) {
-        MakeSeeds(out);
-        std::exit(0);
-    }
+    fuzz::WriteSeedsWhenAsked(MakeSeeds);
     return 0;
 }
 

@@ -23,3 +23,13 @@ public:
     // Written by the job thread, read by the user-interface thread.
     std::atomic<bool> Running{false};
 };
+
+// Shows nothing: for jobs whose output no one reads (soak runs, fuzzing,
+// tests that look only at the result).
+class TQuietDisplay : public TKOMDisplay {
+public:
+    void Clear() override {}
+    void WriteLine(const std::string &) override {}
+    void SetStatus(const std::string &) override {}
+    int AddHistory(uint16_t) override { return 0; }
+};

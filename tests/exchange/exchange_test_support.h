@@ -12,7 +12,6 @@
 #include "UVirtualClock.h"
 
 #include "../data/data_test_support.h"
-#include "quiet_display.h"
 #include "recording_runners.h"
 #include "scripted_messages.h"
 

@@ -12,7 +12,6 @@
 #include "UProfile.h"
 #include "USimPty.h"
 #include "UVirtualClock.h"
-#include "quiet_display.h"
 #include "recording_runners.h"
 
 #include <QDir>
