@@ -1,6 +1,8 @@
 #include "UScreenshots.h"
 
 #include "UChartWindow.h"
+#include "UCsvExport.h"
+#include "UCsvImportDialog.h"
 #include "UEditorExtras.h"
 #include "UFiscalChartWindow.h"
 
@@ -28,6 +30,7 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -243,5 +246,24 @@ void TScreenshotDriver::ShootEditors()
         Shoot(w.FormKody, QStringLiteral("14-kody-szukaj"));
         w.FormKody->FindBar()->Close();
         w.FormKody->hide();
+    }
+
+    // The import dialog over the codes as a spreadsheet would hold them,
+    // with one row it refuses; cancelled, nothing goes in.
+    QTemporaryDir dir;
+    if (TDM *dm = w.FormKody->Env().DM; dm && dir.isValid()) {
+        const QString file = dir.filePath(QStringLiteral("towary.csv"));
+        QFile out(file);
+        if (out.open(QIODevice::WriteOnly)) {
+            out.write(CsvExportBytes(codes, CsvDefaultColumns(codes)));
+            out.write("5901234123458;Kod z błędną cyfrą kontrolną;1;2,50\r\n");
+            out.close();
+            TFormImportCsv dialog(*dm, 1, file, w.FormKody);
+            dialog.resize(900, 560);
+            dialog.show();
+            Pause(SettleMs);
+            Shoot(&dialog, QStringLiteral("15-import-csv"));
+            dialog.reject();
+        }
     }
 }

@@ -14,6 +14,8 @@
 #include <QMessageBox>
 #include <QSettings>
 
+#include <algorithm>
+
 // The preview rows: line, verdict, then what goes into each field.
 class TCsvPreviewModel : public QAbstractTableModel {
 public:
@@ -89,6 +91,10 @@ TFormImportCsv::TFormImportCsv(TDM &dm, int section, const QString &fileName, QW
     m_model = new TCsvPreviewModel(m_import, this);
     ui->GridPodglad->setModel(m_model);
     ui->GridPodglad->verticalHeader()->hide();
+    // One text line per row, fixed height: the preview may hold 9999 rows.
+    ui->GridPodglad->setWordWrap(false);
+    ui->GridPodglad->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui->GridPodglad->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     ui->RBZastap->setChecked(settings.value(SettingsKey() + QStringLiteral("Tryb")).toString() == QLatin1String("Zastap"));
     ui->RBUzupelnij->setChecked(!ui->RBZastap->isChecked());
 
@@ -240,6 +246,11 @@ void TFormImportCsv::Refresh()
     if (m_import.ParseError().isEmpty())
         m_import.BuildPreview();
     m_model->Reload();
+    // Widths from the first rows' texts; a long message is read in its tooltip.
+    ui->GridPodglad->resizeColumnsToContents();
+    const int widest = fontMetrics().horizontalAdvance(QLatin1Char('M')) * 24;
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        ui->GridPodglad->setColumnWidth(c, std::min(ui->GridPodglad->columnWidth(c), widest));
     if (!m_import.ParseError().isEmpty())
         ui->LbPodsumowanie->setText(m_import.ParseError());
     else
