@@ -3,6 +3,9 @@
 // program's own, so that no test writes into the user's real folders.
 #pragma once
 
+#include "UCodePage.h"
+
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -14,6 +17,29 @@ inline constexpr char kGrupy[] =
     "[Grupy] Numer=1,2;Nazwa=4,16;VAT=21,1;Cena=23,9;RodzajSprz=33,2;Limit=36,1;LDW=38,13;LDI=52,9;LOW=62,13;LOI=76,9;";
 inline constexpr char kKody[] = "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;Cena=36,9;RodzajCeny=46,2;LDW=49,13;LDI=63,9;";
 inline constexpr char kKaucje[] = "[Kaucje] Numer=1,2;Cena=4,9;LDWw=14,13;LDIw=28,9;LDWz=38,13;LDIz=52,9;";
+
+// The files the program reads and writes; "<missing>" for a file that
+// cannot be read, so that it never equals an expected empty file.
+inline QString WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return QStringLiteral("<not written>");
+    return path;
+}
+inline QByteArray ReadBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+// Data file lines in the program's code page.
+inline QByteArray DataLines(const QStringList &lines, const char *eol = "\r\n")
+{
+    QByteArray bytes;
+    for (const QString &l : lines)
+        bytes += ToCp1250(l) + eol;
+    return bytes;
+}
 
 struct TOtxRun {
     int code = -1;

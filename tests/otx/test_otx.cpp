@@ -32,21 +32,7 @@ protected:
     QString Path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
     QString Write(const char *name, const QStringList &lines, const char *eol = "\r\n")
     {
-        QByteArray bytes;
-        for (const QString &l : lines)
-            bytes += ToCp1250(l) + eol;
-        const QString path = Path(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
-    }
-    static QByteArray ReadBytes(const QString &path)
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            return QByteArray("<missing>");
-        return f.readAll();
+        return WriteBytes(Path(name), DataLines(lines, eol));
     }
     // locale: the regional setting the program starts under.
     static OtxRun Otx(const QStringList &args, const QString &locale = QStringLiteral("pl_PL.UTF-8"))

@@ -15,16 +15,7 @@ class OtxCsv : public ::testing::Test {
 protected:
     QString Write(const char *name, const QByteArray &bytes)
     {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
-    }
-    static QByteArray Read(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return WriteBytes(dir.filePath(QString::fromLatin1(name)), bytes);
     }
     static CsvRun Otx(const QStringList &args) { return RunOtx(args); }
     QTemporaryDir dir;
@@ -43,7 +34,7 @@ TEST_F(OtxCsv, ImportWritesTheRowsThatPassAndListsTheOthers)
     EXPECT_EQ(r.code, 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("wiersz 3: \"x5\" nie jest prawidłowym numerem kodu.\n"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("wiersz 5: "))) << r.err.toStdString();
-    const QByteArray data = Read(out);
+    const QByteArray data = ReadBytes(out);
     EXPECT_TRUE(data.startsWith("[Kody] ")) << data.constData();
     EXPECT_TRUE(data.contains("             5,Chleb \xBFytni     , 3,")) << data.constData();
     EXPECT_TRUE(data.contains(" 5901234123457,Mleko 3,2%      , 3,")) << data.constData();
@@ -55,7 +46,7 @@ TEST_F(OtxCsv, ImportWritesTheRowsThatPassAndListsTheOthers)
     const QString back = dir.filePath("wynik.csv");
     const CsvRun e = Otx({"export", out, back, "--table", "kody"});
     EXPECT_EQ(e.code, 0) << e.err.toStdString();
-    EXPECT_EQ(Read(back), QByteArray("\xEF\xBB\xBFNumer;Nazwa;Grupa;Cena;Rodzaj Ceny;Warto\xC5\x9B\xC4\x87 sprz.;"
+    EXPECT_EQ(ReadBytes(back), QByteArray("\xEF\xBB\xBFNumer;Nazwa;Grupa;Cena;Rodzaj Ceny;Warto\xC5\x9B\xC4\x87 sprz.;"
                                      "Ilo\xC5\x9B\xC4\x87 sprz.\r\n"
                                      "5;Chleb;1;2,50;Program.;0,00;0,000\r\n6;Woda;1;1,20;Program.;0,00;0,000\r\n"));
 }
@@ -93,7 +84,7 @@ TEST_F(OtxCsv, WrongArgumentsAndBadFilesAreRefused)
     // The groups with the separator forced and a fixed value.
     const CsvRun r = Otx({"import", csv, out, "--table", "grupy", "--columns", "Numer=1,Nazwa=2,VAT=3,Limit=@4", "--separator", ";"});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_TRUE(Read(out).contains(" 1,Pieczywo        ,A,")) << Read(out).constData();
+    EXPECT_TRUE(ReadBytes(out).contains(" 1,Pieczywo        ,A,")) << ReadBytes(out).constData();
 }
 
 } // namespace

@@ -62,19 +62,7 @@ protected:
 
     QString Write(const char *name, const QStringList &lines)
     {
-        QByteArray bytes;
-        for (const QString &l : lines)
-            bytes += ToCp1250(l) + "\r\n";
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
-    }
-    static QByteArray ReadBytes(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return WriteBytes(dir.filePath(QString::fromLatin1(name)), DataLines(lines));
     }
 
     // Under a Polish locale, with its own temporary folder (to see that no

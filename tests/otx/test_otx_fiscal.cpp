@@ -36,11 +36,6 @@ protected:
 
     static TRun Otx(const QStringList &args) { return RunOtx(args); }
 
-    static QByteArray Read(const QString &name)
-    {
-        QFile f(name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
     QString Path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
 
@@ -68,7 +63,7 @@ TEST_F(OtxFiscal, ReadsTheMemoryInEachModePrintsItsReportAndWritesThePdf)
         const TRun read = Otx(QStringList{QStringLiteral("fiscal-read"), frp, QStringLiteral("--port"), port} + c.Options);
         ASSERT_EQ(read.code, 0) << read.err.toStdString();
         EXPECT_TRUE(read.out.startsWith(QStringLiteral("Zapisano pamięć fiskalną kasy "))) << read.out.toStdString();
-        EXPECT_EQ(Read(frp + QStringLiteral(".dig")).count("\r\n"), 2);
+        EXPECT_EQ(ReadBytes(frp + QStringLiteral(".dig")).count("\r\n"), 2);
 
         const TRun text = Otx({QStringLiteral("fiscal-text"), frp});
         ASSERT_EQ(text.code, 0) << text.err.toStdString();
@@ -83,7 +78,7 @@ TEST_F(OtxFiscal, ReadsTheMemoryInEachModePrintsItsReportAndWritesThePdf)
 
         const TRun pdf = Otx({QStringLiteral("fiscal-pdf"), frp, Path("r.pdf")});
         ASSERT_EQ(pdf.code, 0) << pdf.err.toStdString();
-        EXPECT_TRUE(Read(Path("r.pdf")).startsWith("%PDF-"));
+        EXPECT_TRUE(ReadBytes(Path("r.pdf")).startsWith("%PDF-"));
     }
 }
 

@@ -38,16 +38,11 @@ protected:
     // Codes 1..count, the listed ones at another price.
     QString File(int count, std::initializer_list<int> repriced = {})
     {
-        QByteArray bytes = QByteArray(kKody) + "\r\n";
+        QStringList lines{kKody};
         for (int i = 1; i <= count; ++i)
-            bytes += ToCp1250(Kod(i, QStringLiteral("Kod %1").arg(i),
-                                  std::count(repriced.begin(), repriced.end(), i) ? "3,10" : "2,50"))
-                     + "\r\n";
-        const QString path = dir.filePath(QStringLiteral("kody%1.otx").arg(++m_files));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
+            lines << Kod(i, QStringLiteral("Kod %1").arg(i),
+                         std::count(repriced.begin(), repriced.end(), i) ? "3,10" : "2,50");
+        return WriteBytes(dir.filePath(QStringLiteral("kody%1.otx").arg(++m_files)), DataLines(lines));
     }
 
     TOtxRun Otx(QStringList args)
