@@ -16,14 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class QuietDisplay : public TKOMDisplay {
-public:
-    void Clear() override {}
-    void WriteLine(const std::string &) override {}
-    void SetStatus(const std::string &) override {}
-    int AddHistory(uint16_t) override { return 0; }
-};
-
 struct Outcome {
     int Code;
     int NoisyBytes;
@@ -40,7 +32,7 @@ Outcome FiscalRead(int permille, uint64_t seed, const fs::path &dir)
     o.NoiseSeed = seed;
     TSimulator sim(reg, o);
     TVirtualClock clock;
-    QuietDisplay display;
+    TQuietDisplay display;
     display.Start();
     TModuleResult result;
     RunModule("/LW /V277PSP /P1 /Q /M0 /Fpf.txt /XP", dir.string(), display, clock, DefaultJobTable(),

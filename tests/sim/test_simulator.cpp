@@ -34,14 +34,6 @@ struct Peer {
     uint32_t Now = 0;
 };
 
-class NullDisplay : public TKOMDisplay {
-public:
-    void Clear() override {}
-    void WriteLine(const std::string &) override {}
-    void SetStatus(const std::string &) override {}
-    int AddHistory(uint16_t) override { return 0; }
-};
-
 } // namespace
 
 TEST(SimRegister, PackedDecimalForms)
@@ -217,7 +209,7 @@ protected:
 
     int Run(TSimulator &sim, const std::string &switches)
     {
-        NullDisplay display;
+        TQuietDisplay display;
         display.Start();
         TModuleResult result;
         RunModule("/LW /V277PSP /P1 /Q " + switches, Dir.string(), display, Clock, DefaultJobTable(),
