@@ -9,6 +9,7 @@
 
 #include "../data/data_test_support.h"
 #include "recording_runners.h"
+#include "scripted_messages.h"
 
 #include <QApplication>
 #include <QFile>
@@ -35,22 +36,7 @@ inline QApplication &TestApp()
     return *app;
 }
 
-class TFakeMessages : public IMessages {
-public:
-    void Information(const QString &text) override { Log << QStringLiteral("info: ") + text; }
-    void Error(const QString &text) override { Log << QStringLiteral("error: ") + text; }
-    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
-    {
-        Log << QStringLiteral("ask: ") + text;
-        if (Answers.empty())
-            return TPromptAnswer::No;
-        const TPromptAnswer a = Answers.front();
-        Answers.pop_front();
-        return a;
-    }
-    QStringList Log;
-    std::deque<TPromptAnswer> Answers;
-};
+using TFakeMessages = TQueuedMessages;
 
 using TFakeWait = TRecordingWait;
 

@@ -13,6 +13,7 @@
 #include "USimPty.h"
 #include "UVirtualClock.h"
 #include "recording_runners.h"
+#include "scripted_messages.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -29,17 +30,7 @@ inline void PrintTo(const QString &s, std::ostream *os)
 }
 QT_END_NAMESPACE
 
-class TRecMessages : public IMessages {
-public:
-    QStringList Log;
-    void Information(const QString &text) override { Log << QStringLiteral("info: ") + text; }
-    void Error(const QString &text) override { Log << QStringLiteral("error: ") + text; }
-    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
-    {
-        Log << QStringLiteral("ask: ") + text;
-        return TPromptAnswer::No;
-    }
-};
+using TRecMessages = TQueuedMessages; // every question answered No
 
 using TRecWait = TRecordingWait;
 
@@ -49,16 +40,6 @@ class TRecOpener : public IShellOpener {
 public:
     QStringList Opened;
     void OpenWithShell(const QString &fileName) override { Opened << fileName; }
-};
-
-// Polish number formats for one test; the earlier ones come back after.
-class TPolishFormats {
-public:
-    TPolishFormats() : m_saved(FormatSettings()) { FormatSettings() = TFormatSettings::Polish(); }
-    ~TPolishFormats() { FormatSettings() = m_saved; }
-
-private:
-    TFormatSettings m_saved;
 };
 
 // ---- Fiscal lines as the module writes them ----

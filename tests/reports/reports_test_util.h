@@ -9,6 +9,7 @@
 #include "ULocale.h"
 #include "USalesReport.h"
 #include "recording_runners.h"
+#include "scripted_messages.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -35,24 +36,7 @@ template <class T> T *Child(const QObject &window, const char *name)
     return child;
 }
 
-// Questions take their answers from a queue (No when it runs dry).
-class TFakeMessages : public IMessages {
-public:
-    QStringList Log; // "info: ...", "error: ...", "ask: ..."
-    std::deque<TPromptAnswer> Answers;
-
-    void Information(const QString &text) override { Log << QStringLiteral("info: ") + text; }
-    void Error(const QString &text) override { Log << QStringLiteral("error: ") + text; }
-    TPromptAnswer Ask(const QString &text, TAskKind, bool) override
-    {
-        Log << QStringLiteral("ask: ") + text;
-        if (Answers.empty())
-            return TPromptAnswer::No;
-        const TPromptAnswer a = Answers.front();
-        Answers.pop_front();
-        return a;
-    }
-};
+using TFakeMessages = TQueuedMessages;
 
 using TFakeWait = TRecordingWait;
 
@@ -72,16 +56,6 @@ class TFakeOpener : public IShellOpener {
 public:
     QStringList Opened;
     void OpenWithShell(const QString &fileName) override { Opened << fileName; }
-};
-
-// Polish number formats for one test; the earlier ones come back after.
-class TPolishFormats {
-public:
-    TPolishFormats() : m_saved(FormatSettings()) { FormatSettings() = TFormatSettings::Polish(); }
-    ~TPolishFormats() { FormatSettings() = m_saved; }
-
-private:
-    TFormatSettings m_saved;
 };
 
 // A report window's surroundings: an ER-A277PS Plus data module in Polish
