@@ -3,6 +3,7 @@
 // message boxes that tests answer and a program's folders for a test.
 #include "UGlobals.h"
 #include "UMessages.h"
+#include "scripted_messages.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -41,28 +42,19 @@ inline QApplication &TestApp()
 }
 
 // Records every box; questions take their answers from a queue (No when
-// it runs dry).
-class TFakeMessages : public IMessages {
+// it runs dry), with the icon and buttons of each.
+class TFakeMessages : public TQueuedMessages {
 public:
-    QStringList Log;       // "info: ...", "error: ...", "ask: ..."
-    std::deque<TPromptAnswer> Answers;
     QStringList Questions;
-    std::vector<TAskKind> Kinds;     // the icon of each question
-    std::vector<bool> WithCancel;    // whether it offered Cancel
+    std::vector<TAskKind> Kinds;  // the icon of each question
+    std::vector<bool> WithCancel; // whether it offered Cancel
 
-    void Information(const QString &text) override { Log << QStringLiteral("info: ") + text; }
-    void Error(const QString &text) override { Log << QStringLiteral("error: ") + text; }
     TPromptAnswer Ask(const QString &text, TAskKind kind, bool withCancel) override
     {
-        Log << QStringLiteral("ask: ") + text;
         Questions << text;
         Kinds.push_back(kind);
         WithCancel.push_back(withCancel);
-        if (Answers.empty())
-            return TPromptAnswer::No;
-        const TPromptAnswer a = Answers.front();
-        Answers.pop_front();
-        return a;
+        return TQueuedMessages::Ask(text, kind, withCancel);
     }
 };
 
