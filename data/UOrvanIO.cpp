@@ -7,10 +7,15 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -423,18 +428,119 @@ void LayColumns(const std::vector<TColumnLayout> &layout, const TWriteTexts &tex
 
 // ------------------------------------------------------------ public
 
+namespace {
+
+QString SystemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// All bytes to fd, then to the disk; the new file takes the mode of the
+// one it replaces.
+QString WriteAllToDisk(int fd, const QByteArray &bytes, const QByteArray &replaced)
+{
+    struct stat old {};
+    if (!replaced.isEmpty() && ::stat(replaced.constData(), &old) == 0)
+        (void)::fchmod(fd, old.st_mode & 07777);
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return SystemReason(n < 0 ? errno : ENOSPC);
+        p += n;
+        left -= n;
+    }
+    return ::fsync(fd) == 0 ? QString() : SystemReason(errno);
+}
+
+QString WriteNamedFile(const QString &path, const QByteArray &bytes, const QByteArray &replaced)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return SystemReason(errno);
+    QString reason = WriteAllToDisk(fd, bytes, replaced);
+    if (::close(fd) != 0 && reason.isEmpty())
+        reason = SystemReason(errno);
+    if (!reason.isEmpty())
+        ::unlink(name.constData());
+    return reason;
+}
+
+QString PendingName(const QString &fileName)
+{
+    return fileName + QStringLiteral(".zapis");
+}
+
+} // namespace
+
+QString WriteFileToDisk(const QString &path, const QByteArray &bytes)
+{
+    return WriteNamedFile(path, bytes, QByteArray());
+}
+
+QString RenameFileOver(const QString &from, const QString &to)
+{
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return SystemReason(errno);
+    return QString();
+}
+
+void RemoveUnfinishedSave(const QString &fileName)
+{
+    QFile::remove(PendingName(fileName));
+}
+
+QString TryReplaceFile(const QString &fileName, const QByteArray &content)
+{
+    const QFileInfo target(fileName);
+    if (target.isDir())
+        return QStringLiteral("to jest folder");
+    // A rename would replace a read-only file; the user made it so on purpose.
+    if (target.exists() && !target.isWritable())
+        return SystemReason(EACCES);
+    const QString pending = PendingName(fileName);
+    const QByteArray pendingName = QFile::encodeName(pending);
+    const QByteArray targetName = QFile::encodeName(fileName);
+    RemoveUnfinishedSave(fileName);
+    bool written = false;
+#ifdef O_TMPFILE
+    // Unnamed until whole: a save killed while writing leaves nothing. It
+    // gets our own name only for the moment between the link and the
+    // rename, so the next load or save knows what to remove.
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        const QString reason = WriteAllToDisk(fd, content, targetName);
+        if (reason.isEmpty()) {
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+            // Without /proc the file is written again under its name below.
+            written = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, pendingName.constData(), AT_SYMLINK_FOLLOW) == 0;
+        }
+        ::close(fd);
+        if (!reason.isEmpty())
+            return reason;
+    }
+#endif
+    if (!written) {
+        const QString reason = WriteNamedFile(pending, content, targetName);
+        if (!reason.isEmpty())
+            return reason;
+    }
+    const QString reason = RenameFileOver(pending, fileName);
+    if (!reason.isEmpty())
+        RemoveUnfinishedSave(fileName);
+    return reason;
+}
+
 void ReplaceFile(const QString &fileName, const QByteArray &content)
 {
-    if (QFileInfo(fileName).isDir())
-        throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: to jest folder").arg(fileName));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, file.errorString()));
-    if (file.write(content) != content.size() || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    const QString reason = TryReplaceFile(fileName, content);
+    if (!reason.isEmpty())
         throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, reason));
-    }
 }
 
 std::vector<QByteArrayView> SplitFileLines(const QByteArray &bytes)
@@ -598,6 +704,7 @@ TSectionSet ScanDataFile(TDM &dm, const QString &fileName)
 
 void LoadDataFile(TDM &dm, const QString &fileName, TSectionSet sections, bool clearFirst)
 {
+    RemoveUnfinishedSave(fileName);
     const QByteArray bytes = ReadWholeFile(fileName, false);
     dm.Loading = true;
     TFinally clear([&] { dm.Loading = false; });

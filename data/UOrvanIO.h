@@ -95,9 +95,21 @@ void ReadLineFile(TDM &dm, const QString &fileName, TRxMemoryData &table, const 
 // selection order.
 void WriteLineFile(const QString &fileName, const TDBGridRef &grid, bool selectedOnly, const TRecordToLine &convert);
 
-// Writes the whole content to a temporary file beside the target and puts
-// it in place only when complete: a failed write leaves the old file as it
-// was.
+// Writes bytes to path and on to the disk. Gives the system's reason when
+// it could not (the file is then removed), an empty text when it did.
+QString WriteFileToDisk(const QString &path, const QByteArray &bytes);
+// Renames from over to; the system's reason, or an empty text.
+QString RenameFileOver(const QString &from, const QString &to);
+
+// Writes the whole content to the disk beside the target, then renames it
+// over the target: a failed or killed save leaves the old file as it was
+// (a read-only file is refused, the new file keeps the old one's mode).
+// Gives the system's reason on failure, an empty text on success.
+QString TryReplaceFile(const QString &fileName, const QByteArray &content);
+// Removes "<file>.zapis", what a save killed just before its rename leaves
+// beside the file; the next save or load of the file calls it.
+void RemoveUnfinishedSave(const QString &fileName);
+// The same; a failure raises EInOutError "Nie można zapisać pliku …: reason".
 void ReplaceFile(const QString &fileName, const QByteArray &content);
 
 // Lines of a Windows-1250 text: split at LF, one trailing CR removed from

@@ -1,8 +1,8 @@
 #include "UCsvExport.h"
 
 #include "UErrors.h"
+#include "UOrvanIO.h"
 
-#include <QSaveFile>
 
 namespace {
 
@@ -119,15 +119,13 @@ void SaveCsvLines(const QString &fileName, const QStringList &lines)
     QByteArray bytes("\xEF\xBB\xBF", 3);
     for (const QString &l : lines)
         bytes += l.toUtf8() + "\r\n";
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(fileName, file.errorString()));
+    if (const QString reason = TryReplaceFile(fileName, bytes); !reason.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(fileName, reason));
 }
 
 void SaveCsvExport(const TRxMemoryData &table, const QStringList &fields, const QString &fileName)
 {
     const QByteArray bytes = CsvExportBytes(table, fields);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(fileName, file.errorString()));
+    if (const QString reason = TryReplaceFile(fileName, bytes); !reason.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(fileName, reason));
 }

@@ -1,6 +1,7 @@
 #include "URegisterMemory.h"
 
 #include "UErrors.h"
+#include "UOrvanIO.h"
 #include "URxMemoryData.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -227,11 +227,10 @@ void TRegisterMemory::Save(const TRegisterContent &content) const
 
     const QString name = FileName();
     QDir().mkpath(QFileInfo(name).absolutePath());
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0
-        || !file.commit())
+    if (const QString reason = TryReplaceFile(name, QJsonDocument(root).toJson(QJsonDocument::Compact));
+        !reason.isEmpty())
         throw Exception(QStringLiteral("Nie można zapisać pliku z zapamiętaną zawartością kasy \"%1\": %2")
-                            .arg(QDir::toNativeSeparators(name), file.errorString()));
+                            .arg(QDir::toNativeSeparators(name), reason));
 }
 
 void TRegisterMemory::ReplaceAll(const std::map<QString, TRememberedCode> &codes)

@@ -3,6 +3,7 @@
 #include "UCodePage.h"
 #include "UErrors.h"
 #include "UFinally.h"
+#include "UOrvanIO.h"
 #include "UProfile.h"
 
 #include <QCryptographicHash>
@@ -11,11 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -440,7 +436,7 @@ static void FinishInterruptedSave(const QString &fileName)
     if (QFileInfo::exists(frp) && !QFileInfo::exists(dig)) {
         // The new digest is in place: only the report's rename is missing.
         // When even that fails, the report stays for a later try.
-        std::rename(QFile::encodeName(frp).constData(), QFile::encodeName(fileName).constData());
+        (void)RenameFileOver(frp, fileName);
         return;
     }
     QFile::remove(frp);
@@ -455,23 +451,14 @@ static void FinishInterruptedSave(const QString &fileName)
 // Writes bytes to path and to the disk; target names the file in messages.
 static void WriteWhole(const QString &path, const QByteArray &bytes, const QString &target)
 {
-    QFile f(path);
-    QString reason;
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() || !f.flush())
-        reason = f.errorString();
-    else if (::fsync(f.handle()) != 0)
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-    if (reason.isEmpty())
-        return;
-    f.close();
-    QFile::remove(path);
-    RaiseWriteReason(target, reason);
+    if (const QString reason = WriteFileToDisk(path, bytes); !reason.isEmpty())
+        RaiseWriteReason(target, reason);
 }
 
 static void RenameOver(const QString &from, const QString &to)
 {
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        RaiseWriteReason(to, QString::fromLocal8Bit(std::strerror(errno)));
+    if (const QString reason = RenameFileOver(from, to); !reason.isEmpty())
+        RaiseWriteReason(to, reason);
 }
 
 void TFiscalMemory::SaveReportFile(const QString &fileName) const

@@ -2,9 +2,9 @@
 
 #include "UCodePage.h"
 #include "UErrors.h"
+#include "UOrvanIO.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -285,7 +285,6 @@ void TPDFReportPrinter::SaveToFile(const QString &fileName)
     }
     bytes.truncate(done);
     // A failed write leaves any earlier file of that name as it was.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(fileName, file.errorString()));
+    if (const QString reason = TryReplaceFile(fileName, bytes); !reason.isEmpty())
+        throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(fileName, reason));
 }

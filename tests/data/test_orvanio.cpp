@@ -424,6 +424,40 @@ TEST_F(DataFile, FailedSaveKeepsThePreviousFileWhole)
     EXPECT_THROW(SaveDataFile(dm, Path("no/such/dir.otx"), TSectionSet::All()), EInOutError);
 }
 
+// What a save killed just before its rename leaves ("<file>.zapis") goes at
+// the next load or save; the saved file keeps its mode; a read-only file
+// is refused rather than renamed over.
+TEST_F(DataFile, ReplacingKeepsModeRefusesReadOnlyAndClearsAnUnfinishedSave)
+{
+    AddGrupa(1, "G");
+    const QString file = Path("a.otx");
+    const QString pending = file + QStringLiteral(".zapis");
+    auto leave = [&] {
+        QFile f(pending);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Grupy] nowa, niedokończona");
+    };
+    SaveDataFile(dm, file, TSectionSet::All());
+    leave();
+    LoadDataFile(dm, file, TSectionSet::All(), true);
+    EXPECT_FALSE(QFileInfo::exists(pending));
+    leave();
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(file, mode));
+    SaveDataFile(dm, file, TSectionSet::All());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.otx"});
+    const auto ownerGroupOther = QFileDevice::Permissions(0x7077); // not the "user" bits Qt adds
+    EXPECT_EQ(QFile::permissions(file) & ownerGroupOther, mode & ownerGroupOther);
+
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner));
+    if (QFileInfo(file).isWritable())
+        return; // an administrator may write anyway
+    const QByteArray before = ReadBytes(file);
+    const std::string message = MessageOf([&] { SaveDataFile(dm, file, TSectionSet::All()); });
+    EXPECT_EQ(message.rfind(("Nie można zapisać pliku " + file + ": ").toStdString(), 0), 0u) << message;
+    EXPECT_EQ(ReadBytes(file), before);
+}
+
 TEST_F(DataFile, NameOutsideTheCodePageIsRefusedAtTheField)
 {
     dm.MDGrupy.Append();

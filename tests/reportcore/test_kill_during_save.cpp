@@ -122,9 +122,14 @@ TEST_F(KillDuringSaveTest, DataFileIsOldOrNewWhole)
     const QByteArray newBytes = ReadAll(target);
     ASSERT_NE(oldBytes, newBytes);
 
+    // The next start loads the file.
+    TDM next;
+    next.DuplicatesView = nullptr;
+    next.ApplyProfile(5, true, 0);
     const TKillTally t = KillDuringSave(
         100, 20261207, [&] { WriteAll(target, oldBytes); }, [&] { SaveDataFile(dm, target, TSectionSet::All()); },
-        [] {}, [&] { return ReadAll(target); }, oldBytes, newBytes, dir.path(), 1);
+        [&] { LoadDataFile(next, target, TSectionSet::All(), true); }, [&] { return ReadAll(target); }, oldBytes,
+        newBytes, dir.path(), 1);
     EXPECT_EQ(t.Broken, 0);
     EXPECT_EQ(t.Leftovers, 0);
     EXPECT_EQ(t.Old + t.New, 100);
