@@ -11,7 +11,6 @@
 #include "bench_support.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -113,11 +112,9 @@ void BM_SaveCodes(benchmark::State &state)
 void BM_WriteOnce(benchmark::State &state)
 {
     TFixture &f = Fixture();
-    for (auto _ : state) {
-        QSaveFile file(f.SaveFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(f.CodesBytes) != f.CodesBytes.size() || !file.commit())
+    for (auto _ : state)
+        if (!TryReplaceFile(f.SaveFile, f.CodesBytes).isEmpty())
             state.SkipWithError("cannot write");
-    }
 }
 
 void BM_CheckTable(benchmark::State &state)
