@@ -470,9 +470,16 @@ QString WriteNamedFile(const QString &path, const QByteArray &bytes, const QByte
     return reason;
 }
 
+// Through a link to the file it points at: the link stays a link.
+QString ResolvedTarget(const QString &name)
+{
+    const QFileInfo link(name);
+    return link.isSymLink() && link.exists() ? link.canonicalFilePath() : name;
+}
+
 QString PendingName(const QString &fileName)
 {
-    return fileName + QStringLiteral(".zapis");
+    return ResolvedTarget(fileName) + QStringLiteral(".zapis");
 }
 
 } // namespace
@@ -494,8 +501,9 @@ void RemoveUnfinishedSave(const QString &fileName)
     QFile::remove(PendingName(fileName));
 }
 
-QString TryReplaceFile(const QString &fileName, const QByteArray &content)
+QString TryReplaceFile(const QString &name, const QByteArray &content)
 {
+    const QString fileName = ResolvedTarget(name);
     const QFileInfo target(fileName);
     if (target.isDir())
         return QStringLiteral("to jest folder");

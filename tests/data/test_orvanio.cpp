@@ -449,6 +449,14 @@ TEST_F(DataFile, ReplacingKeepsModeRefusesReadOnlyAndClearsAnUnfinishedSave)
     const auto ownerGroupOther = QFileDevice::Permissions(0x7077); // not the "user" bits Qt adds
     EXPECT_EQ(QFile::permissions(file) & ownerGroupOther, mode & ownerGroupOther);
 
+    // Saved through a link, the file it points at changes; the link stays.
+    const QString link = Path("link.otx");
+    ASSERT_TRUE(QFile::link(file, link));
+    AddGrupa(2, "Przez link");
+    SaveDataFile(dm, link, TSectionSet::All());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(ReadBytes(file).contains("Przez link"));
+
     ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner));
     if (QFileInfo(file).isWritable())
         return; // an administrator may write anyway
