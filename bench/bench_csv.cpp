@@ -102,5 +102,5 @@ int main(int argc, char **argv)
     return RunBenchmarksWithRatios(argc, argv, {
         {"CSV import preview 9999 rows / load 9999 codes", "BM_CsvImportPreview", "BM_LoadDataFile", 3},
         {"CSV export 9999 codes / save 9999 codes", "BM_CsvExport", "BM_SaveDataFile", 2},
-    }, 48);
+    }, 48, 5);
 }

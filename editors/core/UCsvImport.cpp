@@ -105,9 +105,11 @@ struct TCollector {
     static void Row(int, void *data)
     {
         auto *c = static_cast<TCollector *>(data);
+        const qsizetype width = c->Cells.size();
         if (!c->Blank)
             c->Rows.push_back(TCsvRow{c->StartLine, std::move(c->Cells)});
         c->Cells = QStringList();
+        c->Cells.reserve(width); // rows of a file are mostly alike
         c->Blank = true;
     }
 };
@@ -190,6 +192,18 @@ bool IsNumeric(const TField &f)
 // thousands separators.
 QString NormalizeNumber(QString text)
 {
+    // Most cells hold one kind of separator and no blanks: one pass.
+    bool hasComma = false, hasPoint = false, blanks = false;
+    for (QChar c : std::as_const(text)) {
+        hasComma = hasComma || c == u',';
+        hasPoint = hasPoint || c == u'.';
+        blanks = blanks || c == u' ' || c == QChar(0x00A0) || c == QChar(0x202F);
+    }
+    if (!blanks && !(hasComma && hasPoint)) {
+        if (hasComma || hasPoint)
+            text.replace(hasComma ? u',' : u'.', FormatSettings().DecimalSeparator);
+        return text;
+    }
     for (QChar blank : {QChar(u' '), QChar(0x00A0), QChar(0x202F)})
         if (text.contains(blank))
             text.remove(blank);
