@@ -16,6 +16,7 @@
 #include "ULocale.h"
 #include "UModule.h"
 #include "USendVerify.h"
+#include "USimLine.h"
 #include "USimRegister.h"
 #include "USimulator.h"
 #include "UVirtualClock.h"
@@ -35,59 +36,6 @@ namespace {
 
 constexpr uint64_t kGiveUpMs = 20u * 60u * 1000u; // the user's patience, in line time
 
-// The simulated register as an in-process line in virtual time; a job
-// still running after kGiveUpMs is stopped as the user would.
-class TSoakLine final : public TLine {
-public:
-    TSoakLine(TModuleContext &context, TSimulator &sim, TVirtualClock &clock, uint64_t start, bool &hung)
-        : TLine(context), FSim(sim), FClock(clock), FStart(start), FHung(hung)
-    {
-    }
-    bool IsVirtual() const override { return true; }
-
-protected:
-    int Fetch() override
-    {
-        if (FPos >= FPending.size()) {
-            FPending = FSim.TakeOutput();
-            FPos = 0;
-            if (FPending.empty()) {
-                FClock.Advance(350);
-                GiveUpLate();
-                FSim.Poll(FClock.TickCount());
-                FPending = FSim.TakeOutput();
-                if (FPending.empty())
-                    return ReadNothing;
-            }
-        }
-        return uint8_t(FPending[FPos++]);
-    }
-    bool Put(std::string_view bytes) override
-    {
-        GiveUpLate();
-        FSim.Receive(bytes, FClock.TickCount());
-        return true;
-    }
-    void Purge() override {}
-    void ApplyControlLine(int, bool) override {}
-    bool ReadModemLine(int line) override { return line == LineDSR; }
-
-private:
-    void GiveUpLate()
-    {
-        if (FClock.Elapsed() - FStart > kGiveUpMs && !Context.Display.StopRequested) {
-            FHung = true;
-            Context.Display.StopRequested = true;
-        }
-    }
-    TSimulator &FSim;
-    TVirtualClock &FClock;
-    uint64_t FStart;
-    bool &FHung;
-    std::string FPending;
-    std::size_t FPos = 0;
-};
-
 class TSoakJobs : public IJobRunner {
 public:
     TSoakJobs(const QString &folder) : Folder(folder.toStdString()) {}
@@ -104,7 +52,9 @@ public:
         TModuleResult result;
         RunModule("/LW /V277PSP /P1 /Q " + switches, Folder, display, Clock, DefaultJobTable(),
                   [&](TModuleContext &ctx) {
-                      return std::make_unique<TSoakLine>(ctx, *Sim, Clock, Clock.Elapsed(), Hung);
+                      auto line = std::make_unique<TSimLine>(ctx, *Sim, Clock);
+                      line->StopAfter(kGiveUpMs, &Hung);
+                      return line;
                   },
                   result);
         return result.Code;

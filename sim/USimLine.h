@@ -14,6 +14,9 @@ public:
     TSimLine(TModuleContext &context, TSimulator &simulator, TVirtualClock &clock, uint32_t readTimeoutMs = 350);
 
     bool IsVirtual() const override { return true; }
+    // A user in line time: a job still running ms after the line opened is
+    // stopped, as the user would stop it, and *stopped is set.
+    void StopAfter(uint64_t ms, bool *stopped);
     // Bytes the PC wrote and the register sent, for tests that count them.
     uint64_t BytesFromPC() const { return FFromPC; }
     uint64_t BytesToPC() const { return FToPC; }
@@ -26,6 +29,8 @@ protected:
     bool ReadModemLine(int line) override { return line == LineDSR; }
 
 private:
+    void StopWhenTooLong();
+
     TSimulator &FSimulator;
     TVirtualClock &FClock;
     uint32_t FReadTimeout;
@@ -33,4 +38,7 @@ private:
     std::size_t FPos = 0;
     uint64_t FFromPC = 0;
     uint64_t FToPC = 0;
+    uint64_t FOpened;
+    uint64_t FPatience = 0; // 0: none
+    bool *FStopped = nullptr;
 };

@@ -90,6 +90,16 @@ TKillTally KillDuringSave(int rounds, uint32_t seed, const std::function<void()>
     return tally;
 }
 
+// Every kill left the old state or the new one, and nothing beside it.
+void ExpectOldOrNewEveryTime(const char *what, const TKillTally &t, int kills)
+{
+    EXPECT_EQ(t.Broken, 0);
+    EXPECT_EQ(t.Leftovers, 0);
+    EXPECT_EQ(t.Old + t.New, kills);
+    std::printf("%s: %d kills, old %d, new %d, broken %d, leftovers %d\n", what, kills, t.Old, t.New, t.Broken,
+                t.Leftovers);
+}
+
 void FillCodes(TDM &dm, int count, const QString &price)
 {
     TRxMemoryData &k = dm.MDKody;
@@ -137,11 +147,7 @@ TEST_F(KillDuringSaveTest, DataFileIsOldOrNewWhole)
         100, 20261207, [&] { WriteAll(target, oldBytes); }, [&] { SaveDataFile(dm, target, TSectionSet::All()); },
         [&] { LoadDataFile(next, target, TSectionSet::All(), true); }, [&] { return ReadAll(target); }, oldBytes,
         newBytes, dir.path(), 1);
-    EXPECT_EQ(t.Broken, 0);
-    EXPECT_EQ(t.Leftovers, 0);
-    EXPECT_EQ(t.Old + t.New, 100);
-    std::printf("data file: %d kills, old %d, new %d, broken %d, leftovers %d\n", 100, t.Old, t.New, t.Broken,
-                t.Leftovers);
+    ExpectOldOrNewEveryTime("data file", t, 100);
 }
 
 TEST_F(KillDuringSaveTest, ReportFileAndDigestStayAPair)
@@ -179,11 +185,7 @@ TEST_F(KillDuringSaveTest, ReportFileAndDigestStayAPair)
             }
         },
         pair, oldPair, newPair, dir.path(), 2);
-    EXPECT_EQ(t.Broken, 0);
-    EXPECT_EQ(t.Leftovers, 0);
-    EXPECT_EQ(t.Old + t.New, 100);
-    std::printf("report pair: %d kills, old %d, new %d, broken %d, leftovers %d\n", 100, t.Old, t.New, t.Broken,
-                t.Leftovers);
+    ExpectOldOrNewEveryTime("report pair", t, 100);
 }
 
 TEST_F(KillDuringSaveTest, FullOrReadOnlyFileSystemSaysWhyAndKeepsTheOldFile)

@@ -24,7 +24,7 @@ struct Outcome {
 
 // A full fiscal memory read (about 8 kB from the register) on a line with
 // the given noise.
-Outcome FiscalRead(int permille, uint64_t seed, const fs::path &dir)
+Outcome FiscalRead(int permille, uint64_t seed, const fs::path &dir, uint64_t patienceMs = 0, bool *stopped = nullptr)
 {
     TSimRegister reg;
     TSimOptions o;
@@ -36,11 +36,45 @@ Outcome FiscalRead(int permille, uint64_t seed, const fs::path &dir)
     display.Start();
     TModuleResult result;
     RunModule("/LW /V277PSP /P1 /Q /M0 /Fpf.txt /XP", dir.string(), display, clock, DefaultJobTable(),
-              [&](TModuleContext &ctx) { return std::make_unique<TSimLine>(ctx, sim, clock); }, result);
+              [&](TModuleContext &ctx) {
+                  auto line = std::make_unique<TSimLine>(ctx, sim, clock);
+                  if (patienceMs)
+                      line->StopAfter(patienceMs, stopped);
+                  return line;
+              },
+              result);
     return {result.Code, sim.Counters().NoisyBytes, clock.Elapsed()};
 }
 
 } // namespace
+
+// The user in line time: a job still running after the patience is
+// stopped, and says so; one that ends sooner is left alone.
+TEST(SimLine, StopsAJobThatRunsLongerThanThePatience)
+{
+    const fs::path dir = fs::temp_directory_path() / ("orvan-patience-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // Every byte damaged: the module keeps repeating until it gives up.
+    const Outcome alone = FiscalRead(1000, 1, dir);
+    ASSERT_GT(alone.ElapsedMs, 4000u);
+    struct Case {
+        uint64_t patience;
+        bool stops;
+    };
+    for (const Case &c : {Case{alone.ElapsedMs / 4, true}, Case{alone.ElapsedMs * 2, false}}) {
+        SCOPED_TRACE(c.patience);
+        bool stopped = false;
+        const Outcome o = FiscalRead(1000, 1, dir, c.patience, &stopped);
+        EXPECT_EQ(stopped, c.stops);
+        EXPECT_NE(o.Code, 0);
+        if (c.stops) {
+            EXPECT_LT(o.ElapsedMs, alone.ElapsedMs);
+        } else {
+            EXPECT_EQ(o.ElapsedMs, alone.ElapsedMs);
+        }
+    }
+    fs::remove_all(dir);
+}
 
 TEST(SimNoise, DamageFollowsTheSeedAndEveryJobEnds)
 {
