@@ -50,16 +50,11 @@ QString RefusedLineMessage(const QString &line)
 
 QByteArray ReadWholeFile(const QString &fileName, bool missingIsNotFound)
 {
-    QFile file(fileName);
     if (missingIsNotFound && !QFileInfo::exists(fileName))
         throw EInOutError(QStringLiteral("Nie znaleziono pliku %1!").arg(fileName));
-    if (QFileInfo(fileName).isDir() || !file.open(QIODevice::ReadOnly)) {
-        const QString reason = QFileInfo(fileName).isDir() ? QStringLiteral("to jest folder") : file.errorString();
+    QByteArray bytes;
+    if (const QString reason = ReadInputFile(fileName, bytes); !reason.isEmpty())
         throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2").arg(fileName, reason));
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EInOutError(QStringLiteral("Błąd odczytu pliku %1: %2").arg(fileName, file.errorString()));
     return bytes;
 }
 
@@ -435,6 +430,26 @@ QString SystemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+const QString kFolderReason = QStringLiteral("to jest folder");
+
+QString NotRegularReason()
+{
+    return QStringLiteral("to nie jest zwykły plik, lecz urządzenie, potok lub gniazdo");
+}
+
+QString TooLargeReason()
+{
+    return QStringLiteral("plik ma ponad %1, a żadna kasa nie ma tylu danych").arg(InputFileLimitText());
+}
+
+// The reason a file of this kind is neither read nor replaced.
+QString KindProblem(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return kFolderReason;
+    return S_ISREG(mode) ? QString() : NotRegularReason();
+}
+
 // All bytes to fd, then to the disk; the new file takes the mode of the
 // one it replaces.
 QString WriteAllToDisk(int fd, const QByteArray &bytes, const QByteArray &replaced)
@@ -484,6 +499,68 @@ QString PendingName(const QString &fileName)
 
 } // namespace
 
+QString InputFileLimitText()
+{
+    return QStringLiteral("%1 MB").arg(InputFileLimit / (1024 * 1024));
+}
+
+QString ReadInputFile(const QString &fileName, QByteArray &bytes)
+{
+    bytes.clear();
+    const QByteArray name = QFile::encodeName(fileName);
+    // A device is not even opened (opening one can act on it, a pipe can
+    // block); the same checks after the open cover a file swapped between.
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return SystemReason(errno);
+    if (QString problem = KindProblem(st.st_mode); !problem.isEmpty())
+        return problem;
+    if (st.st_size > InputFileLimit)
+        return TooLargeReason();
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return SystemReason(errno);
+    TFinally closeFile([fd] { ::close(fd); });
+    if (::fstat(fd, &st) != 0)
+        return SystemReason(errno);
+    if (QString problem = KindProblem(st.st_mode); !problem.isEmpty())
+        return problem;
+    // A file that grows while read stops one byte past the limit.
+    bytes.resize(qsizetype(std::min<qint64>(st.st_size, InputFileLimit) + 1));
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            bytes.clear();
+            return SystemReason(error);
+        }
+        if (n == 0)
+            break;
+        done += n;
+        if (done == bytes.size() && done <= InputFileLimit)
+            bytes.resize(std::min<qsizetype>(done * 2, InputFileLimit + 1));
+    }
+    if (done > InputFileLimit) {
+        bytes.clear();
+        return TooLargeReason();
+    }
+    bytes.truncate(done);
+    return QString();
+}
+
+QString SaveTargetProblem(const QString &fileName)
+{
+    // stat follows a link: what it points at is what the save replaces.
+    // Nothing there yet is fine; the save creates it.
+    struct stat st {};
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0)
+        return QString();
+    return KindProblem(st.st_mode);
+}
+
 QString WriteFileToDisk(const QString &path, const QByteArray &bytes)
 {
     return WriteNamedFile(path, bytes, QByteArray());
@@ -505,8 +582,8 @@ QString TryReplaceFile(const QString &name, const QByteArray &content)
 {
     const QString fileName = ResolvedTarget(name);
     const QFileInfo target(fileName);
-    if (target.isDir())
-        return QStringLiteral("to jest folder");
+    if (const QString problem = SaveTargetProblem(fileName); !problem.isEmpty())
+        return problem;
     // A rename would replace a read-only file; the user made it so on purpose.
     if (target.exists() && !target.isWritable())
         return SystemReason(EACCES);

@@ -95,6 +95,22 @@ void ReadLineFile(TDM &dm, const QString &fileName, TRxMemoryData &table, const 
 // selection order.
 void WriteLineFile(const QString &fileName, const TDBGridRef &grid, bool selectedOnly, const TRecordToLine &convert);
 
+// Input files above this size are refused: a data file of 9 999 codes is
+// under 1 MB, so a bigger file is no register's content.
+constexpr qint64 InputFileLimit = 16 * 1024 * 1024;
+// "16 MB", the limit as messages name it.
+QString InputFileLimitText();
+
+// Reads a whole input file into bytes. Only a regular file (or a link to
+// one) of at most InputFileLimit bytes is read; a device or a pipe is
+// refused without waiting on it. Gives the reason it could not, an empty
+// text when it did.
+QString ReadInputFile(const QString &fileName, QByteArray &bytes);
+
+// Why a save may not replace fileName (a folder, a device, a pipe; a link
+// counts as what it points at), or an empty text. Every save checks it.
+QString SaveTargetProblem(const QString &fileName);
+
 // Writes bytes to path and on to the disk. Gives the system's reason when
 // it could not (the file is then removed), an empty text when it did.
 QString WriteFileToDisk(const QString &path, const QByteArray &bytes);

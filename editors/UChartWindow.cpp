@@ -1,8 +1,11 @@
 #include "UChartWindow.h"
 
+#include "UOrvanIO.h"
+
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -143,10 +146,16 @@ void TFormWykres::Refresh()
 
 bool TFormWykres::SavePng(const QString &fileName, bool quiet)
 {
-    const QPixmap picture = m_chartView->grab();
-    if (picture.save(fileName, "PNG"))
+    // Through the data files' save: a device or a pipe is refused and a
+    // failed save keeps the earlier picture.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const QString reason = m_chartView->grab().save(&buffer, "PNG") ? TryReplaceFile(fileName, bytes)
+                                                                    : QStringLiteral("błąd zapisu obrazu PNG");
+    if (reason.isEmpty())
         return true;
     if (!quiet)
-        QMessageBox::warning(this, windowTitle(), QStringLiteral("Nie można zapisać pliku %1.").arg(fileName));
+        QMessageBox::warning(this, windowTitle(), QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, reason));
     return false;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 const char *const ExchangeEndText = "xzoikjoidjawodijawodi";
 
@@ -26,6 +27,31 @@ const std::string &endOfFileText()
 {
     static const std::string text = Utf8ToCp852("<KONIEC PLIKU>");
     return text;
+}
+
+// No register's table comes near this: 9 999 codes make under 1 MB.
+constexpr std::uintmax_t kFileLimit = 16u * 1024 * 1024;
+
+const std::string &tooLargeText()
+{
+    static const std::string text = Utf8ToCp852("Plik ma ponad 16 MB, a żadna kasa nie ma tylu danych.");
+    return text;
+}
+
+// Why name is not read, or nullptr. Only a regular file (or a link to
+// one) is opened: a pipe would block the open, a device never end.
+const std::string *refusal(const std::string &name)
+{
+    static const std::string notRegular =
+        Utf8ToCp852("To nie jest zwykły plik, lecz urządzenie, potok lub gniazdo.");
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(name, ec);
+    if (ec || !std::filesystem::exists(status))
+        return nullptr; // the open fails on its own
+    if (!std::filesystem::is_regular_file(status))
+        return &notRegular;
+    const std::uintmax_t size = std::filesystem::file_size(name, ec);
+    return !ec && size > kFileLimit ? &tooLargeText() : nullptr;
 }
 
 bool hasVisibleCharacter(const std::string &line)
@@ -120,7 +146,15 @@ bool TExchangeReader::countLines()
 {
     long lines = 0;
     char last = '\n';
+    std::uintmax_t bytes = 0;
     while (fill()) {
+        // A file that grows while counted.
+        bytes += m_end;
+        if (bytes > kFileLimit) {
+            if (!m_context.Quiet)
+                m_context.WriteLine(tooLargeText());
+            return false;
+        }
         const char *p = m_buffer.data();
         const char *end = p + m_end;
         while ((p = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr) {
@@ -153,6 +187,11 @@ bool TExchangeReader::open(const std::string &name, long skipCount)
     m_pos = m_end = 0;
     m_lineCount = m_linesRead = 0;
     m_line.clear();
+    if (const std::string *why = refusal(name)) {
+        if (!m_context.Quiet)
+            m_context.WriteLine(*why);
+        return false;
+    }
     m_file = std::fopen(name.c_str(), "rb");
     if (!m_file)
         return false;

@@ -30,7 +30,8 @@ public:
     TExchangeReader &operator=(const TExchangeReader &) = delete;
 
     // Opens the file, counts its lines and skips the first skipCount lines.
-    // False when the file cannot be opened or read (0x1100 for the caller).
+    // False when the file cannot be opened or read (0x1100 for the caller);
+    // a device, a pipe or a file over 16 MB is refused with a line saying so.
     bool open(const std::string &name, long skipCount = 0);
     // The next line that holds a character above the blank, translated to
     // the register's code page and cut to 255 characters. False at the end

@@ -1,6 +1,10 @@
 #include "UOtxCommon.h"
 
+#include "UErrors.h"
 #include "UOrvanIO.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 void Print(FILE *to, QString text)
 {
@@ -100,4 +104,43 @@ QString SectionList(TSectionSet s)
         if (s.Contains(i))
             names << SectionNames().at(i);
     return names.join(QStringLiteral(", "));
+}
+
+namespace {
+
+// The file a path names: links and "." or ".." resolved when it exists.
+QString CanonicalPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+} // namespace
+
+void RefuseSameFile(const QStringList &inputs, const QString &output)
+{
+    const QString out = CanonicalPath(output);
+    for (const QString &in : inputs)
+        if (CanonicalPath(in) == out)
+            throw TUsageError{QStringLiteral("plik wyjściowy \"%1\" to ten sam plik co wejściowy \"%2\"; "
+                                             "podaj inną nazwę pliku wyjściowego.")
+                                  .arg(output, in)};
+}
+
+TSectionSet LoadExistingSections(TDM &dm, const QString &fileName)
+{
+    if (!QFileInfo::exists(fileName))
+        return TSectionSet();
+    try {
+        TDM scanner;
+        scanner.ApplyProfile(5, true, 0);
+        const TSectionSet sections = ScanDataFile(scanner, fileName);
+        LoadDataFile(dm, fileName, sections, true);
+        return sections;
+    } catch (const Exception &e) {
+        throw Exception(e.Message() + QStringLiteral("\rPlik \"%1\" nie został zmieniony: jego pozostałe sekcje "
+                                                     "zostałyby utracone.")
+                                          .arg(fileName));
+    }
 }

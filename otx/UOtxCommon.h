@@ -65,3 +65,14 @@ private:
 
 // The section names of a set, comma separated.
 QString SectionList(TSectionSet s);
+
+// Refuses, as wrong arguments and before anything is read, an output that
+// is one of the inputs (also through "./", ".." or a link): the command
+// would replace what it reads.
+void RefuseSameFile(const QStringList &inputs, const QString &output);
+
+// For a command that writes some sections of a data file: loads every
+// section an existing file holds (deposits whatever the profile) and
+// returns them, so that the others are written back unchanged. A file that
+// is there but does not load is refused and stays as it is.
+TSectionSet LoadExistingSections(TDM &dm, const QString &fileName);

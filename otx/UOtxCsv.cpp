@@ -33,8 +33,13 @@ int OtxImport(const QStringList &argList)
     const int section = TableSection(args, false);
     if (!args.Has(QStringLiteral("--columns")))
         throw TUsageError{QStringLiteral("brak opcji --columns (na przykład Numer=1,Nazwa=2,Cena=3,Grupa=@1).")};
+    const QString out = args.Positional.at(1);
+    RefuseSameFile({args.Positional.at(0)}, out);
     TDM dm;
     TProfileOptions::From(args).Apply(dm);
+    // The imported section replaces its namesake; the file's other sections stay.
+    TSectionSet sections = LoadExistingSections(dm, out);
+    sections.Insert(section);
 
     TCsvImport import(dm, section);
     TCsvColumns columns;
@@ -78,8 +83,7 @@ int OtxImport(const QStringList &argList)
         return ExitRefused;
     }
     import.Apply(TCsvImportMode::Replace);
-    const QString out = args.Positional.at(1);
-    SaveDataFile(dm, out, TSectionSet::Of({section}));
+    SaveDataFile(dm, out, sections);
     Print(stdout, QStringLiteral("Zapisano plik \"%1\" (sekcja %2): przyjęto %3, odrzucono %4.")
                       .arg(out, SectionNames().at(section))
                       .arg(import.FineCount())
@@ -94,6 +98,7 @@ int OtxExport(const QStringList &argList)
     const TOtxArgs args(argList, valued);
     args.RequirePositional(2, QStringLiteral("polecenie export wymaga pliku danych i pliku CSV."));
     const int section = TableSection(args, true);
+    RefuseSameFile({args.Positional.at(0)}, args.Positional.at(1));
     TDM dm;
     TProfileOptions::From(args).Apply(dm);
     // Deposits are exported whatever the profile: the file holds them.

@@ -58,6 +58,7 @@ int OtxNormalize(const QStringList &argList)
     TProfileOptions::From(args).Apply(dm);
     const QString in = args.Positional.at(0);
     const QString out = args.Positional.at(1);
+    RefuseSameFile({in}, out);
     // Every section found is kept, also deposits under a profile without a
     // deposits table, so that normalizing never drops data.
     TDM scanner;

@@ -192,6 +192,23 @@ int OtxSend(const QStringList &argList)
         if (tables.Contains(s) && inFile.Contains(s))
             load.Insert(s);
     LoadDataFile(dm, o.File, load, true);
+    // Tables not named: one the file leaves empty (a model template holds
+    // no codes) is left out instead of refusing the others.
+    if (!o.TablesGiven && !o.Changed) {
+        TSectionSet empty;
+        for (int s = 0; s < 3; ++s)
+            if (tables.Contains(s) && dm.TableBySection(s)->IsEmpty()) {
+                empty.Insert(s);
+                tables.Remove(s);
+            }
+        if (tables.IsEmpty()) {
+            Print(stderr, QStringLiteral("Nie ma czego wysłać: tabele pliku \"%1\" są puste (%2).")
+                              .arg(o.File, SectionList(empty).toLower()));
+            return ExitRefused;
+        }
+        if (!empty.IsEmpty())
+            Print(stderr, QStringLiteral("Pominięto puste tabele: %1.").arg(SectionList(empty).toLower()));
+    }
 
     const std::unique_ptr<QTemporaryDir> dir = MakeExchangeFolder();
     const QString folder = dir->path();
@@ -284,6 +301,11 @@ int OtxRead(const QStringList &argList)
         Print(stderr, QStringLiteral("Nie można zapisać pliku \"%1\": nie ma takiego folderu.").arg(o.File));
         return ExitRefused;
     }
+    // The tables read replace their sections; the file's others stay.
+    TSectionSet written = LoadExistingSections(dm, o.File);
+    for (int s = 0; s < 3; ++s)
+        if (tables.Contains(s))
+            written.Insert(s);
 
     const std::unique_ptr<QTemporaryDir> dir = MakeExchangeFolder();
     const QString folder = dir->path();
@@ -307,9 +329,9 @@ int OtxRead(const QStringList &argList)
             for (const QString &text : x.TotalsTexts(true))
                 Print(stdout, text);
     }
-    SaveDataFile(dm, o.File, tables);
+    SaveDataFile(dm, o.File, written);
     Print(stdout, QStringLiteral("Zapisano plik \"%1\" (sekcje: %2; grupy: %3, kody: %4, kaucje: %5).")
-                      .arg(o.File, SectionList(tables), QString::number(dm.MDGrupy.RecordCount()),
+                      .arg(o.File, SectionList(written), QString::number(dm.MDGrupy.RecordCount()),
                            QString::number(dm.MDKody.RecordCount()), QString::number(dm.MDKaucje.RecordCount())));
     return ExitOk;
 }

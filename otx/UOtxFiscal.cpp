@@ -98,6 +98,7 @@ int OtxFiscalPdf(const QStringList &argList)
 {
     const TOtxArgs args(argList, {});
     args.RequirePositional(2, QStringLiteral("polecenie fiscal-pdf wymaga nazwy pliku raportu i nazwy pliku PDF."));
+    RefuseSameFile({args.Positional.at(0), args.Positional.at(0) + QStringLiteral(".dig")}, args.Positional.at(1));
     TFiscalConsole console;
     TFiscalMemory &pf = *console.Memory;
     if (!pf.Wczytaj(args.Positional.at(0)))

@@ -4,6 +4,7 @@
 #include "UEditHistory.h"
 #include "UErrors.h"
 #include "ULocale.h"
+#include "UOrvanIO.h"
 
 #include <QFile>
 #include <QHash>
@@ -366,13 +367,9 @@ QStringList TCsvImport::Fields() const
 
 void TCsvImport::LoadFile(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Nie można otworzyć pliku \"%1\": %2").arg(fileName, file.errorString()));
-    // Larger than any article list the registers hold, by far.
-    if (file.size() > 64 * 1024 * 1024)
-        throw Exception(QStringLiteral("Plik \"%1\" jest za duży na listę towarów.").arg(fileName));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
+    if (const QString reason = ReadInputFile(fileName, bytes); !reason.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można otworzyć pliku \"%1\": %2").arg(fileName, reason));
     if (!LooksLikeText(bytes))
         throw Exception(QStringLiteral("Plik \"%1\" nie jest plikiem tekstowym CSV.").arg(QFileInfo(fileName).fileName()));
     TakeBytes(bytes);

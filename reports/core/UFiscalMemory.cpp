@@ -42,10 +42,10 @@ void RequireLength(const QString &line, int minimum)
 // line end at the very end gives no empty last line.
 QStringList ReadLines(const QString &fileName)
 {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Nie mogę otworzyć pliku %1: %2").arg(fileName, f.errorString()));
-    const QString text = FromCp1250(f.readAll());
+    QByteArray bytes;
+    if (const QString reason = ReadInputFile(fileName, bytes); !reason.isEmpty())
+        throw EInOutError(QStringLiteral("Nie mogę otworzyć pliku %1: %2").arg(fileName, reason));
+    const QString text = FromCp1250(bytes);
     QStringList lines;
     qsizetype start = 0;
     const qsizetype n = text.size();
@@ -474,10 +474,11 @@ void TFiscalMemory::SaveReportFile(const QString &fileName) const
     }
     const QByteArray digest =
         QByteArray::number(MrsBaseline) + "\r\n" + ComputeDigest(true).toLatin1() + "\r\n";
-    if (QFileInfo(fileName).isDir())
-        RaiseWriteReason(fileName, QStringLiteral("to jest folder"));
-    FinishInterruptedSave(fileName);
     const QString digestFile = fileName + QStringLiteral(".dig");
+    for (const QString &target : {fileName, digestFile})
+        if (const QString problem = SaveTargetProblem(target); !problem.isEmpty())
+            RaiseWriteReason(target, problem);
+    FinishInterruptedSave(fileName);
     const QString pendingDigest = PendingDigest(fileName), pendingReport = PendingReport(fileName);
     WriteWhole(pendingDigest, digest, digestFile);
     try {

@@ -6,6 +6,7 @@
 #include "UKOMDisplay.h"
 #include "UNational.h"
 #include "URecord.h"
+#include "pipe_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -211,6 +212,33 @@ TEST_F(ExchangeFileTest, MissingFileDoesNotOpen)
     reader.close();
     EXPECT_TRUE(display.lines.empty());
     EXPECT_FALSE(reader.open(dir.string()));   // a folder is no exchange file
+}
+
+// Only a regular file of at most 16 MB opens: a device never ends, a pipe
+// may never start; a line says which.
+TEST_F(ExchangeFileTest, OnlyRegularFilesUpToTheLimitOpen)
+{
+    const std::string big = put("1,A\r\n", "big.txt");
+    fs::resize_file(big, 16 * 1024 * 1024 + 1);
+    fs::create_symlink("/dev/null", dir / "null.txt");
+    const std::string device = "To nie jest zwykły plik, lecz urządzenie, potok lub gniazdo.";
+    const struct {
+        std::string name;
+        std::string said;
+    } cases[] = {{"/dev/null", device}, {(dir / "null.txt").string(), device},
+                 {big, "Plik ma ponad 16 MB, a żadna kasa nie ma tylu danych."}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        display.lines.clear();
+        TExchangeReader reader(ctx, national);
+        EXPECT_FALSE(reader.open(c.name));
+        ASSERT_EQ(display.lines.size(), 1u);
+        EXPECT_EQ(PcToUtf8('W', display.lines[0]), c.said);
+    }
+    const TPipeGuard pipe((dir / "pipe.txt").string());
+    ASSERT_TRUE(pipe.Ok());
+    TExchangeReader reader(ctx, national);
+    EXPECT_FALSE(reader.open((dir / "pipe.txt").string()));
 }
 
 TEST_F(ExchangeFileTest, WindowsLettersGoToTheRegistersCodes)
