@@ -9,6 +9,7 @@
 #include "UKodyWKasie.h"
 
 #include "editors_test_support.h"
+#include "pipe_guard.h"
 
 #include <QAction>
 #include <QBarCategoryAxis>
@@ -16,6 +17,7 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QRadioButton>
 #include <QTableView>
 #include <QCoreApplication>
@@ -89,6 +91,12 @@ TEST_F(ChartCsvWindows, TheChartHoldsTheSetsCategoriesAndViewsOfItsData)
     QFile f(png);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.read(8).startsWith("\x89PNG"));
+    // A pipe in the picture's place is refused and stays a pipe.
+    const QString pipe = folder.filePath(QStringLiteral("potok.png"));
+    const TPipeGuard guard(pipe.toStdString());
+    ASSERT_TRUE(guard.Ok());
+    EXPECT_FALSE(w.SavePng(pipe, true));
+    EXPECT_FALSE(QFileInfo(pipe).isFile());
 
     stacked = TChartData();
     w.SetCurrentView(0);
