@@ -1,13 +1,11 @@
 #pragma once
-// A named pipe for the tests of readers that must refuse one. The test
-// holds its only writer, so a reader that wrongly opens the pipe is not
-// stuck in the open; should it then wait for data, the writer goes after a
-// minute and the reader sees the end: the test fails instead of hanging.
+// A named pipe for tests of code that must refuse one. The test holds its
+// only writer, so a reader that wrongly opens it is not stuck in the open;
+// should it wait for data, the writer goes after a minute and the reader
+// sees the end: the test fails instead of hanging.
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <string>
-#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,34 +14,20 @@
 class TPipeGuard {
 public:
     explicit TPipeGuard(const std::string &path)
+        : m_fd(::mkfifo(path.c_str(), 0600) == 0 ? ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC) : -1),
+          m_finished(m_done.get_future()), m_watch(std::async(std::launch::async, [this] {
+              m_finished.wait_for(std::chrono::minutes(1));
+              if (m_fd >= 0)
+                  ::close(m_fd);
+          }))
     {
-        if (::mkfifo(path.c_str(), 0600) == 0)
-            m_fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        m_watch = std::thread([this] {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_done.wait_for(lock, std::chrono::minutes(1), [this] { return m_finished; });
-            if (m_fd >= 0)
-                ::close(m_fd);
-        });
     }
-    ~TPipeGuard()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_finished = true;
-        }
-        m_done.notify_one();
-        m_watch.join();
-    }
-    TPipeGuard(const TPipeGuard &) = delete;
-    TPipeGuard &operator=(const TPipeGuard &) = delete;
-
+    ~TPipeGuard() { m_done.set_value(); }
     bool Ok() const { return m_fd >= 0; }
 
 private:
-    int m_fd = -1;
-    bool m_finished = false;
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    std::thread m_watch;
+    const int m_fd;
+    std::promise<void> m_done;
+    std::future<void> m_finished;
+    std::future<void> m_watch; // its destructor waits for the close
 };
