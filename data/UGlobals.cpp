@@ -55,13 +55,14 @@ void SettingsFormPaths(TSettings &settings, const TSettingsEnv &env)
 
 bool ConfigurationStored(const TWinReg &reg)
 {
-    for (const char *name : {"Kasa", "Eprom235", "Kaucje"})
-        if (!reg.ValueExists(QLatin1String(name)))
-            return false;
-    // Any other model or version would silently become the ER-A235P.
+    if (!reg.ValueExists(QStringLiteral("Kasa")) || !reg.ValueExists(QStringLiteral("Kaucje")))
+        return false;
     const int kasa = reg.ReadInteger(QStringLiteral("Kasa"));
-    const int eprom235 = reg.ReadInteger(QStringLiteral("Eprom235"));
-    return kasa >= 0 && kasa <= 5 && (eprom235 == 0 || eprom235 == 1);
+    // The version matters to the ER-A235P (0) alone.
+    const bool hasVersion = reg.ValueExists(QStringLiteral("Eprom235"));
+    const int eprom235 = hasVersion ? reg.ReadInteger(QStringLiteral("Eprom235")) : 0;
+    // Any other model or version would silently become the ER-A235P.
+    return kasa >= 0 && kasa <= 5 && (eprom235 == 0 || eprom235 == 1) && (hasVersion || kasa != 0);
 }
 
 void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,

@@ -78,9 +78,9 @@ struct TSettingsEnv {
 // Start-up steps 1-2 only: ExeDir, TempPrefix, exchange names, ReportPrefix.
 void SettingsFormPaths(TSettings &settings, const TSettingsEnv &env);
 
-// Whether the open key holds a whole configuration: "Kasa", "Eprom235" and
-// "Kaucje", with a model and a version the program knows. Anything less is
-// asked for again as on a first run.
+// Whether the open key holds a whole configuration: "Kasa" and "Kaucje",
+// and "Eprom235" for the ER-A235P, with a model and a version the program
+// knows. Anything less is asked for again as on a first run.
 bool ConfigurationStored(const TWinReg &reg);
 
 // Whole start-up: paths, the registry key (created with the defaults where

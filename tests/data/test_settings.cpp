@@ -347,10 +347,7 @@ TEST_F(SettingsTest, FirstRunCreatesTheKeyWithTheDefaultsButNotTheConfiguration)
 
 TEST_F(SettingsTest, KasaPresentMeansNotFirstRunAndOnlyMissingValuesGetDefaults)
 {
-    Seed({{QStringLiteral("Kasa"), 3},
-          {QStringLiteral("Eprom235"), 0},
-          {QStringLiteral("Kaucje"), 1},
-          {QStringLiteral("portname"), QStringLiteral("/dev/ttyUSB0")}});
+    Seed({{QStringLiteral("Kasa"), 3}, {QStringLiteral("Kaucje"), 1}, {QStringLiteral("portname"), QStringLiteral("/dev/ttyUSB0")}});
     const TSettings s = StartUp();
     EXPECT_FALSE(s.FirstRun);
     EXPECT_EQ(s.Kasa, 3);
@@ -363,7 +360,7 @@ TEST_F(SettingsTest, KasaPresentMeansNotFirstRunAndOnlyMissingValuesGetDefaults)
 
 TEST_F(SettingsTest, KaucjeStoredAsFiveReadsTrueAndIsWrittenBackAsOne)
 {
-    Seed({{QStringLiteral("Kasa"), 1}, {QStringLiteral("Eprom235"), 0}, {QStringLiteral("Kaucje"), 5}});
+    Seed({{QStringLiteral("Kasa"), 1}, {QStringLiteral("Kaucje"), 5}});
     const TSettings s = StartUp();
     EXPECT_TRUE(s.Kaucje);
     SettingsSave(s, Env());
@@ -476,7 +473,9 @@ TEST_F(SettingsTest, IncompleteOrUnknownConfigurationIsAFirstRunUntilConfirmed)
         {"ER-A235P version B", {{kasa, 0}, {eprom, 1}, {kaucje, 1}}, false},
         {"model only", {{kasa, 5}}, true},
         {"no deposits choice", {{kasa, 5}, {eprom, 0}}, true},
-        {"no version", {{kasa, 5}, {kaucje, 1}}, true},
+        {"version only", {{eprom, 1}, {kaucje, 1}}, true},
+        {"no version, not needed", {{kasa, 5}, {kaucje, 1}}, false},
+        {"ER-A235P without its version", {{kasa, 0}, {kaucje, 1}}, true},
         {"unknown model", {{kasa, 6}, {eprom, 0}, {kaucje, 1}}, true},
         {"negative model", {{kasa, -1}, {eprom, 0}, {kaucje, 1}}, true},
         {"unknown version", {{kasa, 0}, {eprom, 2}, {kaucje, 1}}, true},
