@@ -456,9 +456,9 @@ TEST_F(SettingsTest, UnusableConfigurationFolderFailsStartUpAndExit)
     EXPECT_EQ(MessageOf([&] { SettingsSave(s, env); }), expected);
 }
 
-// Only a whole configuration with a known model and version counts; a run
-// that ends before its confirmation (nothing written at exit) leaves the
-// next start a first run again.
+// Only a whole configuration with a known model and version counts, and
+// the defaults written at start-up do not make one: a run that ends before
+// its confirmation leaves the next start a first run again.
 TEST_F(SettingsTest, IncompleteOrUnknownConfigurationIsAFirstRunUntilConfirmed)
 {
     const QString kasa = QStringLiteral("Kasa"), eprom = QStringLiteral("Eprom235"), kaucje = QStringLiteral("Kaucje");
@@ -490,25 +490,6 @@ TEST_F(SettingsTest, IncompleteOrUnknownConfigurationIsAFirstRunUntilConfirmed)
         reg.OpenKey(false);
         EXPECT_EQ(ConfigurationStored(reg), !c.firstRun);
     }
-
-    // The first run's transmission settings are kept at once, the
-    // configuration only once confirmed.
-    QFile::remove(KeyFile());
-    TSettings s = StartUp();
-    s.portname = QStringLiteral("/dev/ttyUSB0");
-    s.Kasa = 5;
-    SettingsStoreNow(s);
-    const TSettings afterCrash = StartUp();
-    EXPECT_TRUE(afterCrash.FirstRun);
-    EXPECT_EQ(afterCrash.portname, QStringLiteral("/dev/ttyUSB0"));
-    EXPECT_FALSE(Stored(kasa).isValid());
-    s.FirstRun = false;
-    s.Kaucje = false;
-    SettingsStoreNow(s);
-    const TSettings confirmed = StartUp();
-    EXPECT_FALSE(confirmed.FirstRun);
-    EXPECT_EQ(confirmed.Kasa, 5);
-    EXPECT_FALSE(confirmed.Kaucje);
 }
 
 TEST(SettingsPathsTest, NamesAreFormedFromTheTemporaryFolderAndProcessId)
