@@ -3,6 +3,7 @@
 
 #include "UDM.h"
 #include "UGlobals.h"
+#include "UMessages.h"
 
 #include <QCloseEvent>
 #include <QLayout>
@@ -75,6 +76,9 @@ bool TKonfigLogic::Confirm(const State &state)
     m_settings.Kaucje = m_dm.Kaucje;
     m_settings.Eprom235 = m_dm.Eprom235;
     ApplyKonfigToWindows();
+    // Stored now, not at exit: a run that ends otherwise must not leave the
+    // next start with a configuration nobody chose.
+    RunCommand([this] { SettingsStoreNow(m_settings); });
     return true;
 }
 

@@ -48,7 +48,8 @@ public:
     // first run.
     bool CanClose() const;
     // Confirming: clears FirstRun, applies the profile, brings the windows
-    // in line. Returns false (and changes nothing) without both selections.
+    // in line and writes the settings at once (a failure to write is shown).
+    // Returns false (and changes nothing) without both selections.
     bool Confirm(const State &state);
     // Brings the windows in line with the profile, empties the editor tables
     // and marks the data modified.

@@ -14,6 +14,12 @@ TMainCommands::TMainCommands(TSettings &settings, TDM &dm, TKonfigLogic &konfig,
 {
 }
 
+TMainCommands::~TMainCommands()
+{
+    if (m_dm.Unsaved == this)
+        m_dm.Unsaved = nullptr;
+}
+
 void TMainCommands::StartUp()
 {
     if (m_settings.FirstRun) {
@@ -46,6 +52,9 @@ bool TMainCommands::LoadTemplate()
 
 void TMainCommands::Load()
 {
+    // Asked before the open dialog, whose proposed name a save changes.
+    if (!SaveBeforeReplacing())
+        return;
     const std::optional<QString> file = m_dialogs.OpenDataFile(CurrentFile);
     if (!file)
         return;
@@ -87,9 +96,19 @@ void TMainCommands::Konfig()
 
 bool TMainCommands::CloseQuery()
 {
+    return SaveChangesFirst(SaveOnExitQuestion);
+}
+
+bool TMainCommands::SaveBeforeReplacing()
+{
+    return SaveChangesFirst(SaveBeforeReplacingQuestion);
+}
+
+bool TMainCommands::SaveChangesFirst(const QString &question)
+{
     if (!m_dm.Modified)
         return true;
-    switch (Messages().Ask(SaveOnExitQuestion, TAskKind::Confirmation)) {
+    switch (Messages().Ask(question, TAskKind::Confirmation)) {
     case TPromptAnswer::Cancel:
         return false;
     case TPromptAnswer::No:

@@ -21,6 +21,8 @@ inline const QString NoSectionsText = QStringLiteral("W tym pliku nie ma danych,
 inline const QString KonfigQuestion =
     QStringLiteral("Zmiana konfiguracji. Wszystkie dane zostaną skasowane.\r\nCzy chcesz kontynuować ?");
 inline const QString SaveOnExitQuestion = QStringLiteral("Czy przed wyjściem z programu chcesz zapisać dane ?");
+inline const QString SaveBeforeReplacingQuestion = QStringLiteral(
+    "Zmienione dane w edytorach nie zostały zapisane, a to polecenie je zastąpi.\r\nCzy chcesz je najpierw zapisać ?");
 inline const QString ScanMessage = QStringLiteral("Sprawdzam zawartość pliku...");
 inline const QString LoadMessage = QStringLiteral("Wczytuję dane...");
 inline const QString SaveMessage = QStringLiteral("Zapisuję dane...");
@@ -54,10 +56,13 @@ public:
     virtual void Ustawienia() = 0;
 };
 
-class TMainCommands {
+// The data module's save question before tables are replaced is this
+// object's once the program has set DM.Unsaved to it.
+class TMainCommands : public IUnsavedChanges {
 public:
     TMainCommands(TSettings &settings, TDM &dm, TKonfigLogic &konfig, IDataFiles &files, IMainDialogs &dialogs,
                   IWaitRunner &wait, IMessages *messages = nullptr);
+    ~TMainCommands() override;
 
     QString CurrentFile;
     TSectionSet Sections;
@@ -72,11 +77,17 @@ public:
     void Konfig();
     // Closing the main window: true when it may close.
     bool CloseQuery();
+    // Before editor tables are replaced (a load, a read from the register).
+    bool SaveBeforeReplacing() override;
     // Scan and load of the model's template, without dialogs; true when
     // it loaded. Failures have been shown by the wait window.
     bool LoadTemplate();
 
 private:
+    // With changes not saved: asks the question; Yes saves (true when the
+    // file was written), No gives true, Cancel false.
+    bool SaveChangesFirst(const QString &question);
+
     TSettings &m_settings;
     TDM &m_dm;
     TKonfigLogic &m_konfig;

@@ -186,7 +186,7 @@ void TProgram::Exit()
     if (!m_placementsSaved)
         SavePlacements();
     try {
-        SettingsExit(m_settings, m_env);
+        SettingsSave(m_settings, m_env);
     } catch (...) {
         HandleException(std::current_exception());
     }

@@ -55,6 +55,7 @@ void ConfirmUstawienia(const TUstawieniaState &state, TSettings &settings)
         throw Exception(EmptyPortNameMessage);
     settings.portname = port;
     settings.baud = state.SpeedItem >= 0 && state.SpeedItem < 4 ? Speeds[state.SpeedItem] : 9600;
+    RunCommand([&settings] { SettingsStoreNow(settings); });
 }
 
 bool PortNameExitNeedsMessage(const QString &text, bool byReturn, bool towardsButton)

@@ -21,8 +21,9 @@ struct TUstawieniaState {
 // Loads "portname" and "baud" into the state (an empty port name becomes
 // "COM1", an unknown speed becomes 9600 in the settings too).
 void PrepareUstawienia(TSettings &settings, TUstawieniaState &state);
-// Stores the state; an empty port name raises the plain error and leaves
-// both settings unchanged.
+// Stores the state and writes the settings at once (a failure to write is
+// shown; the values stay in force); an empty port name raises the plain
+// error and leaves both settings unchanged.
 void ConfirmUstawienia(const TUstawieniaState &state, TSettings &settings);
 
 // Whether leaving the port name edit shows the empty-name message: not

@@ -70,7 +70,7 @@ bool HasStoredConfiguration(const TSettingsEnv &env)
     try {
         TWinReg reg(TRegRoot::CurrentUser, SettingsKeyPath, env.ConfigDir);
         reg.OpenKey(false);
-        return reg.ValueExists(QStringLiteral("Kasa"));
+        return ConfigurationStored(reg);
     } catch (...) {
         return false;
     }

@@ -521,6 +521,11 @@ bool TDM::DeleteAll(const QString &pluralName, TRxMemoryData &table)
     return true;
 }
 
+bool TDM::MayReplaceEditorTables()
+{
+    return !Unsaved || Unsaved->SaveBeforeReplacing();
+}
+
 void TDM::CopyTable(TRxMemoryData &src, TRxMemoryData &dst, bool emptyFirst)
 {
     const bool wasLoading = Loading;

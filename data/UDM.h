@@ -59,6 +59,8 @@ public:
     // Window side; may stay null (DeleteAll then does nothing).
     IUserPrompt *Prompt = nullptr;
     IDuplicateNamesView *DuplicatesView = nullptr;
+    // The main window's save question; null (the console, tests): go on.
+    IUnsavedChanges *Unsaved = nullptr;
 
     // 0 MDGrupy, 1 MDKody, 2 MDKaucje, anything else nullptr.
     TRxMemoryData *TableBySection(int section);
@@ -88,6 +90,10 @@ public:
     // Asks "Czy chcesz usunąć wszystkie <plural> ?"; only Yes empties the
     // table (a pending edit is cancelled). Returns whether it was emptied.
     bool DeleteAll(const QString &pluralName, TRxMemoryData &table);
+
+    // Every command that replaces editor tables calls this first; false:
+    // replace nothing (the user cancelled or the save did not happen).
+    bool MayReplaceEditorTables();
 
     // Appends every record of src to dst, field by field of the same name,
     // as stored values.

@@ -53,6 +53,18 @@ void SettingsFormPaths(TSettings &settings, const TSettingsEnv &env)
     settings.PFFile = settings.TempPrefix + QStringLiteral("pf.txt");
 }
 
+bool ConfigurationStored(const TWinReg &reg)
+{
+    if (!reg.ValueExists(QStringLiteral("Kasa")) || !reg.ValueExists(QStringLiteral("Kaucje")))
+        return false;
+    const int kasa = reg.ReadInteger(QStringLiteral("Kasa"));
+    // The version matters to the ER-A235P (0) alone.
+    const bool hasVersion = reg.ValueExists(QStringLiteral("Eprom235"));
+    const int eprom235 = hasVersion ? reg.ReadInteger(QStringLiteral("Eprom235")) : 0;
+    // Any other model or version would silently become the ER-A235P.
+    return kasa >= 0 && kasa <= 5 && (eprom235 == 0 || eprom235 == 1) && (hasVersion || kasa != 0);
+}
+
 void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,
                      const std::function<void(TSettings &)> &applyProfile)
 {
@@ -62,15 +74,11 @@ void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,
     TWinReg reg(TRegRoot::CurrentUser, SettingsKeyPath, env.ConfigDir);
     reg.OpenKey(true);
 
-    settings.FirstRun = true;
-    if (reg.ValueExists(QStringLiteral("Kasa")))
-        settings.FirstRun = false;
-    else
-        reg.WriteInteger(QStringLiteral("Kasa"), defaults.Kasa);
+    settings.FirstRun = !ConfigurationStored(reg);
 
+    // The configuration's defaults are not written: its values come with
+    // the confirmation.
     const IntDefault before[] = {
-        {"Eprom235", defaults.Eprom235},
-        {"Kaucje", defaults.Kaucje ? 1 : 0},
         {"RaportNaPodst", defaults.RaportNaPodst},
     };
     const IntDefault after[] = {
@@ -91,9 +99,12 @@ void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,
             reg.WriteInteger(QLatin1String(d.name), d.value);
     }
 
-    settings.Kasa = reg.ReadInteger(QStringLiteral("Kasa"));
-    settings.Eprom235 = reg.ReadInteger(QStringLiteral("Eprom235"));
-    settings.Kaucje = reg.ReadBool(QStringLiteral("Kaucje"));
+    const auto stored = [&reg](const char *name, int value) {
+        return reg.ValueExists(QLatin1String(name)) ? reg.ReadInteger(QLatin1String(name)) : value;
+    };
+    settings.Kasa = stored("Kasa", defaults.Kasa);
+    settings.Eprom235 = stored("Eprom235", defaults.Eprom235);
+    settings.Kaucje = stored("Kaucje", defaults.Kaucje ? 1 : 0) > 0;
     settings.RaportNaPodst = reg.ReadInteger(QStringLiteral("RaportNaPodst"));
     settings.portname = reg.ReadString(QStringLiteral("portname"));
     settings.baud = reg.ReadInteger(QStringLiteral("baud"));
@@ -103,19 +114,22 @@ void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,
     settings.wFromOTX = reg.ReadInteger(QStringLiteral("wFromOTX"));
     settings.SprawdzPoWyslaniu =
         reg.ValueExists(QStringLiteral("SprawdzPoWyslaniu")) && reg.ReadBool(QStringLiteral("SprawdzPoWyslaniu"));
+    settings.Store = [env](const TSettings &s) { SettingsSave(s, env); };
 
     if (applyProfile)
         applyProfile(settings);
     // reg closes the key on every path when it goes out of scope.
 }
 
-void SettingsExit(const TSettings &settings, const TSettingsEnv &env)
+void SettingsSave(const TSettings &settings, const TSettingsEnv &env)
 {
     TWinReg reg(TRegRoot::CurrentUser, SettingsKeyPath, env.ConfigDir);
     reg.OpenKey(true);
-    reg.WriteInteger(QStringLiteral("Kasa"), settings.Kasa);
-    reg.WriteInteger(QStringLiteral("Eprom235"), settings.Eprom235);
-    reg.WriteBool(QStringLiteral("Kaucje"), settings.Kaucje);
+    if (!settings.FirstRun) {
+        reg.WriteInteger(QStringLiteral("Kasa"), settings.Kasa);
+        reg.WriteInteger(QStringLiteral("Eprom235"), settings.Eprom235);
+        reg.WriteBool(QStringLiteral("Kaucje"), settings.Kaucje);
+    }
     reg.WriteInteger(QStringLiteral("RaportNaPodst"), settings.RaportNaPodst);
     reg.WriteString(QStringLiteral("portname"), settings.portname);
     reg.WriteInteger(QStringLiteral("baud"), settings.baud);
@@ -124,6 +138,12 @@ void SettingsExit(const TSettings &settings, const TSettingsEnv &env)
     reg.WriteInteger(QStringLiteral("wToOTX"), settings.wToOTX);
     reg.WriteInteger(QStringLiteral("wFromOTX"), settings.wFromOTX);
     reg.WriteBool(QStringLiteral("SprawdzPoWyslaniu"), settings.SprawdzPoWyslaniu);
+}
+
+void SettingsStoreNow(const TSettings &settings)
+{
+    if (settings.Store)
+        settings.Store(settings);
 }
 
 void DeleteFiles(const QStringList &fileNames)

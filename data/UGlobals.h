@@ -8,13 +8,20 @@
 //   TSettingsEnv env = TSettingsEnv::FromSystem();
 //   SettingsStartUp(AppSettings(), env, [&](TSettings &s) { /* apply profile */ });
 //   ... run ...
-//   SettingsExit(AppSettings(), env);
-// Both raise Exception with the message to show; the registry wrapper is
+//   ... a dialog confirmed: SettingsStoreNow(AppSettings());
+//   SettingsSave(AppSettings(), env);   // at exit
+// They raise Exception with the message to show; the registry wrapper is
 // closed on every path. Tests fill TSettingsEnv themselves (temporary
 // folders, a made-up process id).
+//
+// The configuration ("Kasa", "Eprom235", "Kaucje") reaches the key only
+// once it has been confirmed, so a run that ends before that (a crash, a
+// power cut) leaves the next start a first run again.
 #include <QString>
 #include <QStringList>
 #include <functional>
+
+class TWinReg;
 
 // The registry key of the settings below HKEY_CURRENT_USER.
 inline const QString SettingsKeyPath = QStringLiteral("Software\\NOXA S.C.\\Orvan 277PS Plus\\1.0");
@@ -42,7 +49,10 @@ struct TSettings {
     bool SprawdzPoWyslaniu = false;
 
     // Per run.
-    bool FirstRun = true; // no "Kasa" found at start-up
+    bool FirstRun = true; // no whole configuration found at start-up
+    // Writes the values to the key they were read from (set by start-up;
+    // empty for settings that were never read).
+    std::function<void(const TSettings &)> Store;
     QString ExeDir;       // program folder, ending in a separator (or empty)
     QString TempPrefix;   // "<temp>/orvan277PSPlus-<PID8>-" or empty
     QString KodyFile;     // TempPrefix + "kody.txt"
@@ -68,14 +78,25 @@ struct TSettingsEnv {
 // Start-up steps 1-2 only: ExeDir, TempPrefix, exchange names, ReportPrefix.
 void SettingsFormPaths(TSettings &settings, const TSettingsEnv &env);
 
+// Whether the open key holds a whole configuration: "Kasa" and "Kaucje",
+// and "Eprom235" for the ER-A235P, with a model and a version the program
+// knows. Anything less is asked for again as on a first run.
+bool ConfigurationStored(const TWinReg &reg);
+
 // Whole start-up: paths, the registry key (created with the defaults where
-// values are missing), reading all ten values, then applyProfile (may be
-// empty), which may correct Kasa, Eprom235 and Kaucje in place.
+// values are missing, the configuration excepted), reading the values,
+// then applyProfile (may be empty), which may correct Kasa, Eprom235 and
+// Kaucje in place. Sets Store to write back to the same key.
 void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,
                      const std::function<void(TSettings &)> &applyProfile);
 
-// Exit: writes all ten values unconditionally ("Kaucje" as 0/1).
-void SettingsExit(const TSettings &settings, const TSettingsEnv &env);
+// Writes every value ("Kaucje" as 0/1); the configuration only once it has
+// been confirmed (FirstRun clear). At exit and through Store.
+void SettingsSave(const TSettings &settings, const TSettingsEnv &env);
+
+// A dialog's settings confirmed: written at once through Store (nothing
+// when it is empty).
+void SettingsStoreNow(const TSettings &settings);
 
 // Deletes each named file; failures (missing files included) are ignored.
 void DeleteFiles(const QStringList &fileNames);

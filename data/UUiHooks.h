@@ -40,6 +40,15 @@ public:
     virtual TPromptAnswer Ask(const QString &question) = 0;
 };
 
+// Asked before a command replaces editor tables. With changes not saved the
+// program asks as it does at exit: Yes saves first, No goes on, Cancel (or
+// a save that did not happen) stops. True when the command may go on.
+class IUnsavedChanges {
+public:
+    virtual ~IUnsavedChanges() = default;
+    virtual bool SaveBeforeReplacing() = 0;
+};
+
 // The duplicate-names window (modeless).
 class IDuplicateNamesView {
 public:

@@ -426,8 +426,8 @@ void TEditHistory::DeleteCurrent()
 
 bool TEditHistory::DeleteAll(const std::function<bool()> &empty)
 {
-    if (m_table.State() == TDataSetState::Edit)
-        m_table.Cancel();
+    // A pending edit stays until the answer: only Yes drops it (with the
+    // table). The images are the stored records, not the edit buffer.
     TStep step;
     step.Kind = TKind::Delete;
     step.CursorBefore = m_table.GetBookmark();
@@ -444,8 +444,13 @@ bool TEditHistory::DeleteAll(const std::function<bool()> &empty)
         });
         done = empty();
     }
-    if (done && !step.Records.empty())
-        Push(std::move(step));
+    if (done) {
+        // The edit was cancelled while the history looked away.
+        m_editId = NoBookmark;
+        m_editBefore.clear();
+        if (!step.Records.empty())
+            Push(std::move(step));
+    }
     return done;
 }
 

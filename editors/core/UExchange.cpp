@@ -375,6 +375,8 @@ void TExchange::EndPendingEdit()
 void TExchange::Read()
 {
     EndPendingEdit();
+    if (!m_dm.MayReplaceEditorTables())
+        return;
     bool clearFirst = true;
     bool withCounters = true;
     if (!m_dialogs.ConfirmRead(false, clearFirst, withCounters))

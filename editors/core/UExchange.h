@@ -34,8 +34,8 @@ public:
     // the job runner; SendAll on an empty table raises Exception before any
     // dialog. The exchange file is deleted on every path.
 
-    // Editor menu "Odczytaj ... z kasy": pending edit, dialog, read
-    // procedure, totals boxes.
+    // Editor menu "Odczytaj ... z kasy": pending edit, the question about
+    // changes not saved, dialog, read procedure, totals boxes.
     void Read();
     // An in-register view's re-read: the editor table stays untouched.
     void ReadForView();

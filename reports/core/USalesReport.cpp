@@ -261,9 +261,14 @@ std::vector<TSalesSection> TSalesReportMaker::ReadsFor(TSalesSections chosen) co
 void TSalesReportMaker::Make(const QString &fileName, TSalesSections chosen, int source)
 {
     const QDateTime start = Now();
-    if (source == SourceRegister)
-        for (TSalesSection s : ReadsFor(chosen))
+    if (source == SourceRegister) {
+        const std::vector<TSalesSection> reads = ReadsFor(chosen);
+        // The reads replace the editor tables.
+        if (!reads.empty() && !m_dm.MayReplaceEditorTables())
+            throw EAbort();
+        for (TSalesSection s : reads)
             m_reads.ReadTable(s);
+    }
     m_wait.Execute(QStringLiteral("Zapisuję raport ..."), [&] {
         if (IsCsvReportName(fileName)) {
             SaveCsvLines(fileName, SalesReportCsvLines(m_dm, EffectiveSections(m_dm, chosen)));

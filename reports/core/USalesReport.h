@@ -98,9 +98,10 @@ public:
     std::function<QDateTime()> Now;
     std::function<QString(const QDateTime &)> DateTimeText;
 
-    // Reads (source SourceRegister) and writes the report file. A failed
-    // read ends it with EAbort before anything is written; a failed write
-    // has been shown by the wait runner, which raises EAbort.
+    // Reads (source SourceRegister) and writes the report file. Reads that
+    // the save question stops, or a failed read, end it with EAbort before
+    // anything is written; a failed write has been shown by the wait
+    // runner, which raises EAbort.
     void Make(const QString &fileName, TSalesSections chosen, int source);
 
     // The tables read for a report from the register, in order.

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 struct PortCase {
@@ -287,4 +288,43 @@ TEST_F(Konfig, DialogHasAFixedBorder)
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_EQ(form.size(), form.minimumSize());
     form.hide();
+}
+
+// Confirming either dialog writes the settings file at once: a run that
+// never reaches its exit keeps what was chosen.
+TEST(KonfigUstawienia, ConfirmingWritesTheSettingsAtOnce)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TSettingsEnv env;
+    env.TempDir = env.ConfigDir = dir.path();
+    const auto startUp = [&env] {
+        TSettings s;
+        SettingsStartUp(s, env, {});
+        return s;
+    };
+    TSettings settings = startUp();
+    ASSERT_TRUE(settings.FirstRun);
+    TDM dm;
+    TKonfigLogic konfig{settings, dm, nullptr};
+
+    TUstawieniaState port;
+    port.PortButton = TUstawieniaState::Other;
+    port.PortName = QStringLiteral("/dev/ttyUSB0");
+    port.SpeedItem = 3;
+    ConfirmUstawienia(port, settings);
+    TSettings stored = startUp();
+    EXPECT_TRUE(stored.FirstRun); // the configuration is still to be chosen
+    EXPECT_EQ(stored.portname, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(stored.baud, 2400);
+
+    TKonfigLogic::State state;
+    konfig.Prepare(state);
+    state.KaucjeItem = 0;
+    ASSERT_TRUE(konfig.Confirm(state));
+    stored = startUp();
+    EXPECT_FALSE(stored.FirstRun);
+    EXPECT_EQ(stored.Kasa, 5);
+    EXPECT_FALSE(stored.Kaucje);
+    EXPECT_EQ(stored.portname, QStringLiteral("/dev/ttyUSB0"));
 }

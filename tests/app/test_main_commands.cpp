@@ -1,11 +1,13 @@
 #include "UDM.h"
 #include "UDataFiles.h"
 #include "UErrors.h"
+#include "UExchange.h"
 #include "UGlobals.h"
 #include "UKonfig.h"
 #include "ULocale.h"
 #include "UMainCommands.h"
 #include "UOrvanIO.h"
+#include "USalesReport.h"
 #include "UWait.h"
 #include "app_test_util.h"
 
@@ -316,6 +318,81 @@ INSTANTIATE_TEST_SUITE_P(Cases, MainClose,
                                            CloseCase{true, TPromptAnswer::No, true, true, true},
                                            CloseCase{true, TPromptAnswer::Yes, true, true, true},
                                            CloseCase{true, TPromptAnswer::Yes, false, false, true}));
+
+namespace {
+// A read's front end that logs the job and ends it as a failed one.
+class TJobLog : public IJobRunner, public IExchangeDialogs, public ISalesReportReads {
+public:
+    explicit TJobLog(QStringList &log) : m_log(log) {}
+    void Run(const QString &) override
+    {
+        m_log << QStringLiteral("job");
+        throw EAbort();
+    }
+    bool ConfirmRead(bool, bool &, bool &) override { return true; }
+    bool ConfirmSend() override { return true; }
+    void ReadTable(TSalesSection) override { m_log << QStringLiteral("read"); }
+
+private:
+    QStringList &m_log;
+};
+} // namespace
+
+// Every command that replaces the editor tables asks first, as the exit
+// question does, when they hold changes not saved.
+TEST_F(MainCommands, CommandsThatReplaceTheTablesAskToSaveFirst)
+{
+    dm.Unsaved = &commands;
+    TJobLog front(log);
+    TExchange exchange(dm, TExchangeTable::Grupy, dir.filePath(QStringLiteral("grupy.txt")), front, wait, boxes, front);
+    TSalesReportMaker report(dm, front, wait);
+    const struct {
+        const char *name;
+        std::function<void()> run;
+        const char *replacingStep;
+    } replacing[] = {
+        {"Wczytaj", [&] { commands.Load(); }, "open"},
+        {"editor read", [&] { exchange.Read(); }, "job"},
+        {"report from the register",
+         [&] { report.Make(dir.filePath(QStringLiteral("raport.txt")), TSalesSections{}, SourceRegister); }, "read"},
+    };
+    const struct {
+        bool modified;
+        TPromptAnswer answer;
+        bool fileChosen;
+        bool goesOn;
+    } answers[] = {
+        {true, TPromptAnswer::Yes, true, true},    {true, TPromptAnswer::Yes, false, false},
+        {true, TPromptAnswer::No, true, true},     {true, TPromptAnswer::Cancel, true, false},
+        {false, TPromptAnswer::Cancel, true, true},
+    };
+    const QString saved = dir.filePath(QStringLiteral("przed.otx"));
+    for (const auto &c : replacing) {
+        for (const auto &a : answers) {
+            SCOPED_TRACE(std::string(c.name) + " answer " + std::to_string(int(a.answer)) + (a.modified ? "" : " unmodified"));
+            dm.MDGrupy.EmptyTable();
+            AddGroup(7);
+            dm.Modified = a.modified;
+            QFile::remove(saved);
+            log.clear();
+            boxes.Questions.clear();
+            boxes.Answers = {a.answer};
+            dialogs.SaveChoice = TSectionSet::Of({0});
+            dialogs.SaveFile = a.fileChosen ? std::optional<QString>(saved) : std::nullopt;
+            try {
+                c.run();
+            } catch (const EAbort &) {
+            }
+            EXPECT_EQ(boxes.Questions, a.modified ? QStringList{SaveBeforeReplacingQuestion} : QStringList{});
+            EXPECT_EQ(log.contains(QLatin1String(c.replacingStep)), a.goesOn) << log.join(u'|').toStdString();
+            EXPECT_EQ(QFile::exists(saved), a.modified && a.answer == TPromptAnswer::Yes && a.fileChosen);
+            if (!a.goesOn) {
+                EXPECT_EQ(dm.MDGrupy.RecordCount(), 1);
+                EXPECT_TRUE(dm.Modified);
+            }
+        }
+    }
+}
 
 TEST_F(MainCommands, FirstRunShowsTheDialogsInOrderAndLoadsTheTemplate)
 {

@@ -51,7 +51,7 @@ TEST(SettingsPath, UsersRunWritesBelowTheConfigurationFolder)
     env.ProcessId = 7; // ConfigDir stays empty: the user's own folder
     TSettings s;
     SettingsStartUp(s, env, {});
-    SettingsExit(s, env);
+    SettingsSave(s, env);
     EXPECT_TRUE(QFile::exists(dir.filePath(KeyFileBelowConfig)));
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("Software"))).exists());
     EXPECT_EQ(PlacementFilePath(), dir.filePath(PlacementBelowConfig));

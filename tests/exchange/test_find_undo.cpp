@@ -350,6 +350,32 @@ TEST_F(EditHistory, PendingEditIsTheFirstThingUndone)
     EXPECT_EQ(Current(), "Kod 5");
 }
 
+// "Usuń wszystkie" with a value being typed: only Yes drops it, with the table.
+TEST_F(EditHistory, DeleteAllKeepsTheValueBeingTypedUnlessAnsweredYes)
+{
+    for (TPromptAnswer answer : {TPromptAnswer::No, TPromptAnswer::Cancel, TPromptAnswer::Yes}) {
+        SCOPED_TRACE(int(answer));
+        prompt.Answer = answer;
+        dm.MDKody.SetRecNo(2);
+        dm.MDKody.Edit();
+        dm.MDKody.FieldByName("Nazwa").SetAsString("Piszę");
+        const bool yes = answer == TPromptAnswer::Yes;
+        EXPECT_EQ(commands.DeleteAll(), yes);
+        EXPECT_EQ(dm.MDKody.State(), yes ? TDataSetState::Browse : TDataSetState::Edit);
+        if (yes) {
+            EXPECT_TRUE(dm.MDKody.IsEmpty());
+            history->Undo();
+            EXPECT_EQ(Rows(dm.MDKody, {"Nazwa"}), (QStringList{"Kod 1", "Kod 2", "Kod 3", "Kod 4", "Kod 5"}));
+        } else {
+            EXPECT_EQ(Current(), "Piszę");
+            dm.MDKody.Post();
+            EXPECT_EQ(Rows(dm.MDKody, {"Nazwa"})[1], "Piszę");
+            history->Undo();
+            EXPECT_EQ(Rows(dm.MDKody, {"Nazwa"})[1], "Kod 2");
+        }
+    }
+}
+
 TEST_F(EditHistory, LoadAndReadClearTheHistoryASortDoesNot)
 {
     Edit(0, "Nazwa", "A");
