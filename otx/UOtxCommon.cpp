@@ -1,6 +1,9 @@
 #include "UOtxCommon.h"
 
+#include "UErrors.h"
 #include "UOrvanIO.h"
+
+#include <QFileInfo>
 
 void Print(FILE *to, QString text)
 {
@@ -100,4 +103,17 @@ QString SectionList(TSectionSet s)
         if (s.Contains(i))
             names << SectionNames().at(i);
     return names.join(QStringLiteral(", "));
+}
+
+void RequireOutputFolder(const QString &file)
+{
+    const QFileInfo target(file);
+    const QString refused = QStringLiteral("Nie można zapisać pliku \"%1\": ").arg(file);
+    if (target.isDir())
+        throw EInOutError(refused + QStringLiteral("to jest folder."));
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir())
+        throw EInOutError(refused + QStringLiteral("nie ma takiego folderu."));
+    if (!folder.isWritable() || !folder.isExecutable())
+        throw EInOutError(refused + QStringLiteral("brak prawa zapisu w folderze \"%1\".").arg(folder.filePath()));
 }
