@@ -297,8 +297,6 @@ TEST_F(SalesReportMakerTest, ReadsTheChosenTablesInOrderOnlyForRegisterData)
         // ... but without editor tables the codes are read for them.
         {KasaER_A235P, true, {false, false, true}, SourceRegister, {S::Codes}, true},
         {KasaER_A235P, true, {true, true, true}, SourceRegister, {S::Groups, S::Codes}, true},
-        {KasaER_A235P, false, {false, false, true}, SourceRegister, {}, true},
-        {KasaER_A277PSPlus, true, {false, false, true}, SourceRegister, {S::Deposits}, true},
     };
     for (const Case &c : cases) {
         dm.ApplyProfile(c.kasa, c.kaucje, 0);
