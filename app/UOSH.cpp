@@ -13,6 +13,7 @@
 #include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 TFormOSH::TFormOSH(TSettings &settings, QWidget *parent)
@@ -56,7 +57,13 @@ void TFormOSH::SetOutputFont(const QFont &font)
     box->document()->setDocumentMargin(2);
     box->resize(box->width(), OutputBoxHeight);
     ui->btStop->move(ui->btStop->x(), StopButtonTop);
-    const int lines = QFontMetrics(box->font()).lineSpacing() * MaxOutputLines;
+    // The box lays out each line at its exact height rounded up (leading
+    // included when positive); QFontMetrics::lineSpacing rounds to the
+    // nearest pixel and can come short by one pixel a line.
+    const QFontMetricsF metrics(box->font());
+    const int lineHeight =
+        int(std::ceil(metrics.ascent() + metrics.descent() + std::max<qreal>(0, metrics.leading())));
+    const int lines = lineHeight * MaxOutputLines;
     const QMargins margins = box->contentsMargins();
     const int needed = lines + 2 * int(box->document()->documentMargin()) + margins.top() + margins.bottom()
                        + 2 * box->frameWidth() + 2;

@@ -144,3 +144,16 @@ TSectionSet LoadExistingSections(TDM &dm, const QString &fileName)
                                           .arg(fileName));
     }
 }
+
+void RequireOutputFolder(const QString &file)
+{
+    const QFileInfo target(file);
+    const QString refused = QStringLiteral("Nie można zapisać pliku \"%1\": ").arg(file);
+    if (target.isDir())
+        throw EInOutError(refused + QStringLiteral("to jest folder."));
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir())
+        throw EInOutError(refused + QStringLiteral("nie ma takiego folderu."));
+    if (!folder.isWritable() || !folder.isExecutable())
+        throw EInOutError(refused + QStringLiteral("brak prawa zapisu w folderze \"%1\".").arg(folder.filePath()));
+}

@@ -63,6 +63,11 @@ private:
     TDM &m_dm;
 };
 
+// Refuses, before any job, an output file that could not be written at the
+// end: a name that is a folder, a folder that is missing or not writable.
+// Raises EInOutError.
+void RequireOutputFolder(const QString &file);
+
 // The section names of a set, comma separated.
 QString SectionList(TSectionSet s);
 

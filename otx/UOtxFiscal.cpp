@@ -69,6 +69,7 @@ int OtxFiscalRead(const QStringList &argList)
     const int baud = BaudOption(args);
     const TFiscalReadRange range = RangeOf(args);
     const QString out = args.Positional.at(0);
+    RequireOutputFolder(out);
 
     TFiscalConsole console(args.Value(QStringLiteral("--port")), baud);
     TFiscalMemory &pf = *console.Memory;

@@ -47,11 +47,17 @@ int OtxReport(const QStringList &argList)
 
     TDM dm;
     TProfileOptions::From(args).Apply(dm);
+    if (!EffectiveSections(dm, sections).Any()) {
+        Print(stderr, QStringLiteral("Nie wybrano żadnej sekcji raportu (kaucje są wyłączone opcją --kaucje 0)."));
+        return ExitRefused;
+    }
+    RequireOutputFolder(out);
     QTemporaryDir folder;
     if (!folder.isValid())
         throw EInOutError(QStringLiteral("Nie mogę utworzyć folderu tymczasowego: %1").arg(folder.errorString()));
 
-    TConsoleJobRunner jobs(dm.RegisterProfile.ModelCode, baud, port, folder.path());
+    // Standard output keeps only the command's own result.
+    TConsoleJobRunner jobs(dm.RegisterProfile.ModelCode, baud, port, folder.path(), stderr);
     TConsoleWait wait;
     TConsoleMessages messages;
     TNoDialogs dialogs;
@@ -60,6 +66,7 @@ int OtxReport(const QStringList &argList)
                                folder.filePath(QStringLiteral("kaucje.txt"))},
                               jobs, wait, messages, dialogs);
     TSalesReportMaker maker(dm, reads, wait);
+    maker.ReadCodesForDepositGroups = true;
     try {
         maker.Make(out, sections, SourceRegister);
     } catch (const EAbort &) {

@@ -346,6 +346,9 @@ void TFiscalMemory::ParseLines()
 {
     TControlsDisabler d1(MTPF), d2(MTPFCurr), d3(MTMRS), d4(MTSumUp), d5(ReportContent);
     ClearAll();
+    // Without its header a memory has no identity to print.
+    if (Lines.isEmpty())
+        throw Exception(kBadData);
     MTPF.Reserve(int(std::max<qsizetype>(0, Lines.size() - PFFirstDailyLine + 1)));
     m_currencyRow = 0;
     m_currency = QStringLiteral("PLN");

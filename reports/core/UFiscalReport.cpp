@@ -31,18 +31,20 @@ QString TextAt(const TField &f, int row)
     return s ? *s : QString();
 }
 
-// n with at least width digits, leading zeros.
+// printf's "%.Nd": at least width digits with leading zeros, a minus sign
+// before them ("%.3d" of -16 is "-016").
 QString ZeroPadded(qint64 n, int width)
 {
-    if (n < 0)
-        return QStringLiteral("%1").arg(n, width, 10, QLatin1Char('0'));
-    char16_t buf[24];
-    int pos = 24;
+    char16_t buf[32];
+    int pos = 32;
+    quint64 magnitude = n < 0 ? 0 - quint64(n) : quint64(n);
     do {
-        buf[--pos] = char16_t(u'0' + n % 10);
-        n /= 10;
-    } while (n > 0 || 24 - pos < width);
-    return QString(reinterpret_cast<const QChar *>(buf + pos), 24 - pos);
+        buf[--pos] = char16_t(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0 || 32 - pos < width);
+    if (n < 0)
+        buf[--pos] = u'-';
+    return QString(reinterpret_cast<const QChar *>(buf + pos), 32 - pos);
 }
 
 QString Dec4(qint64 n)

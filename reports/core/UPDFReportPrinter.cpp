@@ -159,7 +159,9 @@ void TPDFReportPrinter::BeginDoc()
     HPDF_Doc doc = Doc(m_doc);
     HPDF_SetCurrentEncoder(doc, "CP1250");
     Check();
-    const char *fontName = HPDF_LoadTTFontFromFile(doc, QFile::encodeName(m_fontFile).constData(), HPDF_FALSE);
+    // Embedded: a viewer without this font would set the roll in another
+    // one, with other widths.
+    const char *fontName = HPDF_LoadTTFontFromFile(doc, QFile::encodeName(m_fontFile).constData(), HPDF_TRUE);
     Check();
     m_font = HPDF_GetFont(doc, fontName, "CP1250");
     Check();

@@ -250,10 +250,11 @@ std::vector<TSalesSection> TSalesReportMaker::ReadsFor(TSalesSections chosen) co
     std::vector<TSalesSection> reads;
     if (chosen.Groups)
         reads.push_back(TSalesSection::Groups);
-    if (chosen.Codes)
-        reads.push_back(TSalesSection::Codes);
     // With deposit groups the deposits are codes, read (or not) with them.
-    if (chosen.Deposits && !m_dm.RegisterProfile.DepositGroups)
+    const bool depositGroups = m_dm.RegisterProfile.DepositGroups;
+    if (chosen.Codes || (chosen.Deposits && depositGroups && ReadCodesForDepositGroups))
+        reads.push_back(TSalesSection::Codes);
+    if (chosen.Deposits && !depositGroups)
         reads.push_back(TSalesSection::Deposits);
     return reads;
 }

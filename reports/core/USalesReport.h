@@ -97,6 +97,10 @@ public:
     // SalesReportDateTime with the system locale.
     std::function<QDateTime()> Now;
     std::function<QString(const QDateTime &)> DateTimeText;
+    // Set when the editor tables hold nothing of their own (the console):
+    // deposits kept as the codes of groups 9 and 10 then need the codes
+    // read even when the codes section is not chosen.
+    bool ReadCodesForDepositGroups = false;
 
     // Reads (source SourceRegister) and writes the report file. Reads that
     // the save question stops, or a failed read, end it with EAbort before

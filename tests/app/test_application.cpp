@@ -14,6 +14,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -93,21 +94,30 @@ TEST(ProgressLayout, NineLinesShowWholeWhateverTheFixedFont)
     QPlainTextEdit *box = Child<QPlainTextEdit>(form, "meOutput");
     QWidget *stop = Child<QWidget>(form, "btStop");
     ASSERT_EQ(box->blockCount(), MaxOutputLines);
-    const QFont system = box->font();
-    for (int pixels : {0, 12, 15, 17, 20}) { // 0: the system's own, as the window starts
-        QFont font = system;
-        if (pixels > 0) {
-            font.setPixelSize(pixels);
+    // The system's own font as the window starts, then every installed
+    // fixed-pitch family at a few sizes.
+    std::vector<QFont> fonts{box->font()};
+    for (const QString &family : QFontDatabase::families())
+        if (QFontDatabase::isFixedPitch(family))
+            for (int pixels : {12, 15, 17, 20}) {
+                QFont font(family);
+                font.setPixelSize(pixels);
+                fonts.push_back(font);
+            }
+    ASSERT_GT(fonts.size(), 1u);
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+        const QFont &font = fonts[i];
+        if (i > 0)
             form.SetOutputFont(font);
-        }
+        SCOPED_TRACE((font.family() + u' ' + QString::number(font.pixelSize())).toStdString());
         const QRect first = box->cursorRect(QTextCursor(box->document()->firstBlock()));
         const QRect ninth = box->cursorRect(QTextCursor(box->document()->findBlockByNumber(MaxOutputLines - 1)));
-        EXPECT_GE(first.top(), 0) << pixels;
-        EXPECT_LE(ninth.bottom(), box->viewport()->height() - 1) << pixels;
+        EXPECT_GE(first.top(), 0);
+        EXPECT_LE(ninth.bottom(), box->viewport()->height() - 1);
         // The button stays inside the window, below the box.
-        EXPECT_GE(stop->geometry().top(), box->geometry().bottom()) << pixels;
-        EXPECT_LE(stop->geometry().bottom(), form.height() - 1) << pixels;
-        EXPECT_GE(form.height(), 242) << pixels;
+        EXPECT_GE(stop->geometry().top(), box->geometry().bottom());
+        EXPECT_LE(stop->geometry().bottom(), form.height() - 1);
+        EXPECT_GE(form.height(), 242);
     }
 }
 

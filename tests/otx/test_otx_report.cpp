@@ -131,6 +131,73 @@ TEST_F(OtxReport, WritesTheSalesReportOfTheRegistersTables)
         EXPECT_EQ(lines[i + 1].toStdString(), expected[i].toStdString()) << "line " << i + 2;
 }
 
+TEST(OtxReportDepositGroups, TheDepositsSectionReadsTheCodesOfGroupsNineAndTen)
+{
+    // An ER-A235P version A with deposits keeps them as groups 9 and 10.
+    TSimOptions options;
+    options.ModelIndex = 0;
+    TPtySimulator sim(options);
+    const char *const codes[] = {
+        "0005, 1,00,     2.50,CHLEB           ,        25.00,   10.000,",
+        "0007, 9,00,     0.50,BUTELKA         ,         5.00,   10.000,",
+        "0008,10,00,     0.50,ZWROT BUTELKI   ,        12.50,    5.000,",
+    };
+    sim.WithRegister([&](TSimRegister &reg) { Seed(reg, TSimRegister::CodesTable, "ABDEI", codes, std::size(codes)); });
+    std::string error;
+    ASSERT_TRUE(sim.Start(&error)) << error;
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("kaucje.txt"));
+    const OtxRun r = Otx({"report", out, "--port", QString::fromStdString(sim.PortPath()), "--sections", "kaucje",
+                          "--kasa", "0", "--eprom", "0", "--kaucje", "1"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = QString::fromUtf8(ReadBytes(out)).split(QStringLiteral("\r\n"));
+    ASSERT_GE(lines.size(), 11);
+    const QStringList expected{
+        " 7 BUTELKA               0,50          5,00    10,000          0,00     0,000",
+        " 8 ZWROT BUTELKI         0,50          0,00     0,000         12,50     5,000",
+        "                              =============           =============",
+        "                                       5,00                   12,50",
+    };
+    EXPECT_EQ(lines.mid(7, 4), expected) << lines.join(u'\n').toStdString();
+}
+
+TEST_F(OtxReport, TheOutputIsCheckedBeforeAnyJobAndTheModulesLinesGoToStandardError)
+{
+    const QString file = dir.filePath(QStringLiteral("plik"));
+    ASSERT_EQ(WriteBytes(file, "x"), file);
+    struct TCase {
+        QString Out, Reason;
+    };
+    const TCase cases[] = {
+        {dir.path(), QStringLiteral("to jest folder.")},
+        {dir.filePath(QStringLiteral("brak/r.txt")), QStringLiteral("nie ma takiego folderu.")},
+        {file + QStringLiteral("/r.txt"), QStringLiteral("nie ma takiego folderu.")},
+    };
+    for (const char *command : {"report", "fiscal-read"})
+        for (const TCase &c : cases) {
+            SCOPED_TRACE(std::string(command) + " " + c.Out.toStdString());
+            const OtxRun r = Otx({command, c.Out, "--port", port});
+            EXPECT_EQ(r.code, 1);
+            EXPECT_EQ(r.err, QStringLiteral("Nie można zapisać pliku \"%1\": %2\n").arg(c.Out, c.Reason));
+            EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        }
+    EXPECT_EQ(sim.Counters().WakeUps, 0);
+    // A report that runs: the module's lines on standard error, the result
+    // alone on standard output.
+    const OtxRun r = Otx({"report", out, "--port", port, "--sections", "grupy"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("Raport sprzedaży zapisano w pliku \"%1\".\n").arg(out));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("0000"))) << r.err.toStdString();
+}
+
+TEST_F(OtxReport, DepositsSwitchedOffLeaveNothingToReport)
+{
+    const OtxRun r = Otx({"report", out, "--port", port, "--sections", "kaucje", "--kaucje", "0"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Nie wybrano żadnej sekcji raportu"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+}
+
 TEST_F(OtxReport, AFailedReadWritesNoFileAndLeavesAnEarlierOne)
 {
     {

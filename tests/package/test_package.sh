@@ -4,6 +4,8 @@
 # a temporary root: orvan-otx checks an installed template and the program
 # starts from there and finds its templates.
 #   tests/package/test_package.sh BUILD_DIR
+# BUILD_DIR is configured with scripts/release-flags (build/ by scripts/test,
+# build-package/ by scripts/package): lintian's hardening tags check them.
 set -euo pipefail
 build=$(cd "${1:?usage: test_package.sh BUILD_DIR}" && pwd)
 work=$(mktemp -d /tmp/orvan-package-test.XXXXXX)
@@ -71,6 +73,11 @@ echo "== lintian"
 lintian --tag-display-limit 0 --display-info "$deb" >"$work/lintian.txt" 2>&1 || true
 cat "$work/lintian.txt"
 if grep -q '^E: ' "$work/lintian.txt"; then fail "lintian reports errors"; else ok "lintian: no error"; fi
+if grep -qE '^[EWIPX]: [^ ]+: hardening-' "$work/lintian.txt"; then
+  fail "lintian: a program built without Debian's hardening flags (scripts/package)"
+else
+  ok "lintian: no hardening tag"
+fi
 
 echo "== installed layout"
 far="$work/elsewhere"

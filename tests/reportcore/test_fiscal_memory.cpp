@@ -270,6 +270,19 @@ TEST_F(FiscalMemoryTest, AFileChangedInOneCharacterIsRefused)
     }
 }
 
+TEST_F(FiscalMemoryTest, AFileWithoutLinesIsRefusedWhateverItsDigest)
+{
+    const QString name = Path(QStringLiteral("pusty.frp"));
+    WriteAll(name, QByteArray());
+    pf.Lines.clear();
+    pf.MrsBaseline = 0;
+    WriteAll(name + QStringLiteral(".dig"), "0\r\n" + pf.ComputeDigest(true).toLatin1() + "\r\n");
+    EXPECT_FALSE(pf.Wczytaj(name));
+    EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: Nieprawidłowe dane !")});
+    EXPECT_FALSE(pf.CanSave());
+    EXPECT_EQ(pf.Report(), nullptr);
+}
+
 TEST_F(FiscalMemoryTest, MissingFilesAreNamed)
 {
     const QString name = Path(QStringLiteral("brak.frp"));

@@ -329,6 +329,37 @@ TEST_F(FiscalReportBuild, RamResetsAfterTheBaselineArePrintedWithTheirRecords)
     EXPECT_FALSE(text.contains(QStringLiteral("  PRZEKROCZONO")));
 }
 
+TEST_F(FiscalReportBuild, ThePeriodsRamResetCountIsPrintedAsPrintfsThreeDigits)
+{
+    struct TCase {
+        int Baseline, Counter;
+        QStringList Lines; // up to "LICZBA ZMIAN"
+    };
+    const TCase cases[] = {
+        {0, 0, {"ZEROWANIE RAM 000"}},
+        {0, 2, {"ZEROWANIE RAM 002"}},
+        // A counter below the baseline: a sign and three digits, on a line
+        // of their own as the pair no longer fits one line.
+        {5, 4, {"ZEROWANIE RAM", "             -001"}},
+        {20, 4, {"ZEROWANIE RAM", "             -016"}},
+        {255, 0, {"ZEROWANIE RAM", "             -255"}},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Baseline << " " << c.Counter);
+        TFiscalFile f;
+        for (int r = 1; r <= c.Counter; ++r)
+            f.Mrs << MrsLine(r, QStringLiteral("010124"), QStringLiteral("1200"));
+        TDaily d = Day(1, 10000, 10000);
+        d.Mrs = c.Counter;
+        f.Daily << d.Line();
+        Parse(f);
+        const QStringList text = Build(c.Baseline);
+        const qsizetype at = text.indexOf(QStringLiteral("LICZBA ZMIAN    0"));
+        ASSERT_GE(at, c.Lines.size());
+        EXPECT_EQ(text.mid(at - c.Lines.size(), c.Lines.size()), c.Lines);
+    }
+}
+
 TEST_F(FiscalReportBuild, TenRamResetsPrintTheLimitLinesAfterEveryPeriod)
 {
     TFiscalFile f;

@@ -113,6 +113,20 @@ TEST_F(PdfPrinterTest, AnEmptyReportIsOnePageWithTheDocumentInformation)
         EXPECT_TRUE(info.contains(QRegularExpression(QString::fromLatin1(field)))) << field << "\n" << info.toStdString();
 }
 
+TEST_F(PdfPrinterTest, TheReportFontIsEmbedded)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdffonts")).isEmpty())
+        GTEST_SKIP() << "pdffonts (poppler-utils) is not installed";
+    const QStringList rows = RunTool(QStringLiteral("pdffonts"), {Print({QStringLiteral("ŁĄCZNY RAPORT")})})
+                                 .split(u'\n', Qt::SkipEmptyParts);
+    // A heading, a rule, then one row per font whose fifth field from the
+    // end says whether it is embedded.
+    ASSERT_EQ(rows.size(), 3) << rows.join(u'\n').toStdString();
+    const QStringList fields = rows.at(2).split(u' ', Qt::SkipEmptyParts);
+    ASSERT_GE(fields.size(), 7);
+    EXPECT_EQ(fields.at(fields.size() - 5), QStringLiteral("yes")) << rows.at(2).toStdString();
+}
+
 TEST_F(PdfPrinterTest, LibraryErrorsCarryTheirCodeAndDetail)
 {
     TPDFReportPrinter p(dir.filePath(QStringLiteral("brak.ttf")));

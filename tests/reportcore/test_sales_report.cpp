@@ -284,6 +284,7 @@ TEST_F(SalesReportMakerTest, ReadsTheChosenTablesInOrderOnlyForRegisterData)
         TSalesSections chosen;
         int source;
         std::vector<S> reads;
+        bool noEditorTables = false; // the console's maker
     };
     const std::vector<Case> cases{
         {KasaER_A277PSPlus, true, {}, SourceRegister, {S::Groups, S::Codes, S::Deposits}},
@@ -293,9 +294,13 @@ TEST_F(SalesReportMakerTest, ReadsTheChosenTablesInOrderOnlyForRegisterData)
         // Deposit groups: the deposits are codes, so they need no read of their own.
         {KasaER_A235P, true, {}, SourceRegister, {S::Groups, S::Codes}},
         {KasaER_A235P, true, {false, false, true}, SourceRegister, {}},
+        // ... but without editor tables the codes are read for them.
+        {KasaER_A235P, true, {false, false, true}, SourceRegister, {S::Codes}, true},
+        {KasaER_A235P, true, {true, true, true}, SourceRegister, {S::Groups, S::Codes}, true},
     };
     for (const Case &c : cases) {
         dm.ApplyProfile(c.kasa, c.kaucje, 0);
+        maker.ReadCodesForDepositGroups = c.noEditorTables;
         reads.Reads.clear();
         maker.Make(file, c.chosen, c.source);
         EXPECT_EQ(reads.Reads, c.reads) << "kasa " << c.kasa << " source " << c.source;
