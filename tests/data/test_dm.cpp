@@ -420,6 +420,54 @@ TEST_F(DataModule, LoadedLettersAreFlaggedByTheCheck)
     EXPECT_EQ(dm.CheckGrupy(false), CheckResult::Error);
 }
 
+// Typing refuses a control character and a letter the register would
+// change; a file load takes the letter (old files open) but not the
+// control character, and the checks before a send refuse both.
+TEST_F(DataModule, NamesHoldOnlyWhatTheRegisterStores)
+{
+    const QString eclair = QStringLiteral("Éclair");
+    const QString letterMessage = QStringLiteral("Znaku \"É\" w nazwie \"Éclair\" nie ma w kasie: kasa zapisałaby go jako \"Ź\".");
+    const struct {
+        QString name;
+        bool loading;
+        const char *refused; // "" = taken
+    } typed[] = {
+        {QStringLiteral("Żółty ser ^"), false, ""},
+        {eclair, false, "Znaku \"É\" w nazwie"},
+        {eclair, true, ""},
+        {QStringLiteral("Ser\rżółty"), false, "zawiera znak sterujący o kodzie 0x0D"},
+        {QStringLiteral("Ser\x04"), true, "zawiera znak sterujący o kodzie 0x04"},
+        {QString(QChar(0)) + u'x', true, "zawiera znak sterujący o kodzie 0x00"},
+    };
+    for (TRxMemoryData *t : {&dm.MDGrupy, &dm.MDKody}) {
+        for (const auto &c : typed) {
+            SCOPED_TRACE(t->Name().toStdString() + " " + c.name.toStdString());
+            dm.Loading = c.loading;
+            t->Append();
+            const std::string message = MessageOf([&] { t->FieldByName("Nazwa").SetText(c.name); });
+            t->Cancel();
+            if (*c.refused)
+                EXPECT_NE(message.find(c.refused), std::string::npos) << message;
+            else
+                EXPECT_EQ(message, "no error");
+        }
+    }
+    dm.Loading = false;
+
+    AddGrupa(dm.MDGrupy, 1, "A", eclair);
+    AddKod("7", 1, QStringLiteral("Tab\there"));
+    QString msg;
+    EXPECT_EQ(dm.CheckGrupy(false, &msg), CheckResult::Error);
+    EXPECT_EQ(msg, letterMessage);
+    EXPECT_EQ(dm.CheckKody(false, &msg), CheckResult::Error);
+    EXPECT_EQ(msg, QStringLiteral("Nazwa \"Tab<09>here\" zawiera znak sterujący o kodzie 0x09, którego kasa nie przyjmuje."));
+    EXPECT_EQ(MessageOf([&] {
+                  dm.CheckTable(TTableGridRef(dm.MDGrupy), "Numer", "Numery nie mogą się powtarzać.", false,
+                                [&](bool r) { return dm.CheckGrupy(r); });
+              }),
+              letterMessage.toStdString());
+}
+
 TEST_F(DataModule, EmptyNumbersPassTheChecks)
 {
     dm.MDGrupy.Append();
@@ -615,6 +663,8 @@ TEST(NazwaIntOfName, KeepsWhatTheRegisterDistinguishes)
         {"  - -", ""},
         {"Mleko 3,2%", "MLEKO3,2"},
         {"Café (ü)", "CAF"},
+        {"Éclair", "ŹCLAIR"}, // stored as "Źclair"
+        {"Ôsma", "ŚSMA"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(NazwaInt(QString::fromUtf8(c.name)), QString::fromUtf8(c.seen)) << c.name;
