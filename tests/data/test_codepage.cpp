@@ -95,31 +95,7 @@ TEST(RegisterText, FifteenLettersComeBackAsPolishLetters)
     EXPECT_EQ(lost, QStringLiteral("ÄĹÇČÉËĚÍÎĎĐŇÔŐý"));
     EXPECT_EQ(back, QStringLiteral("ĄĆĘŻŹŚŃąćóęźśń^"));
     EXPECT_EQ(WithBaseLetters(lost), QStringLiteral("ALCCEEEIIDDNOOy"));
-    EXPECT_EQ(AsRegisterStores(QStringLiteral("Éclair")), QStringLiteral("Źclair"));
-    EXPECT_FALSE(RegisterHolds(QChar(0x03A9))); // Ω: not even in the code page
     EXPECT_EQ(FirstNotHeld(QStringLiteral("Żółć é^ Č")), 8);
-}
-
-TEST(RegisterText, NamesTheCharacterTheRegisterCannotStore)
-{
-    const struct {
-        QString name;
-        const char *problem;
-    } cases[] = {
-        {QStringLiteral("Chleb żytni ^"), ""},
-        {QStringLiteral("Éclair"), "Znaku \"É\" w nazwie \"Éclair\" nie ma w kasie: kasa zapisałaby go jako \"Ź\"."},
-        {QStringLiteral("Mleko\r2%"), "Nazwa \"Mleko<0D>2%\" zawiera znak sterujący o kodzie 0x0D, którego kasa nie przyjmuje."},
-        {QStringLiteral("a") + QChar(0x7F), "Nazwa \"a<7F>\" zawiera znak sterujący o kodzie 0x7F, którego kasa nie przyjmuje."},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(NameCharacterProblem(c.name).toStdString(), c.problem);
-}
-
-TEST(RegisterText, QuotedTextIsReadableAndShort)
-{
-    EXPECT_EQ(QuotedText(QStringLiteral("a\tb")), QStringLiteral("a<09>b"));
-    EXPECT_EQ(QuotedText(QString(1000000, u'x')), QString(80, u'x') + QChar(0x2026));
-    EXPECT_EQ(QuotedText(QString(80, u'x')), QString(80, u'x'));
 }
 
 } // namespace

@@ -362,9 +362,6 @@ TEST_F(DataFile, NamesTheRegisterCannotStoreOnLoad)
          "             2,Mleko\r2%        , 1,\r\n",
          "Niepoprawne dane w pliku wejściowym (wiersz 3 zawiera znak sterujący o kodzie 0x0D): \r"
          "             2,Mleko<0D>2%        , 1,\rWczytywanie zostało przerwane"},
-        {"end of transmission", QByteArray("[Grupy] Numer=1,2;Nazwa=4,16;VAT=21,1;\r\n 1,Ser\x04            ,A,\r\n"),
-         "Niepoprawne dane w pliku wejściowym (wiersz 2 zawiera znak sterujący o kodzie 0x04): \r"
-         " 1,Ser<04>            ,A,\rWczytywanie zostało przerwane"},
         {"a long line is cut", QByteArray("[Grupy] Numer=1,2;\r\nx") + QByteArray(1000000, 'y'),
          "Niepoprawne dane w pliku wejściowym: \rx" + std::string(99, 'y') + "…\rWczytywanie zostało przerwane"},
     };

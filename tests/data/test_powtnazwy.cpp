@@ -68,15 +68,6 @@ TEST_F(DuplicateNames, GroupsDifferingInCaseStopTheSend)
     EXPECT_EQ(dm.MDPowtNazwy.RecNo(), 1);
 }
 
-TEST_F(DuplicateNames, NamesCollideAsTheRegisterStoresThem)
-{
-    AddKod("1", "Éclair");
-    AddKod("2", "Źclair");
-    EXPECT_EQ(FindDuplicateNames(dm, 2), 2);
-    EXPECT_EQ(Listed(), (std::vector<std::string>{"Éclair/ŹCLAIR/1/Kody w edytorze//00000000000001",
-                                                  "Źclair/ŹCLAIR/2/Kody w edytorze//00000000000002"}));
-}
-
 TEST_F(DuplicateNames, OnlySomeModelsNeedUniqueNames)
 {
     AddGrupa(1, "Mleko");
