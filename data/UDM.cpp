@@ -4,8 +4,10 @@
 #include "UCodePage.h"
 #include "UEANUtils.h"
 #include "UErrors.h"
+#include "URegisterText.h"
 
 #include <QSet>
+#include <algorithm>
 
 TDM *DM = nullptr;
 
@@ -31,7 +33,7 @@ QString OutOfRangeMessage(int value, const QString &fieldName, int maxValue)
 {
     field.Clear();
     throw EDatabaseError(QStringLiteral("\"%1\" nie jest prawidłową wartością pola \"%2\". Dozwolone wartości to %3 i %4.")
-                             .arg(text, field.DisplayName(), first, second));
+                             .arg(QuotedText(text), field.DisplayName(), first, second));
 }
 
 bool IsBlankOrControl(QChar c) { return c.unicode() <= 0x20; }
@@ -98,7 +100,8 @@ QString NazwaInt(const QString &name)
     QString out;
     out.reserve(name.size());
     for (QChar c : name) {
-        const QChar u = UpperCp1250(c);
+        // The register compares what it stored, not what was sent.
+        const QChar u = UpperCp1250(AsRegisterStores(c));
         if (kept.contains(u))
             out += u;
     }
@@ -126,6 +129,10 @@ TDM::TDM()
 
     for (TRxMemoryData *t : {&MDGrupy, &MDKody, &MDKaucje})
         t->OnAfterPost = [this](TRxMemoryData &) { Modified = true; };
+    // The twins keep what the register gave back, whatever it is; the
+    // editor tables take only names the register can store.
+    for (TRxMemoryData *t : {&MDGrupy, &MDKody})
+        t->FieldByName(QStringLiteral("Nazwa")).OnSetText = [this](TField &f, const QString &text) { SetNameText(f, text); };
 
     RegisterProfile = DeriveProfile(Kasa, Kaucje, Eprom235);
 }
@@ -307,6 +314,16 @@ void TDM::SetVatText(TField &field, const QString &text)
     field.SetAsString(QString(c));
 }
 
+void TDM::SetNameText(TField &field, const QString &text)
+{
+    // Files made before may hold letters the register changes: they load,
+    // and the checks show them red; typing refuses them. A control
+    // character is refused everywhere.
+    if (std::any_of(text.begin(), text.end(), IsControlChar) || (!Loading && FitsCp1250(text) && FirstNotHeld(text) >= 0))
+        throw EDatabaseError(NameCharacterProblem(text));
+    field.SetAsString(text);
+}
+
 // ---------------------------------------------------------------- tables
 
 TRxMemoryData *TDM::TableBySection(int section)
@@ -412,6 +429,11 @@ CheckResult TDM::CheckKody(bool raise, QString *message)
         return number;
     if (grupa.AsInteger() > RegisterProfile.MaxGroups)
         return Fail(raise, message, OutOfRangeMessage(grupa.AsInteger(), QStringLiteral("Grupa"), RegisterProfile.MaxGroups));
+    if (number != CheckResult::Error) {
+        const QString problem = NameCharacterProblem(MDKody.FieldByName(QStringLiteral("Nazwa")).AsString());
+        if (!problem.isEmpty())
+            return Fail(raise, message, problem);
+    }
     return number;
 }
 
@@ -448,6 +470,8 @@ CheckResult TDM::CheckGrupy(bool raise, QString *message)
     }
     if (!RegisterProfile.VatAllowed(c))
         failure = RegisterProfile.VatRefusedMessage(QString(c));
+    if (failure.isEmpty())
+        failure = NameCharacterProblem(MDGrupy.FieldByName(QStringLiteral("Nazwa")).AsString());
     if (!failure.isEmpty())
         return Fail(raise, message, failure);
     return result;

@@ -20,8 +20,8 @@ using TRecordCheck = std::function<CheckResult(bool raise)>;
 // index is the section index of TDM::TableBySection.
 const QStringList &SectionNames();
 
-// A name as the register sees it: upper-cased, and only "," "." "/", the
-// digits, A to Z and the Polish capitals kept.
+// A name as the register sees it: as the register stores it, upper-cased,
+// and only "," "." "/", the digits, A to Z and the Polish capitals kept.
 QString NazwaInt(const QString &name);
 
 class TDM {
@@ -105,6 +105,7 @@ private:
     void DefineKaucje(TRxMemoryData &t);
     void DefinePowtNazwy(TRxMemoryData &t);
     void SetVatText(TField &field, const QString &text);
+    void SetNameText(TField &field, const QString &text);
     CheckResult Fail(bool raise, QString *message, const QString &text);
 };
 

@@ -4,6 +4,7 @@
 #include "UCodePage.h"
 #include "UEANUtils.h"
 #include "UErrors.h"
+#include "URegisterText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,9 +42,17 @@ QString DamagedMessage(const QString &fileName)
     return QStringLiteral("Plik \"%1\" jest uszkodzony.").arg(fileName);
 }
 
-QString RefusedLineMessage(const QString &line)
+// The line is quoted cut to a readable length, its control characters by
+// their codes; a line that holds one says so, with its number (from 1).
+QString RefusedLineMessage(const QString &line, size_t number)
 {
-    return QStringLiteral("Niepoprawne dane w pliku wejściowym: \r%1\rWczytywanie zostało przerwane").arg(line);
+    const auto control = std::find_if(line.begin(), line.end(), IsControlChar);
+    if (control != line.end())
+        return QStringLiteral("Niepoprawne dane w pliku wejściowym (wiersz %1 zawiera znak sterujący o kodzie 0x%2): \r%3\r"
+                              "Wczytywanie zostało przerwane")
+            .arg(QString::number(number), QString::number(control->unicode(), 16).toUpper().rightJustified(2, u'0'),
+                 QuotedText(line, 100));
+    return QStringLiteral("Niepoprawne dane w pliku wejściowym: \r%1\rWczytywanie zostało przerwane").arg(QuotedText(line, 100));
 }
 
 // ------------------------------------------------------------ reading
@@ -186,7 +195,7 @@ size_t ReadSection(TDM &dm, int section, const QString &columnList, const std::v
             TextsToRecord(section, table, texts, missing);
         } catch (const EDatabaseError &) {
             table.Cancel();
-            throw EOrvanFileError(RefusedLineMessage(FromCp1250(line.data(), line.size())));
+            throw EOrvanFileError(RefusedLineMessage(FromCp1250(line.data(), line.size()), i + 1));
         }
         table.Post();
     }
@@ -854,14 +863,16 @@ void ReadLineFile(TDM &dm, const QString &fileName, TRxMemoryData &table, const 
     TControlsDisabler disabled(table);
     table.CheckBrowseMode();
     const auto restore = RestorePositionOnExit(table, table.GetBookmark());
+    size_t number = 0;
     for (QByteArrayView bytesLine : SplitFileLines(bytes)) {
         const QString line = FromCp1250(bytesLine.data(), bytesLine.size());
+        ++number;
         table.Append();
         try {
             convert(table, line);
         } catch (const EDatabaseError &) {
             table.Cancel();
-            throw EOrvanFileError(RefusedLineMessage(line));
+            throw EOrvanFileError(RefusedLineMessage(line, number));
         }
         table.Post();
     }

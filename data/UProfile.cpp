@@ -1,5 +1,7 @@
 #include "UProfile.h"
 
+#include "URegisterText.h"
+
 namespace {
 
 const char *const kModelCodes[] = {"235", "275", "237", "277", "277PS", "277PSP"};
@@ -20,7 +22,7 @@ QString TRegisterProfile::VatRefusedMessage(const QString &text) const
         allowed = VatZ ? QStringLiteral("A do F, Z, + oraz -.") : QStringLiteral("A do G, + oraz -.");
     else
         allowed = VatZ ? QStringLiteral("A do F oraz Z.") : QStringLiteral("A do G.");
-    return QStringLiteral("\"%1\" nie jest prawidłową wartością pola VAT. Dozwolonymi wartościami są %2").arg(text, allowed);
+    return QStringLiteral("\"%1\" nie jest prawidłową wartością pola VAT. Dozwolonymi wartościami są %2").arg(QuotedText(text), allowed);
 }
 
 QString ModelCodeOf(int kasa)

@@ -3,6 +3,7 @@
 #include "UCodePage.h"
 #include "UErrors.h"
 #include "ULocale.h"
+#include "URegisterText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,13 +17,13 @@ const TFieldValue kNull;
 [[noreturn]] void RaiseIntegerText(const QString &text, const TField &field)
 {
     throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną wartością całkowitoliczbową dla pola \"%2\"")
-                             .arg(text, field.DisplayName()));
+                             .arg(QuotedText(text), field.DisplayName()));
 }
 
 [[noreturn]] void RaiseFloatText(const QString &text, const TField &field)
 {
     throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną wartością zmniennoprzecinkową dla pola \"%2\"")
-                             .arg(text, field.DisplayName()));
+                             .arg(QuotedText(text), field.DisplayName()));
 }
 
 [[noreturn]] void RaiseRange(double value, const TField &field, double minValue, double maxValue)
@@ -428,7 +429,7 @@ TFieldValue TRxMemoryData::Convert(const TField &field, const TFieldValue &value
             return TFieldValue();
         if (field.Size() > 0 && s.size() > field.Size())
             throw EDatabaseError(QStringLiteral("Tekst \"%1\" jest za długi dla pola \"%2\" (najwyżej %3 znaków)")
-                                     .arg(s, field.DisplayName(), QString::number(field.Size())));
+                                     .arg(QuotedText(s), field.DisplayName(), QString::number(field.Size())));
         const qsizetype bad = FirstNonCp1250(s);
         if (bad >= 0)
             throw EDatabaseError(

@@ -53,15 +53,14 @@ public:
             if (index.column() == 0)
                 return row.Line;
             if (index.column() == 1)
-                return row.Fine ? (row.Truncated ? QStringLiteral("dobry (nazwa skrócona)") : QStringLiteral("dobry"))
-                                : row.Message;
+                return row.Fine ? FineStatus(row) : row.Message;
             return m_import.PreviewText(index.row(), index.column() - 2);
         case Qt::ToolTipRole:
             return row.Fine ? QVariant() : QVariant(row.Message);
         case Qt::BackgroundRole:
             if (!row.Fine)
                 return QBrush(row.Duplicate ? QColor(255, 200, 120) : QColor(255, 170, 170));
-            if (row.Truncated)
+            if (row.Truncated || row.LettersReplaced)
                 return QBrush(QColor(255, 255, 170));
             return QVariant();
         default:
@@ -70,6 +69,16 @@ public:
     }
 
 private:
+    static QString FineStatus(const TCsvPreviewRow &row)
+    {
+        if (row.Truncated && row.LettersReplaced)
+            return QStringLiteral("dobry (nazwa skrócona, litery zamienione)");
+        if (row.Truncated)
+            return QStringLiteral("dobry (nazwa skrócona)");
+        if (row.LettersReplaced)
+            return QStringLiteral("dobry (litery zamienione)");
+        return QStringLiteral("dobry");
+    }
     TCsvImport &m_import;
 };
 
@@ -84,6 +93,7 @@ TFormImportCsv::TFormImportCsv(TDM &dm, int section, const QString &fileName, QW
     }
     m_import.LoadFile(fileName); // before any widget exists: a refusal leaves nothing behind
     m_import.SetTruncateNames(settings.value(SettingsKey() + QStringLiteral("Skracaj"), false).toBool());
+    m_import.SetReplaceLetters(settings.value(SettingsKey() + QStringLiteral("Zamieniaj"), false).toBool());
 
     ui = new Ui::TFormImportCsv;
     ui->setupUi(this);
@@ -141,6 +151,10 @@ TFormImportCsv::TFormImportCsv(TDM &dm, int section, const QString &fileName, QW
         m_import.SetTruncateNames(on);
         Refresh();
     });
+    connect(ui->CBZamieniaj, &QCheckBox::toggled, this, [this](bool on) {
+        m_import.SetReplaceLetters(on);
+        Refresh();
+    });
     connect(ui->BBOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->BBAnuluj, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -184,7 +198,8 @@ void TFormImportCsv::BuildColumnChoices()
     ui->CBKodowanie->setCurrentIndex(m_import.Encoding() == TCsvEncoding::Windows1250 ? 1 : 0);
     ui->CBNaglowek->setChecked(m_import.HeaderRow());
     ui->CBSkracaj->setChecked(m_import.TruncateNames());
-    const QStringList first = m_import.Rows().empty() ? QStringList() : m_import.Rows().front().Cells;
+    ui->CBZamieniaj->setChecked(m_import.ReplaceLetters());
+    const QStringList first = m_import.Rows().empty() ? QStringList() : m_import.Rows().Cells(0);
     const int columns = m_import.ColumnCount();
     for (const TChoice &c : m_choices) {
         c.Column->clear();
@@ -265,6 +280,7 @@ void TFormImportCsv::Remember() const
     QSettings settings;
     settings.setValue(SettingsKey(), CsvColumnSpecText(m_import.Columns(), m_import.Target()));
     settings.setValue(SettingsKey() + QStringLiteral("Skracaj"), m_import.TruncateNames());
+    settings.setValue(SettingsKey() + QStringLiteral("Zamieniaj"), m_import.ReplaceLetters());
     settings.setValue(SettingsKey() + QStringLiteral("Tryb"),
                       Mode() == TCsvImportMode::Replace ? QStringLiteral("Zastap") : QStringLiteral("Uzupelnij"));
 }

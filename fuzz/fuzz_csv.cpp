@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         TCsvImport csv(dm, section);
         csv.SetTruncateNames(data[0] & 0x08);
+        csv.SetReplaceLetters(data[0] & 0x80);
         csv.Load(bytes);
         if (data[0] & 0x10)
             csv.SetSeparator(",;\t"[(data[0] >> 5) % 3]);

@@ -28,7 +28,7 @@ int OtxImport(const QStringList &argList)
     QStringList valued = TProfileOptions::Names();
     valued << QStringLiteral("--table") << QStringLiteral("--columns") << QStringLiteral("--separator")
            << QStringLiteral("--encoding");
-    const TOtxArgs args(argList, valued, {QStringLiteral("--truncate-names")});
+    const TOtxArgs args(argList, valued, {QStringLiteral("--truncate-names"), QStringLiteral("--replace-letters")});
     args.RequirePositional(2, QStringLiteral("polecenie import wymaga pliku CSV i pliku danych."));
     const int section = TableSection(args, false);
     if (!args.Has(QStringLiteral("--columns")))
@@ -74,10 +74,10 @@ int OtxImport(const QStringList &argList)
     if (!import.ParseError().isEmpty())
         throw Exception(import.ParseError());
     import.SetTruncateNames(args.Has(QStringLiteral("--truncate-names")));
+    import.SetReplaceLetters(args.Has(QStringLiteral("--replace-letters")));
     import.BuildPreview();
-    for (const TCsvPreviewRow &row : import.Preview())
-        if (!row.Fine)
-            Print(stderr, QStringLiteral("wiersz %1: %2").arg(row.Line).arg(row.Message));
+    for (const QString &line : import.RefusedRowsReport())
+        Print(stderr, line);
     if (import.FineCount() == 0) {
         Print(stderr, QStringLiteral("Żaden wiersz pliku nie został przyjęty; nie zapisano pliku."));
         return ExitRefused;

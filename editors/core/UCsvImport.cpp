@@ -5,6 +5,7 @@
 #include "UErrors.h"
 #include "ULocale.h"
 #include "UOrvanIO.h"
+#include "URegisterText.h"
 
 #include <QFile>
 #include <QHash>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <unordered_map>
 
 namespace {
@@ -52,29 +54,35 @@ public:
             m_table[size_t(b)] = c.size() == 1 && c.at(0) != QChar::ReplacementCharacter ? c.at(0) : QChar();
         }
     }
-    // Runs inside libcsv's callback: no exception, an error text instead.
-    QString operator()(QByteArrayView bytes, int line, QString &error)
+    // Appends the text of a cell. Runs inside libcsv's callback: no
+    // exception, an error text instead.
+    void AppendTo(QString &out, QByteArrayView bytes, int line, QString &error)
     {
+        const qsizetype at = out.size();
         if (m_encoding == TCsvEncoding::Utf8) {
             // Most cells are plain ASCII: Latin-1 is the same text, read faster.
-            if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }))
-                return QString::fromLatin1(bytes);
-            QString text = m_utf8(bytes);
+            if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; })) {
+                out.append(QLatin1StringView(bytes));
+                return;
+            }
+            out.resize(at + bytes.size()); // UTF-16 never needs more units than UTF-8 bytes
+            const QChar *end = m_utf8.appendToBuffer(out.data() + at, bytes);
+            out.truncate(end - out.constData());
             if (m_utf8.hasError())
                 error = QStringLiteral("Wiersz %1 pliku nie jest tekstem w kodowaniu UTF-8.").arg(line);
-            return text;
+            return;
         }
-        QString text(bytes.size(), Qt::Uninitialized);
-        QChar *out = text.data();
+        out.resize(at + bytes.size());
+        QChar *p = out.data() + at;
         for (char b : bytes) {
             const QChar c = m_table[size_t(static_cast<unsigned char>(b))];
             if (c.isNull() && b != 0) {
                 error = QStringLiteral("Wiersz %1 pliku zawiera bajty spoza kodowania Windows-1250.").arg(line);
-                return QString();
+                out.truncate(at);
+                return;
             }
-            *out++ = c;
+            *p++ = c;
         }
-        return text;
     }
 
 private:
@@ -88,9 +96,9 @@ private:
 // separator guess) cells are only counted.
 struct TCollector {
     TCellDecoder *Decode = nullptr;
-    QStringList Cells;
+    TCsvRows Rows;
+    bool RowOpen = false;
     bool Blank = true;
-    std::vector<TCsvRow> Rows;
     int StartLine = 1;
     QString Error;
 
@@ -99,39 +107,43 @@ struct TCollector {
         auto *c = static_cast<TCollector *>(data);
         if (!c->Error.isEmpty())
             return;
-        const QByteArrayView bytes(s ? static_cast<const char *>(s) : "", qsizetype(s ? len : 0));
-        c->Blank = c->Blank && bytes.isEmpty();
-        c->Cells << (c->Decode ? (*c->Decode)(bytes, c->StartLine, c->Error) : QString());
+        if (!c->RowOpen) {
+            c->Rows.BeginRow(c->StartLine);
+            c->RowOpen = true;
+        }
+        c->Blank = c->Blank && (!s || len == 0);
+        if (c->Decode && s)
+            c->Decode->AppendTo(c->Rows.Text(), QByteArrayView(static_cast<const char *>(s), qsizetype(len)),
+                                c->StartLine, c->Error);
+        c->Rows.EndCell();
     }
     static void Row(int, void *data)
     {
         auto *c = static_cast<TCollector *>(data);
-        const qsizetype width = c->Cells.size();
-        if (!c->Blank)
-            c->Rows.push_back(TCsvRow{c->StartLine, std::move(c->Cells)});
-        c->Cells = QStringList();
-        c->Cells.reserve(width); // rows of a file are mostly alike
+        if (!c->RowOpen)
+            c->Rows.BeginRow(c->StartLine);
+        c->Rows.EndRow(!c->Blank);
+        c->RowOpen = false;
         c->Blank = true;
     }
 };
 
-// Splits after each LF, CR LF or lone CR.
-std::vector<QByteArrayView> PhysicalLines(QByteArrayView bytes)
+// The next physical line of bytes from pos: up to and with its LF, CR LF
+// or lone CR.
+QByteArrayView NextPhysicalLine(QByteArrayView bytes, qsizetype &pos)
 {
-    std::vector<QByteArrayView> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\n' || c == '\r') {
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
-            lines.push_back(bytes.sliced(start, i + 1 - start));
-            start = i + 1;
+    const qsizetype start = pos;
+    while (pos < bytes.size()) {
+        const char c = bytes[pos++];
+        if (c == '\n')
+            break;
+        if (c == '\r') {
+            if (pos < bytes.size() && bytes[pos] == '\n')
+                ++pos;
+            break;
         }
     }
-    if (start < bytes.size())
-        lines.push_back(bytes.sliced(start));
-    return lines;
+    return bytes.sliced(start, pos - start);
 }
 
 QByteArrayView WithoutBom(const QByteArray &bytes)
@@ -141,7 +153,7 @@ QByteArrayView WithoutBom(const QByteArray &bytes)
 }
 
 // Raw rows; maxRows < 0 reads all. Throws Exception for an unclosed quote.
-std::vector<TCsvRow> ParseRows(QByteArrayView bytes, char separator, int maxRows, TCellDecoder *decode)
+TCsvRows ParseRows(QByteArrayView bytes, char separator, int maxRows, TCellDecoder *decode)
 {
     csv_parser p;
     if (csv_init(&p, CSV_STRICT_FINI) != 0)
@@ -150,14 +162,26 @@ std::vector<TCsvRow> ParseRows(QByteArrayView bytes, char separator, int maxRows
     csv_set_space_func(&p, separator == '\t' ? SpaceOnly : SpaceOrTab);
     TCollector collector;
     collector.Decode = decode;
+    if (decode && maxRows < 0) {
+        if (bytes.size() >= qsizetype(std::numeric_limits<quint32>::max()))
+            throw Exception(QStringLiteral("Plik CSV jest za duży."));
+        // Never more characters than bytes, nor more cells than separators
+        // and line ends.
+        qsizetype breaks = 1;
+        for (char c : bytes)
+            breaks += c == separator || c == '\n' || c == '\r';
+        collector.Rows.Reserve(bytes.size(), breaks);
+    }
     struct TFree {
         csv_parser *P;
         ~TFree() { csv_free(P); }
     } freeParser{&p};
     int line = 0;
-    for (QByteArrayView chunk : PhysicalLines(bytes)) {
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        const QByteArrayView chunk = NextPhysicalLine(bytes, pos);
         ++line;
-        if (maxRows >= 0 && int(collector.Rows.size()) >= maxRows)
+        if (maxRows >= 0 && collector.Rows.size() >= maxRows)
             break;
         if (p.pstate == 0) // no row begun: the next one starts here
             collector.StartLine = line;
@@ -169,7 +193,7 @@ std::vector<TCsvRow> ParseRows(QByteArrayView bytes, char separator, int maxRows
         if (!collector.Error.isEmpty())
             throw Exception(collector.Error);
     }
-    if (maxRows >= 0 && int(collector.Rows.size()) >= maxRows)
+    if (maxRows >= 0 && collector.Rows.size() >= maxRows)
         return std::move(collector.Rows);
     constexpr int FieldBegun = 2; // libcsv's state inside a field
     if (p.quoted && p.pstate == FieldBegun)
@@ -272,7 +296,7 @@ char DetectCsvSeparator(const QByteArray &bytes)
     char best = ';';
     double bestMean = 0;
     for (char candidate : {';', '\t', ','}) {
-        std::vector<TCsvRow> rows;
+        TCsvRows rows;
         try {
             rows = ParseRows(WithoutBom(bytes), candidate, 30, nullptr);
         } catch (const Exception &) {
@@ -280,13 +304,15 @@ char DetectCsvSeparator(const QByteArray &bytes)
         }
         if (rows.empty())
             continue;
-        const qsizetype n = rows.front().Cells.size();
-        const bool equal = std::all_of(rows.begin(), rows.end(), [n](const TCsvRow &r) { return r.Cells.size() == n; });
+        const int n = rows.CellCount(0);
+        bool equal = true;
+        double sum = 0;
+        for (int r = 0; r < rows.size(); ++r) {
+            equal = equal && rows.CellCount(r) == n;
+            sum += double(rows.CellCount(r));
+        }
         if (equal && n > 1)
             return candidate;
-        double sum = 0;
-        for (const auto &r : rows)
-            sum += double(r.Cells.size());
         const double mean = sum / double(rows.size());
         if (mean > bestMean + 1e-9) {
             bestMean = mean;
@@ -296,7 +322,56 @@ char DetectCsvSeparator(const QByteArray &bytes)
     return best;
 }
 
-std::vector<TCsvRow> ParseCsv(const QByteArray &bytes, char separator, TCsvEncoding encoding)
+void TCsvRows::clear()
+{
+    *this = TCsvRows();
+}
+
+QStringView TCsvRows::Cell(int row, int column) const
+{
+    const TRow &r = m_rows[size_t(row)];
+    if (column < 0 || column >= r.CellCount)
+        return QStringView();
+    const size_t k = size_t(r.FirstCell + column);
+    return QStringView(m_text).sliced(m_ends[k], m_ends[k + 1] - m_ends[k]);
+}
+
+QStringList TCsvRows::Cells(int row) const
+{
+    QStringList cells;
+    for (int c = 0; c < CellCount(row); ++c)
+        cells << Cell(row, c).toString();
+    return cells;
+}
+
+void TCsvRows::Reserve(qsizetype chars, qsizetype cells)
+{
+    m_text.reserve(chars);
+    m_ends.reserve(size_t(cells) + 1);
+}
+
+void TCsvRows::BeginRow(int line)
+{
+    m_open = TRow{line, 0, quint32(m_ends.size() - 1)};
+}
+
+void TCsvRows::EndCell()
+{
+    m_ends.push_back(quint32(m_text.size()));
+    ++m_open.CellCount;
+}
+
+void TCsvRows::EndRow(bool keep)
+{
+    if (keep && m_open.CellCount > 0) {
+        m_rows.push_back(m_open);
+        return;
+    }
+    m_ends.resize(size_t(m_open.FirstCell) + 1);
+    m_text.truncate(m_ends.back());
+}
+
+TCsvRows ParseCsv(const QByteArray &bytes, char separator, TCsvEncoding encoding)
 {
     TCellDecoder decode(encoding);
     return ParseRows(WithoutBom(bytes), separator, -1, &decode);
@@ -400,16 +475,16 @@ void TCsvImport::DetectHeader()
     if (m_rows.empty())
         return;
     const TRxMemoryData &t = Target();
-    for (const QString &cell : m_rows.front().Cells) {
-        const QString c = cell.trimmed();
+    for (int col = 0; col < m_rows.CellCount(0); ++col) {
+        const QStringView c = m_rows.Cell(0, col).trimmed();
         for (int i = 0; i < t.FieldCount() && !m_header; ++i)
             m_header = c.compare(t.Field(i).Name(), Qt::CaseInsensitive) == 0
                        || c.compare(t.Field(i).DisplayName(), Qt::CaseInsensitive) == 0;
     }
     const auto numer = m_columns.find(QStringLiteral("Numer"));
     if (!m_header && numer != m_columns.end() && !numer->second.IsFixed()
-        && numer->second.Column < m_rows.front().Cells.size()) {
-        const QString c = m_rows.front().Cells.at(numer->second.Column);
+        && numer->second.Column < m_rows.CellCount(0)) {
+        const QStringView c = m_rows.Cell(0, numer->second.Column);
         m_header = std::any_of(c.begin(), c.end(), [](QChar ch) { return ch.isLetter(); });
     }
 }
@@ -418,6 +493,7 @@ void TCsvImport::Reparse()
 {
     m_parseError.clear();
     m_preview.clear();
+    m_rows.clear(); // before the new parse: one file's rows in memory at a time
     try {
         m_rows = ParseCsv(m_bytes, m_separator, m_encoding);
     } catch (const Exception &e) {
@@ -461,10 +537,9 @@ void TCsvImport::MapFromHeader()
     if (m_rows.empty())
         return;
     const TRxMemoryData &t = Target();
-    const QStringList &cells = m_rows.front().Cells;
     TCsvColumns found;
-    for (int c = 0; c < cells.size(); ++c) {
-        const QString cell = cells.at(c).trimmed();
+    for (int c = 0; c < m_rows.CellCount(0); ++c) {
+        const QStringView cell = m_rows.Cell(0, c).trimmed();
         for (int i = 0; i < t.FieldCount(); ++i) {
             const TField &f = t.Field(i);
             if (!found.count(f.Name())
@@ -478,15 +553,15 @@ void TCsvImport::MapFromHeader()
 
 int TCsvImport::ColumnCount() const
 {
-    qsizetype n = 0;
-    for (const TCsvRow &r : m_rows)
-        n = std::max(n, r.Cells.size());
-    return int(n);
+    int n = 0;
+    for (int r = 0; r < m_rows.size(); ++r)
+        n = std::max(n, m_rows.CellCount(r));
+    return n;
 }
 
 QStringList TCsvImport::HeaderCells() const
 {
-    return m_header && !m_rows.empty() ? m_rows.front().Cells : QStringList();
+    return m_header && !m_rows.empty() ? m_rows.Cells(0) : QStringList();
 }
 
 namespace {
@@ -496,18 +571,21 @@ struct TMapped {
     TCsvSource Source;
     bool Numeric;
     bool Truncatable; // the name, when names are cut
+    bool Plain;       // the name, when letters are replaced
 };
 
 bool HasControls(const QString &text)
 {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
+    return std::any_of(text.begin(), text.end(), IsControlChar);
 }
 
-TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const TCsvRow &row,
+TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const TCsvRows &rows, int row,
                           const std::vector<TMapped> &mapped, const std::vector<std::pair<TField *, QString>> &defaults)
 {
     TCsvPreviewRow out;
-    out.Line = row.Line;
+    out.Line = rows.Line(row);
+    out.Row = row;
+    const int cells = rows.CellCount(row);
     table.Append();
     try {
         // A required field without a column takes its default (codes: group 1).
@@ -516,13 +594,13 @@ TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const
                 field->SetText(text);
         for (const TMapped &m : mapped) {
             TField *f = m.Field;
-            if (!m.Source.IsFixed() && m.Source.Column >= row.Cells.size())
+            if (!m.Source.IsFixed() && m.Source.Column >= cells)
                 throw Exception(QStringLiteral("Wiersz ma za mało kolumn (%1): brak kolumny %2 z polem \"%3\".")
-                                    .arg(row.Cells.size())
+                                    .arg(cells)
                                     .arg(m.Source.Column + 1)
                                     .arg(f->DisplayName()));
             // libcsv has dropped the blanks around unquoted cells; quoted ones keep theirs.
-            QString text = m.Source.IsFixed() ? m.Source.Fixed.trimmed() : row.Cells.at(m.Source.Column);
+            QString text = m.Source.IsFixed() ? m.Source.Fixed.trimmed() : rows.Cell(row, m.Source.Column).toString();
             if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); })) {
                 // An empty cell leaves the field's default.
                 if (f->IsNull() && f->Required() && !f->DefaultText().isEmpty() && f->Name() != QLatin1String("Numer"))
@@ -533,8 +611,13 @@ TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const
                 text = NormalizeNumber(text);
             } else if (HasControls(text)) {
                 // A line break from a quoted cell would break the record lines of the files.
-                static const QRegularExpression controls(QStringLiteral("[\\x00-\\x1f]+"));
+                static const QRegularExpression controls(QStringLiteral("[\\x00-\\x1f\\x7f]+"));
                 text.replace(controls, QStringLiteral(" "));
+            }
+            if (m.Plain && FirstNotHeld(text) >= 0) {
+                const QString plain = WithBaseLetters(text);
+                out.LettersReplaced = plain != text;
+                text = plain;
             }
             if (m.Truncatable && text.size() > f->Size()) {
                 text = text.left(f->Size()).trimmed();
@@ -560,14 +643,7 @@ TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const
         out.Fine = false;
         out.Values.clear();
         out.Message = e.Message();
-        out.Texts = QStringList();
-        out.Texts.resize(table.FieldCount());
-        for (const TMapped &m : mapped) {
-            if (m.Source.IsFixed())
-                out.Texts[m.Field->Index()] = m.Source.Fixed;
-            else if (m.Source.Column < row.Cells.size())
-                out.Texts[m.Field->Index()] = row.Cells.at(m.Source.Column);
-        }
+        out.Message.squeeze(); // a file may refuse millions of rows
     }
     return out;
 }
@@ -587,7 +663,8 @@ void TCsvImport::BuildPreview()
     for (const auto &[name, source] : m_columns)
         if (TField *f = table.FindField(name))
             mapped.push_back({f, source, IsNumeric(*f),
-                              m_truncate && f->Name() == QLatin1String("Nazwa") && f->Size() > 0});
+                              m_truncate && f->Name() == QLatin1String("Nazwa") && f->Size() > 0,
+                              m_replaceLetters && f->Name() == QLatin1String("Nazwa")});
     std::vector<std::pair<TField *, QString>> defaults;
     for (int i = 0; i < table.FieldCount(); ++i) {
         TField &f = table.Field(i);
@@ -596,9 +673,8 @@ void TCsvImport::BuildPreview()
             defaults.emplace_back(&f, f.DefaultText());
     }
     QHash<QString, int> firstLine;
-    firstLine.reserve(qsizetype(m_rows.size()));
-    for (size_t i = m_header ? 1 : 0; i < m_rows.size(); ++i) {
-        TCsvPreviewRow row = ConvertRow(scratch, m_section, table, m_rows[i], mapped, defaults);
+    for (int i = m_header ? 1 : 0; i < m_rows.size(); ++i) {
+        TCsvPreviewRow row = ConvertRow(scratch, m_section, table, m_rows, i, mapped, defaults);
         if (!hasNumer && row.Fine) {
             row.Fine = false;
             row.Message = QStringLiteral("Nie wybrano kolumny z polem \"Numer\".");
@@ -627,12 +703,39 @@ QString TCsvImport::PreviewText(int row, int field) const
     const TCsvPreviewRow &r = m_preview[size_t(row)];
     if (size_t(field) < r.Values.size())
         return CsvValueText(Target().Field(field), r.Values[size_t(field)]);
-    return r.Texts.value(field);
+    // A refused row shows the file's text.
+    const auto source = m_columns.find(Target().Field(field).Name());
+    if (source == m_columns.end())
+        return QString();
+    return source->second.IsFixed() ? source->second.Fixed : m_rows.Cell(r.Row, source->second.Column).toString();
 }
 
 int TCsvImport::FineCount() const
 {
     return int(std::count_if(m_preview.begin(), m_preview.end(), [](const TCsvPreviewRow &r) { return r.Fine; }));
+}
+
+QStringList TCsvImport::RefusedRowsReport(int listed) const
+{
+    QStringList lines;
+    int more = 0;
+    for (const TCsvPreviewRow &row : m_preview) {
+        if (row.Fine)
+            continue;
+        if (lines.size() < listed)
+            lines << QStringLiteral("wiersz %1: %2").arg(row.Line).arg(row.Message);
+        else
+            ++more;
+    }
+    if (more > 0) {
+        // 1 wiersz odrzucony, 2-4 (22-24 ...) wiersze odrzucone, else wierszy odrzuconych.
+        const int tens = more % 100 / 10, ones = more % 10;
+        const char *noun = more == 1                                   ? "wiersz odrzucony"
+                           : tens != 1 && ones >= 2 && ones <= 4 ? "wiersze odrzucone"
+                                                                   : "wierszy odrzuconych";
+        lines << QStringLiteral("… i jeszcze %1 %2").arg(more).arg(QString::fromUtf8(noun));
+    }
+    return lines;
 }
 
 int TCsvImport::Apply(TCsvImportMode mode, TEditHistory *history)

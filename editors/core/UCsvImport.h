@@ -15,10 +15,40 @@ class TEditHistory;
 
 enum class TCsvEncoding { Utf8, Windows1250 };
 
-// One row of the file: its first physical line (1-based) and its cells.
-struct TCsvRow {
-    int Line = 0;
-    QStringList Cells;
+// The rows of a file. A large file has millions of cells: they are kept
+// in one text with their bounds, not as a string each.
+class TCsvRows {
+public:
+    TCsvRows() { m_ends.push_back(0); }
+    int size() const { return int(m_rows.size()); }
+    bool empty() const { return m_rows.empty(); }
+    void clear();
+    // The row's first physical line (1-based).
+    int Line(int row) const { return m_rows[size_t(row)].Line; }
+    int CellCount(int row) const { return m_rows[size_t(row)].CellCount; }
+    // An empty view past the row's last cell.
+    QStringView Cell(int row, int column) const;
+    QStringList Cells(int row) const;
+
+    // Filled by the parser: cells are appended to Text() and closed. The
+    // text stays below 4 Gi characters.
+    void Reserve(qsizetype chars, qsizetype cells);
+    QString &Text() { return m_text; }
+    void BeginRow(int line);
+    void EndCell();
+    // A row not kept (no cell, or only empty cells) is dropped.
+    void EndRow(bool keep);
+
+private:
+    struct TRow {
+        int Line;
+        int CellCount;
+        quint32 FirstCell;
+    };
+    QString m_text;
+    std::vector<quint32> m_ends; // cell k is m_text[m_ends[k], m_ends[k + 1])
+    std::vector<TRow> m_rows;
+    TRow m_open{0, 0, 0};
 };
 
 // Windows-1250 text holds no NUL and few control characters; a file that
@@ -33,7 +63,7 @@ char DetectCsvSeparator(const QByteArray &bytes);
 // The rows of the file without blank ones (no cells, or only empty cells).
 // Throws Exception for bytes that are not valid in the encoding or an
 // unclosed quote at the end.
-std::vector<TCsvRow> ParseCsv(const QByteArray &bytes, char separator, TCsvEncoding encoding);
+TCsvRows ParseCsv(const QByteArray &bytes, char separator, TCsvEncoding encoding);
 
 // "Numer=1,Nazwa=3,Grupa=@1": a field takes the file's column (1-based) or,
 // after "@", one value for every row.
@@ -53,11 +83,12 @@ enum class TCsvImportMode { Replace, Merge }; // "Zastąp", "Uzupełnij"
 
 struct TCsvPreviewRow {
     int Line = 0;
+    int Row = 0; // in Rows()
     bool Fine = false;
     bool Duplicate = false;
     bool Truncated = false;
+    bool LettersReplaced = false;
     QString Message;                 // why the row is refused
-    QStringList Texts;               // refused rows: the file's text per field (fine rows: PreviewText)
     std::vector<TFieldValue> Values; // per field of the table, fine rows only
 };
 
@@ -89,6 +120,10 @@ public:
     void SetHeaderRow(bool header) { m_header = header; }
     bool TruncateNames() const { return m_truncate; }
     void SetTruncateNames(bool truncate) { m_truncate = truncate; }
+    // Letters the register cannot store ("É") become their plain letters
+    // ("E") instead of refusing the row.
+    bool ReplaceLetters() const { return m_replaceLetters; }
+    void SetReplaceLetters(bool replace) { m_replaceLetters = replace; }
 
     const TCsvColumns &Columns() const { return m_columns; }
     void SetColumns(const TCsvColumns &columns) { m_columns = columns; }
@@ -97,7 +132,7 @@ public:
     // Chooses columns whose header cell is a field's name or label.
     void MapFromHeader();
 
-    const std::vector<TCsvRow> &Rows() const { return m_rows; }
+    const TCsvRows &Rows() const { return m_rows; }
     int ColumnCount() const; // widest row
     QStringList HeaderCells() const;
 
@@ -108,6 +143,8 @@ public:
     QString PreviewText(int row, int field) const;
     int FineCount() const;
     int RefusedCount() const { return int(m_preview.size()) - FineCount(); }
+    // "wiersz N: message" for the first refused rows, then how many more.
+    QStringList RefusedRowsReport(int listed = 20) const;
 
     // Puts the fine rows of the last preview into the editor table and sets
     // Modified; returns how many went in. Nothing changes on a failure of
@@ -129,7 +166,8 @@ private:
     QString m_parseError;
     bool m_header = false;
     bool m_truncate = false;
+    bool m_replaceLetters = false;
     TCsvColumns m_columns;
-    std::vector<TCsvRow> m_rows;
+    TCsvRows m_rows;
     std::vector<TCsvPreviewRow> m_preview;
 };

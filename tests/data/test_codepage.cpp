@@ -1,4 +1,5 @@
 #include "UCodePage.h"
+#include "URegisterText.h"
 
 #include <QStringDecoder>
 #include <gtest/gtest.h>
@@ -73,6 +74,28 @@ TEST(Cp1250, UpperCaseStaysInTheCodePage)
     EXPECT_EQ(UpperCp1250(u'a'), QChar(u'A'));
     EXPECT_EQ(UpperCp1250(u'1'), QChar(u'1'));
     EXPECT_EQ(UpperCp1250(QChar(0x00B5)), QChar(0x00B5)); // micro sign: its capital is Greek
+}
+
+// Of the 224 printable Windows-1250 characters the register keeps all but
+// fifteen letters, which come back as the Polish letters of their bytes.
+TEST(RegisterText, FifteenLettersComeBackAsPolishLetters)
+{
+    QString lost, back;
+    for (int b = 0; b < 256; ++b) {
+        const char byte = char(b);
+        const QChar c = FromCp1250(&byte, 1).at(0);
+        EXPECT_EQ(IsControlChar(c), b < 0x20 || b == 0x7F) << b;
+        if (!RegisterHolds(c) && !IsControlChar(c)) {
+            lost += c;
+            back += AsRegisterStores(c);
+        } else {
+            EXPECT_EQ(AsRegisterStores(c), c) << b;
+        }
+    }
+    EXPECT_EQ(lost, QStringLiteral("ÄĹÇČÉËĚÍÎĎĐŇÔŐý"));
+    EXPECT_EQ(back, QStringLiteral("ĄĆĘŻŹŚŃąćóęźśń^"));
+    EXPECT_EQ(WithBaseLetters(lost), QStringLiteral("ALCCEEEIIDDNOOy"));
+    EXPECT_EQ(FirstNotHeld(QStringLiteral("Żółć é^ Č")), 8);
 }
 
 } // namespace

@@ -420,6 +420,43 @@ TEST_F(DataModule, LoadedLettersAreFlaggedByTheCheck)
     EXPECT_EQ(dm.CheckGrupy(false), CheckResult::Error);
 }
 
+// Typing refuses a control character and a letter the register would
+// change; a file load takes the letter (old files open) but not the
+// control character, and the checks before a send refuse both.
+TEST_F(DataModule, NamesHoldOnlyWhatTheRegisterStores)
+{
+    const QString letterMessage = QStringLiteral("Znaku \"É\" w nazwie \"Éclair\" nie ma w kasie: kasa zapisałaby go jako \"Ź\".");
+    const struct {
+        QString name;
+        bool loading;
+        std::string message;
+    } typed[] = {
+        {QStringLiteral("Żółty ser ^"), false, "no error"},
+        {QStringLiteral("Éclair"), false, letterMessage.toStdString()},
+        {QStringLiteral("Éclair"), true, "no error"},
+        {QStringLiteral("Ser\x04"), true, "Nazwa \"Ser<04>\" zawiera znak sterujący o kodzie 0x04, którego kasa nie przyjmuje."},
+    };
+    for (TRxMemoryData *t : {&dm.MDGrupy, &dm.MDKody}) {
+        for (const auto &c : typed) {
+            dm.Loading = c.loading;
+            t->Append();
+            EXPECT_EQ(MessageOf([&] { t->FieldByName("Nazwa").SetText(c.name); }), c.message) << c.name.toStdString();
+            t->Cancel();
+        }
+    }
+    dm.Loading = false;
+    AddGrupa(dm.MDGrupy, 1, "A", QStringLiteral("Éclair"));
+    AddKod("7", 1, QStringLiteral("Tab\there"));
+    QString msg;
+    EXPECT_EQ(dm.CheckKody(false, &msg), CheckResult::Error);
+    EXPECT_EQ(msg, QStringLiteral("Nazwa \"Tab<09>here\" zawiera znak sterujący o kodzie 0x09, którego kasa nie przyjmuje."));
+    EXPECT_EQ(MessageOf([&] {
+                  dm.CheckTable(TTableGridRef(dm.MDGrupy), "Numer", "Numery nie mogą się powtarzać.", false,
+                                [&](bool r) { return dm.CheckGrupy(r); });
+              }),
+              letterMessage.toStdString());
+}
+
 TEST_F(DataModule, EmptyNumbersPassTheChecks)
 {
     dm.MDGrupy.Append();
@@ -615,6 +652,8 @@ TEST(NazwaIntOfName, KeepsWhatTheRegisterDistinguishes)
         {"  - -", ""},
         {"Mleko 3,2%", "MLEKO3,2"},
         {"Café (ü)", "CAF"},
+        {"Éclair", "ŹCLAIR"}, // stored as "Źclair"
+        {"Ôsma", "ŚSMA"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(NazwaInt(QString::fromUtf8(c.name)), QString::fromUtf8(c.seen)) << c.name;

@@ -342,6 +342,39 @@ TEST_F(DataFile, RefusesDamagedFilesKeepingWhatWasRead)
     }
 }
 
+// A file made before may hold letters the register changes: it loads and
+// the checks flag the record. A control character in a name refuses the
+// file at its line, quoted with the line's number; a long line is cut.
+TEST_F(DataFile, NamesTheRegisterCannotStoreOnLoad)
+{
+    const QString file = Path("names.otx");
+    WriteBytes(file, Lines({kKodyLine, "             1,Éclair          , 1,     1,00,Pr,"}));
+    LoadDataFile(dm, file, TSectionSet::All(), true);
+    EXPECT_EQ(Column(dm.MDKody, "Nazwa"), "Éclair");
+    EXPECT_EQ(dm.CheckKody(false), CheckResult::Error);
+
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        std::string message;
+    } refused[] = {
+        {"carriage return inside a name",
+         "[Kody] Numer=1,14;Nazwa=16,16;Grupa=33,2;\r\n             1,Ab" + QByteArray(14, ' ') + ", 1,\r\n"
+         "             2,Mleko\r2%        , 1,\r\n",
+         "Niepoprawne dane w pliku wejściowym (wiersz 3 zawiera znak sterujący o kodzie 0x0D): \r"
+         "             2,Mleko<0D>2%        , 1,\rWczytywanie zostało przerwane"},
+        {"a long line is cut", QByteArray("[Grupy] Numer=1,2;\r\nx") + QByteArray(1000000, 'y'),
+         "Niepoprawne dane w pliku wejściowym: \rx" + std::string(99, 'y') + "…\rWczytywanie zostało przerwane"},
+    };
+    for (const auto &c : refused) {
+        SCOPED_TRACE(c.name);
+        TDM t;
+        t.ApplyProfile(5, true, 0);
+        WriteBytes(file, c.bytes);
+        EXPECT_EQ(MessageOf([&] { LoadDataFile(t, file, TSectionSet::All(), true); }), c.message);
+    }
+}
+
 TEST_F(DataFile, RefusedRecordRaisesTheFileErrorClass)
 {
     const QString file = Path("bad.otx");

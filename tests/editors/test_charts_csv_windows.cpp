@@ -146,6 +146,7 @@ TEST_F(ChartCsvWindows, ImportDialogPreviewsAndPutsInTheFineRowsOnly)
         dialog.ColumnBox("Grupa")->setCurrentIndex(dialog.ColumnBox("Grupa")->count() - 1);
         dialog.FixedEdit("Grupa")->setText(QStringLiteral("4"));
         dialog.findChild<QRadioButton *>("RBUzupelnij")->setChecked(true);
+        dialog.findChild<QCheckBox *>("CBZamieniaj")->setChecked(true);
         dialog.OnExec = [](TFormImportCsv &) { return true; };
         EXPECT_EQ(dialog.Execute(), 1);
     }
@@ -157,6 +158,8 @@ TEST_F(ChartCsvWindows, ImportDialogPreviewsAndPutsInTheFineRowsOnly)
     EXPECT_EQ(again.Import().Columns().at("Grupa").Fixed, QStringLiteral("4"));
     EXPECT_EQ(again.Import().FineCount(), 1);
     EXPECT_TRUE(again.findChild<QRadioButton *>("RBUzupelnij")->isChecked());
+    EXPECT_TRUE(again.findChild<QCheckBox *>("CBZamieniaj")->isChecked());
+    EXPECT_TRUE(again.Import().ReplaceLetters());
 
     EXPECT_THROW(TFormImportCsv(dm, 1, folder.filePath(QStringLiteral("brak.csv"))), Exception);
 }

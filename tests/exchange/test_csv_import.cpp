@@ -86,9 +86,9 @@ TEST_F(CsvImportTest, ReadsTheFileFormsOfSpreadsheetsAndStockPrograms)
 TEST_F(CsvImportTest, QuotedLineBreakStaysInsideItsCell)
 {
     const auto rows = ParseCsv(QByteArray("1;\"a\r\nb\";x\r\n2;c;y\r\n"), ';', TCsvEncoding::Utf8);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].Cells, (QStringList{"1", "a\r\nb", "x"}));
-    EXPECT_EQ(rows[1].Line, 3);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.Cells(0), (QStringList{"1", "a\r\nb", "x"}));
+    EXPECT_EQ(rows.Line(1), 3);
 }
 
 TEST_F(CsvImportTest, PreviewGivesEachRefusedRowTheFieldsMessage)
@@ -135,6 +135,50 @@ TEST_F(CsvImportTest, PreviewGivesEachRefusedRowTheFieldsMessage)
     EXPECT_TRUE(imp.Preview()[5].Fine);
     EXPECT_TRUE(imp.Preview()[5].Truncated);
     EXPECT_EQ(imp.PreviewText(5, 1), QStringLiteral("Nazwa o długości"));
+}
+
+// A letter the register would change refuses the row unless letters are
+// replaced; control characters (DEL too) become blanks as before.
+TEST_F(CsvImportTest, LettersTheRegisterCannotStoreRefuseTheRowOrAreReplaced)
+{
+    const QByteArray file = QStringLiteral("5;Čaj Ôsma ý;1\n7;\"Ser\x7f\x7fżółty\";1\n").toUtf8();
+    for (bool replace : {false, true}) {
+        SCOPED_TRACE(replace);
+        m_import = std::make_unique<TCsvImport>(dm, 1);
+        m_import->SetReplaceLetters(replace);
+        m_import->Load(file);
+        m_import->SetColumns(ParseCsvColumnSpec(QStringLiteral("Numer=1,Nazwa=2,Cena=3"), m_import->Target()));
+        m_import->BuildPreview();
+        const TCsvPreviewRow &first = m_import->Preview()[0];
+        EXPECT_EQ(first.Fine, replace) << first.Message.toStdString();
+        EXPECT_EQ(first.LettersReplaced, replace);
+        EXPECT_EQ(m_import->PreviewText(0, 1), replace ? QStringLiteral("Caj Osma y") : QStringLiteral("Čaj Ôsma ý"));
+        EXPECT_EQ(m_import->PreviewText(1, 1), QStringLiteral("Ser żółty"));
+    }
+}
+
+// The first 20 refused rows are listed, the rest counted; a huge cell is
+// quoted cut.
+TEST_F(CsvImportTest, RefusedRowsAreListedUpToTwentyAndCounted)
+{
+    const struct {
+        int refused;
+        const char *last;
+    } cases[] = {
+        {20, "wiersz 21: \"x20\" nie jest prawidłowym numerem kodu."}, {21, "… i jeszcze 1 wiersz odrzucony"},
+        {24, "… i jeszcze 4 wiersze odrzucone"}, {32, "… i jeszcze 12 wierszy odrzuconych"},
+        {42, "… i jeszcze 22 wiersze odrzucone"},
+    };
+    for (const auto &c : cases) {
+        QByteArray file("1;Dobry;1\n");
+        for (int i = 1; i <= c.refused; ++i)
+            file += "x" + QByteArray::number(i) + ";Zly;1\n";
+        const QStringList report = Preview(file, QStringLiteral("Numer=1,Nazwa=2,Cena=3")).RefusedRowsReport();
+        EXPECT_EQ(report.size(), std::min(c.refused, 21)) << c.refused;
+        EXPECT_EQ(report.last().toStdString(), c.last);
+    }
+    const QByteArray huge = "5;Chleb;" + QByteArray(1000000, '9') + "x\n";
+    EXPECT_LT(Preview(huge, QStringLiteral("Numer=1,Nazwa=2,Cena=3")).Preview()[0].Message.size(), 200);
 }
 
 TEST_F(CsvImportTest, FixedValuesAndGroupChecksOfTheProfile)

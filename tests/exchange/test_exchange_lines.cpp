@@ -2,6 +2,10 @@
 // module's read-back lines are taken apart, on both key layouts.
 #include "exchange_test_support.h"
 
+#include "UCodePage.h"
+#include "UNational.h"
+#include "URegisterText.h"
+
 namespace {
 
 class ExchangeLines : public ExchangeTest {};
@@ -165,6 +169,19 @@ TEST_F(ExchangeLines, RefusedReadBackLines)
         twin.Append();
         EXPECT_EQ(MessageOf([&] { x->LineToRecord(QString::fromUtf8(c.line), twin); }), c.message);
         twin.Cancel();
+    }
+}
+
+// The names' rule agrees with what the module does to every byte of a line.
+TEST(RegisterTextAndModule, AgreeOnEveryByte)
+{
+    const TNational national('W');
+    for (int b = 0x20; b < 0x100; ++b) {
+        const std::string sent(1, char(b));
+        const std::string back = national.toPC(national.toRegister(sent));
+        const QChar c = FromCp1250(sent.data(), 1).at(0);
+        EXPECT_EQ(FromCp1250(back.data(), 1).at(0), AsRegisterStores(c)) << b;
+        EXPECT_EQ(RegisterHolds(c) || b == 0x7F, back == sent) << b;
     }
 }
 

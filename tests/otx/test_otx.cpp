@@ -120,6 +120,13 @@ TEST_F(OtxTool, CheckRunsTheEditorsChecks)
         {"refused record", {kGrupy, Grupa(1, "A"), " 2,B               ,A,     1,00,Xx,8,"}, {}, 1,
          "Niepoprawne dane w pliku wejściowym: \n 2,B               ,A,     1,00,Xx,8,\nWczytywanie zostało przerwane\n"},
         {"no known section", {"[Inne] x=1,1;"}, {}, 1, ""},
+        {"letter the register turns into another", {kKody, Kod("5", "Éclair")}, {}, 1,
+         "Znaku \"É\" w nazwie \"Éclair\" nie ma w kasie: kasa zapisałaby go jako \"Ź\".\n"
+         "(sekcja Kody, rekord 1, Numer 5)\n"},
+        {"control character in a name", {kGrupy, Grupa(1, "Ser\x03")}, {}, 1,
+         "Niepoprawne dane w pliku wejściowym (wiersz 2 zawiera znak sterujący o kodzie 0x03): \n"
+         " 1,Ser<03>            ,A,     1,00,No,8,         0,00,    0,000,         0,00,    0,000,\n"
+         "Wczytywanie zostało przerwane\n"},
     };
     for (const CheckCase &c : cases) {
         SCOPED_TRACE(c.name);

@@ -73,6 +73,19 @@ TEST_F(OtxCsv, ImportIntoADataFileKeepsItsOtherSections)
     EXPECT_EQ(ReadBytes(damaged), groups + "[]\r\n");
 }
 
+TEST_F(OtxCsv, ReplacesLettersOnRequestAndListsTwentyRefusedRows)
+{
+    QByteArray rows = QStringLiteral("5;Éclair;1\n").toUtf8();
+    for (int i = 1; i <= 25; ++i)
+        rows += "x" + QByteArray::number(i) + ";Zly;1\n";
+    const QString out = dir.filePath("l.otx");
+    const CsvRun r = Otx({"import", Write("l.csv", rows), out, "--table", "kody", "--columns", "Numer=1,Nazwa=2,Cena=3",
+                          "--replace-letters"});
+    EXPECT_EQ(r.err.count(u'\n'), 21) << r.err.toStdString();
+    EXPECT_TRUE(r.err.endsWith(QStringLiteral("… i jeszcze 5 wierszy odrzuconych\n"))) << r.err.toStdString();
+    EXPECT_TRUE(ReadBytes(out).contains("             5,Eclair          ,")) << ReadBytes(out).constData();
+}
+
 TEST_F(OtxCsv, WrongArgumentsAndBadFilesAreRefused)
 {
     const QString csv = Write("g.csv", QByteArray("1;Pieczywo;A\n"));
