@@ -8,6 +8,7 @@
 #include "UGlobals.h"
 #include "UGrupy.h"
 #include "UIcons.h"
+#include "UOrvanIO.h"
 #include "UKaucje.h"
 #include "UKaucjeWKasie.h"
 #include "UKody.h"
@@ -32,8 +33,10 @@ namespace {
 const QString DataFilter = QStringLiteral("Pliki Orvan (*.otx)");
 }
 
-QString SaveTargetProblem(const QString &file)
+QString SaveDialogProblem(const QString &file)
 {
+    if (const QString problem = SaveTargetProblem(file); !problem.isEmpty())
+        return problem;
     const QFileInfo info(file);
     if (!info.dir().exists())
         return QStringLiteral("Folder \"%1\" nie istnieje. Wybierz istniejący folder.")
@@ -173,7 +176,7 @@ std::optional<QString> TFormMain::SaveDataFile(const QString &current)
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         const QString file = dialog.selectedFiles().constFirst();
-        const QString problem = SaveTargetProblem(file);
+        const QString problem = SaveDialogProblem(file);
         if (!problem.isEmpty()) {
             AppMessages().Error(problem);
             continue;

@@ -9,9 +9,9 @@
 
 class QToolButton;
 
-// Why a data file cannot be saved under this name (a folder that does not
-// exist, a read-only file); empty when it can.
-QString SaveTargetProblem(const QString &file);
+// Why the save dialog must ask again for a data file name (a device or a
+// pipe, a folder that does not exist, a read-only file); empty when it can.
+QString SaveDialogProblem(const QString &file);
 class TFormKody;
 class TFormGrupy;
 class TFormKaucje;
