@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <memory>
 #include <vector>
@@ -193,8 +192,7 @@ int OtxSend(const QStringList &argList)
             load.Insert(s);
     LoadDataFile(dm, o.File, load, true);
 
-    const std::unique_ptr<QTemporaryDir> dir = MakeExchangeFolder();
-    const QString folder = dir->path();
+    const QString folder = ExchangeFolder();
     TConsoleFrontEnd front(dm, o, folder);
     std::vector<std::unique_ptr<TExchange>> exchanges;
     for (TExchangeTable t : kTables)
@@ -244,7 +242,6 @@ int OtxSend(const QStringList &argList)
             return ExitRefused;
         }
     }
-    InstallInterrupt();
     for (auto &x : exchanges) {
         if (o.Changed && x->Table() == TExchangeTable::Kody) {
             if (!SendChangedCodes(*x, diff, remembered, o.DeleteMissing))
@@ -285,10 +282,8 @@ int OtxRead(const QStringList &argList)
         return ExitRefused;
     }
 
-    const std::unique_ptr<QTemporaryDir> dir = MakeExchangeFolder();
-    const QString folder = dir->path();
+    const QString folder = ExchangeFolder();
     TConsoleFrontEnd front(dm, o, folder);
-    InstallInterrupt();
     for (TExchangeTable t : kTables) {
         if (!tables.Contains(int(t)))
             continue;

@@ -6,7 +6,7 @@
 #include "UOtxConsole.h"
 #include "USalesReport.h"
 
-#include <QTemporaryDir>
+#include <QDir>
 
 namespace {
 
@@ -47,9 +47,7 @@ int OtxReport(const QStringList &argList)
 
     TDM dm;
     TProfileOptions::From(args).Apply(dm);
-    QTemporaryDir folder;
-    if (!folder.isValid())
-        throw EInOutError(QStringLiteral("Nie mogę utworzyć folderu tymczasowego: %1").arg(folder.errorString()));
+    const QDir folder(ExchangeFolder());
 
     TConsoleJobRunner jobs(dm.RegisterProfile.ModelCode, baud, port, folder.path());
     TConsoleWait wait;

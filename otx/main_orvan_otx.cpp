@@ -3,9 +3,11 @@
 // Exit codes: 0 fine, 1 refused content or failed run, 2 wrong arguments.
 #include "UBuildInfo.h"
 #include "UErrors.h"
+#include "UFinally.h"
 #include "ULocale.h"
 #include "UOtxCommands.h"
 #include "UOtxCommon.h"
+#include "URunFolder.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -100,6 +102,8 @@ int main(int argc, char **argv)
 {
     // The serial port and the PDF fonts need an application object.
     QCoreApplication app(argc, argv);
+    // The exchange files of the run go with it, also after a stopped job.
+    const TFinally removeRunFolder([] { RemoveRunFolder(); });
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);

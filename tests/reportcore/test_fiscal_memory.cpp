@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray ReadAll(const QString &name)
@@ -408,10 +410,15 @@ TEST_F(FiscalMemoryTest, PrintingWritesThePdfOpensItAndDeletesOldOnes)
     pf.Lines = f.Lines();
     pf.ParseLines();
     TRecOpener opener;
-    ASSERT_TRUE(pf.Drukuj(&opener)) << messages.Log.join(u'\n').toStdString();
+    const mode_t umaskBefore = ::umask(022);
+    const bool printed = pf.Drukuj(&opener);
+    ::umask(umaskBefore);
+    ASSERT_TRUE(printed) << messages.Log.join(u'\n').toStdString();
     const QString pdf = Path(QStringLiteral("raportABC12345678-0000002A.pdf"));
     EXPECT_EQ(opener.Opened, QStringList{pdf});
     EXPECT_TRUE(ReadAll(pdf).startsWith("%PDF-"));
+    struct stat st {};
+    EXPECT_EQ(::stat(QFile::encodeName(pdf).constData(), &st) == 0 ? st.st_mode & 0777 : 0, 0600u);
     EXPECT_FALSE(pf.ReportContent.IsEmpty());
     TFiscalMemory::DeleteReportPdfs(Path(QStringLiteral("raport")));
     EXPECT_FALSE(QFileInfo::exists(pdf));
