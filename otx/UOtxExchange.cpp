@@ -218,6 +218,9 @@ int OtxSend(const QStringList &argList)
             Print(stderr, QStringLiteral("Program nie wie jeszcze, jakie kody zawiera ta kasa: wysłanie samych "
                                          "zmienionych kodów jest możliwe po wysłaniu wszystkich kodów (send bez "
                                          "--changed) albo po ich odczytaniu (read)."));
+            if (memory->ForThisRunOnly())
+                Print(stderr, QStringLiteral("Zawartości kasy na pseudoterminalu program nie pamięta między "
+                                             "uruchomieniami: to samo urządzenie mogła dostać inna kasa."));
             return ExitRefused;
         }
     }

@@ -154,7 +154,7 @@ QString TRegisterMemory::FileName() const
         readable += (c.isLetterOrNumber() && c.unicode() < 128) ? c : QChar(u'_');
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(10);
     QString folder = m_folder;
-    if (key.contains(QLatin1String("|/dev/pts/"))) {
+    if (ForThisRunOnly()) {
         const QString run = RunFolder();
         if (run.isEmpty())
             return QString(); // nothing known, nothing kept
@@ -162,6 +162,11 @@ QString TRegisterMemory::FileName() const
     }
     return folder + QStringLiteral("/kasa_") + readable.right(40) + u'_' + QString::fromLatin1(hash)
            + QStringLiteral(".json");
+}
+
+bool TRegisterMemory::ForThisRunOnly() const
+{
+    return m_key && m_key().contains(QLatin1String("|/dev/pts/"));
 }
 
 TRegisterContent TRegisterMemory::Load() const

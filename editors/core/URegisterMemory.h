@@ -71,10 +71,12 @@ public:
     void Upsert(const std::vector<TRememberedCode> &codes, bool wholeTable = false);
     void Remove(const std::vector<QString> &numbers);
 
-    // The file of the current register. A pseudo-terminal is a simulated
-    // register whose device name the next run may give to another one: its
-    // content is kept for this run only, in the run's private folder.
+    // The file of the current register; in the run's private folder when
+    // the register's content is kept for this run only.
     QString FileName() const;
+    // A pseudo-terminal is a simulated register whose device the next run
+    // may give to another one: its content is kept for this run only.
+    bool ForThisRunOnly() const;
     QDateTime Now() const;
 
 private:
