@@ -11,10 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -234,122 +230,77 @@ TEST_F(OtxTool, EveryTemplatePassesUnderItsProfile)
 // ---------------------------------------------------------------------------
 // The run's files in the temporary folder.
 
-int Mode(const QString &path)
-{
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
-
 QStringList Entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
 }
 
-// orvan-otx with its own TMPDIR and umask 022; the shell runs prepare
-// first and then becomes the program, whose process id is its own "$$".
-void StartOtx(QProcess &p, const QStringList &args, const QString &tmp, const QString &prepare = QString(),
-              const QProcessEnvironment &extra = {})
+// orvan-otx with TMPDIR tmp and umask 022; the shell runs prepare, then
+// becomes the program, whose process id is the shell's "$$".
+void StartOtx(QProcess &p, const QStringList &args, const QString &tmp, const QString &prepare = QString())
 {
     QProcessEnvironment env = OtxEnvironment();
     env.insert(QStringLiteral("TMPDIR"), tmp);
-    env.insert(extra);
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral("/bin/sh"), QStringList{"-c", "umask 022; " + prepare + "\nexec \"$0\" \"$@\"",
-                                                   QStringLiteral(ORVAN_BIN_DIR "/orvan-otx")}
-                                           + args);
+    const QString script = "umask 022; " + prepare + "\nexec \"$0\" \"$@\"";
+    p.start("/bin/sh", QStringList{"-c", script, ORVAN_BIN_DIR "/orvan-otx"} + args);
 }
-
-// A pseudo-terminal nobody answers on: a job there waits seconds for the
-// register before it gives up. The slave is held open so that the program
-// sees no hang-up.
-class TSilentPty {
-public:
-    TSilentPty()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0) {
-            Path = QString::fromLocal8Bit(::ptsname(m_master));
-            m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY);
-        }
-    }
-    ~TSilentPty()
-    {
-        for (int fd : {m_slave, m_master})
-            if (fd >= 0)
-                ::close(fd);
-    }
-    QString Path;
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-};
 
 TEST_F(OtxTool, AStopSignalEndsTheJobAndTheRunLeavesNothingInTheTemporaryFolder)
 {
-    const QString data = Write("g.otx", {kGrupy, Grupa(1, "Napoje")});
-    const struct {
-        int Signal;
-        QStringList Args;
-    } cases[] = {
-        {SIGTERM, {"read", Path("odczyt.otx"), "--tables", "grupy"}},
-        {SIGHUP, {"send", data}},
+    TSimOptions silent;
+    silent.NoWakeUp = true; // the job waits seconds for the register
+    TPtySimulator sim(silent);
+    ASSERT_TRUE(sim.Start());
+    const QString port = QString::fromStdString(sim.PortPath());
+    const std::pair<int, QStringList> cases[] = {
+        {SIGTERM, {"read", Path("odczyt.otx"), "--tables", "grupy", "--port", port}},
+        {SIGHUP, {"send", Write("g.otx", {kGrupy, Grupa(1, "Napoje")}), "--port", port}},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.Signal);
-        TSilentPty pty;
-        ASSERT_FALSE(pty.Path.isEmpty());
+    for (const auto &[signal, args] : cases) {
+        SCOPED_TRACE(signal);
         QTemporaryDir tmp;
         QProcess p;
-        StartOtx(p, c.Args + QStringList{"--port", pty.Path}, tmp.path());
-        // The job's empty line after its heading: the exchange file is open
-        // and the job waits for the register.
+        StartOtx(p, args, tmp.path());
+        // The empty line after the job's heading: the exchange file is open.
         QByteArray out;
         while (!out.endsWith("\n\n") && (p.canReadLine() || p.waitForReadyRead(-1)))
             out += p.readLine();
+        const QString run = tmp.filePath(Entries(tmp.path()).value(0));
+        EXPECT_EQ(Entries(run), QStringList{"grupy.txt"}) << out.toStdString();
+        for (const QString &path : {run, run + "/grupy.txt"}) // nothing for group and others
+            EXPECT_EQ(QFileInfo(path).permissions() & 0x0077, 0) << path.toStdString();
 
-        const QStringList run = Entries(tmp.path());
-        ASSERT_EQ(run.size(), 1) << out.toStdString();
-        const QString folder = tmp.filePath(run.first());
-        EXPECT_EQ(Mode(folder), 0700);
-        EXPECT_EQ(Entries(folder), QStringList{"grupy.txt"});
-        EXPECT_EQ(Mode(folder + "/grupy.txt"), 0600);
-
-        ::kill(pid_t(p.processId()), c.Signal);
+        ::kill(pid_t(p.processId()), signal);
         ASSERT_TRUE(p.waitForFinished(-1));
-        out += p.readAllStandardOutput();
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), 1);
-        EXPECT_TRUE(out.endsWith("FFF1 Transmisja przerwana przez użytkownika\n")) << out.toStdString();
+        EXPECT_TRUE(p.readAllStandardOutput().endsWith("FFF1 Transmisja przerwana przez użytkownika\n"));
         EXPECT_EQ(Entries(tmp.path()), QStringList());
     }
 }
 
+// Another user's link to the victim's file, or a file anyone may write,
+// under the name the fiscal read once had.
 TEST_F(OtxTool, FiscalReadNeverWritesThroughANamePlantedInTheTemporaryFolder)
 {
     TPtySimulator sim;
-    std::string error;
-    ASSERT_TRUE(sim.Start(&error)) << error;
+    ASSERT_TRUE(sim.Start());
     const QByteArray mine = "dane użytkownika\r\n";
+    const QString port = QString::fromStdString(sim.PortPath());
     const QString victim = WriteBytes(Path("dane.otx"), mine);
-    for (const bool link : {true, false}) {
-        SCOPED_TRACE(link ? "link" : "file");
+    const QString planted = "\"$TMPDIR/orvan-otx-$$-pf.txt\"";
+    for (const QString &plant : {"ln -s '" + victim + "' " + planted, ": > " + planted + "; chmod 666 " + planted}) {
+        SCOPED_TRACE(plant.toStdString());
         QTemporaryDir tmp;
         QProcess p;
-        QProcessEnvironment victimVar;
-        victimVar.insert("VICTIM", victim);
-        // Another user's link to the victim's file, or a file anyone may
-        // write, under the name the fiscal read once had.
-        const QString planted = "\"$TMPDIR/orvan-otx-$$-pf.txt\"";
-        StartOtx(p, {"fiscal-read", Path("pf.frp"), "--port", QString::fromStdString(sim.PortPath())}, tmp.path(),
-                 link ? "ln -s \"$VICTIM\" " + planted : ": > " + planted + "; chmod 666 " + planted, victimVar);
+        StartOtx(p, {"fiscal-read", Path("pf.frp"), "--port", port}, tmp.path(), plant);
         ASSERT_TRUE(p.waitForFinished(-1));
-        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         EXPECT_EQ(ReadBytes(victim), mine);
         const QStringList left = Entries(tmp.path());
         ASSERT_EQ(left.size(), 1);
-        EXPECT_EQ(QFileInfo(tmp.filePath(left.first())).isSymLink(), link);
-        EXPECT_EQ(QFileInfo(tmp.filePath(left.first())).size(), link ? mine.size() : 0);
+        EXPECT_EQ(QFileInfo(tmp.filePath(left.first())).size(), plant.startsWith("ln") ? mine.size() : 0);
     }
 }
 

@@ -115,7 +115,7 @@ TEST_F(OtxShop, APseudoTerminalIsRememberedForOneRunOnly)
     const int before = Packets();
     const TOtxRun changed = Otx({"send", File(30), "--changed"}, port);
     EXPECT_EQ(changed.code, 1);
-    EXPECT_TRUE(changed.err.contains("Program nie wie jeszcze, jakie kody zawiera ta kasa")) << changed.out.toStdString();
-    EXPECT_TRUE(changed.err.contains("Zawartości kasy na pseudoterminalu program nie pamięta między uruchomieniami"));
+    EXPECT_TRUE(changed.err.contains("Program nie wie jeszcze, jakie kody zawiera ta kasa")) << changed.err.toStdString();
+    EXPECT_TRUE(changed.err.contains("Zawartości kasy na pseudoterminalu program nie pamięta"));
     EXPECT_EQ(Packets(), before);
 }
