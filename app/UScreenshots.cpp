@@ -16,6 +16,7 @@
 #include "UPF.h"
 #include "URaporty.h"
 #include "UProgram.h"
+#include "URunFolder.h"
 #include "UUstawienia.h"
 #include "ui_UKonfig.h"
 #include "ui_UUstawienia.h"
@@ -30,7 +31,6 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -250,9 +250,9 @@ void TScreenshotDriver::ShootEditors()
 
     // The import dialog over the codes as a spreadsheet would hold them,
     // with one row it refuses; cancelled, nothing goes in.
-    QTemporaryDir dir;
-    if (TDM *dm = w.FormKody->Env().DM; dm && dir.isValid()) {
-        const QString file = dir.filePath(QStringLiteral("towary.csv"));
+    const QString folder = RunFolder();
+    if (TDM *dm = w.FormKody->Env().DM; dm && !folder.isEmpty()) {
+        const QString file = folder + QStringLiteral("/towary.csv");
         QFile out(file);
         if (out.open(QIODevice::WriteOnly)) {
             out.write(CsvExportBytes(codes, CsvDefaultColumns(codes)));

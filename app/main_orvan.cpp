@@ -9,9 +9,11 @@
 #include "UAbout.h"
 #include "UBuildInfo.h"
 #include "UDM.h"
+#include "UFinally.h"
 #include "ULocale.h"
 #include "UMessages.h"
 #include "UProgram.h"
+#include "URunFolder.h"
 #include "UScreenshots.h"
 #include "UTemplates.h"
 #include "UWinReg.h"
@@ -93,6 +95,8 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    // The run's exchange files and report PDFs go with it, on every return.
+    const TFinally removeRunFolder([] { RemoveRunFolder(); });
     if (!PrepareApplication(app))
         std::fprintf(stderr, "orvan: brak polskiego tłumaczenia Qt (pakiet qt6-translations-l10n); "
                              "przyciski okien Qt będą po angielsku\n");

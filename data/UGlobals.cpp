@@ -1,5 +1,6 @@
 #include "UGlobals.h"
 
+#include "URunFolder.h"
 #include "UWinReg.h"
 
 #include <QCoreApplication>
@@ -27,7 +28,9 @@ TSettingsEnv TSettingsEnv::FromSystem()
 {
     TSettingsEnv env;
     env.ProgramDir = QCoreApplication::applicationDirPath();
-    env.TempDir = QDir::tempPath();
+    // The exchange files and report PDFs of this run go to its private
+    // folder, never straight into the shared one.
+    env.TempDir = RunFolder();
     env.ProcessId = quint32(QCoreApplication::applicationPid());
     return env;
 }

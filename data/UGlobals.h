@@ -54,24 +54,25 @@ struct TSettings {
     // empty for settings that were never read).
     std::function<void(const TSettings &)> Store;
     QString ExeDir;       // program folder, ending in a separator (or empty)
-    QString TempPrefix;   // "<temp>/orvan277PSPlus-<PID8>-" or empty
+    QString TempPrefix;   // "<run folder>/orvan277PSPlus-<PID8>-" or empty
     QString KodyFile;     // TempPrefix + "kody.txt"
     QString GrupyFile;    // TempPrefix + "grupy.txt"
     QString KaucjeFile;   // TempPrefix + "kaucje.txt"
     QString PFFile;       // TempPrefix + "pf.txt"
-    QString ReportPrefix; // "<temp>/orvan277PSPlus-raport" or "raport"
+    QString ReportPrefix; // "<run folder>/orvan277PSPlus-raport" or "raport"
 };
 
 // What start-up and exit take from the platform; injectable for tests.
 struct TSettingsEnv {
     QString ProgramDir;  // folder of the program file
-    QString TempDir;     // the platform's temporary folder; empty: none
+    QString TempDir;     // the folder of the temporary files; empty: none
     quint32 ProcessId = 0;
     QString ConfigDir;   // base of the key file and the placement file;
                          // empty: the user's own (registry on Windows)
 
-    // applicationDirPath (needs a QCoreApplication), QDir::tempPath and the
-    // process id; the user's configuration folder.
+    // applicationDirPath (needs a QCoreApplication), the run's private
+    // folder (URunFolder.h) and the process id; the user's configuration
+    // folder.
     static TSettingsEnv FromSystem();
 };
 

@@ -460,12 +460,16 @@ QString KindProblem(mode_t mode)
 }
 
 // All bytes to fd, then to the disk; the new file takes the mode of the
-// one it replaces.
-QString WriteAllToDisk(int fd, const QByteArray &bytes, const QByteArray &replaced)
+// one it replaces, or 0600 when only its owner may read it.
+QString WriteAllToDisk(int fd, const QByteArray &bytes, const QByteArray &replaced, TFileAccess access)
 {
     struct stat old {};
-    if (!replaced.isEmpty() && ::stat(replaced.constData(), &old) == 0)
+    if (access == TFileAccess::OwnerOnly) {
+        if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
+            return SystemReason(errno);
+    } else if (!replaced.isEmpty() && ::stat(replaced.constData(), &old) == 0) {
         (void)::fchmod(fd, old.st_mode & 07777);
+    }
     const char *p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
@@ -480,13 +484,15 @@ QString WriteAllToDisk(int fd, const QByteArray &bytes, const QByteArray &replac
     return ::fsync(fd) == 0 ? QString() : SystemReason(errno);
 }
 
-QString WriteNamedFile(const QString &path, const QByteArray &bytes, const QByteArray &replaced)
+QString WriteNamedFile(const QString &path, const QByteArray &bytes, const QByteArray &replaced,
+                       TFileAccess access = TFileAccess::Usual)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          access == TFileAccess::OwnerOnly ? 0600 : 0666);
     if (fd < 0)
         return SystemReason(errno);
-    QString reason = WriteAllToDisk(fd, bytes, replaced);
+    QString reason = WriteAllToDisk(fd, bytes, replaced, access);
     if (::close(fd) != 0 && reason.isEmpty())
         reason = SystemReason(errno);
     if (!reason.isEmpty())
@@ -587,7 +593,7 @@ void RemoveUnfinishedSave(const QString &fileName)
     QFile::remove(PendingName(fileName));
 }
 
-QString TryReplaceFile(const QString &name, const QByteArray &content)
+QString TryReplaceFile(const QString &name, const QByteArray &content, TFileAccess access)
 {
     const QString fileName = ResolvedTarget(name);
     const QFileInfo target(fileName);
@@ -606,9 +612,10 @@ QString TryReplaceFile(const QString &name, const QByteArray &content)
     // gets our own name only for the moment between the link and the
     // rename, so the next load or save knows what to remove.
     const QByteArray folder = QFile::encodeName(target.absolutePath());
-    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                          access == TFileAccess::OwnerOnly ? 0600 : 0666);
     if (fd >= 0) {
-        const QString reason = WriteAllToDisk(fd, content, targetName);
+        const QString reason = WriteAllToDisk(fd, content, targetName, access);
         if (reason.isEmpty()) {
             const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
             // Without /proc the file is written again under its name below.
@@ -620,7 +627,7 @@ QString TryReplaceFile(const QString &name, const QByteArray &content)
     }
 #endif
     if (!written) {
-        const QString reason = WriteNamedFile(pending, content, targetName);
+        const QString reason = WriteNamedFile(pending, content, targetName, access);
         if (!reason.isEmpty())
             return reason;
     }
@@ -630,9 +637,9 @@ QString TryReplaceFile(const QString &name, const QByteArray &content)
     return reason;
 }
 
-void ReplaceFile(const QString &fileName, const QByteArray &content)
+void ReplaceFile(const QString &fileName, const QByteArray &content, TFileAccess access)
 {
-    const QString reason = TryReplaceFile(fileName, content);
+    const QString reason = TryReplaceFile(fileName, content, access);
     if (!reason.isEmpty())
         throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, reason));
 }
@@ -902,5 +909,5 @@ void WriteLineFile(const QString &fileName, const TDBGridRef &grid, bool selecte
             }
         }
     }
-    ReplaceFile(fileName, content);
+    ReplaceFile(fileName, content, TFileAccess::OwnerOnly);
 }

@@ -4,6 +4,7 @@
 // communication module. Files are Windows-1250 text with CR LF line ends.
 #include "UDM.h"
 #include "ULocale.h"
+#include "URunFolder.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -92,7 +93,7 @@ using TRecordToLine = std::function<QString(TRxMemoryData &table)>;
 void ReadLineFile(TDM &dm, const QString &fileName, TRxMemoryData &table, const TLineToRecord &convert);
 
 // Writes one line per record of the grid's table, or per selected row in
-// selection order.
+// selection order: an exchange file, readable by its owner only.
 void WriteLineFile(const QString &fileName, const TDBGridRef &grid, bool selectedOnly, const TRecordToLine &convert);
 
 // Input files above this size are refused: a data file of 9 999 codes is
@@ -121,12 +122,12 @@ QString RenameFileOver(const QString &from, const QString &to);
 // over the target: a failed or killed save leaves the old file as it was
 // (a read-only file is refused, the new file keeps the old one's mode).
 // Gives the system's reason on failure, an empty text on success.
-QString TryReplaceFile(const QString &fileName, const QByteArray &content);
+QString TryReplaceFile(const QString &fileName, const QByteArray &content, TFileAccess access = TFileAccess::Usual);
 // Removes "<file>.zapis", what a save killed just before its rename leaves
 // beside the file; the next save or load of the file calls it.
 void RemoveUnfinishedSave(const QString &fileName);
 // The same; a failure raises EInOutError "Nie można zapisać pliku …: reason".
-void ReplaceFile(const QString &fileName, const QByteArray &content);
+void ReplaceFile(const QString &fileName, const QByteArray &content, TFileAccess access = TFileAccess::Usual);
 
 // Lines of a Windows-1250 text: split at LF, one trailing CR removed from
 // each; a final line end does not start another line. The views point into

@@ -207,7 +207,6 @@ void TTableForm::Attach(const TEditorEnv &env)
         m_memory = std::make_unique<TRegisterMemory>(QString(), [dm, port = env.RegisterPort] {
             return TRegisterMemory::Key(ModelCodeOf(dm->Kasa), port());
         });
-        m_memory->SetPseudoTerminalsPerRun(true);
         m_exchange->SetRegisterMemory(m_memory.get());
     }
     m_grid->SetMessages(env.Messages);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 const char *const ExchangeEndText = "xzoikjoidjawodijawodi";
 
@@ -263,11 +264,18 @@ bool TExchangeWriter::create(const std::string &name)
     }
     m_failed = false;
     m_lines = 0;
+    std::error_code error;
+    const bool existed = std::filesystem::exists(name, error);
     m_file = std::fopen(name.c_str(), "wb");
     if (!m_file) {
         m_failed = true;
         return false;
     }
+    // The register's data is for its owner: a new file is closed to others
+    // before anything is in it (a file that was there keeps its mode).
+    if (!existed)
+        std::filesystem::permissions(name, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::replace, error);
     if (!m_context.Quiet)
         m_context.Display.WriteLine("");
     return true;

@@ -74,7 +74,8 @@ public:
     TExchangeWriter(const TExchangeWriter &) = delete;
     TExchangeWriter &operator=(const TExchangeWriter &) = delete;
 
-    // Creates (or empties) the file; false when it cannot (0x1100).
+    // Creates (or empties) the file; false when it cannot (0x1100). A new
+    // file is readable by its owner only.
     bool create(const std::string &name);
     // Translates a register-code-page line to the PC code page and writes it
     // with CR LF. After a failure the writer stays failed and writes nothing

@@ -29,7 +29,7 @@ extern "C" void onInterrupt(int)
 void installInterrupt(std::atomic<bool> &stop)
 {
     g_stop = &stop;
-    InstallSigintHandler(onInterrupt);
+    InstallStopHandler(onInterrupt);
 }
 
 const char *const kHelp =

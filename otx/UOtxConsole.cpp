@@ -6,16 +6,21 @@
 #include "UInterrupt.h"
 #include "UJobCommandLine.h"
 #include "UModule.h"
+#include "URunFolder.h"
 
-#include <QDir>
+#include <QFile>
 #include <atomic>
+#include <mutex>
 
 namespace {
 
 std::atomic<std::atomic<bool> *> g_stop{nullptr};
+// Kept: a signal between two jobs stops the next one.
+std::atomic<bool> g_interrupted{false};
 
 extern "C" void OnInterrupt(int)
 {
+    g_interrupted = true;
     if (std::atomic<bool> *stop = g_stop.load())
         stop->store(true);
 }
@@ -24,7 +29,8 @@ extern "C" void OnInterrupt(int)
 
 void InstallInterrupt()
 {
-    InstallSigintHandler(OnInterrupt);
+    static std::once_flag once;
+    std::call_once(once, [] { InstallStopHandler(OnInterrupt); });
 }
 
 TConsoleJobRunner::TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
@@ -42,6 +48,8 @@ void TConsoleJobRunner::Run(const QString &jobSwitches)
     try {
         display.Start();
         g_stop = &display.StopRequested;
+        if (g_interrupted)
+            display.StopRequested = true;
         RunModule(line, m_port, m_folder, display, SteadyClock(), DefaultJobTable(), result);
         g_stop = nullptr;
     } catch (const std::exception &e) {
@@ -100,10 +108,12 @@ int BaudOption(const TOtxArgs &args)
     return baud;
 }
 
-std::unique_ptr<QTemporaryDir> MakeExchangeFolder()
+QString ExchangeFolder()
 {
-    auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvan-otx-XXXXXX"));
-    if (!dir->isValid())
-        throw EInOutError(QStringLiteral("Nie można utworzyć folderu plików wymiany: %1").arg(dir->errorString()));
-    return dir;
+    InstallInterrupt();
+    QString why;
+    const QString folder = RunFolder(&why);
+    if (folder.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można utworzyć folderu plików wymiany: %1").arg(why));
+    return folder;
 }

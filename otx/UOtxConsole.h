@@ -7,12 +7,11 @@
 #include "UOtxCommon.h"
 
 #include <QString>
-#include <QTemporaryDir>
-#include <memory>
 
 // One module job: the module's lines go to `out` as it writes them, then
 // its end line ("0000", or the code and its message); a failed job raises
-// EAbort. Ctrl+C stops a running job as the Stop button does.
+// EAbort. Ctrl+C, SIGTERM or SIGHUP stops a running job as the Stop button
+// does, and every later job of the command at its start.
 class TConsoleJobRunner : public IJobRunner {
 public:
     TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
@@ -27,7 +26,9 @@ private:
     std::string m_folder;
 };
 
-// Ctrl+C stops the running job; a second one ends the program.
+// From here on Ctrl+C, SIGTERM and SIGHUP stop the jobs, so that the
+// command ends through its clean-up; a second one of a kind ends the
+// program at once. Installed once a run.
 void InstallInterrupt();
 
 // The step runs at once; its error is printed and the command ends with
@@ -57,5 +58,7 @@ public:
 // --baud: 19200, 9600 (the default), 4800 or 2400.
 int BaudOption(const TOtxArgs &args);
 
-// A private folder for the exchange files, removed with the object.
-std::unique_ptr<QTemporaryDir> MakeExchangeFolder();
+// The run's private folder (URunFolder.h) for the exchange files; it goes
+// when the program ends. Installs the interrupt. EInOutError when the
+// folder cannot be made.
+QString ExchangeFolder();

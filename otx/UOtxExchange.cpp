@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <memory>
 #include <vector>
@@ -210,8 +209,7 @@ int OtxSend(const QStringList &argList)
             Print(stderr, QStringLiteral("Pominięto puste tabele: %1.").arg(SectionList(empty).toLower()));
     }
 
-    const std::unique_ptr<QTemporaryDir> dir = MakeExchangeFolder();
-    const QString folder = dir->path();
+    const QString folder = ExchangeFolder();
     TConsoleFrontEnd front(dm, o, folder);
     std::vector<std::unique_ptr<TExchange>> exchanges;
     for (TExchangeTable t : kTables)
@@ -237,6 +235,9 @@ int OtxSend(const QStringList &argList)
             Print(stderr, QStringLiteral("Program nie wie jeszcze, jakie kody zawiera ta kasa: wysłanie samych "
                                          "zmienionych kodów jest możliwe po wysłaniu wszystkich kodów (send bez "
                                          "--changed) albo po ich odczytaniu (read)."));
+            if (memory->ForThisRunOnly())
+                Print(stderr, QStringLiteral("Zawartości kasy na pseudoterminalu program nie pamięta między "
+                                             "uruchomieniami: to samo urządzenie mogła dostać inna kasa."));
             return ExitRefused;
         }
     }
@@ -261,7 +262,6 @@ int OtxSend(const QStringList &argList)
             return ExitRefused;
         }
     }
-    InstallInterrupt();
     for (auto &x : exchanges) {
         if (o.Changed && x->Table() == TExchangeTable::Kody) {
             if (!SendChangedCodes(*x, diff, remembered, o.DeleteMissing))
@@ -307,10 +307,8 @@ int OtxRead(const QStringList &argList)
         if (tables.Contains(s))
             written.Insert(s);
 
-    const std::unique_ptr<QTemporaryDir> dir = MakeExchangeFolder();
-    const QString folder = dir->path();
+    const QString folder = ExchangeFolder();
     TConsoleFrontEnd front(dm, o, folder);
-    InstallInterrupt();
     for (TExchangeTable t : kTables) {
         if (!tables.Contains(int(t)))
             continue;

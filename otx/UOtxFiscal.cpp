@@ -7,7 +7,6 @@
 #include "UOtxConsole.h"
 #include "UProfile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
 
@@ -19,15 +18,16 @@ struct TFiscalConsole {
     std::unique_ptr<TConsoleJobRunner> Jobs;
     std::unique_ptr<TFiscalMemory> Memory;
 
-    explicit TFiscalConsole(const QString &port = QString(), int baud = 9600)
+    // folder: where the read goes (the run's private folder); none for
+    // the commands that only load a report file.
+    explicit TFiscalConsole(const QString &folder = QString(), const QString &port = QString(), int baud = 9600)
     {
-        const QString folder = QDir::tempPath();
-        const QString exchange = QDir(folder).filePath(
-            QStringLiteral("orvan-otx-%1-pf.txt").arg(QCoreApplication::applicationPid()));
+        const QDir dir(folder);
         // Standard output keeps only the command's own result.
         Jobs = std::make_unique<TConsoleJobRunner>(ModelCodeOf(KasaER_A277PSPlus), baud, port, folder, stderr);
-        Memory = std::make_unique<TFiscalMemory>(*Jobs, Wait, Messages, exchange,
-                                                 QDir(folder).filePath(QStringLiteral("orvan277PSPlus-raport")));
+        Memory = std::make_unique<TFiscalMemory>(
+            *Jobs, Wait, Messages, folder.isEmpty() ? QString() : dir.filePath(QStringLiteral("pf.txt")),
+            folder.isEmpty() ? QString() : dir.filePath(QStringLiteral("orvan277PSPlus-raport")));
     }
 };
 
@@ -71,7 +71,7 @@ int OtxFiscalRead(const QStringList &argList)
     const QString out = args.Positional.at(0);
     RequireOutputFolder(out);
 
-    TFiscalConsole console(args.Value(QStringLiteral("--port")), baud);
+    TFiscalConsole console(ExchangeFolder(), args.Value(QStringLiteral("--port")), baud);
     TFiscalMemory &pf = *console.Memory;
     if (!pf.Odczytaj(range, KasaER_A277PSPlus) || !pf.Zapisz(out))
         return ExitRefused;

@@ -6,7 +6,7 @@
 #include "UOtxConsole.h"
 #include "USalesReport.h"
 
-#include <QTemporaryDir>
+#include <QDir>
 
 namespace {
 
@@ -52,9 +52,7 @@ int OtxReport(const QStringList &argList)
         return ExitRefused;
     }
     RequireOutputFolder(out);
-    QTemporaryDir folder;
-    if (!folder.isValid())
-        throw EInOutError(QStringLiteral("Nie mogę utworzyć folderu tymczasowego: %1").arg(folder.errorString()));
+    const QDir folder(ExchangeFolder());
 
     // Standard output keeps only the command's own result.
     TConsoleJobRunner jobs(dm.RegisterProfile.ModelCode, baud, port, folder.path(), stderr);

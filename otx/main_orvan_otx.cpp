@@ -3,9 +3,11 @@
 // Exit codes: 0 fine, 1 refused content or failed run, 2 wrong arguments.
 #include "UBuildInfo.h"
 #include "UErrors.h"
+#include "UFinally.h"
 #include "ULocale.h"
 #include "UOtxCommands.h"
 #include "UOtxCommon.h"
+#include "URunFolder.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -58,7 +60,8 @@ const char *const kUsage =
     "  --tables LISTA, --sections LISTA  tabele oddzielone przecinkami: grupy,kody,kaucje\n"
     "  --counters     odczyt z licznikami sprzedaży\n"
     "  --changed      wysyła tylko kody nowe i zmienione od ostatniego wysłania lub odczytu\n"
-    "                 (program pamięta zawartość każdej kasy: model i port)\n"
+    "                 (program pamięta zawartość każdej kasy: model i port; kasy na\n"
+    "                 pseudoterminalu /dev/pts nie pamięta między uruchomieniami)\n"
     "  --delete-missing  z --changed: usuwa w kasie kody, których nie ma w pliku\n"
     "  --verify       po wysłaniu odczytuje tabelę z kasy i porównuje ją z wysłaną;\n"
     "                 każda różnica kończy polecenie błędem\n"
@@ -104,6 +107,8 @@ int main(int argc, char **argv)
 {
     // The serial port and the PDF fonts need an application object.
     QCoreApplication app(argc, argv);
+    // The exchange files of the run go with it, also after a stopped job.
+    const TFinally removeRunFolder([] { RemoveRunFolder(); });
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);

@@ -9,7 +9,6 @@
 #include "UPowtNazwy.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QDateTime>
 #include <set>
 #include <QFileInfo>
@@ -624,9 +623,8 @@ void TExchange::DeleteNumbers(const std::vector<QString> &numbers)
     QByteArray lines;
     for (const QString &n : numbers)
         lines += (KeyText(n) + QStringLiteral(",00,00,\r\n")).toLatin1(); // digits only
-    QSaveFile file(m_file);
-    if (!file.open(QIODevice::WriteOnly) || file.write(lines) != lines.size() || !file.commit())
-        throw Exception(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(m_file, file.errorString()));
+    if (const QString reason = TryReplaceFile(m_file, lines, TFileAccess::OwnerOnly); !reason.isEmpty())
+        throw Exception(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(m_file, reason));
     m_jobs.Run(JobSwitches(m_table, JobDelete, m_file));
     if (m_memory)
         Remember([&] { m_memory->Remove(numbers); });

@@ -2,6 +2,7 @@
 
 #include "UErrors.h"
 #include "UOrvanIO.h"
+#include "URunFolder.h"
 #include "URxMemoryData.h"
 
 #include <QCoreApplication>
@@ -14,7 +15,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <set>
@@ -153,13 +153,20 @@ QString TRegisterMemory::FileName() const
     for (QChar c : key)
         readable += (c.isLetterOrNumber() && c.unicode() < 128) ? c : QChar(u'_');
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(10);
-    if (m_ptyPerRun && key.contains(QLatin1String("|/dev/pts/"))) {
-        static QTemporaryDir run(QDir::tempPath() + QStringLiteral("/orvan-kasy-XXXXXX"));
-        return run.path() + QStringLiteral("/kasa_") + readable.right(40) + u'_' + QString::fromLatin1(hash)
-               + QStringLiteral(".json");
+    QString folder = m_folder;
+    if (ForThisRunOnly()) {
+        const QString run = RunFolder();
+        if (run.isEmpty())
+            return QString(); // nothing known, nothing kept
+        folder = run + QStringLiteral("/kasy");
     }
-    return m_folder + QStringLiteral("/kasa_") + readable.right(40) + u'_' + QString::fromLatin1(hash)
+    return folder + QStringLiteral("/kasa_") + readable.right(40) + u'_' + QString::fromLatin1(hash)
            + QStringLiteral(".json");
+}
+
+bool TRegisterMemory::ForThisRunOnly() const
+{
+    return m_key && m_key().contains(QLatin1String("|/dev/pts/"));
 }
 
 TRegisterContent TRegisterMemory::Load() const
@@ -226,8 +233,11 @@ void TRegisterMemory::Save(const TRegisterContent &content) const
     root.insert(QStringLiteral("codes"), codes);
 
     const QString name = FileName();
-    QDir().mkpath(QFileInfo(name).absolutePath());
-    if (const QString reason = TryReplaceFile(name, QJsonDocument(root).toJson(QJsonDocument::Compact));
+    if (name.isEmpty())
+        return;
+    MakePrivatePath(QFileInfo(name).absolutePath());
+    if (const QString reason = TryReplaceFile(name, QJsonDocument(root).toJson(QJsonDocument::Compact),
+                                              TFileAccess::OwnerOnly);
         !reason.isEmpty())
         throw Exception(QStringLiteral("Nie można zapisać pliku z zapamiętaną zawartością kasy \"%1\": %2")
                             .arg(QDir::toNativeSeparators(name), reason));

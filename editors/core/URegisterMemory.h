@@ -1,7 +1,8 @@
 #pragma once
 // What the program remembers each register (model and port) holds in its
 // codes table, so that "send changed" can send only what differs. Kept in
-// the user's data folder, one file a register, replaced atomically.
+// the user's data folder (0700), one file a register (0600), replaced
+// atomically.
 #include "UCurrency.h"
 
 #include <QDateTime>
@@ -70,11 +71,12 @@ public:
     void Upsert(const std::vector<TRememberedCode> &codes, bool wholeTable = false);
     void Remove(const std::vector<QString> &numbers);
 
+    // The file of the current register; in the run's private folder when
+    // the register's content is kept for this run only.
     QString FileName() const;
-    // A pseudo-terminal is a simulated register whose device name the next
-    // run may give to another one: the program keeps its memory for this
-    // run only (a temporary folder), orvan-otx in the folder as usual.
-    void SetPseudoTerminalsPerRun(bool perRun) { m_ptyPerRun = perRun; }
+    // A pseudo-terminal is a simulated register whose device the next run
+    // may give to another one: its content is kept for this run only.
+    bool ForThisRunOnly() const;
     QDateTime Now() const;
 
 private:
@@ -84,5 +86,4 @@ private:
     QString m_folder;
     TRegisterKey m_key;
     TClock m_clock;
-    bool m_ptyPerRun = false;
 };

@@ -622,7 +622,7 @@ void TFiscalMemory::BuildReportIfEmpty()
         m_report->BuildReport(MrsBaseline);
 }
 
-void TFiscalMemory::PrintToPdf(const QString &fileName)
+void TFiscalMemory::PrintToPdf(const QString &fileName, TFileAccess access)
 {
     BuildReportIfEmpty();
     TPDFReportPrinter printer(QString(), Now);
@@ -632,7 +632,7 @@ void TFiscalMemory::PrintToPdf(const QString &fileName)
     for (int row = 0; row < ReportContent.RecordCount(); ++row)
         printer.AddLine(std::get<QString>(content.ValueAt(row)));
     printer.EndDoc();
-    printer.SaveToFile(fileName);
+    printer.SaveToFile(fileName, access);
 }
 
 QStringList TFiscalMemory::ReportLines()
@@ -662,8 +662,9 @@ bool TFiscalMemory::Drukuj(IShellOpener *opener)
         return false;
     return Command([&] {
         m_wait.Execute(QStringLiteral("Drukuję raport..."), [&] {
+            // The run's own copy for the viewer, not the user's file.
             const QString name = NewPdfName();
-            PrintToPdf(name);
+            PrintToPdf(name, TFileAccess::OwnerOnly);
             m_lastPdf = name;
             if (opener)
                 opener->OpenWithShell(name);

@@ -101,7 +101,7 @@ public:
     // the baseline and decodes the lines in the wait window.
     void ReadFromRegister(const TFiscalReadRange &range, int kasa);
     // Builds the report when needed and writes the PDF to fileName.
-    void PrintToPdf(const QString &fileName);
+    void PrintToPdf(const QString &fileName, TFileAccess access = TFileAccess::Usual);
     // The report's lines as they go to the PDF (built when needed).
     QStringList ReportLines();
     // A new PDF name: prefix + letters and digits of the unique number + "-"

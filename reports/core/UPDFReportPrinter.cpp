@@ -261,7 +261,7 @@ void TPDFReportPrinter::EndDoc()
     Check();
 }
 
-void TPDFReportPrinter::SaveToFile(const QString &fileName)
+void TPDFReportPrinter::SaveToFile(const QString &fileName, TFileAccess access)
 {
     HPDF_Doc doc = Doc(m_doc);
     HPDF_SaveToStream(doc);
@@ -287,6 +287,6 @@ void TPDFReportPrinter::SaveToFile(const QString &fileName)
     }
     bytes.truncate(done);
     // A failed write leaves any earlier file of that name as it was.
-    if (const QString reason = TryReplaceFile(fileName, bytes); !reason.isEmpty())
+    if (const QString reason = TryReplaceFile(fileName, bytes, access); !reason.isEmpty())
         throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(fileName, reason));
 }

@@ -2,6 +2,8 @@
 // The fiscal report's 17-character lines on A4 pages as a PDF document, the
 // way the register's paper roll looks: equal columns separated by dashed
 // lines, filled top to bottom, then the next column, then the next page.
+#include "URunFolder.h"
+
 #include <QDateTime>
 #include <QString>
 #include <functional>
@@ -41,7 +43,7 @@ public:
     void BeginDoc();
     void AddLine(const QString &text);
     void EndDoc();
-    void SaveToFile(const QString &fileName);
+    void SaveToFile(const QString &fileName, TFileAccess access = TFileAccess::Usual);
 
     // Layout, known after BeginDoc.
     int ColumnsPerPage() const { return m_columnsPerPage; }

@@ -1,6 +1,8 @@
 // Registry wrapper and settings store, always against a temporary folder.
 #include "UErrors.h"
+#include "UFinally.h"
 #include "UGlobals.h"
+#include "URunFolder.h"
 #include "UWinReg.h"
 
 #include <gtest/gtest.h>
@@ -528,6 +530,31 @@ TEST(SettingsPathsTest, NamesAreFormedFromTheTemporaryFolderAndProcessId)
         EXPECT_EQ(s.KaucjeFile, c.prefix + QStringLiteral("kaucje.txt"));
         EXPECT_EQ(s.PFFile, c.prefix + QStringLiteral("pf.txt"));
     }
+}
+
+// Another user may plant links and files in the shared temporary folder:
+// the run's files lie in a folder of its own that nobody else may enter.
+TEST(SettingsPathsTest, TheRunsFilesLieInItsOwnPrivateFolder)
+{
+    QTemporaryDir tmp;
+    const QByteArray tmpBefore = qgetenv("TMPDIR");
+    RemoveRunFolder();
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    const TFinally restore([&] {
+        RemoveRunFolder();
+        qputenv("TMPDIR", tmpBefore);
+    });
+
+    TSettings s;
+    SettingsFormPaths(s, TSettingsEnv::FromSystem());
+    const QString run = RunFolder();
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QFileInfo(run).fileName()});
+    EXPECT_EQ(QFileInfo(run).permissions() & 0x0077, 0); // nothing for group and others
+    EXPECT_TRUE(s.PFFile.startsWith(run + QStringLiteral("/orvan277PSPlus-"))) << s.PFFile.toStdString();
+    EXPECT_EQ(s.ReportPrefix, run + QStringLiteral("/orvan277PSPlus-raport"));
+    RemoveRunFolder(); // the end of the run
+    EXPECT_TRUE(QDir(tmp.path()).isEmpty());
 }
 
 TEST(SettingsPathsTest, ExeDirEndsInASeparator)

@@ -5,11 +5,15 @@
 #include "exchange_test_support.h"
 
 #include "URegisterMemory.h"
+#include "UFinally.h"
+#include "URunFolder.h"
 #include "scripted_messages.h"
 
 #include <QTimeZone>
 
 #include <gmock/gmock.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -215,6 +219,39 @@ TEST_F(ShopExchange, MemorySurvivesARestartAndIsKeptPerRegister)
     EXPECT_TRUE(MemoryFor(QStringLiteral("ttyS0"))->Load().Known);
     dm.ApplyProfile(4, true, 0); // another model on the same port
     EXPECT_FALSE(MemoryFor(QStringLiteral("/dev/ttyS0"))->Load().Known);
+}
+
+// The register behind a pseudo-terminal may be another simulator in the
+// next run; what a register holds is for the user alone, whatever the umask
+// and the mode an earlier version left the folder in.
+TEST_F(ShopExchange, APseudoTerminalIsRememberedForTheRunOnlyAndTheFilesAreTheUsersAlone)
+{
+    QTemporaryDir tmp;
+    const QByteArray tmpBefore = qgetenv("TMPDIR");
+    const mode_t umaskBefore = ::umask(022);
+    RemoveRunFolder();
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    const TFinally restore([&] {
+        RemoveRunFolder();
+        qputenv("TMPDIR", tmpBefore);
+        ::umask(umaskBefore);
+    });
+    const QString folder = dir.filePath(QStringLiteral("pamiec"));
+    ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0755), 0);
+    const std::map<QString, TRememberedCode> one{
+        {QStringLiteral("1"), {QStringLiteral("1"), QStringLiteral("Kod"), 1, Currency(), QStringLiteral("0")}}};
+    for (const char *port : {"/dev/ttyS0", "/dev/pts/3"})
+        MemoryFor(QLatin1String(port))->ReplaceAll(one);
+
+    const QString pts = MemoryFor(QStringLiteral("/dev/pts/3"))->FileName();
+    EXPECT_TRUE(pts.startsWith(RunFolder() + u'/')) << pts.toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 1);
+    for (const QString &path : {folder, memory->FileName(), pts})
+        EXPECT_EQ(QFileInfo(path).permissions() & 0x0077, 0) << path.toStdString(); // nothing for group and others
+    EXPECT_TRUE(MemoryFor(QStringLiteral("/dev/pts/3"))->Load().Known);
+    RemoveRunFolder(); // the run ends
+    EXPECT_FALSE(MemoryFor(QStringLiteral("/dev/pts/3"))->Load().Known);
+    EXPECT_TRUE(MemoryFor(QStringLiteral("/dev/ttyS0"))->Load().Known);
 }
 
 TEST_F(ShopExchange, DamagedMemoryFileIsReportedAndReplacedByTheNextFullSend)

@@ -1,5 +1,6 @@
 // Runs the built orvan-otx program on temporary files.
 #include "UCodePage.h"
+#include "USimPty.h"
 #include "otx_test_support.h"
 
 #include <QDir>
@@ -8,6 +9,8 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -248,6 +251,83 @@ TEST_F(OtxTool, EveryTemplatePassesUnderItsProfile)
         SCOPED_TRACE(c.file);
         const OtxRun r = Otx(QStringList{"check", QStringLiteral(ORVAN_SOURCE_DIR "/templates/") + c.file} + QStringList(c.options));
         EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The run's files in the temporary folder.
+
+QStringList Entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+// orvan-otx with TMPDIR tmp and umask 022; the shell runs prepare, then
+// becomes the program, whose process id is the shell's "$$".
+void StartOtx(QProcess &p, const QStringList &args, const QString &tmp, const QString &prepare = QString())
+{
+    QProcessEnvironment env = OtxEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), tmp);
+    p.setProcessEnvironment(env);
+    const QString script = "umask 022; " + prepare + "\nexec \"$0\" \"$@\"";
+    p.start("/bin/sh", QStringList{"-c", script, ORVAN_BIN_DIR "/orvan-otx"} + args);
+}
+
+TEST_F(OtxTool, AStopSignalEndsTheJobAndTheRunLeavesNothingInTheTemporaryFolder)
+{
+    TSimOptions silent;
+    silent.NoWakeUp = true; // the job waits seconds for the register
+    TPtySimulator sim(silent);
+    ASSERT_TRUE(sim.Start());
+    const QString port = QString::fromStdString(sim.PortPath());
+    const std::pair<int, QStringList> cases[] = {
+        {SIGTERM, {"read", Path("odczyt.otx"), "--tables", "grupy", "--port", port}},
+        {SIGHUP, {"send", Write("g.otx", {kGrupy, Grupa(1, "Napoje")}), "--port", port}},
+    };
+    for (const auto &[signal, args] : cases) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir tmp;
+        QProcess p;
+        StartOtx(p, args, tmp.path());
+        // The empty line after the job's heading: the exchange file is open.
+        QByteArray out;
+        while (!out.endsWith("\n\n") && (p.canReadLine() || p.waitForReadyRead(-1)))
+            out += p.readLine();
+        const QString run = tmp.filePath(Entries(tmp.path()).value(0));
+        EXPECT_EQ(Entries(run), QStringList{"grupy.txt"}) << out.toStdString();
+        for (const QString &path : {run, run + "/grupy.txt"}) // nothing for group and others
+            EXPECT_EQ(QFileInfo(path).permissions() & 0x0077, 0) << path.toStdString();
+
+        ::kill(pid_t(p.processId()), signal);
+        ASSERT_TRUE(p.waitForFinished(-1));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardOutput().endsWith("FFF1 Transmisja przerwana przez użytkownika\n"));
+        EXPECT_EQ(Entries(tmp.path()), QStringList());
+    }
+}
+
+// Another user's link to the victim's file, or a file anyone may write,
+// under the name the fiscal read once had.
+TEST_F(OtxTool, FiscalReadNeverWritesThroughANamePlantedInTheTemporaryFolder)
+{
+    TPtySimulator sim;
+    ASSERT_TRUE(sim.Start());
+    const QByteArray mine = "dane użytkownika\r\n";
+    const QString port = QString::fromStdString(sim.PortPath());
+    const QString victim = WriteBytes(Path("dane.otx"), mine);
+    const QString planted = "\"$TMPDIR/orvan-otx-$$-pf.txt\"";
+    for (const QString &plant : {"ln -s '" + victim + "' " + planted, ": > " + planted + "; chmod 666 " + planted}) {
+        SCOPED_TRACE(plant.toStdString());
+        QTemporaryDir tmp;
+        QProcess p;
+        StartOtx(p, {"fiscal-read", Path("pf.frp"), "--port", port}, tmp.path(), plant);
+        ASSERT_TRUE(p.waitForFinished(-1));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        EXPECT_EQ(ReadBytes(victim), mine);
+        const QStringList left = Entries(tmp.path());
+        ASSERT_EQ(left.size(), 1);
+        EXPECT_EQ(QFileInfo(tmp.filePath(left.first())).size(), plant.startsWith("ln") ? mine.size() : 0);
     }
 }
 

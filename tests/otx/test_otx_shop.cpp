@@ -32,6 +32,10 @@ protected:
         std::string error;
         ASSERT_TRUE(sim->Start(&error)) << error;
         port = QString::fromStdString(sim->PortPath());
+        // A lasting name of the device, as /dev/serial/by-id gives a USB
+        // adapter: the register behind it is remembered between runs.
+        device = dir.filePath(QStringLiteral("kasa"));
+        ASSERT_TRUE(QFile::link(port, device));
     }
     void TearDown() override { sim->Stop(); }
 
@@ -45,12 +49,13 @@ protected:
         return WriteBytes(dir.filePath(QStringLiteral("kody%1.otx").arg(++m_files)), DataLines(lines));
     }
 
-    TOtxRun Otx(QStringList args)
+    // On the lasting name unless told.
+    TOtxRun Otx(QStringList args, const QString &on = QString())
     {
         // The remembered register content in this test's own folder.
         QProcessEnvironment extra;
         extra.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath("dane"));
-        args << "--port" << port;
+        args << "--port" << (on.isEmpty() ? device : on);
         return RunOtx(args, QStringLiteral("pl_PL.UTF-8"), extra);
     }
     int Codes() { return sim->WithRegister([](TSimRegister &r) { return int(r.Table(TSimRegister::CodesTable)->Records.size()); }); }
@@ -58,7 +63,8 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<TPtySimulator> sim;
-    QString port;
+    QString port;   // the pseudo-terminal
+    QString device; // a link to it
     int m_files = 0;
 };
 
@@ -99,4 +105,17 @@ TEST_F(OtxShop, SendChangedNeedsTheMemoryThenSendsOnlyWhatChanged)
 
     EXPECT_EQ(Otx({"send", File(3), "--delete-missing"}).code, 2);
     EXPECT_EQ(Otx({"send", File(3), "--changed", "--tables", "grupy"}).code, 1);
+}
+
+// The next simulator may be given the same pseudo-terminal: what an earlier
+// run sent there tells nothing about the register now behind it.
+TEST_F(OtxShop, APseudoTerminalIsRememberedForOneRunOnly)
+{
+    ASSERT_EQ(Otx({"send", File(30)}, port).code, 0);
+    const int before = Packets();
+    const TOtxRun changed = Otx({"send", File(30), "--changed"}, port);
+    EXPECT_EQ(changed.code, 1);
+    EXPECT_TRUE(changed.err.contains("Program nie wie jeszcze, jakie kody zawiera ta kasa")) << changed.err.toStdString();
+    EXPECT_TRUE(changed.err.contains("Zawartości kasy na pseudoterminalu program nie pamięta"));
+    EXPECT_EQ(Packets(), before);
 }

@@ -434,10 +434,14 @@ TEST_F(FiscalMemoryTest, PrintingWritesThePdfOpensItAndDeletesOldOnes)
     pf.Lines = f.Lines();
     pf.ParseLines();
     TRecOpener opener;
-    ASSERT_TRUE(pf.Drukuj(&opener)) << messages.Log.join(u'\n').toStdString();
+    const mode_t umaskBefore = ::umask(022);
+    const bool printed = pf.Drukuj(&opener);
+    ::umask(umaskBefore);
+    ASSERT_TRUE(printed) << messages.Log.join(u'\n').toStdString();
     const QString pdf = Path(QStringLiteral("raportABC12345678-0000002A.pdf"));
     EXPECT_EQ(opener.Opened, QStringList{pdf});
     EXPECT_TRUE(ReadAll(pdf).startsWith("%PDF-"));
+    EXPECT_EQ(QFileInfo(pdf).permissions() & 0x0077, 0); // nothing for group and others
     EXPECT_FALSE(pf.ReportContent.IsEmpty());
     TFiscalMemory::DeleteReportPdfs(Path(QStringLiteral("raport")));
     EXPECT_FALSE(QFileInfo::exists(pdf));
