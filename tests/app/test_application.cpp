@@ -78,7 +78,7 @@ TEST(Application, SaveTargetProblemsAreSaid)
     if (!QFileInfo(readOnly).isWritable()) // not for an administrator, who may write anyway
         cases.push_back({readOnly, QStringLiteral("Plik \"%1\" jest tylko do odczytu.").arg(readOnly)});
     for (const auto &c : cases)
-        EXPECT_EQ(SaveTargetProblem(c.file), c.problem) << c.file.toStdString();
+        EXPECT_EQ(DataFileSaveProblem(c.file), c.problem) << c.file.toStdString();
 }
 
 TEST(ProgressLayout, NineLinesShowWholeWhateverTheFixedFont)
