@@ -1,6 +1,7 @@
 #include "UChartWindow.h"
 
 #include "UOrvanIO.h"
+#include "URecentFolders.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -113,10 +114,13 @@ TFormWykres::TFormWykres(const QString &caption, std::vector<TView> views, QWidg
     connect(m_viewBox, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     connect(m_save, &QPushButton::clicked, this, [this] {
-        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Zapisz wykres"), QString(),
+        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Zapisz wykres"),
+                                                          AppRecentFolders().StartFolder(TFileKind::Png),
                                                           QStringLiteral("Obrazy PNG (*.png)"));
-        if (!file.isEmpty())
-            SavePng(file.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? file : file + QStringLiteral(".png"));
+        if (file.isEmpty())
+            return;
+        AppRecentFolders().Remember(TFileKind::Png, file);
+        SavePng(file.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? file : file + QStringLiteral(".png"));
     });
     Refresh();
 }

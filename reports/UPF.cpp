@@ -6,6 +6,7 @@
 #include "UEditorEnv.h"
 #include "UErrors.h"
 #include "UGlobals.h"
+#include "URecentFolders.h"
 
 #include <QCalendarWidget>
 #include <QFileDialog>
@@ -220,19 +221,20 @@ void TFormPF::BBDrukujClick()
 
 QString TFormPF::ChooseOpenFile()
 {
-    QFileDialog dialog(this, QStringLiteral("Otwórz raport"));
+    QFileDialog dialog(this, QStringLiteral("Otwórz raport"), AppRecentFolders().StartFolder(TFileKind::FiscalReport));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters({QStringLiteral("Raport fiskalny (*.frp)"), QStringLiteral("Wszystkie pliki (*)")});
     dialog.setDefaultSuffix(QStringLiteral("frp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    AppRecentFolders().Remember(TFileKind::FiscalReport, dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 
 QString TFormPF::ChooseSaveFile()
 {
-    QFileDialog dialog(this, QStringLiteral("Zapisz raport"));
+    QFileDialog dialog(this, QStringLiteral("Zapisz raport"), AppRecentFolders().StartFolder(TFileKind::FiscalReport));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({QStringLiteral("Raport fiskalny (*.frp)")});
@@ -240,6 +242,7 @@ QString TFormPF::ChooseSaveFile()
     dialog.setDefaultSuffix(QStringLiteral("frp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    AppRecentFolders().Remember(TFileKind::FiscalReport, dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 
