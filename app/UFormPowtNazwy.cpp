@@ -5,8 +5,13 @@
 #include "UPowtNazwy.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSettings>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace {
 const QString LayoutProperty = QStringLiteral("GridPowtNazwy.Columns");
@@ -100,7 +105,22 @@ QWidget *TFormPowtNazwy::OpenRow(int viewRow)
 
 void TFormPowtNazwy::ShowDuplicates()
 {
+    if (!isVisible())
+        WidenToColumns();
     BringForward(this);
+}
+
+void TFormPowtNazwy::WidenToColumns()
+{
+    int columns = 0;
+    for (int c = 0; c < m_grid->horizontalHeader()->count(); ++c)
+        if (!m_grid->isColumnHidden(c))
+            columns += m_grid->columnWidth(c);
+    const int wanted = columns + m_grid->verticalHeader()->sizeHint().width() + 2 * m_grid->frameWidth() +
+                       m_grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_grid);
+    const int room = screen() ? screen()->availableGeometry().width() : wanted;
+    // The grid is the window's whole width.
+    resize(std::max(width(), std::min(wanted, room)), height());
 }
 
 void TFormPowtNazwy::SaveExtras(const QString &placementFile, const QString &section) const

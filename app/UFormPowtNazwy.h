@@ -32,6 +32,9 @@ public:
     void RestoreExtras(const QString &placementFile, const QString &section) override;
 
 private:
+    // Wide enough for every column, within the screen.
+    void WidenToColumns();
+
     TDM *m_dm = nullptr;
     IMessages *m_messages = nullptr;
     QWidget *m_formGrupy = nullptr;

@@ -17,6 +17,7 @@
 #include "UOdczyt.h"
 #include "UPF.h"
 #include "UPlacement.h"
+#include "URecentFolders.h"
 #include "URaporty.h"
 #include "UUstawienia.h"
 #include "UWait.h"
@@ -62,6 +63,7 @@ TProgram::~TProgram()
         delete *it;
     if (DM == m_dm.get())
         DM = nullptr;
+    AppRecentFolders().SetPlacementFile(QString());
 }
 
 bool TProgram::StartUp()
@@ -93,6 +95,7 @@ template <class T, class... A> T *TProgram::Make(A &&...args)
 
 void TProgram::CreateWindows()
 {
+    AppRecentFolders().SetPlacementFile(PlacementFile());
     m_main = Make<TFormMain>(m_settings, *m_dm);
     if (m_settings.TempPrefix.isEmpty())
         AppMessages().Information(NoTempDirText);

@@ -7,6 +7,7 @@
 #include "UFiscalChartWindow.h"
 
 #include "UFindBar.h"
+#include "UFormPowtNazwy.h"
 #include "UGrupy.h"
 #include "UKaucje.h"
 #include "UKody.h"
@@ -14,6 +15,7 @@
 #include "UKonfig.h"
 #include "UOSH.h"
 #include "UPF.h"
+#include "UPowtNazwy.h"
 #include "URaporty.h"
 #include "UProgram.h"
 #include "URunFolder.h"
@@ -265,5 +267,30 @@ void TScreenshotDriver::ShootEditors()
             Shoot(&dialog, QStringLiteral("15-import-csv"));
             dialog.reject();
         }
+    }
+
+    // The duplicate-names window over a code named as a group in small
+    // letters; the code goes again afterwards.
+    TDM *dm = w.FormKody->Env().DM;
+    if (dm && w.FormPowtNazwy && dm->MDGrupy.RecordCount() > 0 &&
+        !codes.Locate(QStringLiteral("Numer"), QStringLiteral("9999"))) {
+        const TField &group = dm->MDGrupy.FieldByName(QStringLiteral("Nazwa"));
+        const bool modified = dm->Modified;
+        try {
+            codes.Append();
+            codes.FieldByName(QStringLiteral("Numer")).SetText(QStringLiteral("9999"));
+            codes.FieldByName(QStringLiteral("Nazwa")).SetText(group.ValueToString(group.ValueAt(0)).toLower());
+            codes.FieldByName(QStringLiteral("Grupa")).SetText(QStringLiteral("1"));
+            codes.Post();
+            FindDuplicateNames(*dm, DupScopeBoth);
+            w.FormPowtNazwy->ShowDuplicates();
+            Pause(SettleMs);
+            Shoot(w.FormPowtNazwy, QStringLiteral("16-powtarzajace-sie-nazwy"));
+            w.FormPowtNazwy->hide();
+            codes.Delete();
+        } catch (...) {
+            codes.Cancel();
+        }
+        dm->Modified = modified;
     }
 }

@@ -1,11 +1,13 @@
 #include "UChartWindow.h"
 
 #include "UOrvanIO.h"
+#include "URecentFolders.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -16,7 +18,6 @@
 #include <QPercentBarSeries>
 #include <QPushButton>
 #include <QStackedBarSeries>
-#include <QValueAxis>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -39,9 +40,6 @@ QChart *MakeChart(const TChartData &data)
     auto *chart = new QChart;
     chart->setTitle(data.IsEmpty() ? data.Title + QStringLiteral(" (brak danych)") : data.Title);
     chart->legend()->setAlignment(Qt::AlignBottom);
-    // Axis numbers with a decimal comma, as everywhere in the program.
-    chart->setLocale(QLocale(QLocale::Polish, QLocale::Poland));
-    chart->setLocalizeNumbers(true);
     if (data.IsEmpty())
         return chart;
     QAbstractBarSeries *series = nullptr;
@@ -69,13 +67,18 @@ QChart *MakeChart(const TChartData &data)
     }
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
-    auto *y = new QValueAxis;
+    // Our own labels: Qt's Polish numbers leave the first group of a
+    // million unseparated ("3000 000,00") and a thousand ungrouped.
+    const TChartAxis values = ChartValueAxis(data);
+    auto *y = new QCategoryAxis;
     y->setTitleText(data.YTitle);
-    y->setLabelFormat(data.Kind == TChartKind::PercentBars ? QStringLiteral("%.0f") : QStringLiteral("%.2f"));
+    y->setRange(values.Min, values.Max);
+    y->setStartValue(values.Min);
+    for (size_t i = 0; i < values.Ticks.size(); ++i)
+        y->append(values.Labels.at(qsizetype(i)), values.Ticks[i]);
+    y->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
-    if (data.Kind != TChartKind::PercentBars)
-        y->applyNiceNumbers();
     return chart;
 }
 
@@ -111,10 +114,13 @@ TFormWykres::TFormWykres(const QString &caption, std::vector<TView> views, QWidg
     connect(m_viewBox, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     connect(m_save, &QPushButton::clicked, this, [this] {
-        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Zapisz wykres"), QString(),
+        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Zapisz wykres"),
+                                                          AppRecentFolders().StartFolder(TFileKind::Png),
                                                           QStringLiteral("Obrazy PNG (*.png)"));
-        if (!file.isEmpty())
-            SavePng(file.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? file : file + QStringLiteral(".png"));
+        if (file.isEmpty())
+            return;
+        AppRecentFolders().Remember(TFileKind::Png, file);
+        SavePng(file.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? file : file + QStringLiteral(".png"));
     });
     Refresh();
 }

@@ -5,6 +5,7 @@
 #include "UCsvImportDialog.h"
 #include "UEditorForm.h"
 #include "UErrors.h"
+#include "URecentFolders.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -22,10 +23,12 @@ void ImportCsv(TTableForm &form)
     TDM *dm = form.Env().DM;
     if (!dm || !form.EndPendingEdit())
         return;
-    const QString file = QFileDialog::getOpenFileName(&form, QStringLiteral("Importuj z pliku CSV"), QString(),
+    const QString file = QFileDialog::getOpenFileName(&form, QStringLiteral("Importuj z pliku CSV"),
+                                                      AppRecentFolders().StartFolder(TFileKind::Csv),
                                                       QStringLiteral("Pliki CSV (*.csv *.txt);;Wszystkie pliki (*)"));
     if (file.isEmpty())
         return;
+    AppRecentFolders().Remember(TFileKind::Csv, file);
     form.RunCommand([&] {
         TFormImportCsv dialog(*dm, SectionOf(form), file, &form);
         dialog.Execute(form.History());
@@ -36,10 +39,12 @@ void ExportCsv(TTableForm &form)
 {
     if (!form.Grid()->Table())
         return;
-    QString file = QFileDialog::getSaveFileName(&form, QStringLiteral("Eksportuj do pliku CSV"), QString(),
+    QString file = QFileDialog::getSaveFileName(&form, QStringLiteral("Eksportuj do pliku CSV"),
+                                                AppRecentFolders().StartFolder(TFileKind::Csv),
                                                 QStringLiteral("Pliki CSV (*.csv)"));
     if (file.isEmpty())
         return;
+    AppRecentFolders().Remember(TFileKind::Csv, file);
     if (!file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
         file += QStringLiteral(".csv");
     form.RunCommand([&] { ExportTableToCsv(form, file); });

@@ -6,10 +6,13 @@
 #include "UEditorEnv.h"
 #include "UErrors.h"
 #include "UGlobals.h"
+#include "URecentFolders.h"
 
 #include <QCalendarWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 class TFormPF::TFront : public IJobRunner, public IWaitRunner, public IMessages {
 public:
@@ -69,6 +72,29 @@ QList<TGridColumn> Columns(const QStringList &fields, const QList<int> &widths =
     return columns;
 }
 
+// The width at which a line edit shows text whole, from its font.
+int LineEditWidthFor(const QLineEdit &edit, const QString &text)
+{
+    QStyleOptionFrame opt;
+    opt.initFrom(&edit);
+    opt.lineWidth = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, &edit);
+    const QMargins margins = edit.textMargins() + edit.contentsMargins();
+    // 2 pixels each side between the frame and the text, 1 for the cursor.
+    const QSize inner(edit.fontMetrics().horizontalAdvance(text) + 2 * 2 + 1 + margins.left() + margins.right(),
+                      edit.fontMetrics().height());
+    return edit.style()->sizeFromContents(QStyle::CT_LineEdit, &opt, inner, &edit).width();
+}
+
+// The widest NIP the header can hold: 13 of the widest of its characters.
+QString WidestNip(const QFontMetrics &metrics)
+{
+    QChar widest = u'0';
+    for (const QChar c : QStringLiteral("0123456789-PL "))
+        if (metrics.horizontalAdvance(c) > metrics.horizontalAdvance(widest))
+            widest = c;
+    return QString(13, widest);
+}
+
 } // namespace
 
 TFormPF::TFormPF(QWidget *parent) : TFormPF(AppSettings().PFFile, AppSettings().ReportPrefix, parent) {}
@@ -78,6 +104,7 @@ TFormPF::TFormPF(const QString &exchangeFile, const QString &reportPrefix, QWidg
 {
     ui->setupUi(this);
     setWindowFlag(Qt::Window);
+    ui->EdNIP->setMinimumWidth(LineEditWidthFor(*ui->EdNIP, WidestNip(ui->EdNIP->fontMetrics())));
     m_pf = std::make_unique<TFiscalMemory>(*m_front, *m_front, *m_front, exchangeFile, reportPrefix);
     m_pf->ClearAll();
 
@@ -145,6 +172,7 @@ void TFormPF::ShowState()
 {
     ui->EdNrUnikatowy->setText(m_pf->UniqueNumber);
     ui->EdNIP->setText(m_pf->NIP);
+    ui->EdNIP->setMinimumWidth(std::max(ui->EdNIP->minimumWidth(), LineEditWidthFor(*ui->EdNIP, m_pf->NIP)));
     ui->EdDataFiskalizacji->setText(m_pf->FiscalizationText());
     ui->NELiczbaMRS->setText(QString::number(m_pf->MrsCount()));
     ui->NELiczbaMRS->setStyleSheet(m_pf->MrsCountAlarm() ? QStringLiteral("background-color: rgb(255, 0, 0);")
@@ -193,19 +221,20 @@ void TFormPF::BBDrukujClick()
 
 QString TFormPF::ChooseOpenFile()
 {
-    QFileDialog dialog(this, QStringLiteral("Otwórz raport"));
+    QFileDialog dialog(this, QStringLiteral("Otwórz raport"), AppRecentFolders().StartFolder(TFileKind::FiscalReport));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters({QStringLiteral("Raport fiskalny (*.frp)"), QStringLiteral("Wszystkie pliki (*)")});
     dialog.setDefaultSuffix(QStringLiteral("frp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    AppRecentFolders().Remember(TFileKind::FiscalReport, dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 
 QString TFormPF::ChooseSaveFile()
 {
-    QFileDialog dialog(this, QStringLiteral("Zapisz raport"));
+    QFileDialog dialog(this, QStringLiteral("Zapisz raport"), AppRecentFolders().StartFolder(TFileKind::FiscalReport));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({QStringLiteral("Raport fiskalny (*.frp)")});
@@ -213,6 +242,7 @@ QString TFormPF::ChooseSaveFile()
     dialog.setDefaultSuffix(QStringLiteral("frp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    AppRecentFolders().Remember(TFileKind::FiscalReport, dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 

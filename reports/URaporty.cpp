@@ -3,6 +3,7 @@
 
 #include "UEditorEnv.h"
 #include "UGlobals.h"
+#include "URecentFolders.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -102,7 +103,8 @@ void TFormRaporty::SetBusy(bool busy)
 
 QString TFormRaporty::ChooseFile()
 {
-    QFileDialog dialog(this, QStringLiteral("W jakim pliku mam zapisać raport ?"));
+    QFileDialog dialog(this, QStringLiteral("W jakim pliku mam zapisać raport ?"),
+                       AppRecentFolders().StartFolder(TFileKind::SalesReport));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({QStringLiteral("Pliki tekstowe (*.txt)"), QStringLiteral("Arkusz CSV (*.csv)"),
@@ -114,6 +116,7 @@ QString TFormRaporty::ChooseFile()
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    AppRecentFolders().Remember(TFileKind::SalesReport, dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 

@@ -3,6 +3,7 @@
 #include "UEANUtils.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace {
@@ -81,4 +82,59 @@ TChartData GroupsShareChart(const TRxMemoryData &grupy)
     if (chart.Sets.empty())
         chart.Categories.clear();
     return chart;
+}
+
+QString ChartValueText(double value, int decimals, const TFormatSettings &fs)
+{
+    return FormatQuantityDisplay(value, decimals, true, fs);
+}
+
+TChartAxis ChartValueAxis(const TChartData &data, const TFormatSettings &fs)
+{
+    TChartAxis axis;
+    int decimals = 2;
+    double step = 20;
+    if (data.Kind == TChartKind::PercentBars) {
+        axis.Max = 100;
+        decimals = 0;
+    } else {
+        double low = 0;
+        double high = 0;
+        for (qsizetype c = 0; c < data.Categories.size(); ++c) {
+            double below = 0;
+            double above = 0;
+            for (const TChartSet &s : data.Sets) {
+                const double v = size_t(c) < s.Values.size() ? s.Values[size_t(c)] : 0;
+                if (data.Kind != TChartKind::StackedBars) {
+                    below = std::min(below, v);
+                    above = std::max(above, v);
+                } else if (v < 0) {
+                    below += v;
+                } else {
+                    above += v;
+                }
+            }
+            low = std::min(low, below);
+            high = std::max(high, above);
+        }
+        if (!std::isfinite(low) || !std::isfinite(high))
+            low = high = 0;
+        if (high - low < 0.05)
+            high = low + 0.05;
+        // About five steps; never below the last decimal shown, so that
+        // no two labels read the same.
+        const double rough = (high - low) / 5;
+        const double power = std::pow(10.0, std::floor(std::log10(rough)));
+        const double scaled = rough / power;
+        step = std::max(0.01, (scaled <= 1 ? 1 : scaled <= 2 ? 2 : scaled <= 5 ? 5 : 10) * power);
+        axis.Min = std::floor(low / step) * step;
+        axis.Max = std::ceil(high / step) * step;
+    }
+    const int count = int(std::lround((axis.Max - axis.Min) / step));
+    for (int i = 0; i <= count; ++i) {
+        const double tick = axis.Min + i * step;
+        axis.Ticks.push_back(tick);
+        axis.Labels << ChartValueText(tick, decimals, fs);
+    }
+    return axis;
 }

@@ -2,6 +2,7 @@
 // What a chart shows, without any widget: categories along the axis, sets
 // of values over them, titles. The chart windows draw it with Qt Charts;
 // tests check the numbers and labels.
+#include "ULocale.h"
 #include "URxMemoryData.h"
 
 #include <QString>
@@ -35,3 +36,18 @@ TChartData TopCodesChart(const TRxMemoryData &kody, int count = 20);
 // The groups' share of the daily (LDW) and periodic (LOW) sale: one set per
 // group that sold, over the two categories; deposit groups are left out.
 TChartData GroupsShareChart(const TRxMemoryData &grupy);
+
+// The value axis: a round range over the bars (from zero, or below it when
+// a bar is negative), split in round steps of 1, 2 or 5 times a power of
+// ten; percent bars run 0..100 by 20. Labels in ChartValueText.
+struct TChartAxis {
+    double Min = 0;
+    double Max = 1;
+    std::vector<double> Ticks;
+    QStringList Labels;
+};
+TChartAxis ChartValueAxis(const TChartData &data, const TFormatSettings &fs = FormatSettings());
+
+// An axis number: thousands always grouped, as in the grids ("3 000 000,00",
+// "5 000,00" with Polish settings).
+QString ChartValueText(double value, int decimals, const TFormatSettings &fs = FormatSettings());

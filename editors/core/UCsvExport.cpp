@@ -3,6 +3,9 @@
 #include "UErrors.h"
 #include "UOrvanIO.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -92,6 +95,164 @@ QString CsvCell(const TField &field, int row)
     return CsvValueText(field, field.ValueAt(row));
 }
 
+namespace {
+
+// The bytes of an export, written in place: no text per cell and no
+// conversion of the whole text at the end. Cells come out as CsvValueText
+// and CsvQuote would make them.
+class TCsvBytes {
+public:
+    explicit TCsvBytes(qsizetype expected) { m_bytes.resize(std::max<qsizetype>(expected, 64)); }
+
+    char *Room(qsizetype n)
+    {
+        if (m_used + n > m_bytes.size())
+            m_bytes.resize(std::max(m_bytes.size() * 2, m_used + n));
+        return m_bytes.data() + m_used;
+    }
+    void Advance(char *end) { m_used = end - m_bytes.constData(); }
+    void Byte(char c) { *Room(1) = c; ++m_used; }
+    void Bytes(const char *data, qsizetype n)
+    {
+        std::memcpy(Room(n), data, size_t(n));
+        m_used += n;
+    }
+
+    // A text as UTF-8, quoted when CsvQuote would quote it. Text the
+    // plain loop can't take (an unpaired surrogate) goes through Qt.
+    void Cell(QStringView cell)
+    {
+        const qsizetype start = m_used;
+        if (!cell.isEmpty() && (cell.front().isSpace() || cell.back().isSpace()))
+            return Quoted(cell);
+        char *p = Room(cell.size() * 3);
+        const char16_t *s = cell.utf16();
+        const char16_t *end = s + cell.size();
+        for (; s < end; ++s) {
+            const char16_t c = *s;
+            if (c < 0x80) {
+                if (c == u';' || c == u'"' || c == u'\n' || c == u'\r' || c == u'\t') {
+                    m_used = start;
+                    return Quoted(cell);
+                }
+                *p++ = char(c);
+            } else if (c < 0x800) {
+                *p++ = char(0xC0 | (c >> 6));
+                *p++ = char(0x80 | (c & 0x3F));
+            } else if (c < 0xD800 || c > 0xDFFF) {
+                *p++ = char(0xE0 | (c >> 12));
+                *p++ = char(0x80 | ((c >> 6) & 0x3F));
+                *p++ = char(0x80 | (c & 0x3F));
+            } else {
+                m_used = start;
+                const QByteArray utf8 = cell.toUtf8();
+                return Bytes(utf8.constData(), utf8.size());
+            }
+        }
+        Advance(p);
+    }
+
+    void Unsigned(std::uint64_t value)
+    {
+        char *p = Room(20);
+        Advance(std::to_chars(p, p + 20, value).ptr);
+    }
+    void Signed(std::int64_t value)
+    {
+        char *p = Room(20);
+        Advance(std::to_chars(p, p + 20, value).ptr);
+    }
+
+    QByteArray Take()
+    {
+        m_bytes.truncate(m_used);
+        return std::move(m_bytes);
+    }
+
+private:
+    void Quoted(QStringView cell)
+    {
+        const QByteArray utf8 = CsvQuote(cell.toString()).toUtf8();
+        Bytes(utf8.constData(), utf8.size());
+    }
+
+    QByteArray m_bytes;
+    qsizetype m_used = 0;
+};
+
+// An amount: two decimals, four when it has them.
+void AppendAmount(TCsvBytes &out, std::int64_t units)
+{
+    const std::uint64_t a = units < 0 ? std::uint64_t(0) - std::uint64_t(units) : std::uint64_t(units);
+    if (units < 0)
+        out.Byte('-');
+    out.Unsigned(a / 10000);
+    const unsigned frac = unsigned(a % 10000);
+    char *p = out.Room(5);
+    *p++ = ',';
+    *p++ = char('0' + frac / 1000);
+    *p++ = char('0' + frac / 100 % 10);
+    if (frac % 100) {
+        *p++ = char('0' + frac / 10 % 10);
+        *p++ = char('0' + frac % 10);
+    }
+    out.Advance(p);
+}
+
+// A quantity with three decimals. One that lies on a thousandth (all the
+// register keeps) is written from whole numbers; well inside the double's
+// precision both round to the same digits. Anything else goes through Qt.
+void AppendQuantity(TCsvBytes &out, double d)
+{
+    if (std::fabs(d) < 1e9) {
+        const double thousandths = std::nearbyint(d * 1000);
+        const auto whole = std::int64_t(thousandths);
+        if (std::fabs(d * 1000 - thousandths) < 1e-3 && !(whole == 0 && std::signbit(d))) {
+            const std::uint64_t a = whole < 0 ? std::uint64_t(-whole) : std::uint64_t(whole);
+            if (whole < 0)
+                out.Byte('-');
+            out.Unsigned(a / 1000);
+            const unsigned frac = unsigned(a % 1000);
+            char *p = out.Room(4);
+            *p++ = ',';
+            *p++ = char('0' + frac / 100);
+            *p++ = char('0' + frac / 10 % 10);
+            *p++ = char('0' + frac % 10);
+            out.Advance(p);
+            return;
+        }
+    }
+    out.Cell(WithComma(QString::number(d, 'f', 3)));
+}
+
+void AppendValue(TCsvBytes &out, const TField &field, const TFieldValue &v)
+{
+    if (std::holds_alternative<std::monostate>(v))
+        return;
+    switch (field.DataType()) {
+    case TFieldType::Smallint:
+    case TFieldType::Integer:
+        if (const auto *i = std::get_if<std::int64_t>(&v))
+            return out.Signed(*i);
+        break;
+    case TFieldType::Currency:
+        if (const auto *u = std::get_if<std::int64_t>(&v))
+            return AppendAmount(out, *u);
+        break;
+    case TFieldType::Float:
+        if (const auto *d = std::get_if<double>(&v))
+            return AppendQuantity(out, *d);
+        break;
+    case TFieldType::String:
+        if (const auto *s = std::get_if<QString>(&v); s && !field.OnGetText)
+            return out.Cell(*s);
+        break;
+    }
+    out.Cell(CsvValueText(field, v));
+}
+
+} // namespace
+
 QByteArray CsvExportBytes(const TRxMemoryData &table, const QStringList &fields)
 {
     std::vector<const TField *> columns;
@@ -101,17 +262,20 @@ QByteArray CsvExportBytes(const TRxMemoryData &table, const QStringList &fields)
         columns.push_back(&f);
         header << f.DisplayName();
     }
-    QString text = CsvLine(header) + QStringLiteral("\r\n");
-    text.reserve(text.size() + qsizetype(table.RecordCount()) * qsizetype(columns.size()) * 10);
+    TCsvBytes out(qsizetype(table.RecordCount() + 1) * qsizetype(columns.size() + 1) * 10);
+    out.Bytes("\xEF\xBB\xBF", 3);
+    const QByteArray head = CsvLine(header).toUtf8();
+    out.Bytes(head.constData(), head.size());
+    out.Bytes("\r\n", 2);
     for (int r = 0; r < table.RecordCount(); ++r) {
         for (size_t c = 0; c < columns.size(); ++c) {
             if (c)
-                text += u';';
-            text += CsvQuote(CsvCell(*columns[c], r));
+                out.Byte(';');
+            AppendValue(out, *columns[c], columns[c]->ValueAt(r));
         }
-        text += QStringLiteral("\r\n");
+        out.Bytes("\r\n", 2);
     }
-    return QByteArray("\xEF\xBB\xBF", 3) + text.toUtf8();
+    return out.Take();
 }
 
 void SaveCsvLines(const QString &fileName, const QStringList &lines)

@@ -116,6 +116,11 @@ TEST_F(FormPowtNazwyTest, RequireUniqueNamesShowsTheWindow)
     EXPECT_THROW(RequireUniqueNames(dm, DupScopeBoth), Exception);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.Grid()->Model()->rowCount(), 4);
+    // It opens wide enough for its last column.
+    QApplication::processEvents();
+    const TKvDBGrid *grid = window.Grid();
+    const int last = grid->model()->columnCount() - 1;
+    EXPECT_LE(grid->columnViewportPosition(last) + grid->columnWidth(last), grid->viewport()->width());
 }
 
 } // namespace

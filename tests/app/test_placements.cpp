@@ -6,6 +6,7 @@
 #include "UMain.h"
 #include "UPlacement.h"
 #include "UProgram.h"
+#include "URecentFolders.h"
 #include "UUiHooks.h"
 #include "app_test_util.h"
 
@@ -88,6 +89,8 @@ TEST(Placements, ClosingTheMainWindowWritesThemWhileTheWindowsExist)
         groups->show();
         groups->move(120, 90);
         groupsAt = groups->pos();
+        // The folders of the file dialogs go to the same file.
+        AppRecentFolders().Remember(TFileKind::Png, dir.filePath(QStringLiteral("wykres.png")));
 
         EXPECT_TRUE(main->close());
         QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
@@ -99,6 +102,7 @@ TEST(Placements, ClosingTheMainWindowWritesThemWhileTheWindowsExist)
     EXPECT_EQ(ini.value(QStringLiteral("FormGrupy/Left")).toInt(), groupsAt.x());
     EXPECT_EQ(ini.value(QStringLiteral("FormGrupy/Top")).toInt(), groupsAt.y());
     EXPECT_FALSE(ini.contains(QStringLiteral("FormKody/Left"))); // never shown: keeps what it had
+    EXPECT_EQ(ini.value(QStringLiteral("Foldery/PNG")).toString(), dir.path());
 
     // The next run puts the window back where it was.
     {
@@ -107,6 +111,7 @@ TEST(Placements, ClosingTheMainWindowWritesThemWhileTheWindowsExist)
         ASSERT_TRUE(program.StartUp());
         program.CreateWindows();
         EXPECT_EQ(program.Windows().FormGrupy->pos(), groupsAt);
+        EXPECT_EQ(AppRecentFolders().StartFolder(TFileKind::Png), dir.path());
     }
     AppSettings() = TSettings();
 }

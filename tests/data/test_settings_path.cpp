@@ -1,11 +1,13 @@
 // Where the settings and the placements of a user's run go, and that the
 // README names those same places.
 #include "UGlobals.h"
+#include "URecentFolders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -68,4 +70,40 @@ TEST(SettingsPath, ReadmeNamesTheSamePlaces)
     ASSERT_TRUE(m.hasMatch()) << "README lost its settings line";
     EXPECT_EQ(m.captured(1), KeyFileBelowConfig);
     EXPECT_EQ(m.captured(2), PlacementBelowConfig);
+}
+
+// File dialogs start where the user last chose a file of the same kind;
+// in the next run too when there is a placement file.
+TEST(SettingsPath, FileDialogsStartInTheFolderLastUsedForTheKind)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString placements = dir.filePath(QStringLiteral("Orvan277PSP.INI"));
+    const QString stick = dir.filePath(QStringLiteral("pendrive"));
+    ASSERT_TRUE(QDir().mkpath(stick + QStringLiteral("/raporty")));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("eksport"))));
+    for (const QString &file : {placements, QString()}) {
+        SCOPED_TRACE(file.toStdString());
+        TRecentFolders folders(file);
+        EXPECT_EQ(folders.StartFolder(TFileKind::Csv), QDir::homePath()) << "nothing chosen yet";
+        folders.Remember(TFileKind::Csv, dir.filePath(QStringLiteral("eksport/kody.csv")));
+        folders.Remember(TFileKind::FiscalReport, stick + QStringLiteral("/raporty/2026.frp"));
+        EXPECT_EQ(folders.StartFolder(TFileKind::Csv), dir.filePath(QStringLiteral("eksport")));
+        EXPECT_EQ(folders.StartFolder(TFileKind::FiscalReport), stick + QStringLiteral("/raporty"));
+        EXPECT_EQ(folders.StartFolder(TFileKind::Png), QDir::homePath()) << "each kind its own";
+        // Folders removed since: the nearest one above that is left.
+        ASSERT_TRUE(QDir(stick + QStringLiteral("/raporty")).removeRecursively());
+        EXPECT_EQ(folders.StartFolder(TFileKind::FiscalReport), stick);
+        ASSERT_TRUE(QDir(stick).removeRecursively());
+        EXPECT_EQ(folders.StartFolder(TFileKind::FiscalReport), dir.path());
+        ASSERT_TRUE(QDir().mkpath(stick + QStringLiteral("/raporty")));
+    }
+    // The next run reads them from the placement file.
+    EXPECT_EQ(TRecentFolders(placements).StartFolder(TFileKind::Csv), dir.filePath(QStringLiteral("eksport")));
+    EXPECT_EQ(QSettings(placements, QSettings::IniFormat).value(QStringLiteral("Foldery/CSV")).toString(),
+              dir.filePath(QStringLiteral("eksport")));
+    // A folder the file names that was never there, nor anything above it
+    // but the root: the home folder.
+    QSettings(placements, QSettings::IniFormat).setValue(QStringLiteral("Foldery/PNG"), QStringLiteral("/nie/ma/mnie"));
+    EXPECT_EQ(TRecentFolders(placements).StartFolder(TFileKind::Png), QDir::homePath());
 }

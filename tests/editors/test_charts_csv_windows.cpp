@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QBarCategoryAxis>
+#include <QCategoryAxis>
 #include <QBarSet>
 #include <QChart>
 #include <QCheckBox>
@@ -82,6 +83,9 @@ TEST_F(ChartCsvWindows, TheChartHoldsTheSetsCategoriesAndViewsOfItsData)
     auto *axis = qobject_cast<QBarCategoryAxis *>(w.Chart()->axes(Qt::Horizontal).value(0));
     ASSERT_NE(axis, nullptr);
     EXPECT_EQ(axis->categories(), stacked.Categories);
+    auto *values = qobject_cast<QCategoryAxis *>(w.Chart()->axes(Qt::Vertical).value(0));
+    ASSERT_NE(values, nullptr);
+    EXPECT_EQ(values->categoriesLabels(), ChartValueAxis(stacked).Labels);
     EXPECT_EQ(w.Chart()->title(), QStringLiteral("Należność dzienna"));
 
     w.SetCurrentView(1);

@@ -68,4 +68,42 @@ TEST_F(ChartDataTest, GroupShareLeavesOutDepositGroupsAndGroupsWithoutSale)
     EXPECT_NE(c.Sets[0].Color, c.Sets[1].Color);
 }
 
+// Axis labels group every thousand, whatever Qt's Polish numbers do
+// ("3000 000,00", "5000,00").
+TEST_F(ChartDataTest, AxisLabelsGroupThousandsAlike)
+{
+    const TFormatSettings pl = TFormatSettings::Polish();
+    const QChar nb(0x00A0);
+    struct Case {
+        TChartKind Kind;
+        std::vector<std::vector<double>> Sets; // per set, one value per category
+        std::vector<double> Ticks;
+        QStringList Labels;
+    };
+    const Case cases[] = {
+        {TChartKind::Bars, {{2914802.44, 1000}}, {0, 1e6, 2e6, 3e6},
+         {"0,00", "1 000 000,00", "2 000 000,00", "3 000 000,00"}},
+        {TChartKind::StackedBars, {{3000, 1000}, {6000, 500}}, {0, 2000, 4000, 6000, 8000, 10000},
+         {"0,00", "2 000,00", "4 000,00", "6 000,00", "8 000,00", "10 000,00"}},
+        {TChartKind::Bars, {{-40, 90}}, {-50, 0, 50, 100}, {"-50,00", "0,00", "50,00", "100,00"}},
+        {TChartKind::Bars, {{0, 0}}, {0, 0.01, 0.02, 0.03, 0.04, 0.05}, {"0,00", "0,01", "0,02", "0,03", "0,04", "0,05"}},
+        {TChartKind::PercentBars, {{5, 1}, {1, 5}}, {0, 20, 40, 60, 80, 100}, {"0", "20", "40", "60", "80", "100"}},
+    };
+    for (const Case &c : cases) {
+        TChartData data;
+        data.Kind = c.Kind;
+        data.Categories = {QStringLiteral("a"), QStringLiteral("b")};
+        for (const auto &values : c.Sets)
+            data.Sets.push_back({QStringLiteral("s"), values, 0, false});
+        const TChartAxis axis = ChartValueAxis(data, pl);
+        SCOPED_TRACE(c.Labels.last().toStdString());
+        ASSERT_EQ(axis.Ticks.size(), c.Ticks.size());
+        for (size_t i = 0; i < c.Ticks.size(); ++i)
+            EXPECT_NEAR(axis.Ticks[i], c.Ticks[i], 1e-9);
+        EXPECT_EQ(axis.Min, c.Ticks.front());
+        EXPECT_EQ(axis.Max, c.Ticks.back());
+        EXPECT_EQ(axis.Labels.join(u'|'), QString(c.Labels.join(u'|')).replace(u' ', nb));
+    }
+}
+
 } // namespace

@@ -342,4 +342,39 @@ TEST_F(CsvImportTest, ExportFollowsPolishSpreadsheets)
     EXPECT_EQ(CsvLine({"a;b", "c\"d", " e", "f"}), QStringLiteral("\"a;b\";\"c\"\"d\";\" e\";f"));
 }
 
+// The export writes its bytes itself; each line is what the cell texts
+// (CsvValueText, CsvQuote) make of the record.
+TEST_F(CsvImportTest, ExportLinesAreTheCellTexts)
+{
+    struct Row {
+        const char *Numer;
+        QString Nazwa;
+        std::int64_t Cena, Ldw;
+        double Ldi;
+        const char *Line;
+    };
+    const Row rows[] = {
+        {"7", QStringLiteral("Łódź; \"ą\""), 12500, -12345, 2.5, "7;\"Łódź; \"\"ą\"\"\";3;1,25;Program.;-1,2345;2,500"},
+        {"5901234123457", QStringLiteral(" Pół "), 0, -9999999, -0.0004, "5901234123457;\" Pół \";3;0,00;Program.;-999,9999;-0,000"},
+        {"9999", QString(), 9999999900, 1, 0.0625, "9999;;3;999999,99;Program.;0,0001;0,063"},
+        {"123456", QStringLiteral("a\tb"), 100, std::numeric_limits<std::int64_t>::min(), 1e10 + 0.0005, "123456;\"a\tb\";3;0,01;Program.;-922337203685477,5808;10000000000,000"},
+        {"12", QStringLiteral("Zwykła"), 5, 0, -1234.567, "12;Zwykła;3;0,0005;Program.;0,00;-1234,567"},
+        {"13", QStringLiteral("x"), 5, 0, 0.1 + 0.2, "13;x;3;0,0005;Program.;0,00;0,300"},
+        {"14", QStringLiteral("y"), 5, 0, -0.0, "14;y;3;0,0005;Program.;0,00;0,000"},
+    };
+    QByteArray expected("\xEF\xBB\xBFNumer;Nazwa;Grupa;Cena;Rodzaj Ceny;Warto\xC5\x9B\xC4\x87 sprz.;Ilo\xC5\x9B\xC4\x87 sprz.\r\n");
+    for (const Row &r : rows) {
+        dm.MDKody.Append();
+        dm.MDKody.FieldByName("Numer").SetText(QString::fromLatin1(r.Numer));
+        dm.MDKody.FieldByName("Nazwa").SetAsString(r.Nazwa);
+        dm.MDKody.FieldByName("Grupa").SetAsInteger(3);
+        dm.MDKody.FieldByName("Cena").SetAsCurrency(Currency::FromUnits(r.Cena));
+        dm.MDKody.FieldByName("LDW").SetAsCurrency(Currency::FromUnits(r.Ldw));
+        dm.MDKody.FieldByName("LDI").SetAsFloat(r.Ldi);
+        dm.MDKody.Post();
+        expected += QByteArray(r.Line) + "\r\n";
+    }
+    EXPECT_EQ(CsvExportBytes(dm.MDKody, CsvDefaultColumns(dm.MDKody)).toStdString(), expected.toStdString());
+}
+
 } // namespace

@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QDateEdit>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -177,6 +179,21 @@ TEST_F(PFTest, ReadsInEachModeAndShowsWhatWasRead)
         EXPECT_FALSE(QFile::exists(dir.filePath("pf.txt")));
     }
     EXPECT_TRUE(messages.Log.isEmpty()) << messages.Log.join('\n').toStdString();
+}
+
+// The NIP shows whole however narrow the window is made.
+TEST_F(PFTest, TheNipFieldShowsAllItsDigits)
+{
+    form->BBOdczytClick();
+    form->show();
+    form->resize(form->minimumSizeHint());
+    QApplication::processEvents();
+    auto *nip = Child<QLineEdit>(*form, "EdNIP");
+    QStyleOptionFrame opt;
+    opt.initFrom(nip);
+    opt.lineWidth = nip->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, nip);
+    const QRect text = nip->style()->subElementRect(QStyle::SE_LineEditContents, &opt, nip) - nip->textMargins();
+    EXPECT_GE(text.width() - 4, nip->fontMetrics().horizontalAdvance(QStringLiteral("123-456-78-90")));
 }
 
 TEST_F(PFTest, SavedReportLoadsAgainAndAChangedOneIsRefused)
