@@ -448,7 +448,8 @@ TEST_F(E2E, ProgramsTogetherKeepStateBetweenRuns)
         if (pid == 0) {
             if (chdir(Dir.c_str()) != 0)
                 _exit(126);
-            freopen("/dev/null", "w", stdout);
+            if (!freopen("/dev/null", "w", stdout))
+                _exit(126);
             std::vector<const char *> argv{"osh2xx", "--port", port.c_str()};
             for (const auto &a : args)
                 argv.push_back(a.c_str());
