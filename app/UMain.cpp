@@ -32,7 +32,7 @@ namespace {
 const QString DataFilter = QStringLiteral("Pliki Orvan (*.otx)");
 }
 
-QString SaveTargetProblem(const QString &file)
+QString SaveDialogProblem(const QString &file)
 {
     const QFileInfo info(file);
     if (!info.dir().exists())
@@ -173,7 +173,7 @@ std::optional<QString> TFormMain::SaveDataFile(const QString &current)
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         const QString file = dialog.selectedFiles().constFirst();
-        const QString problem = SaveTargetProblem(file);
+        const QString problem = SaveDialogProblem(file);
         if (!problem.isEmpty()) {
             AppMessages().Error(problem);
             continue;

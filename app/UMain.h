@@ -11,7 +11,7 @@ class QToolButton;
 
 // Why a data file cannot be saved under this name (a folder that does not
 // exist, a read-only file); empty when it can.
-QString SaveTargetProblem(const QString &file);
+QString SaveDialogProblem(const QString &file);
 class TFormKody;
 class TFormGrupy;
 class TFormKaucje;

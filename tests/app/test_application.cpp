@@ -59,7 +59,7 @@ TEST(Application, CaptionsGetNothingAppended)
     EXPECT_EQ(QApplication::organizationName(), QStringLiteral("NOXA S.C."));
 }
 
-TEST(Application, SaveTargetProblemsAreSaid)
+TEST(Application, SaveDialogProblemsAreSaid)
 {
     QTemporaryDir dir;
     const QString readOnly = dir.filePath(QStringLiteral("ro.otx"));
@@ -79,7 +79,7 @@ TEST(Application, SaveTargetProblemsAreSaid)
     if (!QFileInfo(readOnly).isWritable()) // not for an administrator, who may write anyway
         cases.push_back({readOnly, QStringLiteral("Plik \"%1\" jest tylko do odczytu.").arg(readOnly)});
     for (const auto &c : cases)
-        EXPECT_EQ(SaveTargetProblem(c.file), c.problem) << c.file.toStdString();
+        EXPECT_EQ(SaveDialogProblem(c.file), c.problem) << c.file.toStdString();
 }
 
 TEST(ProgressLayout, NineLinesShowWholeWhateverTheFixedFont)
