@@ -10,6 +10,7 @@
 #include "USalesReport.h"
 #include "UWait.h"
 #include "app_test_util.h"
+#include "recording_runners.h"
 
 #include <QDir>
 #include <QFile>
@@ -273,6 +274,47 @@ TEST_F(MainCommands, SaveStopsWhenEitherDialogIsCancelled)
     dialogs.SaveChoice = TSectionSet::Of({0});
     EXPECT_FALSE(commands.Save());
     EXPECT_TRUE(dm.Modified);
+}
+
+TEST_F(MainCommands, LoadAndSaveTellTheStatusBarWhatTheyDidAndWhichFile)
+{
+    TRecordingStatus status;
+    commands.SetStatus(&status);
+    EXPECT_EQ(status.Files, QStringList{"Plik: nowy"});
+    dialogs.OpenFile = WriteFile(QStringLiteral("dane.otx")); // 2 groups, 1 code
+    const struct {
+        const char *name;
+        std::function<void()> run;
+        QString text, file;
+    } cases[] = {
+        {"load emptying the tables first",
+         [&] {
+             dialogs.LoadChoice = TSectionSet::Of({0, 1});
+             commands.Load();
+         },
+         "Wczytano 2 grupy i 1 kod", "Plik: dane.otx"},
+        {"load adding to the groups there",
+         [&] {
+             dialogs.LoadChoice = TSectionSet::Of({0});
+             dialogs.ClearChoice = false;
+             commands.Load();
+         },
+         "Wczytano 2 grupy", "Plik: dane.otx"},
+        {"save",
+         [&] {
+             dialogs.SaveChoice = TSectionSet::Of({0, 1});
+             dialogs.SaveFile = dir.filePath(QStringLiteral("kopia.otx"));
+             commands.Save();
+         },
+         "Zapisano 4 grupy i 1 kod", "Plik: kopia.otx"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        status.Texts.clear();
+        c.run();
+        EXPECT_EQ(status.Texts, QStringList{c.text});
+        EXPECT_EQ(status.Files.last(), c.file);
+    }
 }
 
 struct CloseCase {
