@@ -10,6 +10,7 @@
 #include <QCalendarWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 class TFormPF::TFront : public IJobRunner, public IWaitRunner, public IMessages {
 public:
@@ -97,6 +98,7 @@ TFormPF::TFormPF(const QString &exchangeFile, const QString &reportPrefix, QWidg
 
     AskOpenFileName = [this] { return ChooseOpenFile(); };
     AskSaveFileName = [this] { return ChooseSaveFile(); };
+    AskSavePdfFileName = [this] { return ChooseSavePdfFile(); };
 
     connect(ui->DEOd, &QDateEdit::dateChanged, this, [this] { ui->RBData->setChecked(true); });
     connect(ui->DEDo, &QDateEdit::dateChanged, this, [this] { ui->RBData->setChecked(true); });
@@ -106,6 +108,7 @@ TFormPF::TFormPF(const QString &exchangeFile, const QString &reportPrefix, QWidg
     connect(ui->BBWczytaj, &QPushButton::clicked, this, [this] { BBWczytajClick(); });
     connect(ui->BBZapisz, &QPushButton::clicked, this, [this] { BBZapiszClick(); });
     connect(ui->BBDrukuj, &QPushButton::clicked, this, [this] { BBDrukujClick(); });
+    connect(ui->BBZapiszPDF, &QPushButton::clicked, this, [this] { BBZapiszPDFClick(); });
     connect(ui->BBZamknij, &QPushButton::clicked, this, &QWidget::close);
     AddFiscalChartButton(*this, ui->buttons);
 
@@ -153,6 +156,7 @@ void TFormPF::ShowState()
     ui->LBClosePF->setText(m_pf->ClosingLabel);
     ui->BBZapisz->setEnabled(m_pf->CanSave());
     ui->BBDrukuj->setEnabled(m_pf->CanPrint());
+    ui->BBZapiszPDF->setEnabled(m_pf->CanPrint());
 }
 
 void TFormPF::BBOdczytClick()
@@ -188,7 +192,16 @@ void TFormPF::BBDrukujClick()
         return;
     ui->BBDrukuj->setEnabled(false);
     m_pf->Drukuj(m_opener);
-    ui->BBDrukuj->setEnabled(true);
+    ui->BBDrukuj->setEnabled(m_pf->CanPrint());
+}
+
+void TFormPF::BBZapiszPDFClick()
+{
+    if (!m_pf->CanPrint())
+        return;
+    const QString fileName = AskSavePdfFileName ? AskSavePdfFileName() : QString();
+    if (!fileName.isEmpty())
+        m_pf->ZapiszPdf(fileName);
 }
 
 QString TFormPF::ChooseOpenFile()
@@ -211,6 +224,20 @@ QString TFormPF::ChooseSaveFile()
     dialog.setNameFilters({QStringLiteral("Raport fiskalny (*.frp)")});
     // "frp", so that a report saved as "raport" is listed by "Wczytaj".
     dialog.setDefaultSuffix(QStringLiteral("frp"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+QString TFormPF::ChooseSavePdfFile()
+{
+    QFileDialog dialog(this, QStringLiteral("Zapisz raport PDF"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({QStringLiteral("Dokument PDF (*.pdf)")});
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    dialog.selectFile(QStringLiteral("raport-%1.pdf")
+                          .arg(QString(m_pf->UniqueNumber).remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")))));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();

@@ -205,10 +205,14 @@ TEST_F(PFTest, SavedReportLoadsAgainAndAChangedOneIsRefused)
     f.write(bytes);
     f.close();
     other.BBWczytajClick();
-    EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: Nieprawidłowa zawartość pliku.")});
-    EXPECT_EQ(other.Memory().MTPF.RecordCount(), 0);
-    EXPECT_FALSE(Child<QPushButton>(other, "BBZapisz")->isEnabled());
-    EXPECT_TRUE(Child<QLineEdit>(other, "EdNrUnikatowy")->text().isEmpty());
+    ASSERT_EQ(messages.Log.size(), 1);
+    EXPECT_TRUE(messages.Log[0].startsWith(QStringLiteral("error: Nieprawidłowa zawartość pliku.\r\nPlik \"") + saved))
+        << messages.Log[0].toStdString();
+    // The window keeps what it showed.
+    EXPECT_EQ(other.Memory().MTPF.RecordCount(), 12);
+    EXPECT_TRUE(Child<QPushButton>(other, "BBZapisz")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(other, "BBDrukuj")->isEnabled());
+    EXPECT_EQ(Child<QLineEdit>(other, "EdNrUnikatowy")->text(), QStringLiteral("ABC12345678"));
 }
 
 TEST_F(PFTest, PrintsThePdfIntoTheTemporaryFolderAndOpensIt)
@@ -227,6 +231,23 @@ TEST_F(PFTest, PrintsThePdfIntoTheTemporaryFolderAndOpensIt)
     // The window's end removes its PDFs.
     form.reset();
     EXPECT_FALSE(QFile::exists(pdf));
+}
+
+TEST_F(PFTest, SavesThePdfWhereTheUserChooses)
+{
+    EXPECT_FALSE(Enabled("BBZapiszPDF"));
+    form->BBOdczytClick();
+    ASSERT_TRUE(Enabled("BBZapiszPDF"));
+    const QString chosen = dir.filePath(QStringLiteral("raport.pdf"));
+    form->AskSavePdfFileName = [&] { return chosen; };
+    form->BBZapiszPDFClick();
+    QFile f(chosen);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << messages.Log.join('\n').toStdString();
+    EXPECT_TRUE(f.read(5) == "%PDF-");
+    EXPECT_TRUE(opener.Opened.isEmpty());
+    // The window's end leaves it where the user put it.
+    form.reset();
+    EXPECT_TRUE(QFile::exists(chosen));
 }
 
 TEST_F(PFTest, TheRamResetCountTurnsRedFromTen)
@@ -251,6 +272,8 @@ TEST_F(PFTest, AFailedReadLeavesNothingToSaveOrPrint)
     jobs.Job = [](const QString &) { throw EAbort(); };
     form->BBOdczytClick();
     EXPECT_FALSE(Enabled("BBZapisz"));
+    EXPECT_FALSE(Enabled("BBDrukuj"));
+    EXPECT_FALSE(Enabled("BBZapiszPDF"));
     EXPECT_EQ(Rows(), 0);
     EXPECT_TRUE(Text("EdNrUnikatowy").isEmpty());
     opener.Opened.clear();
