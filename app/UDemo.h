@@ -9,6 +9,8 @@
 #include <memory>
 
 inline const QString DemoUnavailableMessage = QStringLiteral("Rejestr demonstracyjny jest niedostępny");
+// The main window's status bar while the demo register runs.
+inline const QString DemoStatusText = QStringLiteral("Kasa demonstracyjna");
 
 class TPtySimulator;
 

@@ -2,6 +2,7 @@
 
 #include "UAbout.h"
 #include "UDM.h"
+#include "UDemo.h"
 #include "UEditorEnv.h"
 #include "UErrors.h"
 #include "UFormPowtNazwy.h"
@@ -25,6 +26,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -93,6 +96,27 @@ TFormMain::TFormMain(TSettings &settings, TDM &dm, QWidget *parent)
             &QToolButton::clicked, this, [this] { ShowModeless(m_windows.FormPF); });
 
     Button(QStringLiteral("TBKaucje"))->setEnabled(m_dm.RegisterProfile.DepositsTable);
+    // Own labels rather than the bar's messages, which would hide the file name.
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    const struct {
+        QLabel *&label;
+        const char *name;
+        int stretch;
+    } labels[] = {{m_status, "LbStatus", 1}, {m_file, "LbPlik", 0}, {m_demo, "LbDemo", 0}};
+    for (const auto &l : labels) {
+        l.label = new QLabel(bar);
+        l.label->setObjectName(QLatin1String(l.name));
+        // A long text is cut at the window's fixed width; its tip shows it whole.
+        l.label->setMinimumWidth(1);
+        if (l.stretch)
+            bar->addWidget(l.label, l.stretch);
+        else
+            bar->addPermanentWidget(l.label);
+    }
+    m_demo->setText(DemoStatusText);
+    m_demo->hide();
     setCentralWidget(new QWidget(this));
     centralWidget()->setFixedHeight(0);
     setFixedSize(sizeHint().expandedTo(QSize(6 * 91 + 40, 2 * 39 + 8)));
@@ -124,7 +148,25 @@ void TFormMain::Attach(const TWindows &windows, IDataFiles &files)
 {
     m_windows = windows;
     m_commands = std::make_unique<TMainCommands>(m_settings, m_dm, m_konfig, files, *this, *windows.FormWait);
+    m_commands->SetStatus(this);
     m_dm.Unsaved = m_commands.get();
+}
+
+void TFormMain::ShowStatus(const QString &text)
+{
+    m_status->setText(text);
+    m_status->setToolTip(text);
+}
+
+void TFormMain::ShowFile(const QString &text)
+{
+    m_file->setText(text);
+    m_file->setToolTip(text);
+}
+
+void TFormMain::SetDemo(bool demo)
+{
+    m_demo->setVisible(demo);
 }
 
 void TFormMain::ShowModeless(QWidget *window)

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <memory>
 
+class QLabel;
 class QToolButton;
 
 // Why the save dialog must ask again for a data file name (a device or a
@@ -51,7 +52,7 @@ struct TWindows {
     TFormPF *FormPF = nullptr;
 };
 
-class TFormMain : public QMainWindow, public IKonfigTarget, public IMainDialogs {
+class TFormMain : public QMainWindow, public IKonfigTarget, public IMainDialogs, public IStatusReport {
     Q_OBJECT
 public:
     TFormMain(TSettings &settings, TDM &dm, QWidget *parent = nullptr);
@@ -82,6 +83,12 @@ public:
     void About() override;
     void Ustawienia() override;
 
+    // IStatusReport: the status bar's command text and data file.
+    void ShowStatus(const QString &text) override;
+    void ShowFile(const QString &text) override;
+    // "Kasa demonstracyjna" in the status bar while the demo register runs.
+    void SetDemo(bool demo);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -96,5 +103,8 @@ private:
     TKonfigLogic m_konfig;
     TWindows m_windows;
     std::unique_ptr<TMainCommands> m_commands;
+    QLabel *m_status = nullptr;
+    QLabel *m_file = nullptr;
+    QLabel *m_demo = nullptr;
     bool m_shown = false;
 };

@@ -4,8 +4,11 @@
 #include "UErrors.h"
 #include "UGlobals.h"
 #include "UKonfig.h"
+#include "UStatusTexts.h"
 #include "UTemplates.h"
 #include "UWait.h"
+
+#include <QFileInfo>
 
 TMainCommands::TMainCommands(TSettings &settings, TDM &dm, TKonfigLogic &konfig, IDataFiles &files,
                              IMainDialogs &dialogs, IWaitRunner &wait, IMessages *messages)
@@ -33,6 +36,7 @@ void TMainCommands::StartUp()
     ClearBeforeLoad = true;
     const bool loaded = LoadTemplate();
     CurrentFile.clear();
+    ShowFile();
     if (loaded)
         m_dm.Modified = false;
 }
@@ -41,6 +45,7 @@ bool TMainCommands::LoadTemplate()
 {
     const QString path = FindTemplateFile(m_settings.ExeDir, m_dm.RegisterProfile.TemplateFile);
     CurrentFile = path;
+    ShowFile();
     try {
         m_wait.Execute(ScanMessage, [&] { Sections = m_files.Scan(path); });
         m_wait.Execute(LoadMessage, [&] { m_files.Load(path, Sections, ClearBeforeLoad); });
@@ -59,6 +64,7 @@ void TMainCommands::Load()
     if (!file)
         return;
     CurrentFile = *file;
+    ShowFile();
     m_wait.Execute(ScanMessage, [&] { Sections = m_files.Scan(CurrentFile); });
     if (Sections.IsEmpty()) {
         Messages().Information(NoSectionsText);
@@ -68,7 +74,15 @@ void TMainCommands::Load()
     const TSectionSet chosen = m_dialogs.WhatLoad(Sections, clear);
     Sections = chosen;
     ClearBeforeLoad = clear;
+    // A load appends to what it does not empty first.
+    int counts[3] = {};
+    for (int s = 0; s < 3; ++s)
+        if (Sections.Contains(s) && !ClearBeforeLoad)
+            counts[s] = -m_dm.TableBySection(s)->RecordCount();
     m_wait.Execute(LoadMessage, [&] { m_files.Load(CurrentFile, Sections, ClearBeforeLoad); });
+    for (int s = 0; s < 3; ++s)
+        counts[s] += m_dm.TableBySection(s)->RecordCount();
+    ReportStatus(m_status, QStringLiteral("Wczytano ") + SectionsText(counts));
 }
 
 bool TMainCommands::Save()
@@ -80,9 +94,40 @@ bool TMainCommands::Save()
     if (!file)
         return false;
     CurrentFile = *file;
+    ShowFile();
     m_wait.Execute(SaveMessage, [&] { m_files.Save(CurrentFile, Sections); });
     m_dm.Modified = false;
+    int counts[3] = {};
+    for (int s = 0; s < 3; ++s)
+        counts[s] = m_dm.TableBySection(s)->RecordCount();
+    ReportStatus(m_status, QStringLiteral("Zapisano ") + SectionsText(counts));
     return true;
+}
+
+void TMainCommands::SetStatus(IStatusReport *status)
+{
+    m_status = status;
+    ShowFile();
+}
+
+QString TMainCommands::FileText() const
+{
+    return QStringLiteral("Plik: ") + (CurrentFile.isEmpty() ? QStringLiteral("nowy") : QFileInfo(CurrentFile).fileName());
+}
+
+void TMainCommands::ShowFile() const
+{
+    if (m_status)
+        m_status->ShowFile(FileText());
+}
+
+QString TMainCommands::SectionsText(const int (&counts)[3]) const
+{
+    QStringList parts;
+    for (int s = 0; s < 3; ++s)
+        if (Sections.Contains(s))
+            parts << RecordsText(s, counts[s]);
+    return JoinCounts(parts);
 }
 
 void TMainCommands::Konfig()

@@ -83,10 +83,18 @@ public:
     // it loaded. Failures have been shown by the wait window.
     bool LoadTemplate();
 
+    // The main window's status bar: what a load or save did, and the data
+    // file ("Plik: dane.otx").
+    void SetStatus(IStatusReport *status);
+    QString FileText() const;
+
 private:
     // With changes not saved: asks the question; Yes saves (true when the
     // file was written), No gives true, Cancel false.
     bool SaveChangesFirst(const QString &question);
+    void ShowFile() const;
+    // "8 grup, 120 kodów i 2 kaucje": the records of the sections.
+    QString SectionsText(const int (&counts)[3]) const;
 
     TSettings &m_settings;
     TDM &m_dm;
@@ -95,6 +103,7 @@ private:
     IMainDialogs &m_dialogs;
     IWaitRunner &m_wait;
     IMessages *m_messages;
+    IStatusReport *m_status = nullptr;
     // The given boxes, or the program's as they are at the time of asking.
     IMessages &Messages() const { return m_messages ? *m_messages : AppMessages(); }
 };

@@ -157,6 +157,8 @@ bool TProgram::StartDemo()
         return false;
     }
     m_demoPort = m_demo->PortPath();
+    if (m_main)
+        m_main->SetDemo(true);
     return true;
 }
 
@@ -167,6 +169,8 @@ void TProgram::StopDemo()
     m_demo->Stop();
     m_demo.reset();
     m_demoPort.clear();
+    if (m_main)
+        m_main->SetDemo(false);
 }
 
 void TProgram::SavePlacements()

@@ -122,6 +122,9 @@ void TScreenshotDriver::Shown(QWidget *window)
         Shoot(window, QStringLiteral("9-odczyt-z-kasy"));
         if (auto *read = window->findChild<QPushButton *>(QStringLiteral("BBOdczytaj")))
             read->click();
+    } else if (name == u"FormWyslanie") {
+        if (auto *send = window->findChild<QPushButton *>(QStringLiteral("BBWyslij")))
+            send->click();
     } else if (name == u"FormKonfig") {
         TFormKonfig *konfig = m_program.Windows().FormKonfig;
         konfig->ui->CBKaucje->setCurrentIndex(1);
@@ -249,6 +252,15 @@ void TScreenshotDriver::ShootEditors()
         w.FormKody->FindBar()->Close();
         w.FormKody->hide();
     }
+
+    // The codes editor's status bar after a send to the demo register.
+    w.FormKody->resize(720, 360);
+    w.FormKody->show();
+    Pause(SettleMs);
+    w.FormKody->Send(); // the send dialog is confirmed when it shows
+    Pause(SettleMs);
+    Shoot(w.FormKody, QStringLiteral("14a-kody-pasek-stanu"));
+    w.FormKody->hide();
 
     // The import dialog over the codes as a spreadsheet would hold them,
     // with one row it refuses; cancelled, nothing goes in.

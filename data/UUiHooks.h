@@ -78,6 +78,15 @@ public:
     virtual TPromptAnswer Ask(const QString &text, TAskKind kind, bool withCancel = true) = 0;
 };
 
+// A window's status bar: what its last command did ("Wysłano 5 kodów do
+// kasy") and, in the main window, the data file the tables came from.
+class IStatusReport {
+public:
+    virtual ~IStatusReport() = default;
+    virtual void ShowStatus(const QString &text) = 0;
+    virtual void ShowFile(const QString &text) { (void)text; }
+};
+
 // A window that keeps more than its placement in the placement file (grid
 // column layouts): saved and restored together with its placement.
 class IPlacementExtras {

@@ -31,7 +31,8 @@ void ImportCsv(TTableForm &form)
     AppRecentFolders().Remember(TFileKind::Csv, file);
     form.RunCommand([&] {
         TFormImportCsv dialog(*dm, SectionOf(form), file, &form);
-        dialog.Execute(form.History());
+        if (const int count = dialog.Execute(form.History()); count > 0)
+            form.Commands()->ReportImport(count, file);
     });
 }
 
@@ -72,7 +73,7 @@ void ExportTableToCsv(TTableForm &form, const QString &fileName)
     const TRxMemoryData *table = form.Grid()->Table();
     if (!table)
         throw Exception(QStringLiteral("Brak tabeli do eksportu."));
-    SaveCsvExport(*table, GridFieldOrder(form), fileName);
+    form.Commands()->ExportCsv(*table, GridFieldOrder(form), fileName);
 }
 
 void ShowSalesChart(TTableForm &form)

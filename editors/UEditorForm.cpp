@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
 
 void BringForward(QWidget *window)
@@ -56,6 +57,7 @@ TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
     setWindowTitle(setup.Caption);
     m_grid->setObjectName(setup.GridName);
     setCentralWidget(m_grid);
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
     // Room for every column at first; the placement file keeps the user's size.
     static const int Widths[] = {900, 760, 620};
     resize(Widths[int(setup.Table)], 420);
@@ -186,6 +188,9 @@ void TTableForm::Attach(const TEditorEnv &env)
         m_exchange = std::make_unique<TExchange>(*env.DM, m_setup.Table, file, *env.Jobs, *env.Wait, messages,
                                                  *env.Dialogs);
     m_commands = std::make_unique<TEditorCommands>(*env.DM, m_setup.Table, messages);
+    m_commands->SetStatus(this);
+    if (m_exchange)
+        m_exchange->SetStatus(this);
 
     TRxMemoryData &table = m_setup.View ? (m_exchange ? m_exchange->TwinTable()
                                                       : m_setup.Table == TExchangeTable::Grupy ? env.DM->MDGrupyWKasie
@@ -398,6 +403,11 @@ void TTableForm::Deactivated()
     if (!EndPendingEdit())
         BringForward(this);
     m_deactivating = false;
+}
+
+void TTableForm::ShowStatus(const QString &text)
+{
+    statusBar()->showMessage(text);
 }
 
 void TTableForm::SaveExtras(const QString &placementFile, const QString &section) const

@@ -26,7 +26,7 @@ struct TTableFormSetup {
     bool MultiSelect = false;
 };
 
-class TTableForm : public QMainWindow, public IPlacementExtras {
+class TTableForm : public QMainWindow, public IPlacementExtras, public IStatusReport {
     Q_OBJECT
 public:
     TTableForm(const TTableFormSetup &setup, QWidget *parent = nullptr);
@@ -81,6 +81,9 @@ public:
     // Before Attach the layout is kept and applied when the grid is bound.
     void SaveExtras(const QString &placementFile, const QString &section) const override;
     void RestoreExtras(const QString &placementFile, const QString &section) override;
+
+    // IStatusReport: what the last command did, in the status bar.
+    void ShowStatus(const QString &text) override;
 
 protected:
     QMenu *EditMenu() const { return m_editMenu; }

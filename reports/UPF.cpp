@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QRegularExpression>
 
 class TFormPF::TFront : public IJobRunner, public IWaitRunner, public IMessages {
 public:
@@ -124,6 +125,7 @@ TFormPF::TFormPF(const QString &exchangeFile, const QString &reportPrefix, QWidg
 
     AskOpenFileName = [this] { return ChooseOpenFile(); };
     AskSaveFileName = [this] { return ChooseSaveFile(); };
+    AskSavePdfFileName = [this] { return ChooseSavePdfFile(); };
 
     connect(ui->DEOd, &QDateEdit::dateChanged, this, [this] { ui->RBData->setChecked(true); });
     connect(ui->DEDo, &QDateEdit::dateChanged, this, [this] { ui->RBData->setChecked(true); });
@@ -133,6 +135,7 @@ TFormPF::TFormPF(const QString &exchangeFile, const QString &reportPrefix, QWidg
     connect(ui->BBWczytaj, &QPushButton::clicked, this, [this] { BBWczytajClick(); });
     connect(ui->BBZapisz, &QPushButton::clicked, this, [this] { BBZapiszClick(); });
     connect(ui->BBDrukuj, &QPushButton::clicked, this, [this] { BBDrukujClick(); });
+    connect(ui->BBZapiszPDF, &QPushButton::clicked, this, [this] { BBZapiszPDFClick(); });
     connect(ui->BBZamknij, &QPushButton::clicked, this, &QWidget::close);
     AddFiscalChartButton(*this, ui->buttons);
 
@@ -181,6 +184,7 @@ void TFormPF::ShowState()
     ui->LBClosePF->setText(m_pf->ClosingLabel);
     ui->BBZapisz->setEnabled(m_pf->CanSave());
     ui->BBDrukuj->setEnabled(m_pf->CanPrint());
+    ui->BBZapiszPDF->setEnabled(m_pf->CanPrint());
 }
 
 void TFormPF::BBOdczytClick()
@@ -216,7 +220,16 @@ void TFormPF::BBDrukujClick()
         return;
     ui->BBDrukuj->setEnabled(false);
     m_pf->Drukuj(m_opener);
-    ui->BBDrukuj->setEnabled(true);
+    ui->BBDrukuj->setEnabled(m_pf->CanPrint());
+}
+
+void TFormPF::BBZapiszPDFClick()
+{
+    if (!m_pf->CanPrint())
+        return;
+    const QString fileName = AskSavePdfFileName ? AskSavePdfFileName() : QString();
+    if (!fileName.isEmpty())
+        m_pf->ZapiszPdf(fileName);
 }
 
 QString TFormPF::ChooseOpenFile()
@@ -243,6 +256,20 @@ QString TFormPF::ChooseSaveFile()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     AppRecentFolders().Remember(TFileKind::FiscalReport, dialog.selectedFiles().constFirst());
+    return dialog.selectedFiles().constFirst();
+}
+
+QString TFormPF::ChooseSavePdfFile()
+{
+    QFileDialog dialog(this, QStringLiteral("Zapisz raport PDF"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({QStringLiteral("Dokument PDF (*.pdf)")});
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    dialog.selectFile(QStringLiteral("raport-%1.pdf")
+                          .arg(QString(m_pf->UniqueNumber).remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")))));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
     return dialog.selectedFiles().constFirst();
 }
 

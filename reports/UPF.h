@@ -33,6 +33,8 @@ public:
     // The open and save dialogs' answers: a file name, empty when cancelled.
     std::function<QString()> AskOpenFileName;
     std::function<QString()> AskSaveFileName;
+    // "Zapisz PDF..." asks where the printed report goes.
+    std::function<QString()> AskSavePdfFileName;
     // Where a printed report is opened (the desktop's viewer by default).
     void SetOpener(IShellOpener *opener) { m_opener = opener ? opener : &m_desktopOpener; }
 
@@ -45,6 +47,7 @@ public:
     void BBWczytajClick();
     void BBZapiszClick();
     void BBDrukujClick();
+    void BBZapiszPDFClick();
 
     // IPlacementExtras: the two grids' column layouts.
     void SaveExtras(const QString &placementFile, const QString &section) const override;
@@ -59,6 +62,7 @@ private:
     void ShowState();
     QString ChooseOpenFile();
     QString ChooseSaveFile();
+    QString ChooseSavePdfFile();
 
     std::unique_ptr<TFront> m_front;
     std::unique_ptr<TFiscalMemory> m_pf;

@@ -1,7 +1,11 @@
 #include "UEditorCommands.h"
 
+#include "UCsvExport.h"
 #include "UErrors.h"
 #include "UPowtNazwy.h"
+#include "UStatusTexts.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -247,4 +251,17 @@ QStringList TEditorCommands::VatChoices() const
         if (m_dm.RegisterProfile.VatAllowed(QChar(c)))
             letters << QString(QChar(c));
     return letters;
+}
+
+void TEditorCommands::ExportCsv(const TRxMemoryData &table, const QStringList &fields, const QString &fileName)
+{
+    SaveCsvExport(table, fields, fileName);
+    ReportStatus(m_status, QStringLiteral("Wyeksportowano %1 do pliku %2")
+                               .arg(RecordsText(int(m_table), table.RecordCount()), QFileInfo(fileName).fileName()));
+}
+
+void TEditorCommands::ReportImport(int count, const QString &fileName)
+{
+    ReportStatus(m_status, QStringLiteral("Zaimportowano %1 z pliku %2")
+                               .arg(RecordsText(int(m_table), count), QFileInfo(fileName).fileName()));
 }

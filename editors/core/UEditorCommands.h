@@ -1,6 +1,6 @@
 #pragma once
 // The editor menu commands that do not talk to the register: Add, Insert,
-// Delete, Delete all, Check.
+// Delete, Delete all, Check, and the CSV export.
 #include "UDM.h"
 #include "UEditHistory.h"
 #include "UExchange.h"
@@ -28,10 +28,17 @@ public:
     void EndPendingEdit();
     // The groups' VAT drop-down.
     QStringList VatChoices() const;
+    // "Eksportuj do pliku CSV...": table is the grid's (the editor's or its
+    // in-register view's), fields in the grid's order.
+    void ExportCsv(const TRxMemoryData &table, const QStringList &fields, const QString &fileName);
+    // After "Importuj z pliku CSV..." put count records in.
+    void ReportImport(int count, const QString &fileName);
 
     TRxMemoryData &Table() const;
     // Deletes go through the editor's history (may stay null).
     void SetHistory(TEditHistory *history) { m_history = history; }
+    // The window's status bar (may stay null).
+    void SetStatus(IStatusReport *status) { m_status = status; }
 
 private:
     QString AddGroup();
@@ -43,4 +50,5 @@ private:
     TExchangeTable m_table;
     IMessages &m_messages;
     TEditHistory *m_history = nullptr;
+    IStatusReport *m_status = nullptr;
 };

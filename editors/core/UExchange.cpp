@@ -7,6 +7,7 @@
 #include "ULocale.h"
 #include "UOrvanIO.h"
 #include "UPowtNazwy.h"
+#include "UStatusTexts.h"
 
 #include <QFile>
 #include <QDateTime>
@@ -425,6 +426,7 @@ void TExchange::ReadProcedure(bool withCounters, bool clearFirst)
             m_memory->ReplaceAll(held);
         });
     }
+    ReportStatus(m_status, QStringLiteral("Odczytano %1 z kasy").arg(RecordsText(int(m_table), TwinTable().RecordCount())));
 }
 
 // ---------------------------------------------------------------- send
@@ -491,6 +493,7 @@ void TExchange::SendAll()
     RunSendJob();
     if (m_dialogs.VerifySend())
         VerifyAfterSend(*this, m_messages);
+    ReportStatus(m_status, QStringLiteral("Wysłano %1 do kasy").arg(RecordsText(int(m_table), EditorTable().RecordCount())));
 }
 
 void TExchange::SendSelected(const TDBGridRef &grid)
@@ -519,6 +522,9 @@ void TExchange::SendSelected(const TDBGridRef &grid)
         Remember([&] { m_memory->Upsert(sent); });
     if (m_dialogs.VerifySend())
         VerifyAfterSend(*this, m_messages, rows);
+    ReportStatus(m_status, QStringLiteral("Wysłano %1 do kasy")
+                               .arg(CountText(qint64(rows.size()), "zaznaczony kod", "zaznaczone kody",
+                                              "zaznaczonych kodów")));
 }
 
 void TExchange::DeleteSelected(const TDBGridRef &grid)
@@ -552,6 +558,7 @@ void TExchange::DeleteSelected(const TDBGridRef &grid)
     m_jobs.Run(JobSwitches(m_table, JobDelete, m_file));
     if (m_memory)
         Remember([&] { m_memory->Remove(numbers); });
+    ReportStatus(m_status, QStringLiteral("Skasowano w kasie %1").arg(RecordsText(1, qint64(numbers.size()))));
 }
 
 // ---------------------------------------------------------------- send changed
@@ -669,6 +676,7 @@ void TExchange::SendChanged()
     if (!m_dialogs.ConfirmSend())
         return;
     TFinally removeFile([this] { DeleteExchangeFile(); });
+    QString sent;
     m_wait.Execute(QStringLiteral("Przygotowuję kody do wysłania..."), [&] {
         if (diff.ChangedRows.empty())
             CheckWholeTable();
@@ -684,12 +692,19 @@ void TExchange::SendChanged()
         if (m_messages.Ask(question, TAskKind::Confirmation, false) != TPromptAnswer::Yes)
             return;
         RunSendRowsJob(diff.ChangedRows);
+        sent = QStringLiteral("Wysłano ")
+               + CountText(qint64(diff.ChangedRows.size()), "zmieniony kod", "zmienione kody", "zmienionych kodów");
+        ReportStatus(m_status, sent);
     }
     if (!diff.Missing.empty()) {
         const QString question = QStringLiteral("Kasa zawiera jeszcze kody, których nie ma w edytorze (liczba: %1)."
                                                 "\r\nCzy usunąć je także w kasie?")
                                      .arg(diff.Missing.size());
-        if (m_dialogs.ConfirmDeleteMissing(question))
+        if (m_dialogs.ConfirmDeleteMissing(question)) {
             DeleteNumbers(diff.Missing);
+            const QString deleted = RecordsText(1, qint64(diff.Missing.size()));
+            ReportStatus(m_status, sent.isEmpty() ? QStringLiteral("Skasowano w kasie %1").arg(deleted)
+                                                  : QStringLiteral("%1 i skasowano w kasie %2").arg(sent, deleted));
+        }
     }
 }

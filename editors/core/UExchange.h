@@ -57,6 +57,9 @@ public:
     // successful read, send and delete of codes. May stay null.
     void SetRegisterMemory(TRegisterMemory *memory) { m_memory = memory; }
     TRegisterMemory *RegisterMemory() const { return m_memory; }
+    // The window's status bar: told what a read, send or delete did. May
+    // stay null.
+    void SetStatus(IStatusReport *status) { m_status = status; }
     // Codes a "send changed" would send and delete now; raises the memory's
     // error for a damaged file.
     TCodesDiff ChangedCodes(TRegisterContent *remembered = nullptr) const;
@@ -137,4 +140,5 @@ private:
     IExchangeDialogs &m_dialogs;
     TReadTotals m_totals;
     TRegisterMemory *m_memory = nullptr;
+    IStatusReport *m_status = nullptr;
 };

@@ -63,6 +63,15 @@ QStringList ReadLines(const QString &fileName)
     return lines;
 }
 
+// Where a line that did not decode stands: a report file's line, or a line
+// of the register's answer (a file only the program sees).
+QString LinePlace(const QString &fileName, int line)
+{
+    if (fileName.isEmpty())
+        return QStringLiteral("\r\nWiersz %1 danych odczytanych z kasy.").arg(line);
+    return QStringLiteral("\r\nPlik \"%1\", wiersz %2.").arg(fileName).arg(line);
+}
+
 } // namespace
 
 // The fields are read in place: a fiscal memory has ten thousand lines of
@@ -348,23 +357,28 @@ void TFiscalMemory::ParseLines()
     ClearAll();
     // Without its header a memory has no identity to print.
     if (Lines.isEmpty())
-        throw Exception(kBadData);
+        throw EFiscalLineError(kBadData, PFHeaderLine);
     MTPF.Reserve(int(std::max<qsizetype>(0, Lines.size() - PFFirstDailyLine + 1)));
     m_currencyRow = 0;
     m_currency = QStringLiteral("PLN");
-    for (qsizetype i = 0; i < Lines.size(); ++i) {
-        const int n = int(i + 1);
-        const QString &line = Lines.at(i);
-        if (n == PFHeaderLine)
-            DecodeHeader(line);
-        else if (n == PFClosingLine)
-            DecodeClosing(line);
-        else if (n <= PFLastMrsLine)
-            DecodeMrs(line);
-        else if (n <= PFLastCurrencyLine)
-            DecodeCurrency(line);
-        else if (n >= PFFirstDailyLine)
-            DecodeDaily(line);
+    int n = 0;
+    try {
+        for (qsizetype i = 0; i < Lines.size(); ++i) {
+            n = int(i + 1);
+            const QString &line = Lines.at(i);
+            if (n == PFHeaderLine)
+                DecodeHeader(line);
+            else if (n == PFClosingLine)
+                DecodeClosing(line);
+            else if (n <= PFLastMrsLine)
+                DecodeMrs(line);
+            else if (n <= PFLastCurrencyLine)
+                DecodeCurrency(line);
+            else if (n >= PFFirstDailyLine)
+                DecodeDaily(line);
+        }
+    } catch (const Exception &e) {
+        throw EFiscalLineError(e.Message(), n);
     }
     auto report = std::make_unique<TFiscalReport>(NIP, UniqueNumber, FiscalizationDate, MTPF, MTPFCurr,
                                                   ReportContent, MTSumUp, MTMRS, ClosingDate, ClosingTime,
@@ -408,7 +422,8 @@ void TFiscalMemory::LoadReportFile(const QString &fileName, bool verify)
             bool ok = false;
             MrsBaseline = t.toInt(&ok);
             if (!ok)
-                RaiseInteger(first);
+                throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną liczbą całkowitą").arg(first)
+                                     + LinePlace(digestFile, 1));
             hasBaseline = true;
             stored = dig.value(1);
         } else {
@@ -420,7 +435,10 @@ void TFiscalMemory::LoadReportFile(const QString &fileName, bool verify)
         // Refused contents are not kept for a later save.
         Lines.clear();
         MrsBaseline = 0;
-        throw Exception(kBadDigest);
+        throw Exception(kBadDigest
+                        + QStringLiteral("\r\nPlik \"%1\" nie zgadza się z sumą kontrolną z pliku \"%2\", wiersz %3.")
+                              .arg(fileName, fileName + QStringLiteral(".dig"))
+                              .arg(hasBaseline ? 2 : 1));
     }
 }
 
@@ -561,7 +579,13 @@ void TFiscalMemory::ReadFromRegister(const TFiscalReadRange &range, int kasa)
             }
         }
     }
-    m_wait.Execute(QStringLiteral("Przetwarzam dane z kasy..."), [this] { ParseLines(); });
+    m_wait.Execute(QStringLiteral("Przetwarzam dane z kasy..."), [this] {
+        try {
+            ParseLines();
+        } catch (const EFiscalLineError &e) {
+            throw Exception(e.Message() + LinePlace(QString(), e.Line));
+        }
+    });
 }
 
 template <class F>
@@ -592,7 +616,6 @@ bool TFiscalMemory::Refill(const std::function<void()> &fill)
         MTSumUp.First();
     }
     m_canSave = ok;
-    m_canPrint = m_canPrint || ok;
     return ok;
 }
 
@@ -603,9 +626,26 @@ bool TFiscalMemory::Odczytaj(const TFiscalReadRange &range, int kasa)
 
 bool TFiscalMemory::Wczytaj(const QString &fileName)
 {
+    // Tried on tables of its own first: a file that fails to load leaves
+    // what the window shows, and what "Zapisz" would save, as it was.
+    TFiscalMemory trial(m_jobs, m_wait, m_messages, m_exchangeFile, m_reportPrefix);
+    trial.Now = Now;
+    const bool loaded = Command([&] {
+        trial.LoadReportFile(fileName, true);
+        m_wait.Execute(QStringLiteral("Przetwarzam dane z pliku..."), [&] {
+            try {
+                trial.ParseLines();
+            } catch (const EFiscalLineError &e) {
+                throw Exception(e.Message() + LinePlace(fileName, e.Line));
+            }
+        });
+    });
+    if (!loaded)
+        return false;
     return Refill([&] {
-        LoadReportFile(fileName, true);
-        m_wait.Execute(QStringLiteral("Przetwarzam dane z pliku..."), [this] { ParseLines(); });
+        Lines = std::move(trial.Lines);
+        MrsBaseline = trial.MrsBaseline;
+        ParseLines();
     });
 }
 
@@ -670,6 +710,13 @@ bool TFiscalMemory::Drukuj(IShellOpener *opener)
                 opener->OpenWithShell(name);
         });
     });
+}
+
+bool TFiscalMemory::ZapiszPdf(const QString &fileName)
+{
+    if (!m_report)
+        return false;
+    return Command([&] { m_wait.Execute(QStringLiteral("Zapisuję raport..."), [&] { PrintToPdf(fileName); }); });
 }
 
 void TFiscalMemory::DeleteReportPdfs(const QString &reportPrefix)

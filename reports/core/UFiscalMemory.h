@@ -8,10 +8,12 @@
 //   if (pf.Odczytaj(TFiscalReadRange::Numbers(5, 20), settings.Kasa)) ...
 //   pf.Zapisz("/home/x/raport.frp");      // raport.frp and raport.frp.dig
 //   pf.Drukuj(&shell);                    // PDF in the temporary folder, opened
+//   pf.ZapiszPdf("/home/x/raport.pdf");   // the same PDF where the user keeps it
 //
-// The commands (Odczytaj, Wczytaj, Zapisz, Drukuj) show their failure
+// The commands (Odczytaj, Wczytaj, Zapisz, Drukuj, ZapiszPdf) show their failure
 // through IMessages and return false; the steps below them raise Exception.
 // The tables are told once about each command's bulk work.
+#include "UErrors.h"
 #include "UFiscalReport.h"
 #include "UFiscalTables.h"
 #include "UExchangeHooks.h"
@@ -46,6 +48,14 @@ inline constexpr int PFFirstDailyLine = 237;
 // The RAM reset count from which the count is shown red.
 inline constexpr int MrsAlarmCount = 10;
 
+// A line of Lines that does not decode: the decoding's message and the
+// line's number (1-based).
+class EFiscalLineError : public Exception {
+public:
+    EFiscalLineError(const QString &message, int line) : Exception(message), Line(line) {}
+    int Line;
+};
+
 class TFiscalMemory : public TFiscalTables {
 public:
     // exchangeFile: the job's file (full path; the job is given its bare
@@ -59,7 +69,8 @@ public:
     // "Odczytaj": kasa is the configured model; only the ER-A277PS Plus
     // layout is decoded.
     bool Odczytaj(const TFiscalReadRange &range, int kasa);
-    // "Wczytaj": a report file with its digest verified.
+    // "Wczytaj": a report file with its digest verified. A file that fails
+    // to load changes nothing; the message names the file and the line.
     bool Wczytaj(const QString &fileName);
     // "Zapisz": fileName and fileName + ".dig", each replaced only when
     // written whole.
@@ -68,6 +79,9 @@ public:
     // file named after the unique number and opens it with opener (nullptr:
     // not opened). Does nothing and returns false without a report.
     bool Drukuj(IShellOpener *opener);
+    // "Zapisz PDF...": the report's PDF into fileName, replaced only when
+    // written whole. Returns false without a report.
+    bool ZapiszPdf(const QString &fileName);
 
     // ---- State the window shows ----
     QStringList Lines;
@@ -83,7 +97,7 @@ public:
     int MrsCount() const { return MTMRS.RecordCount(); }
     bool MrsCountAlarm() const { return MrsCount() >= MrsAlarmCount; }
     bool CanSave() const { return m_canSave; }     // "Zapisz" enabled
-    bool CanPrint() const { return m_canPrint; }   // "Drukuj" enabled
+    bool CanPrint() const { return m_report != nullptr; } // "Drukuj" and "Zapisz PDF..." enabled
     TFiscalReport *Report() const { return m_report.get(); }
     const QString &LastPdf() const { return m_lastPdf; } // file of the last Drukuj
 
@@ -91,7 +105,8 @@ public:
     // Empties the tables and identity data, frees the report; Lines and
     // MrsBaseline stay.
     void ClearAll();
-    // Decodes Lines into the tables and creates the report with its summary.
+    // Decodes Lines into the tables and creates the report with its summary;
+    // a line that does not decode raises EFiscalLineError.
     void ParseLines();
     void LoadReportFile(const QString &fileName, bool verify);
     // 40 upper-case hexadecimal digits.
@@ -140,7 +155,6 @@ private:
     QString m_reportPrefix;
     std::unique_ptr<TFiscalReport> m_report;
     bool m_canSave = false;
-    bool m_canPrint = false;
     QString m_lastPdf;
     // The currency of the daily reports being decoded: the next MTPFCurr
     // row to pass and the symbol taken last.

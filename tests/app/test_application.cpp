@@ -59,7 +59,7 @@ TEST(Application, CaptionsGetNothingAppended)
     EXPECT_EQ(QApplication::organizationName(), QStringLiteral("NOXA S.C."));
 }
 
-TEST(Application, SaveTargetProblemsAreSaid)
+TEST(Application, SaveDialogProblemsAreSaid)
 {
     QTemporaryDir dir;
     const QString readOnly = dir.filePath(QStringLiteral("ro.otx"));

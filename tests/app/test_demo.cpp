@@ -221,6 +221,10 @@ TEST(ProgramDemo, JobsUseTheDemoPortWhileTheStoredPortIsKept)
         program.CreateWindows();
         ASSERT_TRUE(program.StartDemo()) << boxes.Log.join(u'|').toStdString();
         ASSERT_NE(program.Demo(), nullptr);
+        auto *demoLabel = program.FormMain()->findChild<QLabel *>(QStringLiteral("LbDemo"));
+        ASSERT_NE(demoLabel, nullptr);
+        EXPECT_FALSE(demoLabel->isHidden());
+        EXPECT_EQ(demoLabel->text(), QStringLiteral("Kasa demonstracyjna"));
         const QString demoPort = program.Demo()->PortPath();
         EXPECT_FALSE(demoPort.isEmpty());
         EXPECT_EQ(program.JobPortName(), demoPort);
@@ -241,6 +245,7 @@ TEST(ProgramDemo, JobsUseTheDemoPortWhileTheStoredPortIsKept)
         program.Exit();
         program.StopDemo();
         EXPECT_EQ(program.Demo(), nullptr);
+        EXPECT_TRUE(demoLabel->isHidden());
         EXPECT_EQ(program.JobPortName(), QStringLiteral("COM2"));
     }
     // The settings written at exit keep the stored port.

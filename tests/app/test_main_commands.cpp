@@ -10,6 +10,7 @@
 #include "USalesReport.h"
 #include "UWait.h"
 #include "app_test_util.h"
+#include "recording_runners.h"
 
 #include <QDir>
 #include <QFile>
@@ -273,6 +274,23 @@ TEST_F(MainCommands, SaveStopsWhenEitherDialogIsCancelled)
     dialogs.SaveChoice = TSectionSet::Of({0});
     EXPECT_FALSE(commands.Save());
     EXPECT_TRUE(dm.Modified);
+}
+
+TEST_F(MainCommands, LoadAndSaveTellTheStatusBarWhatTheyDidAndWhichFile)
+{
+    TRecordingStatus status;
+    commands.SetStatus(&status);
+    dialogs.OpenFile = WriteFile(QStringLiteral("dane.otx")); // 2 groups, 1 code
+    dialogs.LoadChoice = TSectionSet::Of({0, 1});
+    commands.Load();
+    dialogs.LoadChoice = TSectionSet::Of({0});
+    dialogs.ClearChoice = false; // two groups more
+    commands.Load();
+    dialogs.SaveChoice = TSectionSet::Of({0, 1});
+    dialogs.SaveFile = dir.filePath(QStringLiteral("kopia.otx"));
+    commands.Save();
+    EXPECT_EQ(status.Texts, (QStringList{"Wczytano 2 grupy i 1 kod", "Wczytano 2 grupy", "Zapisano 4 grupy i 1 kod"}));
+    EXPECT_EQ(status.Files, (QStringList{"Plik: nowy", "Plik: dane.otx", "Plik: dane.otx", "Plik: kopia.otx"}));
 }
 
 struct CloseCase {

@@ -47,3 +47,11 @@ public:
             Job(jobSwitches);
     }
 };
+
+// What a window's status bar was told, in order.
+class TRecordingStatus : public IStatusReport {
+public:
+    QStringList Texts, Files;
+    void ShowStatus(const QString &text) override { Texts << text; }
+    void ShowFile(const QString &text) override { Files << text; }
+};

@@ -26,6 +26,7 @@
 #include <QPercentBarSeries>
 #include <QSettings>
 #include <QStackedBarSeries>
+#include <QStatusBar>
 #include <memory>
 
 namespace {
@@ -131,6 +132,8 @@ TEST_F(ChartCsvWindows, CsvAndChartItemsAreInTheEditorsAndViews)
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().startsWith("\xEF\xBB\xBFNazwa;Numer;Cena;"));
+    // The editor's status bar says what the export did.
+    EXPECT_EQ(kody.statusBar()->currentMessage(), QStringLiteral("Wyeksportowano 1 kod do pliku kody.csv"));
 }
 
 TEST_F(ChartCsvWindows, ImportDialogPreviewsAndPutsInTheFineRowsOnly)

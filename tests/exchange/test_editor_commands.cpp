@@ -2,6 +2,8 @@
 // VAT drop-down.
 #include "exchange_test_support.h"
 
+#include "UStatusTexts.h"
+
 namespace {
 
 class EditorCommands : public ExchangeTest {};
@@ -175,3 +177,19 @@ TEST_F(EditorCommands, VatChoicesFollowTheProfile)
 }
 
 } // namespace
+
+TEST_F(EditorCommands, CountsTakeThePolishPluralForms)
+{
+    const struct {
+        int section;
+        qint64 n;
+        QString text;
+    } cases[] = {
+        {0, 1, "1 grupę"},   {0, 22, "22 grupy"}, {0, 12, "12 grup"},     {1, 0, "0 kodów"},
+        {1, 104, "104 kody"}, {1, 21, "21 kodów"}, {2, 1, "1 kaucję"},    {2, 3, "3 kaucje"},
+        {2, 25, "25 kaucji"}, {1, 9999, "9\u00A0999 kodów"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(RecordsText(c.section, c.n), c.text) << c.n;
+    EXPECT_EQ(JoinCounts({"2 grupy", "1 kod", "0 kaucji"}), QStringLiteral("2 grupy, 1 kod i 0 kaucji"));
+}

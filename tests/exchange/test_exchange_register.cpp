@@ -119,6 +119,48 @@ TEST_F(ExchangeRegister, SendSelectedAndDeleteSelectedCodes)
     EXPECT_EQ(dialogs.SendAsked, 2);
 }
 
+// Every command that did something tells the window's status bar; one
+// that was cancelled says nothing.
+TEST_F(ExchangeRegister, EachCommandTellsTheStatusBarWhatItDid)
+{
+    FillTables(); // 3 groups, 5 codes, 2 deposits
+    StartSim();
+    TRecordingStatus status;
+    const auto on = [&](TExchangeTable table) {
+        auto x = Exchange(table);
+        x->SetStatus(&status);
+        return x;
+    };
+    TEditorCommands commands(dm, TExchangeTable::Kaucje, messages);
+    commands.SetStatus(&status);
+    const auto grid = [&](std::initializer_list<int> rows) { return TTableGridRef(dm.MDKody, Bookmarks(rows)); };
+    const struct {
+        std::function<void()> run;
+        QStringList texts;
+    } cases[] = {
+        {[&] { on(TExchangeTable::Grupy)->SendAll(); }, {"Wysłano 3 grupy do kasy"}},
+        {[&] { on(TExchangeTable::Kody)->SendAll(); }, {"Wysłano 5 kodów do kasy"}},
+        {[&] { on(TExchangeTable::Kaucje)->SendAll(); }, {"Wysłano 2 kaucje do kasy"}},
+        {[&] { on(TExchangeTable::Kody)->SendSelected(grid({0})); }, {"Wysłano 1 zaznaczony kod do kasy"}},
+        {[&] { on(TExchangeTable::Kody)->DeleteSelected(grid({1, 2, 3})); }, {"Skasowano w kasie 3 kody"}},
+        {[&] { on(TExchangeTable::Grupy)->ReadForView(); }, {"Odczytano 3 grupy z kasy"}},
+        {[&] { on(TExchangeTable::Kody)->Read(); }, {"Odczytano 2 kody z kasy"}},
+        {[&] { commands.ExportCsv(dm.MDKaucje, {"Numer", "Cena"}, dir.filePath(QStringLiteral("k.csv"))); },
+         {"Wyeksportowano 2 kaucje do pliku k.csv"}},
+        {[&] { commands.ReportImport(22, QStringLiteral("/dom/kaucje.csv")); }, {"Zaimportowano 22 kaucje z pliku kaucje.csv"}},
+        {[&] {
+             dialogs.Confirm = false;
+             on(TExchangeTable::Kody)->SendAll();
+         },
+         {}},
+    };
+    for (const auto &c : cases) {
+        status.Texts.clear();
+        c.run();
+        EXPECT_EQ(status.Texts, c.texts) << wait.Errors.join(u'\n').toStdString();
+    }
+}
+
 TEST_F(ExchangeRegister, ReadsWithCountersShowTheTotals)
 {
     struct Case {

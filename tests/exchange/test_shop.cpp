@@ -63,6 +63,8 @@ protected:
         x = std::make_unique<TExchange>(dm, TExchangeTable::Kody, FileOf(TExchangeTable::Kody), jobs, wait, shopMessages,
                                         shopDialogs);
         x->SetRegisterMemory(memory.get());
+        status = TRecordingStatus();
+        x->SetStatus(&status);
         dm.MDKody.EmptyTable();
         dm.MDKodyWKasie.EmptyTable();
         for (int i = 1; i <= 5; ++i)
@@ -119,6 +121,7 @@ protected:
     }
 
     QDateTime now = kMorning;
+    TRecordingStatus status;
     TScriptedMessages shopMessages;
     TShopDialogs shopDialogs;
     std::unique_ptr<TRegisterMemory> memory;
@@ -310,6 +313,7 @@ TEST_F(ShopExchange, SendChangedCarriesOnlyNewAndChangedCodes)
                       .arg(TExchange::UpdatedText(kMorning))
                       .toStdString());
         EXPECT_EQ(shopDialogs.SendAsked, 3); // first send, the other program, this one
+        EXPECT_EQ(status.Texts.last(), QStringLiteral("Wysłano 2 zmienione kody"));
         const QStringList held = RegisterCodes();
         EXPECT_TRUE(held.contains(c.expected)) << held.join(u'\n').toStdString();
         EXPECT_TRUE(held.contains("4 Obcy 2,5"));
@@ -335,7 +339,9 @@ TEST_F(ShopExchange, CodesGoneFromTheEditorAreDeletedOnlyAfterAYes)
         dm.MDKody.Delete(); // code 5
         shopDialogs.DeleteMissing = yes;
         const int jobsBefore = int(jobs.Jobs.size());
+        status.Texts.clear();
         x->SendChanged();
+        EXPECT_EQ(status.Texts, yes ? QStringList{"Skasowano w kasie 2 kody"} : QStringList{});
         EXPECT_EQ(shopDialogs.DeleteAsked,
                   QStringList{"Kasa zawiera jeszcze kody, których nie ma w edytorze (liczba: 2).\r\nCzy usunąć je także w kasie?"});
         // Nothing changed to send: no send job, one delete job after a yes.

@@ -103,7 +103,9 @@ TEST_F(OtxFiscal, RefusedFilesGiveTheirMessageAndCode1)
     d.close();
     const TRun bad = Otx({QStringLiteral("fiscal-text"), Path("a.frp")});
     EXPECT_EQ(bad.code, 1);
-    EXPECT_EQ(bad.err, QStringLiteral("Nieprawidłowa zawartość pliku.\n"));
+    EXPECT_EQ(bad.err, QStringLiteral("Nieprawidłowa zawartość pliku.\nPlik \"%1\" nie zgadza się z sumą kontrolną z "
+                                      "pliku \"%1.dig\", wiersz 2.\n")
+                           .arg(Path("a.frp")));
     EXPECT_TRUE(bad.out.isEmpty());
     const TRun missing = Otx({QStringLiteral("fiscal-pdf"), Path("b.frp"), Path("b.pdf")});
     EXPECT_EQ(missing.code, 1);

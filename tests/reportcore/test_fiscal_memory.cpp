@@ -5,6 +5,7 @@
 
 #include "UCodePage.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -241,7 +242,9 @@ TEST_F(FiscalMemoryTest, DigestFilesWithoutBaselineOrInLowerCaseAreAccepted)
     EXPECT_TRUE(messages.Log.isEmpty()) << messages.Log.join(u'\n').toStdString();
 }
 
-TEST_F(FiscalMemoryTest, AFileChangedInOneCharacterIsRefused)
+// A refused file names itself and the line, and the memory keeps what it
+// had loaded before: its tables, identity, lines and baseline.
+TEST_F(FiscalMemoryTest, AFileChangedInOneCharacterIsRefusedAndTheLoadedOneStays)
 {
     TFiscalFile f;
     f.Daily << TDaily().Line();
@@ -249,6 +252,7 @@ TEST_F(FiscalMemoryTest, AFileChangedInOneCharacterIsRefused)
     pf.MrsBaseline = 3;
     const QString name = Path(QStringLiteral("r.frp"));
     ASSERT_TRUE(pf.Zapisz(name));
+    ASSERT_TRUE(pf.Wczytaj(name));
     const QStringList saved = pf.Lines;
     // The baseline belongs to the digest too.
     for (int line : {1, 100, 237, 0}) {
@@ -263,10 +267,12 @@ TEST_F(FiscalMemoryTest, AFileChangedInOneCharacterIsRefused)
         WriteAll(copy + QStringLiteral(".dig"), dig);
         messages.Log.clear();
         EXPECT_FALSE(pf.Wczytaj(copy)) << line;
-        EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: Nieprawidłowa zawartość pliku.")});
-        EXPECT_FALSE(pf.CanSave());
-        EXPECT_EQ(pf.Report(), nullptr);
-        EXPECT_TRUE(pf.Lines.isEmpty());
+        EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: Nieprawidłowa zawartość pliku.\r\nPlik \"%1\" nie "
+                                                           "zgadza się z sumą kontrolną z pliku \"%1.dig\", wiersz 2.")
+                                                .arg(copy)});
+        EXPECT_TRUE(pf.CanSave() && pf.CanPrint());
+        EXPECT_EQ(pf.Lines, saved);
+        EXPECT_EQ(pf.MTPF.RecordCount(), 1);
     }
 }
 
@@ -278,9 +284,24 @@ TEST_F(FiscalMemoryTest, AFileWithoutLinesIsRefusedWhateverItsDigest)
     pf.MrsBaseline = 0;
     WriteAll(name + QStringLiteral(".dig"), "0\r\n" + pf.ComputeDigest(true).toLatin1() + "\r\n");
     EXPECT_FALSE(pf.Wczytaj(name));
-    EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: Nieprawidłowe dane !")});
+    EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: Nieprawidłowe dane !\r\nPlik \"%1\", wiersz 1.").arg(name)});
     EXPECT_FALSE(pf.CanSave());
     EXPECT_EQ(pf.Report(), nullptr);
+}
+
+TEST_F(FiscalMemoryTest, ALineThatDoesNotDecodeIsNamedInTheFileOrTheRegistersAnswer)
+{
+    TFiscalFile f;
+    f.Daily << TDaily().Line().left(100);
+    pf.Lines = f.Lines();
+    const QString name = Path(QStringLiteral("r.frp"));
+    ASSERT_TRUE(pf.Zapisz(name));
+    EXPECT_FALSE(pf.Wczytaj(name));
+    jobs.Job = [&](const QString &) { WriteLines(Path(QStringLiteral("pf.txt")), f.Lines()); };
+    EXPECT_FALSE(pf.Odczytaj(TFiscalReadRange::Full(), KasaER_A277PSPlus));
+    EXPECT_EQ(messages.Log, (QStringList{QStringLiteral("error: Nieprawidłowe dane !\r\nPlik \"%1\", wiersz 237.").arg(name),
+                                         QStringLiteral("error: Nieprawidłowe dane !\r\nWiersz 237 danych odczytanych z kasy.")}));
+    EXPECT_FALSE(pf.CanPrint()); // the failed read replaced what there was
 }
 
 TEST_F(FiscalMemoryTest, MissingFilesAreNamed)
@@ -445,6 +466,17 @@ TEST_F(FiscalMemoryTest, PrintingWritesThePdfOpensItAndDeletesOldOnes)
     EXPECT_FALSE(pf.ReportContent.IsEmpty());
     TFiscalMemory::DeleteReportPdfs(Path(QStringLiteral("raport")));
     EXPECT_FALSE(QFileInfo::exists(pdf));
+}
+
+TEST_F(FiscalMemoryTest, ThePdfIsSavedOnlyWithAReportAndNeverOverAFolder)
+{
+    EXPECT_FALSE(pf.ZapiszPdf(Path(QStringLiteral("nic.pdf"))));
+    pf.Lines = TFiscalFile().Lines();
+    pf.ParseLines();
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.pdf")));
+    EXPECT_FALSE(pf.ZapiszPdf(Path(QStringLiteral("folder.pdf"))));
+    EXPECT_TRUE(messages.Log.value(0).startsWith(QStringLiteral("error: Nie mogę zapisać pliku ")));
+    EXPECT_TRUE(QFileInfo(Path(QStringLiteral("folder.pdf"))).isDir());
 }
 
 // ---- The real module and the simulated register ----

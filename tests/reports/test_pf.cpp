@@ -222,10 +222,14 @@ TEST_F(PFTest, SavedReportLoadsAgainAndAChangedOneIsRefused)
     f.write(bytes);
     f.close();
     other.BBWczytajClick();
-    EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: Nieprawidłowa zawartość pliku.")});
-    EXPECT_EQ(other.Memory().MTPF.RecordCount(), 0);
-    EXPECT_FALSE(Child<QPushButton>(other, "BBZapisz")->isEnabled());
-    EXPECT_TRUE(Child<QLineEdit>(other, "EdNrUnikatowy")->text().isEmpty());
+    ASSERT_EQ(messages.Log.size(), 1);
+    EXPECT_TRUE(messages.Log[0].startsWith(QStringLiteral("error: Nieprawidłowa zawartość pliku.\r\nPlik \"") + saved))
+        << messages.Log[0].toStdString();
+    // The window keeps what it showed.
+    EXPECT_EQ(other.Memory().MTPF.RecordCount(), 12);
+    EXPECT_TRUE(Child<QPushButton>(other, "BBZapisz")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(other, "BBDrukuj")->isEnabled());
+    EXPECT_EQ(Child<QLineEdit>(other, "EdNrUnikatowy")->text(), QStringLiteral("ABC12345678"));
 }
 
 TEST_F(PFTest, PrintsThePdfIntoTheTemporaryFolderAndOpensIt)
@@ -241,9 +245,14 @@ TEST_F(PFTest, PrintsThePdfIntoTheTemporaryFolderAndOpensIt)
     f.close();
     EXPECT_TRUE(Enabled("BBDrukuj"));
     EXPECT_EQ(wait.Messages.last(), QStringLiteral("Drukuję raport..."));
+    // "Zapisz PDF..." puts it where the user chooses, for good.
+    const QString kept = dir.filePath(QStringLiteral("raport.pdf"));
+    form->AskSavePdfFileName = [&] { return kept; };
+    form->BBZapiszPDFClick();
     // The window's end removes its PDFs.
     form.reset();
     EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_TRUE(QFile::exists(kept));
 }
 
 TEST_F(PFTest, TheRamResetCountTurnsRedFromTen)
@@ -268,6 +277,8 @@ TEST_F(PFTest, AFailedReadLeavesNothingToSaveOrPrint)
     jobs.Job = [](const QString &) { throw EAbort(); };
     form->BBOdczytClick();
     EXPECT_FALSE(Enabled("BBZapisz"));
+    EXPECT_FALSE(Enabled("BBDrukuj"));
+    EXPECT_FALSE(Enabled("BBZapiszPDF"));
     EXPECT_EQ(Rows(), 0);
     EXPECT_TRUE(Text("EdNrUnikatowy").isEmpty());
     opener.Opened.clear();
