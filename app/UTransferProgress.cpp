@@ -53,6 +53,7 @@ void TTransferProgress::Reset()
 {
     std::lock_guard lock(m_mutex);
     m_active = false;
+    m_measuring = false;
     m_job = 0;
     m_table = 0;
     m_done = 0;
@@ -64,7 +65,12 @@ void TTransferProgress::Report(char job, uint32_t table, long done, long total)
     const uint32_t now = m_clock.TickCount();
     std::lock_guard lock(m_mutex);
     if (!m_active || job != m_job || table != m_table || done < m_done)
+        m_measuring = false;
+    if (!m_measuring && done > 0) {
+        m_measuring = true;
         m_start = now;
+        m_startDone = done;
+    }
     m_active = true;
     m_job = job;
     m_table = table;
@@ -84,17 +90,18 @@ TTransferProgress::TView TTransferProgress::View() const
     // A register that sends more than it announced has said nothing usable.
     view.Total = m_total >= 0 && m_done <= m_total ? m_total : -1;
     view.Busy = view.Total < 0;
-    view.SecondsLeft = SecondsLeft(view.Done, view.Total, now - m_start);
+    if (m_measuring && view.Total >= 0)
+        view.SecondsLeft = SecondsLeft(view.Done - m_startDone, view.Total - view.Done, now - m_start);
     view.Text = Text(m_job, m_table, view.Done, view.Total, view.SecondsLeft);
     return view;
 }
 
-long TTransferProgress::SecondsLeft(long done, long total, uint32_t elapsedMs)
+long TTransferProgress::SecondsLeft(long moved, long left, uint32_t elapsedMs)
 {
-    if (total < 0 || done <= 0 || done >= total || elapsedMs < MeasureMs)
+    if (moved <= 0 || left <= 0 || elapsedMs < MeasureMs)
         return -1;
-    const uint64_t leftMs = uint64_t(elapsedMs) * uint64_t(total - done) / uint64_t(done);
-    return long((leftMs + 999) / 1000);
+    const uint64_t leftMs = uint64_t(elapsedMs) * uint64_t(left) / uint64_t(moved);
+    return long((leftMs + 500) / 1000);
 }
 
 QString TTransferProgress::TimeLeftText(long seconds)

@@ -20,8 +20,9 @@ public:
     // Nothing counted (a new job).
     void Reset();
     // done records (reports) of total, -1 while not known, of job (D, U, P)
-    // and table (/T). A new job, table or a count that went back starts a
-    // new measurement.
+    // and table (/T). The speed is measured from the first record on, so
+    // that the wake-up and the header do not count as slowness; a new job,
+    // table or a count that went back starts anew.
     void Report(char job, uint32_t table, long done, long total);
 
     struct TView {
@@ -40,9 +41,9 @@ public:
     static QString Text(char job, uint32_t table, long done, long total, long secondsLeft);
     // "zostało około 5 min", "zostało około 40 s".
     static QString TimeLeftText(long seconds);
-    // Seconds the rest takes at the speed so far (elapsedMs for done); -1
+    // Seconds the left records take when moved ones took elapsedMs; -1
     // when nothing can be said yet.
-    static long SecondsLeft(long done, long total, uint32_t elapsedMs);
+    static long SecondsLeft(long moved, long left, uint32_t elapsedMs);
 
 private:
     TClock &m_clock;
@@ -52,5 +53,7 @@ private:
     uint32_t m_table = 0;
     long m_done = 0;
     long m_total = -1;
+    bool m_measuring = false;
+    long m_startDone = 0;   // the count when the measurement began
     uint32_t m_start = 0;
 };
