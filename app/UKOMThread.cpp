@@ -31,6 +31,11 @@ int TTestKOMDisplay::AddHistory(uint16_t code)
     return m_output.AddHistory(code);
 }
 
+void TTestKOMDisplay::Progress(char job, uint32_t table, long done, long total)
+{
+    m_output.Progress().Report(job, table, done, total);
+}
+
 TModuleRunner DefaultModuleRunner()
 {
     return [](const std::string &commandLine, const std::string &portName, const std::string &folder,

@@ -18,6 +18,7 @@ public:
     void WriteLine(const std::string &text) override;
     void SetStatus(const std::string &text) override;
     int AddHistory(uint16_t code) override;
+    void Progress(char job, uint32_t table, long done, long total) override;
 
 private:
     TOSHOutput &m_output;

@@ -12,7 +12,9 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -72,12 +74,15 @@ void TFormOSH::SetOutputFont(const QFont &font)
         box->resize(box->width(), box->height() + extra);
         ui->btStop->move(ui->btStop->x(), ui->btStop->y() + extra);
     }
-    setFixedSize(666, 242 + extra);
+    setFixedSize(666, FormHeight + extra);
 }
 
 void TFormOSH::Run(const QString &jobSwitches)
 {
     CommandLine = BuildCommandLine(ModelCodeOf(m_settings.Kasa), m_settings.baud, jobSwitches);
+    // The bar of the last job does not show while this one starts.
+    m_output.Progress().Reset();
+    PaintProgress();
     if (exec() != QDialog::Accepted)
         throw EAbort();
 }
@@ -174,6 +179,7 @@ void TFormOSH::tmRefreshTimer()
     if (changes.StatusChanged)
         ui->lbTitle->setText(changes.Status);
     PaintHistory(changes);
+    PaintProgress();
     if (changes.OutputChanged) {
         QString text = changes.Output;
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -192,4 +198,25 @@ void TFormOSH::PaintHistory(const TOSHOutput::TChanges &changes)
         ui->ImgHistory->PaintCell(cell * HistoryPictureSize + margin, picture);
     ui->ImgHistory->PaintCell(changes.Cursor * HistoryPictureSize + margin, 0);
     ui->ImgHistory->update();
+}
+
+void TFormOSH::PaintProgress()
+{
+    const TTransferProgress::TView view = m_output.Progress().View();
+    if (view == m_progressShown)
+        return;
+    m_progressShown = view;
+    QProgressBar *bar = ui->pbProgress;
+    if (!view.Active) {
+        bar->setRange(0, 1);
+        bar->setValue(0);
+    } else if (view.Busy) {
+        bar->setRange(0, 0);
+    } else {
+        // An empty table is a finished one.
+        const int total = int(std::min<long>(view.Total, INT_MAX));
+        bar->setRange(0, std::max(total, 1));
+        bar->setValue(total == 0 ? 1 : int(view.Done));
+    }
+    ui->lbProgress->setText(view.Text);
 }

@@ -20,9 +20,11 @@ inline const QString StartFailedText = QStringLiteral("Wystąpił błąd podczas
 inline constexpr int StartFailedCode = 987654321;
 // Lines the output box shows whole.
 inline constexpr int MaxOutputLines = 9;
-// The output box and the Stop button as drawn for the register's own font.
+// The output box and the Stop button as drawn for the register's own font,
+// below the strip and the transfer's progress bar with its text.
 inline constexpr int OutputBoxHeight = 156;
-inline constexpr int StopButtonTop = 208;
+inline constexpr int StopButtonTop = 248;
+inline constexpr int FormHeight = 282;
 
 class TFormOSH : public QDialog {
     Q_OBJECT
@@ -43,6 +45,7 @@ public:
     // folder of the exchange files (the temporary folder).
     void SetModuleRunner(TModuleRunner runner) { m_runner = std::move(runner); }
     void SetPortNameProvider(std::function<QString()> provider) { m_portName = std::move(provider); }
+    const std::function<QString()> &PortNameProvider() const { return m_portName; }
     QString PortName() const { return m_portName ? m_portName() : QString(); }
     void SetFolder(const QString &folder) { m_folder = folder; }
     // Called when a job has started, with the window shown (screenshots).
@@ -73,6 +76,7 @@ private:
     void StartJobs();
     void RunJob();
     void PaintHistory(const TOSHOutput::TChanges &changes);
+    void PaintProgress();
 
     TSettings &m_settings;
     TOSHOutput m_output;
@@ -81,6 +85,7 @@ private:
     std::function<QString()> m_portName;
     QString m_folder;
     QTimer m_refresh;
+    TTransferProgress::TView m_progressShown;
     int m_tag = 0;
     bool m_running = false;
 };

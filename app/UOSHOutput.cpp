@@ -39,6 +39,7 @@ void TOSHOutput::Clear()
     m_output.clear();
     m_lineCount = 0;
     m_statusChanged = m_outputChanged = true;
+    m_progress.Reset();
 }
 
 void TOSHOutput::WriteLine(const QString &line)

@@ -1,8 +1,12 @@
 #pragma once
 // What the communication module has said during a job, kept for the
-// progress window: up to 9 output lines, the status text and the ring of
-// history pictures. The module writes on the job thread; the window's timer
-// takes the changes on the user-interface thread; a mutex guards both.
+// progress window: up to 9 output lines, the status text, the ring of
+// history pictures and the transfer's count. The module writes on the job
+// thread; the window's timer takes the changes on the user-interface
+// thread; a mutex guards both.
+#include "UClock.h"
+#include "UTransferProgress.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -19,10 +23,14 @@ public:
     static constexpr int MaxLines = 9;
     static constexpr int MaxCells = 65;
 
+    // clock: the one the module runs on, for the speed of the line.
+    explicit TOSHOutput(TClock &clock = SteadyClock()) : m_progress(clock) {}
+
     // Cells = stripWidth div pictureWidth (at most 65), the rest split into
     // a left margin; the ring starts empty.
     void SetupStrip(int stripWidth, int pictureWidth);
 
+    // Also forgets the transfer's count.
     void Clear();
     void WriteLine(const QString &line);
     void SetStatus(const QString &text);
@@ -48,6 +56,7 @@ public:
     QString Status() const;
     int WritePos() const;
     int HistoryAt(int cell) const;
+    TTransferProgress &Progress() { return m_progress; }
 
 private:
     mutable std::mutex m_mutex;
@@ -61,4 +70,5 @@ private:
     int m_drawPos = 0;
     int m_cells = 1;
     int m_margin = 0;
+    TTransferProgress m_progress;
 };

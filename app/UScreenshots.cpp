@@ -23,6 +23,10 @@
 #include "ui_UKonfig.h"
 #include "ui_UUstawienia.h"
 
+#if defined(ORVAN_DEMO_REGISTER)
+#include "USimPty.h"
+#endif
+
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -146,6 +150,7 @@ void TScreenshotDriver::RunJob()
     RunDemoRead(*osh, m_program.Settings().GrupyFile);
     ShootEditors();
     ShootReports();
+    ShootSend();
     // Leave the last picture time to be taken.
     Pause(300);
     qApp->quit();
@@ -305,4 +310,58 @@ void TScreenshotDriver::ShootEditors()
         }
         dm->Modified = modified;
     }
+}
+
+void TScreenshotDriver::ShootSend()
+{
+#if defined(ORVAN_DEMO_REGISTER)
+    // A send of every code the register holds to a register of its own that
+    // answers at the speed of the settings, as a real line does; pictured
+    // once the bar has measured the line, then stopped.
+    TSimOptions options;
+    options.AllowDownloadWithSales = true;
+    TPtyOptions pace;
+    pace.Baud = int(m_program.Settings().baud);
+    TPtySimulator line(options, pace);
+    if (!line.Start())
+        return;
+    TFormOSH *osh = m_program.Windows().FormOSH;
+    const QFileInfo file(m_program.Settings().KodyFile);
+    QFile out(file.absoluteFilePath());
+    if (!out.open(QIODevice::WriteOnly))
+        return;
+    for (int code = 1; code <= SendCodes; ++code)
+        out.write(QStringLiteral("%1,01,00,%2,TOWAR %3,\r\n")
+                      .arg(code, 14)
+                      .arg(QString::number(1 + code % 50) + QStringLiteral(".99"), 9)
+                      .arg(code, -10)
+                      .toLatin1());
+    out.close();
+
+    auto *watch = new QTimer(this);
+    watch->setInterval(100);
+    connect(watch, &QTimer::timeout, this, [this, osh, watch] {
+        if (osh->isVisible() && osh->Output().Progress().View().SecondsLeft < 0)
+            return;
+        watch->stop();
+        watch->deleteLater();
+        if (!osh->isVisible())
+            return;
+        Pause(1000);
+        osh->tmRefreshTimer();
+        Shoot(osh, QStringLiteral("5a-wysylanie-kodow"));
+        osh->btStopClick();
+    });
+    const auto port = osh->PortNameProvider();
+    const QString path = QString::fromStdString(line.PortPath());
+    osh->SetPortNameProvider([path] { return path; });
+    osh->OnJobStarted = [watch] { watch->start(); };
+    try {
+        osh->Run(QStringLiteral("/F") + file.fileName() + QStringLiteral(" /T11 /AABDE /XD"));
+    } catch (...) {
+    }
+    osh->OnJobStarted = nullptr;
+    osh->SetPortNameProvider(port);
+    QFile::remove(file.absoluteFilePath());
+#endif
 }

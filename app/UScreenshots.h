@@ -40,6 +40,9 @@ private:
     void ShootReports();
     // Each editor and the codes' in-register view after a read from the demo register.
     void ShootEditors();
+    // The progress window with its bar during a send of many codes.
+    void ShootSend();
+    static constexpr int SendCodes = 300;
 
     TProgram &m_program;
     QString m_folder;

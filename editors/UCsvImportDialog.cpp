@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QBrush>
 #include <QComboBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTableView>
 
 #include <algorithm>
 
@@ -105,6 +107,7 @@ TFormImportCsv::TFormImportCsv(TDM &dm, int section, const QString &fileName, QW
     ui->GridPodglad->setWordWrap(false);
     ui->GridPodglad->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ui->GridPodglad->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    ui->GridPodglad->viewport()->installEventFilter(this);
     ui->RBZastap->setChecked(settings.value(SettingsKey() + QStringLiteral("Tryb")).toString() == QLatin1String("Zastap"));
     ui->RBUzupelnij->setChecked(!ui->RBZastap->isChecked());
 
@@ -161,6 +164,7 @@ TFormImportCsv::TFormImportCsv(TDM &dm, int section, const QString &fileName, QW
 
 TFormImportCsv::~TFormImportCsv()
 {
+    ui->GridPodglad->viewport()->removeEventFilter(this);
     delete ui;
 }
 
@@ -261,11 +265,15 @@ void TFormImportCsv::Refresh()
     if (m_import.ParseError().isEmpty())
         m_import.BuildPreview();
     m_model->Reload();
-    // Widths from the first rows' texts; a long message is read in its tooltip.
+    // Widths from the first rows' texts; a long value is read in its
+    // tooltip, a message in its column as far as there is room.
     ui->GridPodglad->resizeColumnsToContents();
-    const int widest = fontMetrics().horizontalAdvance(QLatin1Char('M')) * 24;
+    m_statusWidth = ui->GridPodglad->columnWidth(1);
+    const int widest = ColumnWidthLimit();
     for (int c = 0; c < m_model->columnCount(); ++c)
-        ui->GridPodglad->setColumnWidth(c, std::min(ui->GridPodglad->columnWidth(c), widest));
+        if (c != 1)
+            ui->GridPodglad->setColumnWidth(c, std::min(ui->GridPodglad->columnWidth(c), widest));
+    FitStatusColumn();
     if (!m_import.ParseError().isEmpty())
         ui->LbPodsumowanie->setText(m_import.ParseError());
     else
@@ -273,6 +281,29 @@ void TFormImportCsv::Refresh()
                                         .arg(m_import.FineCount())
                                         .arg(m_import.RefusedCount()));
     ui->BBOk->setEnabled(m_import.ParseError().isEmpty() && m_import.FineCount() > 0);
+}
+
+void TFormImportCsv::FitStatusColumn()
+{
+    QTableView *grid = ui->GridPodglad;
+    int others = 0;
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        if (c != 1)
+            others += grid->columnWidth(c);
+    const int room = grid->viewport()->width() - others;
+    grid->setColumnWidth(1, std::min(m_statusWidth, std::max(ColumnWidthLimit(), room)));
+}
+
+int TFormImportCsv::ColumnWidthLimit() const
+{
+    return fontMetrics().horizontalAdvance(QLatin1Char('M')) * 24;
+}
+
+bool TFormImportCsv::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize && m_model && watched == ui->GridPodglad->viewport())
+        FitStatusColumn();
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFormImportCsv::Remember() const

@@ -39,7 +39,15 @@ public:
 
     Ui::TFormImportCsv *ui;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // "Stan" as wide as its messages, as far as the other columns leave
+    // room, and never narrower than any other column may be.
+    void FitStatusColumn();
+    // The widest any other column starts.
+    int ColumnWidthLimit() const;
     void BuildColumnChoices();
     void ChoicesFromControls();
     void ControlsFromChoices();
@@ -55,4 +63,5 @@ private:
     };
     std::vector<TChoice> m_choices;
     bool m_updating = false;
+    int m_statusWidth = 0;  // the "Stan" column's contents
 };

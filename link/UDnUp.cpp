@@ -221,7 +221,9 @@ bool TTaskDown::Start(int64_t registerNumber, TParam *params)
     FPerPacket = static_cast<int>(std::clamp<uint32_t>(limit, 1, static_cast<uint32_t>(fit)));
     FPhase = TPhase::Command;
     FSentAny = false;
+    FSent = 0;
     SetState(Ready);
+    Context.Display.Progress('D', FTable, 0, FReader.recordCount());
     return true;
 }
 
@@ -335,6 +337,8 @@ TOutPacket TTaskDown::DataPacket()
         FPhase = TPhase::Done;
     else if (blockEnded)
         FPhase = TPhase::Header;
+    FSent += count;
+    Context.Display.Progress('D', FTable, FSent, FReader.recordCount());
     return Emit(payload, fileEnded);
 }
 
@@ -400,7 +404,9 @@ bool TTaskUp::Start(int64_t registerNumber, TParam *params)
     FNumbered = !FSel.hasField('A');
     FPhase = TPhase::Command;
     FBlockOpen = false;
+    FAnnounced = 0;
     SetState(Ready);
+    Context.Display.Progress('U', FTable, 0, -1);
     return true;
 }
 
@@ -459,6 +465,9 @@ bool TTaskUp::AcceptHeader(const std::string &h)
     FBlock = static_cast<int>(block);
     FBlockOpen = true;
     FPhase = TPhase::Data;
+    // The 16-bit parameter of the register's header is its record count.
+    FAnnounced += static_cast<long>(field(10, 4));
+    Context.Display.Progress('U', FTable, RecordsWritten(), FAnnounced);
     return true;
 }
 
@@ -492,6 +501,7 @@ bool TTaskUp::AcceptData(const std::string &d)
         FBlockOpen = false;
         FPhase = TPhase::Header;
     }
+    Context.Display.Progress('U', FTable, RecordsWritten(), FAnnounced);
     return true;
 }
 

@@ -76,6 +76,7 @@ private:
     int FBlocks = 1;
     int FBlock = 1;
     int FPerPacket = 1;
+    long FSent = 0;  // records in the data packets built so far
 };
 
 // Job U: the register table /T to the exchange file of /F.
@@ -109,6 +110,7 @@ private:
     bool FBlockOpen = false;
     uint32_t FTable = 0;
     int FBlock = 1;
+    long FAnnounced = 0;  // records the headers so far announced
     std::string FRequest;
     std::string FLine;
 };

@@ -146,6 +146,9 @@ bool TExchangeReader::readRaw(std::string &line)
 bool TExchangeReader::countLines()
 {
     long lines = 0;
+    long records = 0;
+    bool visible = false;
+    std::size_t column = 0;
     char last = '\n';
     std::uintmax_t bytes = 0;
     while (fill()) {
@@ -156,19 +159,29 @@ bool TExchangeReader::countLines()
                 m_context.WriteLine(tooLargeText());
             return false;
         }
-        const char *p = m_buffer.data();
-        const char *end = p + m_end;
-        while ((p = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr) {
-            ++lines;
-            ++p;
+        // A line holds a record when nextLine would keep it: a character
+        // above the blank within the first MaxLine.
+        for (std::size_t i = 0; i < m_end; ++i) {
+            const char c = m_buffer[i];
+            if (c == '\n') {
+                ++lines;
+                records += visible ? 1 : 0;
+                visible = false;
+                column = 0;
+            } else if (column++ < MaxLine && static_cast<unsigned char>(c) > ' ') {
+                visible = true;
+            }
         }
         last = m_buffer[m_end - 1];
     }
     if (m_readError)
         return false;
-    if (last != '\n')
+    if (last != '\n') {
         ++lines;
+        records += visible ? 1 : 0;
+    }
     m_lineCount = lines;
+    m_recordCount = records;
     // Back to the start for the real reading.
     std::clearerr(m_file);
     if (std::fseek(m_file, 0, SEEK_SET) != 0)
@@ -186,7 +199,7 @@ bool TExchangeReader::open(const std::string &name, long skipCount)
     }
     m_eof = m_atEnd = m_readError = false;
     m_pos = m_end = 0;
-    m_lineCount = m_linesRead = 0;
+    m_lineCount = m_recordCount = m_linesRead = 0;
     m_line.clear();
     if (const std::string *why = refusal(name)) {
         if (!m_context.Quiet)
@@ -208,8 +221,11 @@ bool TExchangeReader::open(const std::string &name, long skipCount)
         if (!m_context.Quiet)
             m_context.WriteLine(skipText());
         std::string skipped;
-        for (long i = 0; i < skipCount && readRaw(skipped); ++i)
+        for (long i = 0; i < skipCount && readRaw(skipped); ++i) {
             ++m_linesRead;
+            if (hasVisibleCharacter(skipped))
+                --m_recordCount;
+        }
     }
     return true;
 }

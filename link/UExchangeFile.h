@@ -42,6 +42,8 @@ public:
     // 1-based line number of the current line in the file.
     long lineNumber() const { return m_linesRead; }
     long lineCount() const { return m_lineCount; }
+    // Lines after the skipped ones that nextLine gives: one record each.
+    long recordCount() const { return m_recordCount; }
     bool atEnd() const { return m_atEnd; }
     bool readError() const { return m_readError; }
     bool isOpen() const { return m_file != nullptr; }
@@ -63,6 +65,7 @@ private:
     bool m_atEnd = false;
     bool m_readError = false;
     long m_lineCount = 0;
+    long m_recordCount = 0;
     long m_linesRead = 0;
     std::string m_line;
 };

@@ -2,9 +2,12 @@
 
 #include "UDnUp.h"
 #include "UError.h"
+#include "UKOMDisplay.h"
 #include "UModule.h"
 #include "UNational.h"
 #include "UParam.h"
+
+#include <chrono>
 
 using namespace LinkText;
 
@@ -84,6 +87,46 @@ bool TTaskFiscal::HasLayout(int modelIndex)
     }
 }
 
+namespace {
+
+// Days since 1970-01-01 of a ddmmyy date (years 90..99 are 1990s, the
+// rest 2000s); false for a date that does not exist.
+bool DayNumber(std::string_view text, long &days)
+{
+    uint32_t dd = 0, mm = 0, yy = 0;
+    if (text.size() != 6 || !ParseDecimal(text.substr(0, 2), dd) || !ParseDecimal(text.substr(2, 2), mm)
+        || !ParseDecimal(text.substr(4, 2), yy))
+        return false;
+    const std::chrono::year_month_day date{std::chrono::year(static_cast<int>(yy >= 90 ? 1900 + yy : 2000 + yy)),
+                                           std::chrono::month(mm), std::chrono::day(dd)};
+    if (!date.ok())
+        return false;
+    days = std::chrono::sys_days(date).time_since_epoch().count();
+    return true;
+}
+
+} // namespace
+
+long TTaskFiscal::RangeReports(uint32_t mode, const std::string &range)
+{
+    const std::size_t dash = range.find('-');
+    if (dash == std::string::npos)
+        return -1;
+    const std::string_view from = std::string_view(range).substr(0, dash);
+    const std::string_view to = std::string_view(range).substr(dash + 1);
+    long first = 0, last = 0;
+    if (mode == 0) {
+        uint32_t a = 0, b = 0;
+        if (!ParseDecimal(from, a) || !ParseDecimal(to, b))
+            return -1;
+        first = static_cast<long>(a);
+        last = static_cast<long>(b);
+    } else if (mode != 1 || !DayNumber(from, first) || !DayNumber(to, last)) {
+        return -1;
+    }
+    return last >= first ? last - first + 1 : -1;
+}
+
 bool TTaskFiscal::AmountText(const uint8_t *bytes, std::string &text)
 {
     // The price form of width 11 is exactly this layout.
@@ -132,7 +175,10 @@ bool TTaskFiscal::Start(int64_t registerNumber, TParam *params)
     }
     if (!p.has('U'))
         p.setDefault('U', "");
+    FReports = 0;
+    FReportsTotal = p.has('R') ? RangeReports(FMode, p.value('R')) : -1;
     SetState(Ready);
+    Context.Display.Progress('P', 0, 0, FReportsTotal);
     return true;
 }
 
@@ -194,6 +240,13 @@ bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
         return false;
     }
     ++FPackets;
+    // Identity, closing, RAM resets and currency changes come first; every
+    // packet after them is one daily report.
+    if (number >= (FModel == 11 ? 12u : 1u))
+        ++FReports;
+    if (FLastSeen)
+        FReportsTotal = FReports;
+    Context.Display.Progress('P', 0, FReports, FReportsTotal);
     Packet.AdvanceSequence();
     return true;
 }

@@ -33,6 +33,11 @@ public:
 
     // Whether a model index has a fiscal memory layout at all.
     static bool HasLayout(int modelIndex);
+    // Daily reports a read of /M mode and /R range asks for: the numbers
+    // (/M0, "0009-0020") or the days (/M1, "010124-310124", one report a
+    // day at most) of the range; -1 without a range or for one that does
+    // not read.
+    static long RangeReports(uint32_t mode, const std::string &range);
     // Five packed-decimal bytes as 11 characters: ten digits, a point
     // before the last two, leading zeros blank down to one digit before the
     // point. false when a nibble is above 9.
@@ -56,6 +61,8 @@ private:
     uint32_t FMode = 0;
     uint32_t FNextExpected = 0;
     uint32_t FPackets = 0;  // packets accepted
+    long FReports = 0;       // daily reports received
+    long FReportsTotal = -1; // of the range; -1 until known
     bool FLastSeen = false;
     bool FWriteFailed = false;
     bool FSent = false;

@@ -18,6 +18,16 @@ public:
     virtual void Start();
     virtual int Finish();
 
+    // How far a transfer is: done records (fiscal reports) of total, -1
+    // while the total is not known. job is the job letter (D, U, P), table
+    // the /T number of a table job. Called on the job thread at the start
+    // of a transfer and whenever the count moves; a sink without a
+    // progress bar ignores it.
+    virtual void Progress(char job, uint32_t table, long done, long total)
+    {
+        (void)job, (void)table, (void)done, (void)total;
+    }
+
     // Written by the user-interface thread, read by the job thread.
     std::atomic<bool> StopRequested{false};
     // Written by the job thread, read by the user-interface thread.

@@ -3,8 +3,16 @@
 #include "UOSHOutput.h"
 #include "app_test_util.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <fstream>
 #include <iomanip>
+
+#if defined(ORVAN_DEMO_REGISTER)
+#include "UModule.h"
+#include "USimLine.h"
+#include "UVirtualClock.h"
+#endif
 
 struct HistoryCase {
     uint16_t Code;
@@ -171,3 +179,163 @@ TEST(HistoryStrip, PicturesAreSeventeenSixteenPixelImagesOnTheirBackground)
     EXPECT_EQ(QColor(pictures[15].pixel(8, 8)), QColor(255, 0, 0));
     EXPECT_EQ(QColor(pictures[16].pixel(8, 3)), QColor(255, 0, 0));
 }
+
+// ---------------------------------------------------------------------------
+// The transfer's count and the time it still takes.
+
+struct ProgressTextCase {
+    char Job;
+    uint32_t Table;
+    long Done, Total, SecondsLeft;
+    const char16_t *Text;
+};
+
+TEST(TransferProgress, TextsNameWhatIsCountedInItsPolishForms)
+{
+    const ProgressTextCase cases[] = {
+        {'D', 0x11, 1200, 9999, 300, u"Wysłano 1 200 z 9 999 kodów — zostało około 5 min"},
+        {'D', 0x11, 0, 1, -1, u"Wysłano 0 z 1 kodu"},
+        {'U', 0x01, 3, 8, 42, u"Odczytano 3 z 8 grup — zostało około 40 s"},
+        {'D', 0x19, 12, 45, 7, u"Wysłano 12 z 45 kaucji — zostało około 7 s"},
+        {'P', 0, 10, 123456, 55, u"Odczytano 10 z 123 456 raportów — zostało około 1 min"},
+        {'P', 0, 22, -1, -1, u"Odczytano 22 raporty"},
+        {'P', 0, 12, -1, -1, u"Odczytano 12 raportów"},
+        {'U', 0x01, 1, -1, -1, u"Odczytano 1 grupę"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TTransferProgress::Text(c.Job, c.Table, c.Done, c.Total, c.SecondsLeft),
+                  QString::fromUtf16(c.Text));
+}
+
+TEST(TransferProgress, EstimateIsTheRestAtTheSpeedSoFarOnceMeasuredLongEnough)
+{
+    const struct {
+        long Moved, Left;
+        uint32_t ElapsedMs;
+        long Seconds;
+    } cases[] = {
+        {1200, 8799, 50000, 367}, // 24 records a second: 366.6 s
+        {500, 500, 1999, -1},     // not measured long enough
+        {0, 1000, 60000, -1},     // nothing moved yet
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TTransferProgress::SecondsLeft(c.Moved, c.Left, c.ElapsedMs), c.Seconds)
+            << c.Moved << " moved, " << c.Left << " left, " << c.ElapsedMs << " ms";
+}
+
+#if defined(ORVAN_DEMO_REGISTER)
+namespace {
+
+// A job of the real module against the simulated register, in virtual
+// time: every packet the register acknowledges or has acknowledged moves
+// the clock on by 50 ms (the line speed), and the window's view of the
+// count is taken there.
+struct TProgressRun {
+    struct TSeen {
+        uint64_t Ms;
+        TTransferProgress::TView View;
+    };
+    TVirtualClock Clock;
+    TSimRegister Register;
+    QTemporaryDir Dir;
+    std::vector<TSeen> Seen;
+    TTransferProgress::TView Last;
+
+    int Run(const std::string &switches)
+    {
+        TSimOptions options;
+        options.AllowDownloadWithSales = true;
+        TSimulator sim(Register, options);
+        TOSHOutput out(Clock);
+        TTestKOMDisplay display(out);
+        sim.OnEvent = [&](TSimulator::TEvent e) {
+            if (e != TSimulator::TEvent::AckSent && e != TSimulator::TEvent::AckReceived)
+                return;
+            Clock.Advance(50);
+            Seen.push_back({Clock.Elapsed(), out.Progress().View()});
+        };
+        display.Start();
+        TModuleResult result;
+        RunModule("/LW /V277PSP /P1 " + switches, Dir.path().toStdString(), display, Clock, DefaultJobTable(),
+                  [&](TModuleContext &ctx) { return std::make_unique<TSimLine>(ctx, sim, Clock); }, result);
+        Last = out.Progress().View();
+        return result.Code;
+    }
+    void WriteCodes(const char *name, int count)
+    {
+        std::ofstream f(Dir.filePath(QString::fromLatin1(name)).toStdString(), std::ios::binary);
+        for (int i = 1; i <= count; ++i) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%14d,01,00,     1.00,Kod             ,\r\n", i);
+            f << line;
+            if (i == count / 2)
+                f << "   \r\n"; // a blank line is no record
+        }
+    }
+};
+
+} // namespace
+
+TEST(TransferProgress, CountsWhatEachJobMovesOfItsFileHeaderOrRange)
+{
+    const struct {
+        const char *Name;
+        std::string Switches;
+        long Total;           // known from the start of the data
+        const char16_t *End;  // the text when the job has ended
+    } cases[] = {
+        {"send: records of the file", "/Fk.txt /T11 /AABDE /XD", 40, u"Wysłano 40 z 40 kodów"},
+        {"read: the count of the header", "/Fk.txt /T19 /AAD /XU", 45, u"Odczytano 45 z 45 kaucji"},
+        {"fiscal by numbers", "/M0 /R0005-0014 /Fpf.txt /XP", 10, u"Odczytano 10 z 10 raportów"},
+        {"fiscal by dates", "/M1 /R030123-120123 /Fpf.txt /XP", 10, u"Odczytano 10 z 10 raportów"},
+        {"full fiscal read", "/M0 /Fpf.txt /XP", -1, u"Odczytano 30 z 30 raportów"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TProgressRun run;
+        run.WriteCodes("k.txt", 40);
+        TSimTable &deposits = *run.Register.Table(TSimRegister::DepositsTable);
+        for (int k = 1; k <= 45; ++k) {
+            TBytes record(static_cast<std::size_t>(deposits.RecordSize()), 0);
+            record[0] = ToBcd(k);
+            run.Register.Store(deposits, record);
+        }
+        ASSERT_EQ(run.Run(c.Switches), 0);
+        long done = 0;
+        bool busySeen = false;
+        for (const auto &seen : run.Seen) {
+            const auto &v = seen.View;
+            if (!v.Active || v.Done == 0)
+                continue;
+            EXPECT_GE(v.Done, done);
+            done = v.Done;
+            // Once records move, the total is the one the job knows.
+            if (v.Done < run.Last.Total) {
+                EXPECT_EQ(v.Total, c.Total) << v.Text.toStdString();
+                EXPECT_EQ(v.Busy, c.Total < 0);
+            }
+            busySeen |= v.Busy;
+        }
+        EXPECT_GT(done, 0);
+        EXPECT_EQ(busySeen, c.Total < 0);
+        EXPECT_FALSE(run.Last.Busy);
+        EXPECT_EQ(run.Last.Text, QString::fromUtf16(c.End));
+    }
+}
+
+TEST(TransferProgress, TimeLeftHalfWayIsTheTimeTheRestTakes)
+{
+    TProgressRun run;
+    run.WriteCodes("k.txt", 200);
+    ASSERT_EQ(run.Run("/Fk.txt /T11 /AABDE /XD"), 0);
+    auto reached = [&run](long done) {
+        return std::find_if(run.Seen.begin(), run.Seen.end(),
+                            [done](const TProgressRun::TSeen &s) { return s.View.Done >= done; });
+    };
+    const auto half = reached(100), all = reached(200);
+    ASSERT_NE(all, run.Seen.end());
+    const double actual = double(all->Ms - half->Ms) / 1000;
+    EXPECT_NEAR(double(half->View.SecondsLeft), actual, actual / 10) << half->View.Text.toStdString();
+    EXPECT_TRUE(half->View.Text.contains(QStringLiteral(" z 200 kodów — zostało około "))) << half->View.Text.toStdString();
+}
+#endif

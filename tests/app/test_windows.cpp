@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QSettings>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -119,6 +120,7 @@ TEST_F(ProgressWindow, SuccessfulJobReturnsAndShowsTheModuleOutput)
         for (int i = 1; i <= 12; ++i)
             d.WriteLine("wiersz " + std::to_string(i));
         d.AddHistory(0x0905);
+        d.Progress('U', 0x01, 8, 8);
         d.Finish();
         TModuleResult r;
         r.Code = 0;
@@ -133,6 +135,10 @@ TEST_F(ProgressWindow, SuccessfulJobReturnsAndShowsTheModuleOutput)
     EXPECT_TRUE(shown.startsWith(QStringLiteral("wiersz 4\n")));
     EXPECT_TRUE(shown.endsWith(QStringLiteral("wiersz 12")));
     EXPECT_EQ(form->ErrorCode, 0);
+    // The count under the strip.
+    EXPECT_EQ(Child<QProgressBar>(*form, "pbProgress")->maximum(), 8);
+    EXPECT_EQ(Child<QProgressBar>(*form, "pbProgress")->value(), 8);
+    EXPECT_EQ(Child<QLabel>(*form, "lbProgress")->text(), QStringLiteral("Odczytano 8 z 8 grup"));
 }
 
 TEST_F(ProgressWindow, StopEndsTheJobWithTheRepeatQuestionAndDecliningAbortsSilently)

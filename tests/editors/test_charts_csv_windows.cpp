@@ -171,4 +171,20 @@ TEST_F(ChartCsvWindows, ImportDialogPreviewsAndPutsInTheFineRowsOnly)
     EXPECT_THROW(TFormImportCsv(dm, 1, folder.filePath(QStringLiteral("brak.csv"))), Exception);
 }
 
+TEST_F(ChartCsvWindows, ImportPreviewShowsARefusalsWholeMessageWhereThereIsRoom)
+{
+    const QString file = Write("krotki.csv", QStringLiteral("Numer;Nazwa;Grupa;Cena\n5;Chleb;1;2,50\n6;Mleko\n").toUtf8());
+    TFormImportCsv dialog(dm, 1, file);
+    dialog.resize(1200, 560);
+    dialog.show();
+    QCoreApplication::processEvents();
+    auto *grid = dialog.findChild<QTableView *>("GridPodglad");
+    const QString message = grid->model()->index(1, 1).data().toString();
+    ASSERT_TRUE(message.startsWith(QStringLiteral("Wiersz ma za mało kolumn"))) << message.toStdString();
+    // Longer than any other column may start.
+    ASSERT_GT(grid->fontMetrics().horizontalAdvance(message), grid->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 24);
+    EXPECT_GE(grid->columnWidth(1), grid->fontMetrics().horizontalAdvance(message));
+    EXPECT_EQ(grid->model()->index(1, 1).data(Qt::ToolTipRole).toString(), message);
+}
+
 } // namespace
