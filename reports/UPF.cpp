@@ -261,7 +261,7 @@ QString TFormPF::ChooseSaveFile()
 
 QString TFormPF::ChooseSavePdfFile()
 {
-    QFileDialog dialog(this, QStringLiteral("Zapisz raport PDF"));
+    QFileDialog dialog(this, QStringLiteral("Zapisz raport PDF"), AppRecentFolders().StartFolder(TFileKind::Pdf));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({QStringLiteral("Dokument PDF (*.pdf)")});
@@ -270,6 +270,7 @@ QString TFormPF::ChooseSavePdfFile()
                           .arg(QString(m_pf->UniqueNumber).remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")))));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    AppRecentFolders().Remember(TFileKind::Pdf, dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 
