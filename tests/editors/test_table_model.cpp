@@ -157,6 +157,42 @@ TEST_F(TableModelTest, CodeColoursZeroCodeOrangeAndGroupOverTheLimitRed)
     EXPECT_EQ(m.data(m.index(1, 0), Qt::BackgroundRole), QVariant(QColor(255, 0, 0)));
 }
 
+TEST_F(TableModelTest, RecordsThatShareANumberAreRedTogether)
+{
+    Codes({"1", "Chleb", "2", "Bułka", "3", "Masło"});
+    TTableModel m(dm.MDKody, KodyColumns());
+    m.SetRecordCheck([this] { return dm.CheckKody(false); });
+    m.SetKeyField("Numer");
+    const auto red = [&m] {
+        QList<int> rows;
+        for (int r = 0; r < m.rowCount(); ++r)
+            if (m.data(m.index(r, 1), Qt::BackgroundRole) == QVariant(QColor(255, 0, 0)))
+                rows << r;
+        return rows;
+    };
+    QList<int> repainted; // first rows of colour repaints
+    QObject::connect(&m, &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex &from, const QModelIndex &, const QList<int> &roles) {
+                         if (roles.contains(Qt::BackgroundRole))
+                             repainted << from.row();
+                     });
+    EXPECT_TRUE(red().isEmpty());
+
+    // Another spelling of code 1, typed into code 3: both are red while it is edited.
+    dm.MDKody.SetRecNo(3);
+    ASSERT_TRUE(m.setData(m.index(2, 0), QStringLiteral("0001")));
+    EXPECT_EQ(red(), (QList<int>{0, 2}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(repainted, QList<int>{0}); // the row the edit did not touch is painted again
+    dm.MDKody.Cancel();
+    EXPECT_TRUE(red().isEmpty());
+
+    // A new record with a number already there, before it is posted.
+    dm.MDKody.Append();
+    ASSERT_TRUE(m.setData(m.index(3, 0), QStringLiteral("2")));
+    EXPECT_EQ(red(), (QList<int>{1, 3}));
+}
+
 TEST_F(TableModelTest, APendingInsertIsARowOfItsOwnUntilPostedOrCancelled)
 {
     Groups({{"1", "A"}, {"2", "A"}, {"3", "A"}});
