@@ -264,6 +264,22 @@ Qt::ItemFlags TTableModel::flags(const QModelIndex &index) const
     return f;
 }
 
+QString TTableModel::TooLongMessage(int column, int length) const
+{
+    const TField &field = FieldOf(column);
+    const int size = field.Size();
+    const int tens = size % 100;
+    const char *chars = size == 1                                                        ? "znak"
+                        : (size % 10 >= 2 && size % 10 <= 4 && (tens < 12 || tens > 14)) ? "znaki"
+                                                                                          : "znaków";
+    return QStringLiteral("Za długi tekst: pole \"%1\" mieści najwyżej %2 %3, a po wklejeniu byłoby ich %4. "
+                          "Tekstu nie wklejono.")
+        .arg(field.DisplayName())
+        .arg(size)
+        .arg(QString::fromUtf8(chars))
+        .arg(length);
+}
+
 void TTableModel::Show(const QString &message) const
 {
     if (m_messages && !message.isEmpty())

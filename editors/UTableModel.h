@@ -65,6 +65,9 @@ public:
     // A pending insert the program filled in counts as touched.
     void MarkPendingTouched() { m_touched = true; }
     CheckResult RowCheck(int viewRow) const;
+    // The refusal of a pasted text of this length, longer than the
+    // column's field holds.
+    QString TooLongMessage(int column, int length) const;
 
     // Leaving the current row: an untouched pending insert is dropped, any
     // other pending edit posted. False when the post failed (shown).
