@@ -384,8 +384,10 @@ void TKvDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &pr
         const QModelIndex back = previous.isValid() && previous.row() == row ? previous
                                                                               : m_model->index(row, current.column());
         SetCurrentQuietly(back);
+        // The message box had the keyboard; it comes back to this window.
+        activateWindow();
         setFocus();
-        if (m_always && (m_model->flags(back) & Qt::ItemIsEditable))
+        if (m_model->flags(back) & Qt::ItemIsEditable)
             QTableView::edit(back);
     }
 }
@@ -404,11 +406,21 @@ bool TKvDBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *even
 
 void TKvDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
-    QTableView::closeEditor(editor, hint);
-    // Tab out of an editor selects the next cell's row; where rows are
-    // selected by the user, a move selects nothing.
-    if (m_multi && (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem))
-        selectionModel()->clearSelection();
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    if (!next && hint != QAbstractItemDelegate::EditPreviousItem) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    // Tab and Shift+Tab out of an editor: a move as by the keys, which
+    // selects no row where the user selects rows, and opens no editor
+    // when the record was refused and the cursor stayed.
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    const QPersistentModelIndex target = moveCursor(next ? MoveNext : MovePrevious, Qt::NoModifier);
+    if (!target.isValid())
+        return;
+    selectionModel()->setCurrentIndex(target, m_multi ? QItemSelectionModel::Clear : QItemSelectionModel::ClearAndSelect);
+    if (currentIndex() == target && (target.flags() & Qt::ItemIsEditable) && !(editTriggers() & CurrentChanged))
+        QTableView::edit(target);
 }
 
 QItemSelectionModel::SelectionFlags TKvDBGrid::selectionCommand(const QModelIndex &index, const QEvent *event) const
