@@ -490,6 +490,11 @@ CheckResult TDM::CheckKaucje(bool raise, QString *message)
 
 // ------------------------------------------------------- whole-table work
 
+QString KeyText(const TField &key, const TFieldValue &value)
+{
+    return std::holds_alternative<QString>(value) ? std::get<QString>(value).toUpper() : key.ValueToString(value);
+}
+
 void TDM::CheckTable(const TDBGridRef &grid, const QString &keyField, const QString &repeatedKeyMessage,
                      bool selectedOnly, const TRecordCheck &check)
 {
@@ -520,13 +525,10 @@ void TDM::CheckTable(const TDBGridRef &grid, const QString &keyField, const QStr
     keys.reserve(qsizetype(rows.size()));
     for (int row : rows) {
         table->SetRecNo(row + 1);
-        const TFieldValue &v = key.ValueAt(row);
-        const QString text = std::holds_alternative<QString>(v) ? std::get<QString>(v).toUpper()
-                                                                : key.ValueToString(v);
         const qsizetype before = keys.size();
-        keys.insert(text);
+        keys.insert(KeyText(key, key.ValueAt(row)));
         if (keys.size() == before)
-            throw Exception(repeatedKeyMessage);
+            throw ERepeatedKey(repeatedKeyMessage);
         if (check)
             check(true);
     }

@@ -2,6 +2,7 @@
 // The data module: owner of every table, their field rules and text
 // conversions, the module state, the record checks, the key check, the
 // table copy and the register profile.
+#include "UErrors.h"
 #include "UProfile.h"
 #include "URxMemoryData.h"
 #include "UUiHooks.h"
@@ -16,9 +17,20 @@ enum class CheckResult { Normal, ZeroCode, DepositGroup, Error };
 // A record check as CheckTable calls it (raise flag set).
 using TRecordCheck = std::function<CheckResult(bool raise)>;
 
+// CheckTable's refusal of a key that two records carry; the cursor is on
+// the second of them.
+class ERepeatedKey : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // Section names of the data files and of the load and save dialogs; the
 // index is the section index of TDM::TableBySection.
 const QStringList &SectionNames();
+
+// The text under which CheckTable compares keys: letter case ignored, so
+// two spellings of one code collide in their canonical form.
+QString KeyText(const TField &key, const TFieldValue &value);
 
 // A name as the register sees it: as the register stores it, upper-cased,
 // and only "," "." "/", the digits, A to Z and the Polish capitals kept.
@@ -82,8 +94,9 @@ public:
     CheckResult CheckKaucje(bool raise, QString *message = nullptr);
 
     // Key uniqueness and record validity over the grid's table (or its
-    // selected rows, in selection order). Throws Exception with the cursor on
-    // the offending record; on success the cursor goes back where it was.
+    // selected rows, in selection order). Throws Exception (ERepeatedKey for
+    // a repeated key) with the cursor on the offending record; on success the
+    // cursor goes back where it was.
     void CheckTable(const TDBGridRef &grid, const QString &keyField, const QString &repeatedKeyMessage,
                     bool selectedOnly, const TRecordCheck &check = {});
 

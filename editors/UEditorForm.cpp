@@ -219,6 +219,8 @@ void TTableForm::Attach(const TEditorEnv &env)
     m_grid->SetMultiSelect(m_setup.MultiSelect);
     m_grid->SetAlwaysShowEditor(m_setup.AlwaysShowEditor);
     m_grid->Model()->SetRecordCheck(RecordCheck());
+    if (!m_setup.View)
+        m_grid->Model()->SetKeyField(QStringLiteral("Numer"));
     if (!m_pendingLayout.isEmpty())
         m_grid->SetColumnsLayout(m_pendingLayout);
     m_pendingLayout.clear();

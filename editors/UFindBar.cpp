@@ -62,12 +62,13 @@ void TFindBar::Close()
         m_grid->setFocus(Qt::OtherFocusReason);
 }
 
-void TFindBar::Run(const std::function<void()> &step)
+void TFindBar::Run(const std::function<bool()> &step)
 {
     if (!m_find)
         return;
     try {
-        step();
+        if (step())
+            SelectFoundRow();
     } catch (const Exception &e) {
         if (OnError)
             OnError(e.Message());
@@ -75,9 +76,21 @@ void TFindBar::Run(const std::function<void()> &step)
     ShowState();
 }
 
+void TFindBar::SelectFoundRow()
+{
+    // The grid follows the table's cursor; the found row is selected whole,
+    // so it stands out as more than the row header's arrow.
+    if (!m_grid || !m_grid->model() || !m_grid->currentIndex().isValid())
+        return;
+    const int row = m_grid->currentIndex().row();
+    const QItemSelection line(m_grid->model()->index(row, 0),
+                              m_grid->model()->index(row, m_grid->model()->columnCount() - 1));
+    m_grid->selectionModel()->select(line, QItemSelectionModel::ClearAndSelect);
+}
+
 void TFindBar::TextEdited(const QString &text)
 {
-    Run([&] { m_find->SetText(text); });
+    Run([&] { return m_find->SetText(text); });
 }
 
 void TFindBar::Search(const QString &text)
@@ -92,14 +105,14 @@ void TFindBar::FindNext()
 {
     if (isHidden())
         Open();
-    Run([this] { m_find->Next(); });
+    Run([this] { return m_find->Next(); });
 }
 
 void TFindBar::FindPrevious()
 {
     if (isHidden())
         Open();
-    Run([this] { m_find->Previous(); });
+    Run([this] { return m_find->Previous(); });
 }
 
 void TFindBar::ShowState()

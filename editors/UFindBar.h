@@ -39,7 +39,8 @@ protected:
 
 private:
     void TextEdited(const QString &text);
-    void Run(const std::function<void()> &step);
+    void Run(const std::function<bool()> &step);
+    void SelectFoundRow();
     void ShowState();
 
     QLineEdit *m_edit;

@@ -4,23 +4,60 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QSettings>
+#include <QTimer>
 #include <QValidator>
 #include <algorithm>
 #include <unordered_set>
 
 namespace {
 
-// Edit mask ">...": letters forced to upper case as they are typed.
-class TUpperValidator : public QValidator {
+// The cell editor's rules: at most the field's size (typing stops there,
+// a longer paste is refused and said), and the edit mask ">...": letters
+// forced to upper case as they are typed.
+class TCellValidator : public QValidator {
 public:
-    using QValidator::QValidator;
+    TCellValidator(QLineEdit *edit, int maxLength, bool upper, std::function<void(int)> tooLong)
+        : QValidator(edit), m_max(maxLength), m_upper(upper), m_tooLong(std::move(tooLong))
+    {
+        connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) { m_length = int(text.size()); });
+    }
     State validate(QString &input, int &) const override
     {
-        input = input.toUpper();
-        return Acceptable;
+        if (m_upper)
+            input = input.toUpper();
+        if (m_max <= 0 || input.size() <= m_max)
+            return Acceptable;
+        // More than one character at once is a paste or a drop.
+        if (input.size() > m_length + 1 && m_tooLong)
+            m_tooLong(int(input.size()));
+        return Invalid;
     }
+
+private:
+    int m_max;
+    bool m_upper;
+    std::function<void(int)> m_tooLong;
+    int m_length = 0; // the text before the change
 };
+
+const char *const ReplaceProperty = "kvReplaceOnType";
+
+// An editor that holds the cell's text as it opened: typing replaces it.
+bool Replacing(const QObject *editor)
+{
+    return editor->property(ReplaceProperty).toBool();
+}
+
+// F2 and a double-click: the cursor at the end of the text, to edit it.
+void EditAtEnd(QLineEdit *edit)
+{
+    edit->setProperty(ReplaceProperty, false);
+    edit->deselect();
+    edit->end(false);
+}
 
 bool PlainEnter(const QKeyEvent *e)
 {
@@ -54,11 +91,32 @@ QWidget *TGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem
     auto *edit = new QLineEdit(parent);
     edit->setFrame(false);
     const TField &field = model->FieldOf(index.column());
-    if (field.DataType() == TFieldType::String && field.Size() > 0)
-        edit->setMaxLength(field.Size());
-    if (field.EditMask().startsWith(u'>'))
-        edit->setValidator(new TUpperValidator(edit));
+    const int size = field.DataType() == TFieldType::String ? field.Size() : 0;
+    const int columnIndex = index.column();
+    QPointer<TTableModel> owner(model);
+    const auto tooLong = [edit, owner, columnIndex](int length) {
+        // Said once the paste is undone, not from inside the editor's change.
+        QTimer::singleShot(0, edit, [owner, columnIndex, length] {
+            if (owner && owner->Messages())
+                owner->Messages()->Error(owner->TooLongMessage(columnIndex, length));
+        });
+    };
+    edit->setValidator(new TCellValidator(edit, size, field.EditMask().startsWith(u'>'), tooLong));
+    // The text is selected as the editor opens; once the user types, the
+    // mouse places the cursor again.
+    edit->setProperty(ReplaceProperty, true);
+    connect(edit, &QLineEdit::textEdited, edit, [edit] { edit->setProperty(ReplaceProperty, false); });
     return edit;
+}
+
+void TGridDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                                         const QModelIndex &index) const
+{
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+    // A drop-down list shows its longest choice whole, even in a narrow column.
+    if (auto *combo = qobject_cast<QComboBox *>(editor))
+        if (combo->width() < combo->sizeHint().width())
+            combo->resize(combo->sizeHint().width(), combo->height());
 }
 
 void TGridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
@@ -83,6 +141,33 @@ void TGridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, con
 bool TGridDelegate::eventFilter(QObject *object, QEvent *event)
 {
     auto *editor = qobject_cast<QWidget *>(object);
+    if (auto *edit = qobject_cast<QLineEdit *>(object)) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove:
+            // A click into the cell keeps its text selected for typing over.
+            if (const auto *mouse = static_cast<QMouseEvent *>(event);
+                Replacing(edit) && mouse->modifiers() == Qt::NoModifier
+                && (mouse->button() == Qt::LeftButton || (mouse->buttons() & Qt::LeftButton))) {
+                edit->setFocus(Qt::MouseFocusReason);
+                edit->selectAll();
+                return true;
+            }
+            break;
+        case QEvent::MouseButtonDblClick:
+            EditAtEnd(edit);
+            return true;
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_F2) {
+                EditAtEnd(edit);
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
     if (editor && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (CtrlEnter(key))
@@ -293,9 +378,49 @@ void TKvDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &pr
         return;
     const int wanted = current.row();
     if (!m_model->MoveToRow(wanted)) {
-        // The pending record was refused: stay on it.
-        FollowTable(m_model->CurrentViewRow());
+        // The pending record was refused: back to the cell the user left,
+        // with the cursor in it.
+        const int row = m_model->CurrentViewRow();
+        const QModelIndex back = previous.isValid() && previous.row() == row ? previous
+                                                                              : m_model->index(row, current.column());
+        SetCurrentQuietly(back);
+        // The message box had the keyboard; it comes back to this window.
+        activateWindow();
+        setFocus();
+        if (m_model->flags(back) & Qt::ItemIsEditable)
+            QTableView::edit(back);
     }
+}
+
+bool TKvDBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    // F2 and a double-click edit the text where it ends; other ways in
+    // select it for typing over.
+    if (trigger == QAbstractItemView::EditKeyPressed || trigger == QAbstractItemView::DoubleClicked)
+        if (auto *line = qobject_cast<QLineEdit *>(indexWidget(index)))
+            EditAtEnd(line);
+    return true;
+}
+
+void TKvDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    if (!next && hint != QAbstractItemDelegate::EditPreviousItem) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    // Tab and Shift+Tab out of an editor: a move as by the keys, which
+    // selects no row where the user selects rows, and opens no editor
+    // when the record was refused and the cursor stayed.
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    const QPersistentModelIndex target = moveCursor(next ? MoveNext : MovePrevious, Qt::NoModifier);
+    if (!target.isValid())
+        return;
+    selectionModel()->setCurrentIndex(target, m_multi ? QItemSelectionModel::Clear : QItemSelectionModel::ClearAndSelect);
+    if (currentIndex() == target && (target.flags() & Qt::ItemIsEditable) && !(editTriggers() & CurrentChanged))
+        QTableView::edit(target);
 }
 
 QItemSelectionModel::SelectionFlags TKvDBGrid::selectionCommand(const QModelIndex &index, const QEvent *event) const
@@ -312,11 +437,16 @@ QItemSelectionModel::SelectionFlags TKvDBGrid::selectionCommand(const QModelInde
     case QEvent::MouseButtonDblClick:
         modifiers = static_cast<const QInputEvent *>(event)->modifiers();
         break;
-    case QEvent::KeyPress:
-        modifiers = static_cast<const QKeyEvent *>(event)->modifiers();
-        if (static_cast<const QKeyEvent *>(event)->matches(QKeySequence::SelectAll))
+    case QEvent::KeyPress: {
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        modifiers = key->modifiers();
+        if (key->matches(QKeySequence::SelectAll))
             return QTableView::selectionCommand(index, event);
+        // Shift+Tab moves back a cell; it selects nothing.
+        if (key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Tab)
+            modifiers &= ~Qt::ShiftModifier;
         break;
+    }
     default:
         return QTableView::selectionCommand(index, event);
     }

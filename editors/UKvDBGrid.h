@@ -11,7 +11,9 @@
 
 class TKvDBGrid;
 
-// Cell editors: a line edit cut to the field's size, or a drop-down list.
+// Cell editors: a line edit held to the field's size, or a drop-down list.
+// A line edit opens with its text selected, so typing replaces it, also
+// after a click into it; F2 or a double-click edits at the end instead.
 class TGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -19,6 +21,8 @@ public:
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const override;
 
 protected:
     bool eventFilter(QObject *editor, QEvent *event) override;
@@ -50,6 +54,7 @@ public:
     // the grid is editable.
     void FocusField(const QString &fieldName, bool openEditor = true);
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
+    using QTableView::edit;
     // Ends an open cell editor, taking what it holds.
     void CommitEditor();
 
@@ -72,6 +77,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index, const QEvent *event = nullptr) const override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     friend class TGridDelegate;

@@ -53,6 +53,62 @@ void TTableModel::InvalidateColors()
         emit dataChanged(index(0, 0), index(m_rows - 1, int(m_columns.size()) - 1), {Qt::BackgroundRole});
 }
 
+void TTableModel::SetKeyField(const QString &fieldName)
+{
+    m_key = fieldName.isEmpty() ? nullptr : &m_table->FieldByName(fieldName);
+    KeysChanged();
+}
+
+QString TTableModel::KeyAt(int tableRow) const
+{
+    const bool buffer = tableRow < 0 || (m_table->State() == TDataSetState::Edit && tableRow == m_table->CurrentRow());
+    const TFieldValue &value = buffer ? m_key->Value() : m_key->ValueAt(tableRow);
+    return std::holds_alternative<std::monostate>(value) ? QString() : KeyText(*m_key, value);
+}
+
+const QSet<QString> &TTableModel::RepeatedKeys() const
+{
+    if (m_keysValid)
+        return m_repeated;
+    QSet<QString> seen;
+    m_repeated.clear();
+    const auto count = [&](const QString &key) {
+        if (key.isEmpty())
+            return;
+        if (seen.contains(key))
+            m_repeated.insert(key);
+        else
+            seen.insert(key);
+    };
+    for (int row = 0; row < m_table->RecordCount(); ++row)
+        count(KeyAt(row));
+    if (m_table->State() == TDataSetState::Insert)
+        count(KeyAt(-1));
+    m_keysValid = true;
+    return m_repeated;
+}
+
+void TTableModel::KeysChanged()
+{
+    m_keysValid = false;
+    if (!m_key || m_repaintQueued)
+        return;
+    // A new repeat colours a record the change did not touch: the view
+    // hears of it once the change is over.
+    m_repaintQueued = true;
+    QMetaObject::invokeMethod(this, &TTableModel::RepaintRepeatedKeys, Qt::QueuedConnection);
+}
+
+void TTableModel::RepaintRepeatedKeys()
+{
+    m_repaintQueued = false;
+    if (!m_key || RepeatedKeys() == m_shownRepeated)
+        return;
+    m_shownRepeated = RepeatedKeys();
+    if (m_rows > 0 && !m_columns.isEmpty())
+        emit dataChanged(index(0, 0), index(m_rows - 1, int(m_columns.size()) - 1), {Qt::BackgroundRole});
+}
+
 int TTableModel::TableRowOf(int viewRow) const
 {
     if (m_bufferRow < 0 || viewRow < m_bufferRow)
@@ -78,7 +134,19 @@ int TTableModel::CurrentViewRow() const
 
 CheckResult TTableModel::RowCheck(int viewRow) const
 {
-    if (!m_check || viewRow < 0 || viewRow >= m_rows)
+    if (viewRow < 0 || viewRow >= m_rows)
+        return CheckResult::Normal;
+    if (m_key) {
+        const QString key = KeyAt(TableRowOf(viewRow));
+        if (!key.isEmpty() && RepeatedKeys().contains(key))
+            return CheckResult::Error;
+    }
+    return RecordCheckAt(viewRow);
+}
+
+CheckResult TTableModel::RecordCheckAt(int viewRow) const
+{
+    if (!m_check)
         return CheckResult::Normal;
     const bool editing = m_table->State() != TDataSetState::Browse;
     const int tableRow = TableRowOf(viewRow);
@@ -196,6 +264,22 @@ Qt::ItemFlags TTableModel::flags(const QModelIndex &index) const
     return f;
 }
 
+QString TTableModel::TooLongMessage(int column, int length) const
+{
+    const TField &field = FieldOf(column);
+    const int size = field.Size();
+    const int tens = size % 100;
+    const char *chars = size == 1                                                        ? "znak"
+                        : (size % 10 >= 2 && size % 10 <= 4 && (tens < 12 || tens > 14)) ? "znaki"
+                                                                                          : "znaków";
+    return QStringLiteral("Za długi tekst: pole \"%1\" mieści najwyżej %2 %3, a po wklejeniu byłoby ich %4. "
+                          "Tekstu nie wklejono.")
+        .arg(field.DisplayName())
+        .arg(size)
+        .arg(QString::fromUtf8(chars))
+        .arg(length);
+}
+
 void TTableModel::Show(const QString &message) const
 {
     if (m_messages && !message.isEmpty())
@@ -236,11 +320,13 @@ bool TTableModel::setData(const QModelIndex &index, const QVariant &value, int r
         } catch (const Exception &) {
         }
         Show(e.Message());
+        KeysChanged();
         RowDataChanged(CurrentViewRow());
         return false;
     }
     if (m_table->State() == TDataSetState::Insert)
         m_touched = true;
+    KeysChanged();
     RowDataChanged(CurrentViewRow());
     return true;
 }
@@ -307,6 +393,8 @@ void TTableModel::DataChanged(TRxMemoryData &, TDataChange change, int row)
 {
     if (m_evaluating)
         return;
+    if (change != TDataChange::CursorMoved)
+        KeysChanged();
     const int newBuffer = m_table->InsertRow();
     const int newRows = m_table->RecordCount() + (newBuffer >= 0 ? 1 : 0);
     switch (change) {

@@ -9,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QSet>
 #include <QStringList>
 #include <functional>
 #include <unordered_map>
@@ -45,6 +46,10 @@ public:
     void SetRecordCheck(std::function<CheckResult()> check);
     // Forgets the cached colours (the profile changed).
     void InvalidateColors();
+    // Records that carry one value of this field (compared as CheckTable
+    // compares keys) are all coloured as errors, the record being typed
+    // included; empty: no such colours.
+    void SetKeyField(const QString &fieldName);
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
     bool ReadOnly() const { return m_readOnly; }
 
@@ -60,6 +65,9 @@ public:
     // A pending insert the program filled in counts as touched.
     void MarkPendingTouched() { m_touched = true; }
     CheckResult RowCheck(int viewRow) const;
+    // The refusal of a pasted text of this length, longer than the
+    // column's field holds.
+    QString TooLongMessage(int column, int length) const;
 
     // Leaving the current row: an untouched pending insert is dropped, any
     // other pending edit posted. False when the post failed (shown).
@@ -88,6 +96,11 @@ private:
     void ResetAll();
     void Show(const QString &message) const;
     void RowDataChanged(int viewRow);
+    CheckResult RecordCheckAt(int viewRow) const;
+    QString KeyAt(int tableRow) const; // -1: the pending insert
+    const QSet<QString> &RepeatedKeys() const;
+    void KeysChanged();
+    void RepaintRepeatedKeys();
 
     TRxMemoryData *m_table;
     QList<TGridColumn> m_columns;
@@ -96,6 +109,11 @@ private:
     std::function<CheckResult()> m_check;
     mutable std::unordered_map<TBookmark, CheckResult> m_colors;
     mutable bool m_evaluating = false;
+    const TField *m_key = nullptr;
+    mutable QSet<QString> m_repeated;
+    mutable bool m_keysValid = false;
+    QSet<QString> m_shownRepeated; // what the view was last told
+    bool m_repaintQueued = false;
     bool m_readOnly = false;
     int m_rows = 0;       // rows the view knows of
     int m_bufferRow = -1; // view row of the pending insert

@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <QSet>
+
 namespace {
 
 TField &F(TRxMemoryData &t, const char *name) { return t.FieldByName(QLatin1String(name)); }
@@ -46,21 +48,52 @@ void TEditorCommands::EndPendingEdit()
         t.CheckBrowseMode();
 }
 
-// Moves to where the next record goes: appends after the last record,
-// else inserts before the next one. With stopAt set, the next record
-// carrying that number stops Add (false).
-bool TEditorCommands::OpenNext(std::optional<int> stopAt)
+// A record's number as an integer: a group or deposit number, or a code's
+// stored digits; none when empty.
+std::optional<qint64> TEditorCommands::NumberAt(int row) const
+{
+    const TFieldValue &v = F(Table(), "Numer").ValueAt(row);
+    if (const auto *n = std::get_if<std::int64_t>(&v))
+        return *n;
+    bool ok = false;
+    const auto *text = std::get_if<QString>(&v);
+    const qint64 n = text ? text->toLongLong(&ok) : 0;
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+// The first number after current that no record carries, up to max.
+std::optional<qint64> TEditorCommands::NextFreeNumber(qint64 current, qint64 max) const
+{
+    const TRxMemoryData &t = Table();
+    QSet<qint64> used;
+    for (int row = 0; row < t.RecordCount(); ++row)
+        if (const std::optional<qint64> n = NumberAt(row))
+            used.insert(*n);
+    for (qint64 n = current + 1; n <= max; ++n)
+        if (!used.contains(n))
+            return n;
+    return std::nullopt;
+}
+
+// Opens the new record after the current one and after the records that
+// follow it with the numbers Add stepped over, so a sorted table stays
+// sorted; at the end of the table it appends.
+void TEditorCommands::OpenAfterCurrent(qint64 current, std::optional<qint64> n)
 {
     TRxMemoryData &t = Table();
-    if (t.RecNo() == t.RecordCount()) {
+    int row = t.CurrentRow() + 1;
+    if (n)
+        for (; row < t.RecordCount(); ++row) {
+            const std::optional<qint64> next = NumberAt(row);
+            if (!next || *next <= current || *next >= *n)
+                break;
+        }
+    if (row >= t.RecordCount()) {
         t.Append();
-        return true;
+        return;
     }
-    t.Next();
-    if (stopAt && F(t, "Numer").AsInteger() == *stopAt)
-        return false;
+    t.SetRecNo(row + 1);
     t.Insert();
-    return true;
 }
 
 QString TEditorCommands::Add()
@@ -92,14 +125,15 @@ QString TEditorCommands::AddGroup()
     if (t.IsEmpty()) {
         t.Append();
     } else {
-        n = numer.AsInteger() + 1;
-        if (n > numer.MaxValue())
+        const int current = numer.AsInteger();
+        const std::optional<qint64> next = NextFreeNumber(current, qint64(numer.MaxValue()));
+        if (!next)
             return QString();
+        n = int(*next);
         vat = F(t, "VAT").AsString();
         saleText = F(t, "RodzajSprz").Text();
         limit = F(t, "Limit").AsInteger();
-        if (!OpenNext(n))
-            return QString();
+        OpenAfterCurrent(current, n);
     }
     if (m_dm.RegisterProfile.DepositGroups) {
         if (n == 9)
@@ -138,13 +172,12 @@ QString TEditorCommands::AddCode()
         n = numer.DefaultText().toLongLong();
         t.Append();
     } else {
-        bool ok = false;
-        const qint64 current = numer.AsString().toLongLong(&ok);
-        if (ok && current + 1 <= m_dm.RegisterProfile.MaxCodes)
-            n = current + 1;
+        const std::optional<qint64> current = NumberAt(t.CurrentRow());
+        if (current)
+            n = NextFreeNumber(*current, m_dm.RegisterProfile.MaxCodes);
         group = F(t, "Grupa").AsString();
         priceKind = F(t, "RodzajCeny").Text();
-        OpenNext(std::nullopt);
+        OpenAfterCurrent(current.value_or(0), n);
     }
     if (n)
         numer.SetText(QString::number(*n));
@@ -165,11 +198,12 @@ QString TEditorCommands::AddDeposit()
     if (t.IsEmpty()) {
         t.Append();
     } else {
-        n = numer.AsInteger() + 1;
-        if (n > numer.MaxValue())
+        const int current = numer.AsInteger();
+        const std::optional<qint64> next = NextFreeNumber(current, qint64(numer.MaxValue()));
+        if (!next)
             return QString();
-        if (!OpenNext(n))
-            return QString();
+        n = int(*next);
+        OpenAfterCurrent(current, n);
     }
     numer.SetAsInteger(n);
     for (const char *c : {"Cena", "LDWw", "LDIw", "LDWz", "LDIz"})
@@ -237,8 +271,14 @@ void TEditorCommands::Check()
         done = QStringLiteral("Kaucje poprawne.");
         break;
     }
-    m_dm.CheckTable(TTableGridRef(t), QStringLiteral("Numer"), QStringLiteral("Numery nie mogą się powtarzać."), false,
-                    check);
+    try {
+        m_dm.CheckTable(TTableGridRef(t), QStringLiteral("Numer"), QStringLiteral("Numery nie mogą się powtarzać."),
+                        false, check);
+    } catch (const ERepeatedKey &e) {
+        // The cursor is on the second record with the number.
+        throw Exception(e.Message() + QStringLiteral("\nNumer ") + F(t, "Numer").DisplayText()
+                        + QStringLiteral(" występuje więcej niż raz."));
+    }
     if (m_table != TExchangeTable::Kaucje)
         RequireUniqueNames(m_dm, DupScopeBoth);
     m_messages.Information(done);

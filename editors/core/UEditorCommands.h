@@ -13,8 +13,9 @@ class TEditorCommands {
 public:
     TEditorCommands(TDM &dm, TExchangeTable table, IMessages &messages);
 
-    // Enter: appends the next record; returns the field to put the cursor
-    // in, empty when nothing was added.
+    // Enter: adds the record with the next number that no record carries,
+    // after the current one; returns the field to put the cursor in, empty
+    // when nothing was added.
     QString Add();
     // Insert: a new record before the current one with the insert defaults.
     void Insert();
@@ -44,7 +45,9 @@ private:
     QString AddGroup();
     QString AddCode();
     QString AddDeposit();
-    bool OpenNext(std::optional<int> stopAt);
+    std::optional<qint64> NumberAt(int row) const;
+    std::optional<qint64> NextFreeNumber(qint64 current, qint64 max) const;
+    void OpenAfterCurrent(qint64 current, std::optional<qint64> n);
 
     TDM &m_dm;
     TExchangeTable m_table;

@@ -13,6 +13,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QSettings>
@@ -38,6 +42,43 @@ public:
     {
         const QModelIndex i = w.Grid()->currentIndex();
         return i.isValid() ? w.Grid()->Model()->Column(i.column()).FieldName : QString();
+    }
+    // Where the keyboard goes: the open cell editor, else the grid.
+    static QWidget *Typing(TKvDBGrid *grid)
+    {
+        QWidget *editor = grid->indexWidget(grid->currentIndex());
+        return editor ? editor : grid;
+    }
+    static void Type(TKvDBGrid *grid, const QString &text)
+    {
+        for (QChar c : text)
+            QTest::keyClicks(Typing(grid), QString(c));
+    }
+    static int Column(TKvDBGrid *grid, const char *field) { return grid->Model()->ColumnOfField(field); }
+    static void Click(TKvDBGrid *grid, int row, const char *field)
+    {
+        const QRect cell = grid->visualRect(grid->Model()->index(row, Column(grid, field)));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    // The groups editor (its cell editor always open) or the codes editor,
+    // with records named so and the cursor in the last one's field.
+    std::unique_ptr<TTableForm> OpenOn(TExchangeTable table, const QStringList &names, const char *field)
+    {
+        std::unique_ptr<TTableForm> w;
+        if (table == TExchangeTable::Grupy)
+            w = Open<TFormGrupy>();
+        else
+            w = Open<TFormKody>();
+        TRxMemoryData &t = w->Commands()->Table();
+        t.EmptyTable();
+        for (int i = 0; i < names.size(); ++i)
+            AddRow(t, QStringList{"Numer", QString::number(i + 1), "Nazwa", names[i], "Grupa", "1"}.mid(
+                          0, &t == &dm.MDKody ? 6 : 4));
+        QApplication::setActiveWindow(w.get());
+        TTableModel *m = w->Grid()->Model();
+        w->Grid()->setFocus();
+        w->Grid()->setCurrentIndex(m->index(int(names.size()) - 1, Column(w->Grid(), field)));
+        return w;
     }
 };
 
@@ -78,6 +119,100 @@ INSTANTIATE_TEST_SUITE_P(
         AddCase{"Kody", [](EditorWindows &f) -> std::unique_ptr<TTableForm> { return f.Open<TFormKody>(); }, "41", "42", "Nazwa"},
         AddCase{"Kaucje", [](EditorWindows &f) -> std::unique_ptr<TTableForm> { return f.Open<TFormKaucje>(); }, "3", "4", "Cena"}),
     [](const ::testing::TestParamInfo<AddCase> &i) { return std::string(i.param.Name); });
+
+TEST_F(EditorWindows, TypingReplacesACellsTextUnlessF2OrADoubleClickOpenedIt)
+{
+    const struct {
+        TExchangeTable table;
+        QString before, typed, result;
+    } cases[] = {
+        {TExchangeTable::Grupy, "click", "NAPOJE", "NAPOJE"}, {TExchangeTable::Grupy, "F2", " B", "GRUPA 4 B"},
+        {TExchangeTable::Grupy, "double-click", " B", "GRUPA 4 B"}, {TExchangeTable::Kody, "", "NAPOJE", "NAPOJE"},
+        {TExchangeTable::Kody, "F2", " B", "GRUPA 4 B"}, {TExchangeTable::Kody, "double-click", " B", "GRUPA 4 B"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.before.toStdString() + (c.table == TExchangeTable::Grupy ? " in groups" : " in codes"));
+        std::unique_ptr<TTableForm> w = OpenOn(c.table, {"GRUPA 4"}, "Nazwa");
+        TKvDBGrid *grid = w->Grid();
+        // The mouse lands on the open editor, or on the cell; a double-click
+        // comes as a click, then the double-click.
+        QWidget *target = Typing(grid) == grid ? grid->viewport() : Typing(grid);
+        const QPoint at = target == grid->viewport() ? grid->visualRect(grid->currentIndex()).center() : QPoint(5, 5);
+        if (c.before.endsWith("click"))
+            QTest::mouseClick(target, Qt::LeftButton, {}, at);
+        if (c.before == "double-click")
+            QTest::mouseDClick(target, Qt::LeftButton, {}, at);
+        if (c.before == "F2")
+            QTest::keyClick(Typing(grid), Qt::Key_F2);
+        Type(grid, c.typed);
+        grid->CommitEditor();
+        EXPECT_EQ(w->Commands()->Table().FieldByName("Nazwa").AsString(), c.result);
+    }
+    EXPECT_TRUE(messages.Log.isEmpty()) << messages.Log.join(u'|').toStdString();
+}
+
+// Tab, Shift+Tab and clicks between the cells of a new record; leaving it
+// is what runs the required-field check.
+TEST_F(EditorWindows, MovingBetweenTheCellsOfANewRecordChecksNothing)
+{
+    for (TExchangeTable table : {TExchangeTable::Grupy, TExchangeTable::Kody}) {
+        SCOPED_TRACE(int(table));
+        messages.Log.clear();
+        std::unique_ptr<TTableForm> w = OpenOn(table, {"A", "B"}, "Nazwa");
+        TKvDBGrid *grid = w->Grid();
+        QTest::keyClick(grid, Qt::Key_Insert);
+        Type(grid, "NOWY");
+        // The new record, the cursor shown in its cell, no row selected.
+        const auto stillThere = [&](const char *field) {
+            EXPECT_EQ(w->Commands()->Table().State(), TDataSetState::Insert);
+            EXPECT_TRUE(grid->currentIndex() == grid->Model()->index(1, Column(grid, field))) << field;
+            EXPECT_TRUE(grid->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == grid);
+            EXPECT_TRUE(grid->selectionModel()->selectedRows().isEmpty());
+        };
+        QTest::keyClick(Typing(grid), Qt::Key_Backtab, Qt::ShiftModifier);
+        stillThere("Numer");
+        QTest::keyClick(Typing(grid), Qt::Key_Tab);
+        QTest::keyClick(Typing(grid), Qt::Key_Tab);
+        QTest::keyClick(Typing(grid), Qt::Key_Backtab, Qt::ShiftModifier);
+        stillThere("Nazwa");
+        Click(grid, 1, "Cena");
+        stillThere("Cena");
+        Click(grid, 1, "Numer");
+        stillThere("Numer");
+        EXPECT_TRUE(messages.Log.isEmpty()) << messages.Log.join(u'|').toStdString();
+
+        // Shift+Tab out of its first cell leaves it: refused, and back in that cell.
+        QTest::keyClick(Typing(grid), Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(messages.Log, QStringList{"error: Pole \"Numer\" musi posiadać wartość"});
+        stillThere("Numer");
+        w->Commands()->Table().Cancel();
+    }
+}
+
+TEST_F(EditorWindows, CellEditorsHoldTheFieldWholeAndAPasteTooLongIsSaid)
+{
+    std::unique_ptr<TTableForm> w = OpenOn(TExchangeTable::Kody, {"CHLEB"}, "Nazwa");
+    TKvDBGrid *grid = w->Grid();
+    Type(grid, "CHLEB PSZENNY KROJONY");
+    auto *edit = qobject_cast<QLineEdit *>(Typing(grid));
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(edit->text(), "CHLEB PSZENNY KR");
+    QGuiApplication::clipboard()->setText(QStringLiteral("BUŁKA MAŚLANA Z ROZYNKAMI"));
+    edit->selectAll();
+    QTest::keySequence(edit, QKeySequence::Paste);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(edit->text(), "CHLEB PSZENNY KR");
+    EXPECT_EQ(messages.Log, QStringList{"error: Za długi tekst: pole \"Nazwa\" mieści najwyżej 16 znaków, a po "
+                                        "wklejeniu byłoby ich 25. Tekstu nie wklejono."});
+
+    // The price-kind list shows "Wprowadz." whole.
+    grid->setCurrentIndex(grid->Model()->index(0, Column(grid, "RodzajCeny")));
+    QTest::keyClick(grid, Qt::Key_F2);
+    auto *combo = qobject_cast<QComboBox *>(Typing(grid));
+    ASSERT_TRUE(combo);
+    EXPECT_EQ(combo->itemText(1), "Wprowadz.");
+    EXPECT_GE(combo->width(), combo->sizeHint().width());
+}
 
 TEST_F(EditorWindows, CtrlDeleteRemovesTheSelectedCodesOrElseTheCurrentOne)
 {

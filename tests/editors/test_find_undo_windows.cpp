@@ -77,6 +77,8 @@ TEST_F(FindUndoWindows, FindBarInEveryEditorAndView)
         EXPECT_FALSE(bar->isHidden());
         Type(bar->Edit(), QString::fromLatin1(c.text));
         EXPECT_EQ(w->Grid()->currentIndex().row(), c.row);
+        EXPECT_TRUE(w->Grid()->selectionModel()->isRowSelected(c.row)); // not only the row header's arrow
+        EXPECT_EQ(w->Grid()->selectionModel()->selectedRows().size(), 1);
         EXPECT_EQ(bar->CountLabel()->text(), "Znalezione: 1");
         EXPECT_TRUE(bar->Edit()->styleSheet().isEmpty());
 
@@ -104,6 +106,7 @@ TEST_F(FindUndoWindows, F3AndShiftF3WalkTheMatches)
     const int rows[] = {2, 0};
     w->findChild<QAction *>("MISzukajNastepny")->trigger();
     EXPECT_EQ(dm.MDKody.CurrentRow(), rows[0]);
+    EXPECT_EQ(w->Grid()->SelectedRows(), std::vector<TBookmark>{dm.MDKody.BookmarkAt(rows[0])});
     w->findChild<QAction *>("MISzukajPoprzedni")->trigger();
     EXPECT_EQ(dm.MDKody.CurrentRow(), rows[1]);
     EXPECT_EQ(dm.MDKody.RecordCount(), 3);

@@ -157,6 +157,31 @@ TEST_F(TableModelTest, CodeColoursZeroCodeOrangeAndGroupOverTheLimitRed)
     EXPECT_EQ(m.data(m.index(1, 0), Qt::BackgroundRole), QVariant(QColor(255, 0, 0)));
 }
 
+TEST_F(TableModelTest, RecordsThatShareANumberAreRedTogether)
+{
+    Codes({"1", "Chleb", "2", "Bułka", "3", "Masło"});
+    TTableModel m(dm.MDKody, KodyColumns());
+    m.SetKeyField("Numer");
+    const auto red = [&m] {
+        QList<int> rows;
+        for (int r = 0; r < m.rowCount(); ++r)
+            if (m.data(m.index(r, 1), Qt::BackgroundRole) == QVariant(QColor(255, 0, 0)))
+                rows << r;
+        return rows;
+    };
+    const auto repaints = Count(&m, &QAbstractItemModel::dataChanged);
+    dm.MDKody.SetRecNo(3);
+    ASSERT_TRUE(m.setData(m.index(2, 0), QStringLiteral("0001"))); // code 1 spelt otherwise, not posted yet
+    EXPECT_EQ(red(), (QList<int>{0, 2}));
+    const int before = *repaints;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(*repaints, before + 1); // the row the edit did not touch is painted again
+    dm.MDKody.Cancel();
+    dm.MDKody.Append();
+    ASSERT_TRUE(m.setData(m.index(3, 0), QStringLiteral("2")));
+    EXPECT_EQ(red(), (QList<int>{1, 3}));
+}
+
 TEST_F(TableModelTest, APendingInsertIsARowOfItsOwnUntilPostedOrCancelled)
 {
     Groups({{"1", "A"}, {"2", "A"}, {"3", "A"}});

@@ -31,18 +31,21 @@ TEST_F(EditorCommands, AddNumbersTheNextRecord)
     const AddCase cases[] = {
         {"empty groups: the default number (and the sale kind as value)", 5, TExchangeTable::Grupy, {}, 0, "Nazwa", {1}},
         {"last group 7 appends 8", 5, TExchangeTable::Grupy, {1, 7}, 2, "Nazwa", {1, 7, 8}},
-        {"group 4 with 5 next changes nothing", 5, TExchangeTable::Grupy, {4, 5}, 1, "", {4, 5}},
+        {"group 4 with 5 next: 6 after 5", 5, TExchangeTable::Grupy, {4, 5, 8}, 1, "Nazwa", {4, 5, 6, 8}},
         {"group 4 with 6 next inserts 5", 5, TExchangeTable::Grupy, {4, 6}, 1, "Nazwa", {4, 5, 6}},
+        {"unsorted: right after the current group", 5, TExchangeTable::Grupy, {5, 2, 9}, 1, "Nazwa", {5, 6, 2, 9}},
         {"the last group with the highest number", 5, TExchangeTable::Grupy, {29, 30}, 2, "", {29, 30}},
+        {"no free number above group 29", 5, TExchangeTable::Grupy, {29, 30}, 1, "", {29, 30}},
         {"empty deposits", 5, TExchangeTable::Kaucje, {}, 0, "Cena", {1}},
         {"last deposit 3 appends 4", 5, TExchangeTable::Kaucje, {1, 3}, 2, "Cena", {1, 3, 4}},
-        {"deposit 2 with 3 next changes nothing", 5, TExchangeTable::Kaucje, {2, 3}, 1, "", {2, 3}},
+        {"deposit 2 with 3 next: 4 after 3", 5, TExchangeTable::Kaucje, {2, 3}, 1, "Cena", {2, 3, 4}},
         {"deposit 50 is the last", 5, TExchangeTable::Kaucje, {50}, 1, "", {50}},
         {"empty codes", 5, TExchangeTable::Kody, {}, 0, "Nazwa", {1}},
         {"last code 41 appends 42", 5, TExchangeTable::Kody, {40, 41}, 2, "Nazwa", {40, 41, 42}},
-        {"code in the middle inserts before the next, even a duplicate", 5, TExchangeTable::Kody, {41, 42}, 1, "Nazwa",
-         {41, 42, 42}},
+        {"code 2 in the middle: the first free number after it", 5, TExchangeTable::Kody, {1, 2, 3, 7}, 2, "Nazwa",
+         {1, 2, 3, 4, 7}},
         {"code beyond MaxCodes gets no number", 1, TExchangeTable::Kody, {3500}, 1, "Numer", {3500, 0}},
+        {"no free code number up to MaxCodes", 1, TExchangeTable::Kody, {3499, 3500}, 1, "Numer", {3499, 0, 3500}},
     };
     for (const AddCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -155,7 +158,10 @@ TEST_F(EditorCommands, CheckReportsTheFirstFaultOrSaysTheTableIsCorrect)
         {TExchangeTable::Kaucje, [] {}, "info Kaucje poprawne."},
         {TExchangeTable::Kody, [&] { AddCode(dm, "7", QStringLiteral("CHLEB")); },
          "Nazwy kodów i grup nie mogą się powtarzać !"},
-        {TExchangeTable::Kaucje, [&] { AddDeposit(dm, 1, "1,00"); }, "Numery nie mogą się powtarzać."},
+        {TExchangeTable::Kaucje, [&] { AddDeposit(dm, 1, "1,00"); },
+         "Numery nie mogą się powtarzać.\nNumer 1 występuje więcej niż raz."},
+        {TExchangeTable::Kody, [&] { AddCode(dm, "20000012345678", QStringLiteral("Rogal")); AddCode(dm, "12345678", QStringLiteral("Drożdżówka")); },
+         "Numery nie mogą się powtarzać.\nNumer 12345678 występuje więcej niż raz."},
         {TExchangeTable::Grupy, [&] { AddGroup(dm, 2, QStringLiteral("Zła"), "Z"); },
          "\"Z\" nie jest prawidłową wartością pola VAT. Dozwolonymi wartościami są A do G."},
     };

@@ -194,14 +194,14 @@ TEST_F(EditHistory, UndoAndRedoOfEachKindOfStep)
     const Case cases[] = {
         {"posted cell change", [this] { Edit(1, "Nazwa", "Chleb"); }, {"Kod 1", "Chleb", "Kod 3", "Kod 4", "Kod 5"}, "Chleb"},
         {"price change", [this] { Edit(4, "Cena", "7,20"); }, {"Kod 1", "Kod 2", "Kod 3", "Kod 4", "Kod 5"}, "Kod 5"},
-        {"Add after the current row",
+        {"Add from the middle: the next free number, after the numbers it stepped over",
          [this] {
              dm.MDKody.SetRecNo(2);
              commands.Add();
              dm.MDKody.FieldByName("Nazwa").SetAsString("Nowy");
              dm.MDKody.Post();
          },
-         {"Kod 1", "Kod 2", "Nowy", "Kod 3", "Kod 4", "Kod 5"}, "Nowy"},
+         {"Kod 1", "Kod 2", "Kod 3", "Kod 4", "Kod 5", "Nowy"}, "Nowy"},
         {"Add at the end",
          [this] {
              dm.MDKody.Last();
