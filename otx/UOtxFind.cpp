@@ -24,7 +24,7 @@ int OtxFindRegister(const QStringList &argList)
         Print(stdout, QStringLiteral("System nie zgłasza żadnego portu szeregowego."));
         return ExitRefused;
     }
-    Print(stdout, QStringLiteral("Szukam kasy nr %1 na %2 portach, prędkości 19200, 9600, 4800 i 2400 b/s...")
+    Print(stdout, QStringLiteral("Szukam kasy nr %1 (portów: %2; prędkości 19200, 9600, 4800 i 2400 b/s)...")
                       .arg(number)
                       .arg(ports.size()));
     std::mutex printing;
