@@ -264,7 +264,11 @@ void TFormUstawienia::BSprawdzClick()
 void TFormUstawienia::BSzukajClick()
 {
     const QString typed = ui->RBPother->isChecked() ? ui->EdPortName->text() : QString();
-    const std::vector<std::string> ports = CandidatePorts(typed.toStdString());
+    Search(CandidatePorts(typed.toStdString()));
+}
+
+void TFormUstawienia::Search(const std::vector<std::string> &ports)
+{
     ui->LBWyniki->clear();
     if (ports.empty()) {
         ui->LWynik->setText(QStringLiteral("System nie zgłasza żadnego portu szeregowego."));

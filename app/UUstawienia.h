@@ -89,11 +89,13 @@ public:
     void PrepareUstawienia();
     TUstawieniaState State() const;
     Ui::TFormUstawienia *ui;
+    TPortFinder &Finder() { return *m_finder; }
+    // "Szukaj kasy" over these ports.
+    void Search(const std::vector<std::string> &ports);
 
 protected:
     void showEvent(QShowEvent *event) override;
 
-    TPortFinder &Finder() { return *m_finder; }
 
 private:
     void BBOKClick();
