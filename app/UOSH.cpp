@@ -118,6 +118,14 @@ void TFormOSH::reject()
         QDialog::reject();
 }
 
+QString RepeatQuestion(int code, const QString &text)
+{
+    // A register that never answered is most often on another port or set
+    // to another speed.
+    const bool silent = code == 0x1001 || code == 0x1002;
+    return text + (silent ? QStringLiteral("\r\n") + FindRegisterHint : QString()) + RepeatQuestionSuffix;
+}
+
 void TFormOSH::StartJobs()
 {
     m_running = true;
@@ -133,7 +141,7 @@ void TFormOSH::StartJobs()
             result = QDialog::Accepted;
             break;
         }
-        if (AppMessages().Ask(ErrorText + RepeatQuestionSuffix, TAskKind::Error) != TPromptAnswer::Yes)
+        if (AppMessages().Ask(RepeatQuestion(ErrorCode, ErrorText), TAskKind::Error) != TPromptAnswer::Yes)
             break;
     }
     m_refresh.stop();

@@ -16,6 +16,10 @@ class TFormOSH;
 }
 
 inline const QString RepeatQuestionSuffix = QStringLiteral("\r\nCzy powtórzyć transmisję ?");
+inline const QString FindRegisterHint = QStringLiteral("Sprawdź port i prędkość w Ustawieniach (przycisk „Szukaj kasy”)");
+// The question after a failed job: the module's message, for a register
+// that did not answer a hint where to look, and whether to repeat.
+QString RepeatQuestion(int code, const QString &text);
 inline const QString StartFailedText = QStringLiteral("Wystąpił błąd podczas uruchamiania programu komunikacyjnego.");
 inline constexpr int StartFailedCode = 987654321;
 // Lines the output box shows whole.

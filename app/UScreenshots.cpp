@@ -121,7 +121,16 @@ void TScreenshotDriver::Shown(QWidget *window)
         static_cast<QDialog *>(window)->accept();
     } else if (name == u"FormUstawienia") {
         Shoot(window, QStringLiteral("2-ustawienia"));
-        m_program.Windows().FormUstawienia->ui->BBOK->click();
+        TFormUstawienia *form = m_program.Windows().FormUstawienia;
+        // A search over the demo register's port and one that is not there.
+        form->Search({m_program.Windows().FormOSH->PortName().toStdString(), "/dev/ttyUSB7"});
+        while (form->Finder().Running())
+            Pause(100);
+        Pause(300);
+        Shoot(window, QStringLiteral("2a-ustawienia-szukaj"));
+        // The demo port is for this run only: the stored choice stays.
+        form->PrepareUstawienia();
+        form->ui->BBOK->click();
     } else if (name == u"FormOdczyt") {
         Shoot(window, QStringLiteral("9-odczyt-z-kasy"));
         if (auto *read = window->findChild<QPushButton *>(QStringLiteral("BBOdczytaj")))

@@ -14,3 +14,4 @@ int OtxFiscalText(const QStringList &args);
 int OtxFiscalPdf(const QStringList &args);
 int OtxImport(const QStringList &args);
 int OtxExport(const QStringList &args);
+int OtxFindRegister(const QStringList &args);

@@ -31,6 +31,7 @@ const char *const kUsage =
     "                   [--encoding utf-8|windows-1250] [--truncate-names] [--replace-letters]\n"
     "                   [--kasa N] [--eprom N] [--kaucje 0|1]\n"
     "  orvan-otx export PLIK.otx WYJŚCIE.csv --table kody|grupy|kaucje\n"
+    "  orvan-otx find-register [--ports URZĄDZENIE,...] [--register N]\n"
     "\n"
     "  check        wczytuje wszystkie znane sekcje pliku danych i sprawdza je tak jak\n"
     "               edytory przed wysłaniem do kasy; kod wyjścia 0: plik nadaje się do\n"
@@ -50,7 +51,14 @@ const char *const kUsage =
     "               wyjście błędów (kod wyjścia 1)\n"
     "  export       zapisuje tabelę pliku danych jako CSV (separator \";\", przecinek\n"
     "               dziesiętny, UTF-8 ze znacznikiem BOM)\n"
+    "  find-register  szuka kasy na wszystkich portach szeregowych naraz (albo na\n"
+    "               portach z --ports) przy każdej prędkości: tylko budzenie i pytanie\n"
+    "               o stan, nic w kasie się nie zmienia; wypisuje wynik każdego portu,\n"
+    "               a na końcu port i prędkość kasy (kod wyjścia 0) lub \"Nie znaleziono\n"
+    "               kasy.\" (kod wyjścia 1)\n"
     "\n"
+    "  --ports LISTA  porty oddzielone przecinkami (domyślnie wszystkie zgłaszane przez system)\n"
+    "  --register N   numer kasy, 0..999999 (domyślnie 1)\n"
     "  --kasa N       model kasy: 0 ER-A235P, 1 ER-A275P, 2 ER-A237P, 3 ER-A277P,\n"
     "                 4 ER-A277PS, 5 ER-A277PS Plus (domyślnie 5)\n"
     "  --eprom N      wersja ER-A235P: 0 wersja A, 1 wersja B (domyślnie 0)\n"
@@ -99,6 +107,7 @@ const TCommand kCommands[] = {
     {"fiscal-pdf", OtxFiscalPdf},
     {"import", OtxImport},
     {"export", OtxExport},
+    {"find-register", OtxFindRegister},
 };
 
 } // namespace

@@ -110,3 +110,64 @@ TEST_F(PortDialog, LeavingTowardsOkLetsTheClickThroughAndReportsOnce)
     Child<QRadioButton>(*form, "RBP2")->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(boxes.Log, once);
 }
+
+namespace {
+
+// Port A is silent, B answers at 4800 b/s, C is held by another program.
+void FakeQuery(const TProbe &p, const std::string &, TKOMDisplay &display, TModuleResult &r)
+{
+    r.CodePage = 'W';
+    r.Code = p.Port == "B" && p.Baud == 4800 ? 0 : 0x1002;
+    if (p.Port == "C") {
+        display.WriteLine("Blad(16) otwarcia portu /dev/null. Device or resource busy");
+        r.Code = 0x1000;
+    }
+    r.Text = r.Code ? "Kasa nie odpowiada" : "";
+}
+
+QStringList Collected(TPortFinder &finder)
+{
+    finder.Wait();
+    QStringList lines;
+    EXPECT_FALSE(finder.Poll(lines));
+    lines.sort();
+    return lines;
+}
+
+TEST(PortFinder, SearchListsEachPortAndSelectsTheFoundOne)
+{
+    TPortFinder finder(FakeQuery);
+    finder.StartSearch({"A", "B", "C"}, 1);
+    EXPECT_EQ(Collected(finder), QStringList({"A: brak odpowiedzi", "B: kasa nr 1 odpowiada, 4800 b/s",
+                                              "C: zajęty przez inny program"}));
+    ASSERT_TRUE(finder.Found());
+    const TUstawieniaState state = StateOfFound(*finder.Found(), TUstawieniaState{});
+    EXPECT_EQ(state.PortButton, TUstawieniaState::Other);
+    EXPECT_EQ(state.PortName, "B");
+    EXPECT_EQ(state.SpeedItem, 2);
+    TProbeResult com2;
+    com2.Port = "com2";
+    com2.Baud = 19200;
+    EXPECT_EQ(StateOfFound(com2, {}).PortButton, TUstawieniaState::P2);
+}
+
+TEST(PortFinder, CheckAnswersInPlainPolish)
+{
+    const struct {
+        const char *port;
+        int baud;
+        QString answer;
+    } cases[] = {
+        {"B", 4800, "Kasa nr 1 odpowiada na porcie B (4800 b/s)"},
+        {"A", 9600, "Kasa nie odpowiada\nSprawdź, czy kasa jest włączona i podłączona do portu A i czy ma "
+                    "ustawioną prędkość 9600 b/s, albo użyj przycisku „Szukaj kasy”."},
+        {"C", 9600, "Port C jest zajęty przez inny program.\nZamknij ten program i sprawdź ponownie."},
+    };
+    for (const auto &c : cases) {
+        TPortFinder finder(FakeQuery);
+        finder.StartCheck(QString::fromLatin1(c.port), c.baud, 1);
+        EXPECT_EQ(Collected(finder), QStringList{c.answer});
+    }
+}
+
+} // namespace

@@ -201,6 +201,31 @@ TEST_F(ProgressWindow, YesRepeatsTheWholeJobWithAFreshSink)
     EXPECT_EQ(boxes.Questions, QStringList{QStringLiteral("Błąd\r\nCzy powtórzyć transmisję ?")});
 }
 
+TEST_F(ProgressWindow, ARegisterThatNeverAnsweredPointsToTheSearch)
+{
+    const struct {
+        int code;
+        QString question;
+    } cases[] = {
+        {0x1002, "Błąd\r\nSprawdź port i prędkość w Ustawieniach (przycisk „Szukaj kasy”)\r\nCzy powtórzyć transmisję ?"},
+        {0x1001, "Błąd\r\nSprawdź port i prędkość w Ustawieniach (przycisk „Szukaj kasy”)\r\nCzy powtórzyć transmisję ?"},
+        {0x2000, "Błąd\r\nCzy powtórzyć transmisję ?"},
+    };
+    for (const auto &c : cases) {
+        form->SetModuleRunner([&](const std::string &, const std::string &, const std::string &, TKOMDisplay &d) {
+            d.Finish();
+            TModuleResult r;
+            r.Code = c.code;
+            r.Text = "B\xB3\xB9" "d";
+            return r;
+        });
+        boxes.Questions.clear();
+        boxes.Answers = {TPromptAnswer::No};
+        EXPECT_THROW(form->Run(QStringLiteral("/XU")), EAbort);
+        EXPECT_EQ(boxes.Questions, QStringList{c.question}) << c.code;
+    }
+}
+
 TEST_F(ProgressWindow, ExceptionOutsideTheModuleBecomesAnEndCode)
 {
     form->SetModuleRunner([](const std::string &, const std::string &, const std::string &, TKOMDisplay &) -> TModuleResult {

@@ -267,3 +267,29 @@ TEST_F(OtxExchange, WrongArgumentsGiveCode2)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(OtxExchange, FindRegisterPrintsEachPortAndTheFoundOneLast)
+{
+    StartSim();
+    const QString missing = QStringLiteral("/dev/ttyNoSuchPort");
+    const OtxRun found = Otx({"find-register", "--ports", missing + "," + port});
+    EXPECT_EQ(found.code, 0) << found.err.toStdString();
+    EXPECT_TRUE(found.out.contains(port + ": kasa nr 1 odpowiada, 19200 b/s\n")) << found.out.toStdString();
+    EXPECT_TRUE(found.out.contains(missing + ": Błąd otwarcia portu komunikacyjnego\n"));
+    EXPECT_EQ(found.LastLine(), "Kasa: port " + port + ", prędkość 19200 b/s");
+
+    const OtxRun none = Otx({"find-register", "--ports", missing});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_EQ(none.LastLine(), "Nie znaleziono kasy.");
+
+    for (const QStringList &args : std::vector<QStringList>{{"find-register", "--register", "x"},
+                                                            {"find-register", "--ports", ","},
+                                                            {"find-register", "plik.otx"}}) {
+        const OtxRun r = Otx(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+    }
+}
+
+} // namespace
