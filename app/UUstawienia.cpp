@@ -16,21 +16,27 @@
 
 namespace {
 const int Speeds[] = {19200, 9600, 4800, 2400};
-}
 
-void PrepareUstawienia(TSettings &settings, TUstawieniaState &state)
+// COM1 and COM2 have buttons of their own; any other name goes in the field.
+void SelectPort(TUstawieniaState &state, const QString &port)
 {
-    if (settings.portname.isEmpty())
-        settings.portname = QStringLiteral("COM1");
-    const QString upper = settings.portname.toUpper();
+    const QString upper = port.toUpper();
     if (upper == u"COM1") {
         state.PortButton = TUstawieniaState::P1;
     } else if (upper == u"COM2") {
         state.PortButton = TUstawieniaState::P2;
     } else {
         state.PortButton = TUstawieniaState::Other;
-        state.PortName = settings.portname;
+        state.PortName = port;
     }
+}
+}
+
+void PrepareUstawienia(TSettings &settings, TUstawieniaState &state)
+{
+    if (settings.portname.isEmpty())
+        settings.portname = QStringLiteral("COM1");
+    SelectPort(state, settings.portname);
     state.SpeedItem = -1;
     for (int i = 0; i < 4; ++i)
         if (settings.baud == Speeds[i])
@@ -69,16 +75,7 @@ bool PortNameExitNeedsMessage(const QString &text, bool byReturn, bool towardsBu
 
 TUstawieniaState StateOfFound(const TProbeResult &found, TUstawieniaState state)
 {
-    const QString port = QString::fromStdString(found.Port);
-    const QString upper = port.toUpper();
-    if (upper == u"COM1") {
-        state.PortButton = TUstawieniaState::P1;
-    } else if (upper == u"COM2") {
-        state.PortButton = TUstawieniaState::P2;
-    } else {
-        state.PortButton = TUstawieniaState::Other;
-        state.PortName = port;
-    }
+    SelectPort(state, QString::fromStdString(found.Port));
     for (int i = 0; i < 4; ++i)
         if (Speeds[i] == found.Baud)
             state.SpeedItem = i;
