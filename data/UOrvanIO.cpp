@@ -500,19 +500,18 @@ QString WriteNamedFile(const QString &path, const QByteArray &bytes, const QByte
     return reason;
 }
 
-// Through a link to the file it points at: the link stays a link.
-QString ResolvedTarget(const QString &name)
-{
-    const QFileInfo link(name);
-    return link.isSymLink() && link.exists() ? link.canonicalFilePath() : name;
-}
-
 QString PendingName(const QString &fileName)
 {
     return ResolvedTarget(fileName) + QStringLiteral(".zapis");
 }
 
 } // namespace
+
+QString ResolvedTarget(const QString &name)
+{
+    const QFileInfo link(name);
+    return link.isSymLink() && link.exists() ? link.canonicalFilePath() : name;
+}
 
 QString InputFileLimitText()
 {

@@ -112,6 +112,10 @@ QString ReadInputFile(const QString &fileName, QByteArray &bytes);
 // counts as what it points at), or an empty text. Every save checks it.
 QString SaveTargetProblem(const QString &fileName);
 
+// The file a save of name replaces: through a link the file it points at,
+// so the link stays a link.
+QString ResolvedTarget(const QString &name);
+
 // Writes bytes to path and on to the disk. Gives the system's reason when
 // it could not (the file is then removed), an empty text when it did.
 QString WriteFileToDisk(const QString &path, const QByteArray &bytes);

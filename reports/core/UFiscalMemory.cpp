@@ -447,9 +447,12 @@ void TFiscalMemory::LoadReportFile(const QString &fileName, bool verify)
 // and the report are renamed over theirs. A save killed between the two
 // renames leaves the new report as "<file>.zapis" beside the new digest;
 // the next load or save of the file puts it in place. Any other leftover
-// is an unfinished write and goes, so the earlier pair stays.
-static QString PendingReport(const QString &fileName) { return fileName + QStringLiteral(".zapis"); }
-static QString PendingDigest(const QString &fileName) { return fileName + QStringLiteral(".dig.zapis"); }
+// is an unfinished write and goes, so the earlier pair stays. Through a
+// link the targets are the files it points at, as for every other save.
+static QString ReportTarget(const QString &fileName) { return ResolvedTarget(fileName); }
+static QString DigestTarget(const QString &fileName) { return ResolvedTarget(fileName + QStringLiteral(".dig")); }
+static QString PendingReport(const QString &fileName) { return ReportTarget(fileName) + QStringLiteral(".zapis"); }
+static QString PendingDigest(const QString &fileName) { return DigestTarget(fileName) + QStringLiteral(".zapis"); }
 
 static void FinishInterruptedSave(const QString &fileName)
 {
@@ -457,7 +460,7 @@ static void FinishInterruptedSave(const QString &fileName)
     if (QFileInfo::exists(frp) && !QFileInfo::exists(dig)) {
         // The new digest is in place: only the report's rename is missing.
         // When even that fails, the report stays for a later try.
-        (void)RenameFileOver(frp, fileName);
+        (void)RenameFileOver(frp, ReportTarget(fileName));
         return;
     }
     QFile::remove(frp);
@@ -504,7 +507,7 @@ void TFiscalMemory::SaveReportFile(const QString &fileName) const
     WriteWhole(pendingDigest, digest, digestFile);
     try {
         WriteWhole(pendingReport, text, fileName);
-        RenameOver(pendingDigest, digestFile);
+        RenameOver(pendingDigest, DigestTarget(fileName));
     } catch (...) {
         QFile::remove(pendingDigest);
         QFile::remove(pendingReport);
@@ -512,7 +515,7 @@ void TFiscalMemory::SaveReportFile(const QString &fileName) const
     }
     // From here the new digest is in place: a failed rename leaves the
     // report for the next load or save to finish.
-    RenameOver(pendingReport, fileName);
+    RenameOver(pendingReport, ReportTarget(fileName));
 }
 
 QString TFiscalMemory::RangeSwitches(const TFiscalReadRange &range)

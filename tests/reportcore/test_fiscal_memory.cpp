@@ -227,6 +227,24 @@ TEST_F(FiscalMemoryTest, SavedFilesLoadAgainAndVerify)
     EXPECT_EQ(wait.Messages.last(), QStringLiteral("Przetwarzam dane z pliku..."));
 }
 
+TEST_F(FiscalMemoryTest, ASaveThroughLinksKeepsThemAndReplacesTheFilesTheyPointAt)
+{
+    pf.Lines = TFiscalFile().Lines();
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("archiwum")));
+    const QString target = Path(QStringLiteral("archiwum/r.frp")), link = Path(QStringLiteral("r.frp"));
+    for (const QString &suffix : {QString(), QStringLiteral(".dig")}) {
+        WriteAll(target + suffix, "earlier");
+        ASSERT_TRUE(QFile::link(target + suffix, link + suffix));
+    }
+    ASSERT_TRUE(pf.Zapisz(link)) << messages.Log.join(u'\n').toStdString();
+    for (const QString &suffix : {QString(), QStringLiteral(".dig")}) {
+        EXPECT_TRUE(QFileInfo(link + suffix).isSymLink()) << suffix.toStdString();
+        EXPECT_NE(ReadAll(target + suffix), QByteArray("earlier")) << suffix.toStdString();
+    }
+    EXPECT_TRUE(pf.Wczytaj(target));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 2); // nothing left beside
+}
+
 TEST_F(FiscalMemoryTest, DigestFilesWithoutBaselineOrInLowerCaseAreAccepted)
 {
     pf.Lines = TFiscalFile().Lines();
