@@ -585,8 +585,16 @@ void TDM::CopyTable(TRxMemoryData &src, TRxMemoryData &dst, bool emptyFirst)
     const int count = src.RecordCount(); // fixed, so copying a table onto itself ends
     for (int row = 0; row < count; ++row) {
         dst.Append();
-        for (const auto &[from, to] : pairs)
-            to->SetValue(from->ValueAt(row));
+        // The copy bypasses the fields' checks: a name the register gave
+        // back with control characters would make a data file that does
+        // not load, so they become blanks as in the CSV import.
+        for (const auto &[from, to] : pairs) {
+            const TFieldValue &value = from->ValueAt(row);
+            if (const QString *text = std::get_if<QString>(&value))
+                to->SetValue(ControlsAsBlanks(*text));
+            else
+                to->SetValue(value);
+        }
         dst.Post();
     }
 }

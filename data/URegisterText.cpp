@@ -2,6 +2,8 @@
 
 #include "UCodePage.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -59,6 +61,14 @@ QString CodeOf(QChar c)
 bool IsControlChar(QChar c)
 {
     return c.unicode() < 0x20 || c.unicode() == 0x7F;
+}
+
+QString ControlsAsBlanks(const QString &text)
+{
+    if (std::none_of(text.begin(), text.end(), IsControlChar))
+        return text;
+    static const QRegularExpression controls(QStringLiteral("[\\x00-\\x1f\\x7f]+"));
+    return QString(text).replace(controls, QStringLiteral(" "));
 }
 
 bool RegisterHolds(QChar c)

@@ -10,6 +10,10 @@
 // A character below the blank, or DEL.
 bool IsControlChar(QChar c);
 
+// Every run of control characters replaced by one blank: what a name
+// brought in from outside keeps when no field would take it as it is.
+QString ControlsAsBlanks(const QString &text);
+
 // Whether the register stores c and gives it back unchanged.
 bool RegisterHolds(QChar c);
 // Index of the first character of text the register cannot hold, or -1.

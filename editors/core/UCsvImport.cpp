@@ -574,11 +574,6 @@ struct TMapped {
     bool Plain;       // the name, when letters are replaced
 };
 
-bool HasControls(const QString &text)
-{
-    return std::any_of(text.begin(), text.end(), IsControlChar);
-}
-
 TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const TCsvRows &rows, int row,
                           const std::vector<TMapped> &mapped, const std::vector<std::pair<TField *, QString>> &defaults)
 {
@@ -609,10 +604,9 @@ TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const
             }
             if (m.Numeric) {
                 text = NormalizeNumber(text);
-            } else if (HasControls(text)) {
+            } else {
                 // A line break from a quoted cell would break the record lines of the files.
-                static const QRegularExpression controls(QStringLiteral("[\\x00-\\x1f\\x7f]+"));
-                text.replace(controls, QStringLiteral(" "));
+                text = ControlsAsBlanks(text);
             }
             if (m.Plain && FirstNotHeld(text) >= 0) {
                 const QString plain = WithBaseLetters(text);

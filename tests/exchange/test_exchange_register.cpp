@@ -4,6 +4,7 @@
 #include "exchange_test_support.h"
 
 #include "UCodePage.h"
+#include "UOrvanIO.h"
 
 #include <algorithm>
 
@@ -361,6 +362,34 @@ TEST_F(ExchangeRegister, TheExchangeFileIsDeletedOnEveryPath)
     EXPECT_EQ(wait.Errors.value(0), "Numery nie mogą się powtarzać.");
     EXPECT_TRUE(wait.Errors.value(1).contains("Zły numer"));
     EXPECT_EQ(dm.MDGrupyWKasie.RecordCount(), 1);
+}
+
+// The register may hold names no field takes (stored by another program):
+// the read blanks their control characters, so the editor table saves a
+// data file that loads again.
+TEST_F(ExchangeRegister, ControlCharactersInANameReadFromTheRegisterBecomeABlank)
+{
+    FillTables();
+    StartSim();
+    auto x = Exchange(TExchangeTable::Grupy);
+    x->SendAll();
+    sim->WithRegister([](TSimRegister &r) {
+        for (auto &[key, record] : r.Table(TSimRegister::GroupsTable)->Records) {
+            const auto name = std::search(record.begin(), record.end(), "Pieczywo", "Pieczywo" + 8);
+            if (name != record.end()) {
+                name[3] = 0x03; // ETX
+                name[4] = '\t';
+            }
+        }
+    });
+    x->Read();
+    EXPECT_EQ(dm.MDGrupyWKasie.FieldByName("Nazwa").TextAt(0), QStringLiteral("Pie\x03\tywo"));
+    EXPECT_EQ(dm.MDGrupy.FieldByName("Nazwa").TextAt(0), QStringLiteral("Pie ywo"));
+    const QString file = dir.filePath(QStringLiteral("odczyt.otx"));
+    SaveDataFile(dm, file, TSectionSet::All());
+    dm.MDGrupy.EmptyTable();
+    ASSERT_NO_THROW(LoadDataFile(dm, file, TSectionSet::All(), true));
+    EXPECT_EQ(dm.MDGrupy.FieldByName("Nazwa").TextAt(0), QStringLiteral("Pie ywo"));
 }
 
 TEST_F(ExchangeRegister, EmptyTablesAreRefusedBeforeAnyDialogOrJob)
