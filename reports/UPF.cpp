@@ -232,6 +232,18 @@ void TFormPF::BBZapiszPDFClick()
         m_pf->ZapiszPdf(fileName);
 }
 
+namespace {
+// The file the user chose, its folder remembered for the next dialog of
+// the kind; empty when the dialog was cancelled.
+QString ChosenFile(QFileDialog &dialog, TFileKind kind)
+{
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    AppRecentFolders().Remember(kind, dialog.selectedFiles().constFirst());
+    return dialog.selectedFiles().constFirst();
+}
+} // namespace
+
 QString TFormPF::ChooseOpenFile()
 {
     QFileDialog dialog(this, QStringLiteral("Otwórz raport"), AppRecentFolders().StartFolder(TFileKind::FiscalReport));
@@ -239,10 +251,7 @@ QString TFormPF::ChooseOpenFile()
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters({QStringLiteral("Raport fiskalny (*.frp)"), QStringLiteral("Wszystkie pliki (*)")});
     dialog.setDefaultSuffix(QStringLiteral("frp"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    AppRecentFolders().Remember(TFileKind::FiscalReport, dialog.selectedFiles().constFirst());
-    return dialog.selectedFiles().constFirst();
+    return ChosenFile(dialog, TFileKind::FiscalReport);
 }
 
 QString TFormPF::ChooseSaveFile()
@@ -253,10 +262,7 @@ QString TFormPF::ChooseSaveFile()
     dialog.setNameFilters({QStringLiteral("Raport fiskalny (*.frp)")});
     // "frp", so that a report saved as "raport" is listed by "Wczytaj".
     dialog.setDefaultSuffix(QStringLiteral("frp"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    AppRecentFolders().Remember(TFileKind::FiscalReport, dialog.selectedFiles().constFirst());
-    return dialog.selectedFiles().constFirst();
+    return ChosenFile(dialog, TFileKind::FiscalReport);
 }
 
 QString TFormPF::ChooseSavePdfFile()
@@ -268,10 +274,7 @@ QString TFormPF::ChooseSavePdfFile()
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
     dialog.selectFile(QStringLiteral("raport-%1.pdf")
                           .arg(QString(m_pf->UniqueNumber).remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")))));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    AppRecentFolders().Remember(TFileKind::Pdf, dialog.selectedFiles().constFirst());
-    return dialog.selectedFiles().constFirst();
+    return ChosenFile(dialog, TFileKind::Pdf);
 }
 
 void TFormPF::SaveExtras(const QString &placementFile, const QString &section) const
