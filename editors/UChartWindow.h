@@ -3,18 +3,14 @@
 // views (daily, monthly) and "Zapisz jako PNG...". The data come from a
 // function, so the chart follows the tables whenever Refresh is called.
 #include "UChartData.h"
+#include "UChartWidget.h"
 
 #include <QDialog>
 #include <functional>
 #include <vector>
 
-class QChart;
-class QChartView;
 class QComboBox;
 class QPushButton;
-
-// The Qt Charts picture of chart data (owned by the caller).
-QChart *MakeChart(const TChartData &data);
 
 class TFormWykres : public QDialog {
     Q_OBJECT
@@ -29,7 +25,7 @@ public:
     int CurrentView() const;
     void SetCurrentView(int index);
     const TChartData &Data() const { return m_data; }
-    QChart *Chart() const;
+    TChartWidget *Chart() const { return m_chart; }
     // Saves the picture; false (message shown unless quiet) when it cannot be written.
     bool SavePng(const QString &fileName, bool quiet = false);
 
@@ -37,6 +33,6 @@ private:
     std::vector<TView> m_views;
     TChartData m_data;
     QComboBox *m_viewBox;
-    QChartView *m_chartView;
+    TChartWidget *m_chart;
     QPushButton *m_save;
 };

@@ -1,6 +1,6 @@
 #pragma once
 // What a chart shows, without any widget: categories along the axis, sets
-// of values over them, titles. The chart windows draw it with Qt Charts;
+// of values over them, titles. The chart windows draw it (UChartWidget);
 // tests check the numbers and labels.
 #include "ULocale.h"
 #include "URxMemoryData.h"

@@ -12,10 +12,6 @@
 #include "pipe_guard.h"
 
 #include <QAction>
-#include <QBarCategoryAxis>
-#include <QCategoryAxis>
-#include <QBarSet>
-#include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -23,9 +19,7 @@
 #include <QTableView>
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <QPercentBarSeries>
 #include <QSettings>
-#include <QStackedBarSeries>
 #include <QStatusBar>
 #include <memory>
 
@@ -75,22 +69,37 @@ TEST_F(ChartCsvWindows, TheChartHoldsTheSetsCategoriesAndViewsOfItsData)
     TFormWykres w(QStringLiteral("Wykres"), {{QStringLiteral("Dziennie"), [&] { return stacked; }},
                                             {QStringLiteral("Udział"), [&] { return share; }}});
     w.show();
-    auto *series = qobject_cast<QStackedBarSeries *>(w.Chart()->series().value(0));
-    ASSERT_NE(series, nullptr);
-    ASSERT_EQ(series->count(), 2);
-    EXPECT_EQ(series->barSets().at(1)->label(), QStringLiteral("Należność bez PTU zł"));
-    EXPECT_EQ(series->barSets().at(1)->at(1), 9);
-    EXPECT_NE(series->barSets().at(0)->color(), series->barSets().at(1)->color());
-    auto *axis = qobject_cast<QBarCategoryAxis *>(w.Chart()->axes(Qt::Horizontal).value(0));
-    ASSERT_NE(axis, nullptr);
-    EXPECT_EQ(axis->categories(), stacked.Categories);
-    auto *values = qobject_cast<QCategoryAxis *>(w.Chart()->axes(Qt::Vertical).value(0));
-    ASSERT_NE(values, nullptr);
-    EXPECT_EQ(values->categoriesLabels(), ChartValueAxis(stacked).Labels);
-    EXPECT_EQ(w.Chart()->title(), QStringLiteral("Należność dzienna"));
+    TChartPicture p = w.Chart()->Picture();
+    EXPECT_EQ(p.Title.Text, QStringLiteral("Należność dzienna"));
+    ASSERT_EQ(p.Bars.size(), 4u);
+    auto bar = [&](int set, int category) {
+        const auto it = std::find_if(p.Bars.begin(), p.Bars.end(),
+                                     [&](const TChartBar &b) { return b.Set == set && b.Category == category; });
+        return it == p.Bars.end() ? TChartBar() : *it;
+    };
+    EXPECT_EQ(bar(1, 1).Value, 9);
+    // The rest of the total stands on the tax, the whole bar as tall as its sum.
+    EXPECT_DOUBLE_EQ(bar(1, 1).Rect.bottom(), bar(0, 1).Rect.top());
+    EXPECT_NEAR(bar(0, 1).Rect.bottom() - bar(1, 1).Rect.top(), (bar(0, 0).Rect.bottom() - bar(1, 0).Rect.top()) * 12 / 10, 1.0);
+    EXPECT_NE(bar(0, 1).Color, bar(1, 1).Color);
+    QStringList legend, labels, ticks;
+    for (const TChartLegendEntry &e : p.Legend)
+        legend << e.Label;
+    for (const TChartText &t : p.CategoryLabels)
+        labels << t.Text;
+    for (const TChartText &t : p.Ticks)
+        ticks << t.Text;
+    EXPECT_EQ(legend, (QStringList{QStringLiteral("PTU zł"), QStringLiteral("Należność bez PTU zł")}));
+    EXPECT_EQ(labels, stacked.Categories);
+    EXPECT_EQ(ticks, ChartValueAxis(stacked).Labels);
 
     w.SetCurrentView(1);
-    EXPECT_NE(qobject_cast<QPercentBarSeries *>(w.Chart()->series().value(0)), nullptr);
+    p = w.Chart()->Picture();
+    ASSERT_EQ(p.Bars.size(), 1u);
+    EXPECT_EQ(p.Bars[0].Share, 100);
+    EXPECT_DOUBLE_EQ(p.Bars[0].Rect.top(), p.Plot.top());
+    ASSERT_EQ(p.BarLabels.size(), 1u);
+    EXPECT_EQ(p.BarLabels[0].Text, QStringLiteral("100,0%"));
     const QString png = folder.filePath(QStringLiteral("wykres.png"));
     EXPECT_TRUE(w.SavePng(png, true));
     QFile f(png);
@@ -105,8 +114,77 @@ TEST_F(ChartCsvWindows, TheChartHoldsTheSetsCategoriesAndViewsOfItsData)
 
     stacked = TChartData();
     w.SetCurrentView(0);
-    EXPECT_TRUE(w.Chart()->series().isEmpty());
-    EXPECT_TRUE(w.Chart()->title().endsWith(QStringLiteral("(brak danych)")));
+    p = w.Chart()->Picture();
+    EXPECT_TRUE(p.Bars.empty());
+    EXPECT_TRUE(p.Ticks.empty());
+    EXPECT_TRUE(p.Title.Text.endsWith(QStringLiteral("(brak danych)")));
+}
+
+TEST_F(ChartCsvWindows, ChartLabelsNeverOverlapAndEveryPartStaysInTheWidget)
+{
+    const struct {
+        int Count;
+        const char *Label;
+        QSize Size;
+        bool Upright;
+        bool Thinned;
+    } cases[] = {
+        {3, "sty %1", {900, 560}, false, false},
+        {20, "Bardzo długa nazwa %1", {900, 560}, true, false},
+        {365, "%1.12.2026", {1000, 560}, true, true},
+        {20, "Chleb %1", {320, 220}, true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Label);
+        TChartData data;
+        data.Kind = TChartKind::Bars;
+        data.Title = QStringLiteral("Tytuł");
+        data.XTitle = QStringLiteral("Kod");
+        data.YTitle = QStringLiteral("Wartość sprzedaży [zł]");
+        data.Sets = {{QStringLiteral("Dzienna"), {}, 0, false}, {QStringLiteral("Okresowa"), {}, 1, false}};
+        for (int i = 0; i < c.Count; ++i) {
+            data.Categories << QString::fromUtf8(c.Label).arg(i + 1);
+            data.Sets[0].Values.push_back(i * 1000.5);
+            data.Sets[1].Values.push_back(-i);
+        }
+        const TChartPicture p = LayoutChart(data, c.Size, TestApp().font());
+        const QRectF widget(QPointF(0, 0), QSizeF(c.Size));
+        auto inside = [](const QRectF &outer, const QRectF &r) { // also a bar of height 0
+            return r.left() >= outer.left() - 0.01 && r.right() <= outer.right() + 0.01 &&
+                   r.top() >= outer.top() - 0.01 && r.bottom() <= outer.bottom() + 0.01;
+        };
+        ASSERT_EQ(p.Bars.size(), size_t(2 * c.Count));
+        for (const TChartBar &b : p.Bars)
+            EXPECT_TRUE(inside(p.Plot, b.Rect)) << b.Set << ' ' << b.Category;
+        EXPECT_EQ(p.CategoryStep > 1, c.Thinned);
+        EXPECT_EQ(p.CategoryLabels.size(), size_t((c.Count + p.CategoryStep - 1) / p.CategoryStep));
+        std::vector<QRectF> taken{p.Title.Rect, p.XTitle.Rect, p.YTitle.Rect};
+        for (const auto *texts : {&p.CategoryLabels, &p.Ticks})
+            for (const TChartText &t : *texts) {
+                EXPECT_EQ(t.Upright, texts == &p.CategoryLabels && c.Upright);
+                taken.push_back(t.Rect);
+            }
+        for (const TChartLegendEntry &e : p.Legend)
+            taken.insert(taken.end(), {e.Swatch, e.Text});
+        ASSERT_EQ(p.Legend.size(), 2u);
+        EXPECT_EQ(p.Legend[1].Label, QStringLiteral("Okresowa"));
+        for (size_t i = 0; i < taken.size(); ++i) {
+            EXPECT_TRUE(inside(widget, taken[i])) << i;
+            for (size_t j = i + 1; j < taken.size(); ++j)
+                EXPECT_FALSE(taken[i].intersects(taken[j])) << i << ' ' << j;
+        }
+    }
+    // Ninety-nine groups: the legend keeps to a third of the height and counts the rest.
+    TChartData many;
+    many.Kind = TChartKind::PercentBars;
+    many.Categories = {QStringLiteral("Sprzedaż dzienna")};
+    for (int i = 0; i < 99; ++i)
+        many.Sets.push_back({QStringLiteral("%1. WARZYWA I OWOCE").arg(i + 1), {1.0}, i, false});
+    const TChartPicture p = LayoutChart(many, QSizeF(900, 560), TestApp().font());
+    ASSERT_GT(p.LegendHidden, 0);
+    EXPECT_EQ(p.Legend.size(), size_t(100 - p.LegendHidden));
+    EXPECT_EQ(p.Legend.back().Label, QStringLiteral("… i jeszcze %1").arg(p.LegendHidden));
+    EXPECT_GE(p.Legend.front().Text.top(), 560 * 2 / 3.0 - 20);
 }
 
 TEST_F(ChartCsvWindows, CsvAndChartItemsAreInTheEditorsAndViews)

@@ -43,10 +43,25 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for d in libqt6widgets6 libqt6serialport6 libhpdf libfontconfig1 qt6-qpa-plugins qt6-translations-l10n fonts-liberation; do
   [[ "$depends" == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
+# Qt Charts' free edition is GPL-3.0 only: the package must not need it.
+[[ "$depends" != *charts* ]] || fail "Depends names Qt Charts: $depends"
 ok "Depends: $depends"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
+
+echo "== licences"
+# Every package the programs depend on is named with its licence, and the
+# copyright file holds the whole list the installers show.
+copyright="$root/usr/share/doc/orvan277psplus/copyright"
+for d in $(echo "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/^ *//; s/ *$//'); do
+  grep -qw -- "$d" "$copyright" || fail "the copyright file does not name $d"
+done
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+while IFS= read -r l; do
+  [ -z "$l" ] || grep -qxF -- " $l" "$copyright" || fail "the copyright file lacks: $l"
+done <"$source_dir/packaging/third-party-licences.txt"
+ok "copyright: $(grep -c 'Licence:' "$copyright") libraries with their licences"
 
 echo "== menu entry"
 desktop-file-validate "$root/usr/share/applications/orvan277psplus.desktop" || fail "desktop-file-validate"

@@ -2,6 +2,8 @@
 // in each mode, the identity data and counts it shows, save and load with
 // the digest, the printed PDF and its opening, a failed read.
 #include "UPF.h"
+#include "UChartWindow.h"
+#include "UFiscalChartWindow.h"
 
 #include "reports_test_util.h"
 
@@ -253,6 +255,31 @@ TEST_F(PFTest, PrintsThePdfIntoTheTemporaryFolderAndOpensIt)
     form.reset();
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_TRUE(QFile::exists(kept));
+}
+
+// "Wykres" draws the reports read by day and by month, the tax and the
+// rest of each total as two named parts of one bar.
+TEST_F(PFTest, TheChartWindowDrawsTheReportsByDayAndByMonth)
+{
+    form->BBOdczytClick();
+    TFormWykres *chart = ShowFiscalChart(*form);
+    ASSERT_NE(chart, nullptr);
+    EXPECT_EQ(chart->windowTitle(), QStringLiteral("Wykres"));
+    TChartPicture p = chart->Chart()->Picture();
+    EXPECT_EQ(p.Title.Text, QStringLiteral("Należność dzienna"));
+    EXPECT_EQ(p.Bars.size(), 24u);
+    ASSERT_EQ(p.Legend.size(), 2u);
+    EXPECT_TRUE(p.Legend[0].Label.startsWith(QStringLiteral("PTU")));
+    EXPECT_TRUE(p.Legend[1].Label.startsWith(QStringLiteral("Należność bez PTU")));
+    ASSERT_FALSE(p.CategoryLabels.empty());
+    EXPECT_EQ(p.CategoryLabels[0].Text, QStringLiteral("01.01.2024"));
+    chart->SetCurrentView(1);
+    p = chart->Chart()->Picture();
+    EXPECT_EQ(p.Title.Text, QStringLiteral("Należność według miesięcy"));
+    ASSERT_EQ(p.CategoryLabels.size(), 1u);
+    EXPECT_EQ(p.CategoryLabels[0].Text, QStringLiteral("sty 2024"));
+    EXPECT_EQ(p.Bars.size(), 2u);
+    chart->close();
 }
 
 TEST_F(PFTest, TheRamResetCountTurnsRedFromTen)
