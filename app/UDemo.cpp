@@ -1,8 +1,7 @@
 #include "UDemo.h"
 
-#if defined(ORVAN_DEMO_REGISTER)
 #include "URecord.h"
-#include "USimPty.h"
+#include "USimLine.h"
 
 #include <algorithm>
 #include <iterator>
@@ -62,88 +61,40 @@ void Seed(TSimRegister &reg, int table, const char *letters, const char *const *
 
 } // namespace
 
-TDemoRegister::TDemoRegister() = default;
-
-TDemoRegister::~TDemoRegister()
+TDemoRegister::TDemoRegister()
 {
-    Stop();
-}
-
-bool TDemoRegister::Start(QString *error)
-{
-    if (Running())
-        return true;
     TSimOptions options;
     options.RegisterNumber = 1;
     options.ModelIndex = 11; // ER-A277PS Plus
     // The user cannot zero the demo register's counters, so a send must
     // not be refused for its sales.
     options.AllowDownloadWithSales = true;
-    auto sim = std::make_unique<TPtySimulator>(options);
-    sim->WithRegister([](TSimRegister &reg) {
+    m_sim = std::make_shared<TSharedSimulator>(options);
+    m_sim->WithRegister([](TSimRegister &reg) {
         reg.SalesSeed = DemoSalesSeed;
         Seed(reg, TSimRegister::GroupsTable, "ABDE", DemoGroups, std::size(DemoGroups));
         Seed(reg, TSimRegister::CodesTable, "ABDE", DemoCodes, std::size(DemoCodes));
         Seed(reg, TSimRegister::DepositsTable, "AD", DemoDeposits, std::size(DemoDeposits));
+        reg.FillSales();
     });
-    std::string why;
-    if (!sim->Start(&why)) {
-        if (error)
-            *error = DemoUnavailableMessage + QStringLiteral(":\r\n") + QString::fromLocal8Bit(why.c_str());
-        return false;
-    }
-    m_sim = std::move(sim);
-    return true;
 }
 
-QString TDemoRegister::PortPath() const
-{
-    return m_sim ? QString::fromLocal8Bit(m_sim->PortPath().c_str()) : QString();
-}
-
-bool TDemoRegister::Running() const
-{
-    return m_sim && m_sim->Running();
-}
-
-void TDemoRegister::Stop()
-{
-    if (!m_sim)
-        return;
-    std::string why;
-    // Without a state file there is nothing to save that could fail.
-    (void)m_sim->Stop(&why);
-    m_sim.reset();
-}
-
-#else
-
-// The simulator needs a pseudo-terminal; this platform has none, and the
-// pointer above stays empty.
-class TPtySimulator {};
-
-TDemoRegister::TDemoRegister() = default;
 TDemoRegister::~TDemoRegister() = default;
 
-bool TDemoRegister::Start(QString *error)
+TLineFactory TDemoRegister::LineFactory() const
 {
-    if (error)
-        *error = DemoUnavailableMessage;
-    return false;
+    return [sim = m_sim](TModuleContext &context) -> std::unique_ptr<TLine> {
+        return std::make_unique<TSimTimedLine>(context, *sim, Baud);
+    };
 }
 
-QString TDemoRegister::PortPath() const
+TQueryRunner TDemoRegister::QueryRunner(TClock &clock) const
 {
-    return QString();
+    return [makeLine = LineFactory(), port = PortQueryRunner(clock), &clock](
+               const TProbe &probe, const std::string &commandLine, TKOMDisplay &display, TModuleResult &result) {
+        if (QString::fromStdString(probe.Port) == DemoPortName)
+            RunModule(commandLine, std::string(), display, clock, StatusQueryJobs(), makeLine, result);
+        else
+            port(probe, commandLine, display, result);
+    };
 }
-
-bool TDemoRegister::Running() const
-{
-    return false;
-}
-
-void TDemoRegister::Stop()
-{
-}
-
-#endif

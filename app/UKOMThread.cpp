@@ -42,6 +42,16 @@ TModuleRunner DefaultModuleRunner()
               TKOMDisplay &display) { return RunModule(commandLine, portName, folder, display, SteadyClock()); };
 }
 
+TModuleRunner LineModuleRunner(TLineFactory makeLine, TClock &clock)
+{
+    return [makeLine = std::move(makeLine), &clock](const std::string &commandLine, const std::string &,
+                                                     const std::string &folder, TKOMDisplay &display) {
+        TModuleResult result;
+        RunModule(commandLine, folder, display, clock, DefaultJobTable(), makeLine, result);
+        return result;
+    };
+}
+
 void BindToFirstProcessor()
 {
 #if defined(__linux__)

@@ -29,6 +29,9 @@ using TModuleRunner = std::function<TModuleResult(const std::string &commandLine
                                                   const std::string &folder, TKOMDisplay &display)>;
 // RunModule with the steady clock.
 TModuleRunner DefaultModuleRunner();
+// RunModule over the line makeLine gives each job instead of the named
+// port (the demo register), on clock.
+TModuleRunner LineModuleRunner(TLineFactory makeLine, TClock &clock);
 
 inline const QString NotFinishedText = QStringLiteral("Moduł komunikacyjny nie zakonczył jeszcze działania.");
 inline constexpr int ResultOutsideModule = 0x10000;

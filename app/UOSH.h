@@ -44,10 +44,12 @@ public:
     TKOMDisplay &Display() { return m_display; }
     TOSHOutput &Output() { return m_output; }
 
-    // Where the module runs (RunModule by default), which port a job uses
-    // (the stored one by default; the demo register's in demo mode) and the
-    // folder of the exchange files (the temporary folder).
+    // Where the module runs (RunModule on the port by default; the demo
+    // register's line in demo mode), which port a job names (the stored
+    // one by default) and the folder of the exchange files (the temporary
+    // folder).
     void SetModuleRunner(TModuleRunner runner) { m_runner = std::move(runner); }
+    const TModuleRunner &ModuleRunner() const { return m_runner; }
     void SetPortNameProvider(std::function<QString()> provider) { m_portName = std::move(provider); }
     const std::function<QString()> &PortNameProvider() const { return m_portName; }
     QString PortName() const { return m_portName ? m_portName() : QString(); }

@@ -143,32 +143,31 @@ QString TProgram::PlacementFile() const
 
 QString TProgram::JobPortName() const
 {
-    return m_demoPort.isEmpty() ? m_settings.portname : m_demoPort;
+    return m_demo ? DemoPortName : m_settings.portname;
 }
 
-bool TProgram::StartDemo()
+void TProgram::StartDemo(TClock &clock)
 {
-    if (!m_demo)
-        m_demo = std::make_unique<TDemoRegister>();
-    QString error;
-    if (!m_demo->Start(&error)) {
-        m_demo.reset();
-        AppMessages().Error(error);
-        return false;
-    }
-    m_demoPort = m_demo->PortPath();
+    if (m_demo)
+        return;
+    m_demo = std::make_unique<TDemoRegister>();
+    if (TFormOSH *osh = m_windows.FormOSH)
+        osh->SetModuleRunner(LineModuleRunner(m_demo->LineFactory(), clock));
+    if (TFormUstawienia *ustawienia = m_windows.FormUstawienia)
+        ustawienia->SetQueryRunner(m_demo->QueryRunner(clock));
     if (m_main)
         m_main->SetDemo(true);
-    return true;
 }
 
 void TProgram::StopDemo()
 {
     if (!m_demo)
         return;
-    m_demo->Stop();
+    if (TFormOSH *osh = m_windows.FormOSH)
+        osh->SetModuleRunner(DefaultModuleRunner());
+    if (TFormUstawienia *ustawienia = m_windows.FormUstawienia)
+        ustawienia->SetQueryRunner(PortQueryRunner(SteadyClock()));
     m_demo.reset();
-    m_demoPort.clear();
     if (m_main)
         m_main->SetDemo(false);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The program's run: settings, every window created once in the fixed
 // order, the demo register, and at the end the placements and settings.
+#include "UClock.h"
 #include "UGlobals.h"
 #include "UMain.h"
 
@@ -33,12 +34,11 @@ public:
     // The port of this run: the demo register's when it runs, else the
     // stored one.
     QString JobPortName() const;
-    void SetDemoPort(const QString &port) { m_demoPort = port; }
 
-    // --demo: starts the demo register and makes its port the port of this
-    // run; the stored port setting stays as it is. When the register cannot
-    // start, the message is shown and the stored port is used; false then.
-    bool StartDemo();
+    // --demo, after CreateWindows: the jobs of this run go to the demo
+    // register, on clock (tests give a virtual one); the stored port
+    // setting stays as it is.
+    void StartDemo(TClock &clock = SteadyClock());
     // Stops the demo register (nothing when it does not run); jobs use the
     // stored port again.
     void StopDemo();
@@ -64,7 +64,6 @@ private:
     TWindows m_windows;
     std::vector<QWidget *> m_created;
     QStringList m_order;
-    QString m_demoPort;
     std::unique_ptr<TDemoRegister> m_demo;
     std::unique_ptr<TEditorLinks> m_editorLinks; // binds the editor windows to the front end
     bool m_placementsSaved = false;

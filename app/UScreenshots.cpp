@@ -23,10 +23,6 @@
 #include "ui_UKonfig.h"
 #include "ui_UUstawienia.h"
 
-#if defined(ORVAN_DEMO_REGISTER)
-#include "USimPty.h"
-#endif
-
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -323,16 +319,10 @@ void TScreenshotDriver::ShootEditors()
 
 void TScreenshotDriver::ShootSend()
 {
-#if defined(ORVAN_DEMO_REGISTER)
-    // A send of every code the register holds to a register of its own that
-    // answers at the speed of the settings, as a real line does; pictured
-    // once the bar has measured the line, then stopped.
-    TSimOptions options;
-    options.AllowDownloadWithSales = true;
-    TPtyOptions pace;
-    pace.Baud = int(m_program.Settings().baud);
-    TPtySimulator line(options, pace);
-    if (!line.Start())
+    // A send of many codes to the demo register, whose line keeps a real
+    // line's time; pictured once the bar has measured the line, then
+    // stopped. Never to a register on a cable.
+    if (!m_program.Demo())
         return;
     TFormOSH *osh = m_program.Windows().FormOSH;
     const QFileInfo file(m_program.Settings().KodyFile);
@@ -361,16 +351,11 @@ void TScreenshotDriver::ShootSend()
         Shoot(osh, QStringLiteral("5a-wysylanie-kodow"));
         osh->btStopClick();
     });
-    const auto port = osh->PortNameProvider();
-    const QString path = QString::fromStdString(line.PortPath());
-    osh->SetPortNameProvider([path] { return path; });
     osh->OnJobStarted = [watch] { watch->start(); };
     try {
         osh->Run(QStringLiteral("/F") + file.fileName() + QStringLiteral(" /T11 /AABDE /XD"));
     } catch (...) {
     }
     osh->OnJobStarted = nullptr;
-    osh->SetPortNameProvider(port);
     QFile::remove(file.absoluteFilePath());
-#endif
 }

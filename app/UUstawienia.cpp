@@ -221,6 +221,11 @@ TFormUstawienia::TFormUstawienia(TSettings &settings, QWidget *parent)
     connect(ui->EdPortName, &QLineEdit::editingFinished, this, &TFormUstawienia::EdPortNameExit);
 }
 
+void TFormUstawienia::SetQueryRunner(TQueryRunner run)
+{
+    m_finder = std::make_unique<TPortFinder>(std::move(run));
+}
+
 TFormUstawienia::~TFormUstawienia()
 {
     m_finder.reset();

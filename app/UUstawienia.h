@@ -90,6 +90,9 @@ public:
     TUstawieniaState State() const;
     Ui::TFormUstawienia *ui;
     TPortFinder &Finder() { return *m_finder; }
+    // Where "Sprawdź połączenie" and "Szukaj kasy" run their queries (the
+    // ports by default); a query still running is stopped.
+    void SetQueryRunner(TQueryRunner run);
     // "Szukaj kasy" over these ports.
     void Search(const std::vector<std::string> &ports);
 

@@ -166,7 +166,10 @@ QString TRegisterMemory::FileName() const
 
 bool TRegisterMemory::ForThisRunOnly() const
 {
-    return m_key && m_key().contains(QLatin1String("|/dev/pts/"));
+    if (!m_key)
+        return false;
+    const QString key = m_key();
+    return key.contains(QLatin1String("|/dev/pts/")) || key.endsWith(Key(QString(), SimulatedRegisterPort));
 }
 
 TRegisterContent TRegisterMemory::Load() const

@@ -46,6 +46,10 @@ struct TCodesDiff {
 };
 TCodesDiff DiffCodes(const TRxMemoryData &codes, const TRegisterContent &remembered);
 
+// The port name of the register the program simulates in itself (--demo):
+// it starts anew every run.
+inline const QString SimulatedRegisterPort = QStringLiteral("DEMO");
+
 class TRegisterMemory {
 public:
     using TClock = std::function<QDateTime()>;
@@ -75,7 +79,8 @@ public:
     // the register's content is kept for this run only.
     QString FileName() const;
     // A pseudo-terminal is a simulated register whose device the next run
-    // may give to another one: its content is kept for this run only.
+    // may give to another one, and the program's own simulated register
+    // starts anew: their content is kept for this run only.
     bool ForThisRunOnly() const;
     QDateTime Now() const;
 

@@ -1,10 +1,15 @@
-// The progress window and the demo register against the simulated register
-// on a real pseudo-terminal, with the real communication module.
+// The progress window with the real communication module: against the
+// simulated register on a real pseudo-terminal (Linux), and against the
+// demo register over its in-process line in virtual time.
 #include "UDemo.h"
 #include "UGlobals.h"
 #include "UHistoryStrip.h"
 #include "UOSH.h"
 #include "UProgram.h"
+#include "URegisterMemory.h"
+#include "USimLine.h"
+#include "UUstawienia.h"
+#include "UVirtualClock.h"
 #include "app_test_util.h"
 
 #include <QFile>
@@ -16,8 +21,9 @@
 #include <gtest/gtest.h>
 #include <mutex>
 
-#if defined(ORVAN_DEMO_REGISTER)
+#if defined(__linux__)
 #include "USimPty.h"
+#endif
 
 namespace {
 
@@ -32,18 +38,18 @@ QStringList FileLines(const QString &path)
     return lines;
 }
 
-// The module with the steady clock, remembering the port each job used.
+// Remembers the port each job named, then runs it where it would run.
 struct TPortRecorder {
     std::mutex Lock;
     QStringList Ports;
-    TModuleRunner Runner()
+    TModuleRunner Runner(TModuleRunner run)
     {
-        return [this](const std::string &cmd, const std::string &port, const std::string &folder, TKOMDisplay &d) {
+        return [this, run](const std::string &cmd, const std::string &port, const std::string &folder, TKOMDisplay &d) {
             {
                 std::lock_guard<std::mutex> lock(Lock);
                 Ports << QString::fromStdString(port);
             }
-            return DefaultModuleRunner()(cmd, port, folder, d);
+            return run(cmd, port, folder, d);
         };
     }
 };
@@ -68,6 +74,7 @@ protected:
     std::unique_ptr<TFormOSH> form;
 };
 
+#if defined(__linux__)
 TEST_F(ProgressWindowOnTheLine, ReadJobRunsToItsEndAndShowsTheModuleOutput)
 {
     TPtySimulator sim;
@@ -131,6 +138,7 @@ TEST_F(ProgressWindowOnTheLine, ReadJobRunsToItsEndAndShowsTheModuleOutput)
     EXPECT_GE(sim.Counters().Jobs, 1);
     EXPECT_TRUE(sim.Stop(&error)) << error;
 }
+#endif
 
 // ---------------------------------------------------------------------------
 // The demo register's own tables, read back through the module.
@@ -155,11 +163,8 @@ TEST_P(DemoRegisterReads, GiveTheSeededRecordsWithSales)
 {
     const DemoReadCase &c = GetParam();
     TDemoRegister demo;
-    QString error;
-    ASSERT_TRUE(demo.Start(&error)) << error.toStdString();
-    ASSERT_TRUE(demo.Running());
-    const QString port = demo.PortPath();
-    form->SetPortNameProvider([port] { return port; });
+    TVirtualClock clock;
+    form->SetModuleRunner(LineModuleRunner(demo.LineFactory(), clock));
 
     form->Run(QString::fromLatin1(c.Job));
     ASSERT_EQ(form->ErrorCode, 0) << form->ErrorText.toStdString();
@@ -168,9 +173,6 @@ TEST_P(DemoRegisterReads, GiveTheSeededRecordsWithSales)
     EXPECT_TRUE(lines[0].startsWith(QLatin1String(c.FirstLineStart))) << lines[0].toStdString();
     for (const QString &line : lines)
         EXPECT_GE(line.size(), c.MinLength) << line.toStdString();
-    demo.Stop();
-    EXPECT_FALSE(demo.Running());
-    EXPECT_TRUE(demo.PortPath().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -185,10 +187,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ProgressWindowOnTheLine, DemoRegisterTakesASendAlthoughItHasSales)
 {
     TDemoRegister demo;
-    QString error;
-    ASSERT_TRUE(demo.Start(&error)) << error.toStdString();
-    const QString port = demo.PortPath();
-    form->SetPortNameProvider([port] { return port; });
+    TVirtualClock clock;
+    form->SetModuleRunner(LineModuleRunner(demo.LineFactory(), clock));
     {
         QFile f(dir.filePath(QStringLiteral("g.txt")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -205,7 +205,7 @@ TEST_F(ProgressWindowOnTheLine, DemoRegisterTakesASendAlthoughItHasSales)
 
 // ---------------------------------------------------------------------------
 
-TEST(ProgramDemo, JobsUseTheDemoPortWhileTheStoredPortIsKept)
+TEST(ProgramDemo, JobsGoToTheDemoRegisterWhileTheStoredPortIsKept)
 {
     TestApp();
     QTemporaryDir dir;
@@ -214,33 +214,44 @@ TEST(ProgramDemo, JobsUseTheDemoPortWhileTheStoredPortIsKept)
     TFakeMessages boxes;
     TScopedMessages scoped(&boxes);
     TPortRecorder recorder;
+    TVirtualClock clock;
     {
         TProgram program(env);
         ASSERT_TRUE(program.StartUp());
         program.Settings().portname = QStringLiteral("COM2"); // as stored by the user
         program.CreateWindows();
-        ASSERT_TRUE(program.StartDemo()) << boxes.Log.join(u'|').toStdString();
+        program.StartDemo(clock);
         ASSERT_NE(program.Demo(), nullptr);
         auto *demoLabel = program.FormMain()->findChild<QLabel *>(QStringLiteral("LbDemo"));
         ASSERT_NE(demoLabel, nullptr);
         EXPECT_FALSE(demoLabel->isHidden());
         EXPECT_EQ(demoLabel->text(), QStringLiteral("Kasa demonstracyjna"));
-        const QString demoPort = program.Demo()->PortPath();
-        EXPECT_FALSE(demoPort.isEmpty());
-        EXPECT_EQ(program.JobPortName(), demoPort);
+        EXPECT_EQ(program.JobPortName(), DemoPortName);
         EXPECT_EQ(program.Settings().portname, QStringLiteral("COM2"));
+        // What the demo register holds starts anew in every run.
+        EXPECT_TRUE(TRegisterMemory(dir.path(), [&] {
+                        return TRegisterMemory::Key(QStringLiteral("277PSP"), program.JobPortName());
+                    }).ForThisRunOnly());
 
         // A job from the program's own progress window goes to the demo
         // register and succeeds.
         TFormOSH *osh = program.Windows().FormOSH;
-        osh->SetModuleRunner(recorder.Runner());
+        osh->SetModuleRunner(recorder.Runner(osh->ModuleRunner()));
         const QString file = QFileInfo(program.Settings().GrupyFile).fileName();
         osh->Run(QStringLiteral("/F") + file + QStringLiteral(" /T01 /AABDEIJ /XU"));
         EXPECT_EQ(osh->ErrorCode, 0) << osh->ErrorText.toStdString();
-        EXPECT_EQ(recorder.Ports, QStringList{demoPort});
+        EXPECT_EQ(recorder.Ports, QStringList{DemoPortName});
+        EXPECT_EQ(program.Demo()->Simulator().Counters().Jobs, 1);
         EXPECT_EQ(FileLines(program.Settings().GrupyFile).size(), 8);
         EXPECT_TRUE(osh->CommandLine.contains(QStringLiteral(" /P1 /B") + QString::number(program.Settings().baud) + u' '))
             << osh->CommandLine.toStdString();
+
+        // The transmission settings find it under its name.
+        TPortFinder &finder = program.Windows().FormUstawienia->Finder();
+        finder.StartCheck(DemoPortName, 19200, 1);
+        finder.Wait();
+        ASSERT_TRUE(finder.Found().has_value());
+        EXPECT_EQ(finder.Found()->Port, DemoPortName.toStdString());
 
         program.Exit();
         program.StopDemo();
@@ -256,15 +267,37 @@ TEST(ProgramDemo, JobsUseTheDemoPortWhileTheStoredPortIsKept)
     AppSettings() = TSettings();
 }
 
-#else
-
-TEST(ProgramDemo, IsUnavailableWithItsMessage)
+// The demo's send and read back through its line alone: no window, no
+// device; a virtual clock keeps the line's time.
+TEST(DemoRegister, TakesASendAndGivesItBackOverItsLineInLineTime)
 {
+    QTemporaryDir dir;
     TDemoRegister demo;
-    QString error;
-    EXPECT_FALSE(demo.Start(&error));
-    EXPECT_EQ(error, DemoUnavailableMessage);
-    EXPECT_TRUE(demo.PortPath().isEmpty());
+    TVirtualClock clock;
+    const TModuleRunner run = LineModuleRunner(demo.LineFactory(), clock);
+    {
+        QFile f(dir.filePath(QStringLiteral("k.txt")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int code = 100; code < 400; ++code)
+            f.write(QStringLiteral("%1, 1,00,     1.99,TOWAR %2,\r\n").arg(code, 14).arg(code, -10).toLatin1());
+    }
+    const struct {
+        const char *Job;
+        int Lines; // in k.txt afterwards
+    } jobs[] = {{"/Fk.txt /T11 /AABDE /XD", 300}, {"/Fk.txt /T11 /AABDE /XU", 312}};
+    for (const auto &job : jobs) {
+        SCOPED_TRACE(job.Job);
+        TQuietDisplay display;
+        display.Start();
+        const uint64_t before = clock.Elapsed();
+        const TModuleResult r = run(std::string("/LW /V277PSP /P1 /B19200 ") + job.Job, "COM9",
+                                    dir.path().toStdString(), display);
+        ASSERT_EQ(r.Code, 0) << r.Text;
+        EXPECT_EQ(FileLines(dir.filePath(QStringLiteral("k.txt"))).size(), job.Lines);
+        // Each code crosses in a packet of over 58 characters, 11 bits
+        // each at 19200 baud: the 300 take the line 10 s (the module's own
+        // waits come to less than 5 s).
+        EXPECT_GT(clock.Elapsed() - before, 10000u);
+    }
+    EXPECT_EQ(demo.Simulator().Counters().Jobs, 2);
 }
-
-#endif

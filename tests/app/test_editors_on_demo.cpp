@@ -1,7 +1,7 @@
 // The editor windows of a whole program against the demo register: the
-// real progress window, wait window and communication module over a
-// pseudo-terminal. Send, read back, send and delete the selected codes,
-// totals, and the in-register view's read.
+// real progress window, wait window and communication module over the
+// demo register's line, in virtual time. Send, read back, send and delete
+// the selected codes, totals, and the in-register view's read.
 #include "UDM.h"
 #include "ULocale.h"
 #include "UErrors.h"
@@ -11,6 +11,7 @@
 #include "UKodyWKasie.h"
 #include "UOdczyt.h"
 #include "UProgram.h"
+#include "UVirtualClock.h"
 #include "UWyslanie.h"
 #include "app_test_util.h"
 
@@ -19,8 +20,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#if defined(ORVAN_DEMO_REGISTER)
 
 namespace {
 
@@ -50,7 +49,7 @@ protected:
         program->Settings().Kasa = 5;
         program->DataModule().ApplyProfile(5, true, 0);
         program->CreateWindows();
-        ASSERT_TRUE(program->StartDemo()) << boxes.Log.join(u'|').toStdString();
+        program->StartDemo(clock);
         const TWindows &w = program->Windows();
         w.FormOdczyt->OnExec = [this](TFormOdczyt &d) {
             d.findChild<QCheckBox *>(QStringLiteral("CBZLicznikami"))->setChecked(withCounters);
@@ -72,6 +71,7 @@ protected:
     QTemporaryDir dir;
     TFakeMessages boxes;
     TScopedMessages scoped{&boxes};
+    TVirtualClock clock;
     std::unique_ptr<TProgram> program;
     bool withCounters = true;
     TFormatSettings m_formats;
@@ -182,4 +182,3 @@ TEST_F(EditorsOnDemo, TheInRegisterViewsReadLeavesTheEditorAlone)
 
 } // namespace
 
-#endif

@@ -8,11 +8,9 @@
 #include <fstream>
 #include <iomanip>
 
-#if defined(ORVAN_DEMO_REGISTER)
 #include "UModule.h"
 #include "USimLine.h"
 #include "UVirtualClock.h"
-#endif
 
 struct HistoryCase {
     uint16_t Code;
@@ -223,7 +221,6 @@ TEST(TransferProgress, EstimateIsTheRestAtTheSpeedSoFarOnceMeasuredLongEnough)
             << c.Moved << " moved, " << c.Left << " left, " << c.ElapsedMs << " ms";
 }
 
-#if defined(ORVAN_DEMO_REGISTER)
 namespace {
 
 // A job of the real module against the simulated register, in virtual
@@ -338,4 +335,3 @@ TEST(TransferProgress, TimeLeftHalfWayIsTheTimeTheRestTakes)
     EXPECT_NEAR(double(half->View.SecondsLeft), actual, actual / 10) << half->View.Text.toStdString();
     EXPECT_TRUE(half->View.Text.contains(QStringLiteral(" z 200 kodów — zostało około "))) << half->View.Text.toStdString();
 }
-#endif

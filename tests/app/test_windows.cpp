@@ -286,9 +286,10 @@ TEST(Program, CreatesEveryWindowOnceInTheStartUpOrder)
         EXPECT_EQ(Child<QToolButton>(*main, "TBKaucje")->isEnabled(),
                   program.DataModule().RegisterProfile.DepositsTable);
         EXPECT_EQ(program.JobPortName(), QStringLiteral("COM1"));
-        program.SetDemoPort(QStringLiteral("/dev/pts/9"));
-        EXPECT_EQ(program.JobPortName(), QStringLiteral("/dev/pts/9"));
+        program.StartDemo();
+        EXPECT_EQ(program.JobPortName(), QStringLiteral("DEMO"));
         EXPECT_EQ(program.Settings().portname, QStringLiteral("COM1"));
+        program.StopDemo();
         EXPECT_EQ(program.PlacementFile(), dir.filePath(QStringLiteral("Orvan277PSP.INI")));
 
         // Placements: a shown window's entry is written at exit.

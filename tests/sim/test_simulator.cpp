@@ -258,3 +258,32 @@ TEST_F(InProcess, TableFullIsRefused)
     EXPECT_EQ(Run(sim, "/Fk.txt /XD /T19 /AAD"), 0x0405);
     EXPECT_EQ(reg.Table(0x19)->Records.size(), 50u);
 }
+
+// The line with a cable's timing, on a virtual clock: 19200 baud is
+// 0.573 ms a character, and a read that finds nothing waits the serial
+// port's 350 ms.
+TEST(TimedLine, KeepsTheTimeOfA19200BaudLine)
+{
+    TSharedSimulator shared;
+    TVirtualClock clock;
+    TQuietDisplay display;
+    TModuleContext context(display, clock);
+    TSimTimedLine line(context, shared);
+    const struct {
+        std::string Write; // then one read
+        uint64_t WrittenAt;
+        int Read;
+        uint64_t ReadAt;
+    } steps[] = {
+        {std::string(1920, ' '), 1100, ReadNothing, 1450},   // not for the register
+        {kWake, 1455, Ctl::ACK, 1456},                      // ten characters, then one back
+        {BuildPacket('0', "/99-00/"), 1462, Ctl::ACK, 1463}, // a packet of twelve
+    };
+    for (const auto &s : steps) {
+        line.WriteBlock(s.Write);
+        EXPECT_EQ(clock.Elapsed(), s.WrittenAt);
+        EXPECT_EQ(line.ReadByte(), s.Read);
+        EXPECT_EQ(clock.Elapsed(), s.ReadAt);
+    }
+    EXPECT_EQ(shared.Counters().WakeUps, 1);
+}
