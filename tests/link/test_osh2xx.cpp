@@ -1,4 +1,6 @@
-// The command-line program itself, run as a child process.
+// The command-line program itself, run as a child process through the
+// POSIX shell (not on Windows).
+#ifndef _WIN32
 #include "pty_pair.h"
 
 #include <gtest/gtest.h>
@@ -270,3 +272,5 @@ TEST(Osh2xx, InterruptEndsTheJobWithUserStop)
     const std::string last = all.substr(lastStart == std::string::npos ? 0 : lastStart + 1);
     EXPECT_EQ(last.substr(0, 5), "FFF1 ") << all;
 }
+
+#endif
