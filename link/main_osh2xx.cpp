@@ -45,6 +45,12 @@ void installInterrupt(std::atomic<bool> &stop)
     InstallStopHandler(onInterrupt);
 }
 
+#ifdef _WIN32
+#define PORT_EXAMPLES "COM1, COM12, ..."
+#else
+#define PORT_EXAMPLES "COM1, ttyUSB0, /dev/ttyS0, ..."
+#endif
+
 const char *const kHelp =
     "Użycie: osh2xx [--port NAZWA] /PRZEŁĄCZNIK ...\n"
     "Jedno zadanie modułu komunikacyjnego kasy SHARP ER-A2xx: wysłanie tabeli,\n"
@@ -55,7 +61,7 @@ const char *const kHelp =
     "szesnastkowe) z komunikatem albo 0000.\n"
     "\n"
     "Opcje:\n"
-    "  --port NAZWA   port szeregowy kasy (COM1, ttyUSB0, /dev/ttyS0, ...);\n"
+    "  --port NAZWA   port szeregowy kasy (" PORT_EXAMPLES ");\n"
     "                 bez tej opcji port wybiera przełącznik /P\n"
     "  --help         ten tekst\n"
     "  --version      wersja programu\n"

@@ -130,7 +130,7 @@ TEST(PortDevice, RealDeviceThatRefusesTheSettingsEndsTheOpen)
     TComPort port(run.Context, std::move(device));
     port.PortName = "ttyUSB0";
     EXPECT_FALSE(port.OpenPort(1, 2400));
-    EXPECT_EQ(dev.Opened, "/dev/ttyUSB0");
+    EXPECT_EQ(dev.Opened, port.DevicePath(1));
     EXPECT_FALSE(port.Opened());
     EXPECT_FALSE(port.IsVirtual());
     EXPECT_EQ(run.Display.Lines, std::vector<std::string>{"Blad WinAPI (SetCommState). Operation not supported"});
