@@ -1,7 +1,9 @@
 #pragma once
 // The serial line of the module: the abstract line the protocol talks to
-// (TLine) and the real port on QSerialPort (TComPort). Qt stays in the
-// .cpp. All operations run on the job thread; nothing here is locked.
+// (TLine) and the real port (TComPort) over a device of its system:
+// QSerialPort on Linux (UComPortQt.cpp), the Win32 communications calls on
+// Windows (UComPortWin.cpp). All operations run on the job thread; nothing
+// here is locked.
 #include "USuperString.h"
 
 #include <cstdint>
@@ -84,9 +86,9 @@ private:
     int FLastRead = ReadNothing;
 };
 
-// The platform side of the serial port: QSerialPort in the program, a fake
-// in tests. A failed call leaves Error(), ErrorNumber() and ErrorText()
-// until ClearError().
+// The platform side of the serial port: one device per system in the
+// program, a fake in tests. A failed call leaves Error(), ErrorNumber(),
+// ErrorText() and FailedCall() until ClearError().
 class TSerialDevice {
 public:
     enum class TError { None, Timeout, Unsupported, Other };
@@ -101,6 +103,13 @@ public:
     virtual bool IsPseudoTerminal() const = 0;
     // 7 data bits, odd parity, two stop bits, no flow control of any kind.
     virtual bool SetLineSettings(int baud) = 0;
+    // The driver's queues and time-outs at this speed, on every line,
+    // virtual or not (TComPort::TimeoutsFor).
+    virtual bool SetQueuesAndTimeouts(int baud)
+    {
+        (void)baud;
+        return true;
+    }
     // LineDTR or LineRTS.
     virtual bool SetControlLine(int line, bool on) = 0;
     // Bit (1 << LineCTS/LineDSR/LineRing/LineCarrier) per line that is on;
@@ -118,9 +127,13 @@ public:
     virtual int ErrorNumber() const = 0;
     // In the module's code page.
     virtual std::string ErrorText() const = 0;
+    // The system call behind the last false of SetLineSettings or
+    // SetQueuesAndTimeouts when the device tells it ("GetCommState",
+    // "SetupComm", "SetCommTimeouts"); empty: the line settings.
+    virtual std::string FailedCall() const { return {}; }
 };
 
-// The device of the program: QSerialPort.
+// The device of the program on this system.
 std::unique_ptr<TSerialDevice> MakeSerialDevice();
 
 // The serial port. Create and use it on the job thread only.
@@ -156,8 +169,15 @@ public:
     // write k ms/byte + 3000 ms.
     static TTimeouts TimeoutsFor(int baud);
     static bool ValidBaud(int baud);
-    // "COMn" → /dev/ttyS(n-1); "/..." as given; other names under /dev/.
+    // Linux: "COMn" → /dev/ttyS(n-1); "/..." as given; other names under
+    // /dev/. Windows: "\\.\" + the name (so COM10 and above open), a name
+    // that already starts so as given.
     static std::string DevicePathFor(const std::string &portName, int portNumber);
+    // ORVAN_VIRTUAL_LINE=1 makes every line virtual (a COM port that Wine
+    // maps to a pseudo-terminal has no modem lines).
+    static bool VirtualLineForced();
+    // The line OpenPort writes when the device refuses its settings.
+    static std::string SettingsFailureLine(const TSerialDevice &device);
     // Linux: whether a character device of this major number is the slave
     // side of a pseudo-terminal (136..143 Unix98, 3 the old BSD kind).
     static bool IsPseudoTerminalMajor(unsigned major);

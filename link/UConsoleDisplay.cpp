@@ -2,25 +2,76 @@
 
 #include "UNational.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
 #include <QStringDecoder>
+#endif
+
+namespace {
+
+// A code page by Qt's name and by Windows' number.
+struct TCodePage {
+    const char *Name = nullptr;
+    unsigned Number = 0;
+};
+
+#ifdef _WIN32
+// Qt for Windows has only the Unicode codecs; the system has these pages.
+bool DecodeWhole(const TCodePage &codePage, const std::string &bytes, std::string &utf8)
+{
+    const UINT page = codePage.Number;
+    const int size = static_cast<int>(bytes.size());
+    if (size == 0) {
+        utf8.clear();
+        return true;
+    }
+    const int n = MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    if (n <= 0)
+        return false;
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, bytes.data(), size, wide.data(), n);
+    const int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    if (m <= 0)
+        return false;
+    utf8.assign(static_cast<size_t>(m), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, utf8.data(), m, nullptr, nullptr);
+    return true;
+}
+#else
+bool DecodeWhole(const TCodePage &codePage, const std::string &bytes, std::string &utf8)
+{
+    QStringDecoder decoder(codePage.Name);
+    if (!decoder.isValid())
+        return false;
+    const QString text = decoder(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (decoder.hasError())
+        return false;
+    utf8 = text.toStdString();
+    return true;
+}
+#endif
+
+} // namespace
 
 std::string ConsoleText(char codePage, const std::string &pcText)
 {
-    const char *name = nullptr;
+    TCodePage page;
     switch (TNational::rowOf(codePage)) {
-    case 3: name = "IBM852"; break;
-    case 4: name = "ISO-8859-2"; break;
-    case 10: name = "windows-1250"; break;
+    case 3: page = {"IBM852", 852}; break;
+    case 4: page = {"ISO-8859-2", 28592}; break;
+    case 10: page = {"windows-1250", 1250}; break;
     default: break;
     }
-    if (name) {
-        QStringDecoder decoder(name);
-        if (decoder.isValid()) {
-            const QString text = decoder(QByteArray(pcText.data(), static_cast<qsizetype>(pcText.size())));
-            if (!decoder.hasError())
-                return text.toStdString();
-        }
-    }
+    std::string utf8;
+    if (page.Name && DecodeWhole(page, pcText, utf8))
+        return utf8;
     return PcToUtf8(codePage, pcText);
 }
 

@@ -9,6 +9,17 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <io.h>
+#include <windows.h>
+#endif
+
 const char *const ExchangeEndText = "xzoikjoidjawodijawodi";
 
 namespace {
@@ -39,12 +50,39 @@ const std::string &tooLargeText()
     return text;
 }
 
+const std::string &notRegularText()
+{
+    static const std::string text = Utf8ToCp852("To nie jest zwykły plik, lecz urządzenie, potok lub gniazdo.");
+    return text;
+}
+
+#ifdef _WIN32
+// Windows opens a device or a pipe without waiting, so the open file itself
+// is judged (std::filesystem would read a narrow name in another code page
+// than fopen does).
+std::FILE *openForReading(const std::string &name, const std::string *&why)
+{
+    why = nullptr;
+    std::FILE *file = std::fopen(name.c_str(), "rb");
+    if (!file)
+        return nullptr;
+    const int fd = _fileno(file);
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK)
+        why = &notRegularText();
+    else if (static_cast<std::uintmax_t>(_filelengthi64(fd)) > kFileLimit)
+        why = &tooLargeText();
+    if (why) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+#else
 // Why name is not read, or nullptr. Only a regular file (or a link to
 // one) is opened: a pipe would block the open, a device never end.
 const std::string *refusal(const std::string &name)
 {
-    static const std::string notRegular =
-        Utf8ToCp852("To nie jest zwykły plik, lecz urządzenie, potok lub gniazdo.");
+    const std::string &notRegular = notRegularText();
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(name, ec);
     if (ec || !std::filesystem::exists(status))
@@ -54,6 +92,15 @@ const std::string *refusal(const std::string &name)
     const std::uintmax_t size = std::filesystem::file_size(name, ec);
     return !ec && size > kFileLimit ? &tooLargeText() : nullptr;
 }
+
+// Opens name for reading when it is a file a register's data can be in;
+// else why says why not, or stays nullptr when the open itself failed.
+std::FILE *openForReading(const std::string &name, const std::string *&why)
+{
+    why = refusal(name);
+    return why ? nullptr : std::fopen(name.c_str(), "rb");
+}
+#endif
 
 bool hasVisibleCharacter(const std::string &line)
 {
@@ -201,14 +248,13 @@ bool TExchangeReader::open(const std::string &name, long skipCount)
     m_pos = m_end = 0;
     m_lineCount = m_recordCount = m_linesRead = 0;
     m_line.clear();
-    if (const std::string *why = refusal(name)) {
-        if (!m_context.Quiet)
+    const std::string *why = nullptr;
+    m_file = openForReading(name, why);
+    if (!m_file) {
+        if (why && !m_context.Quiet)
             m_context.WriteLine(*why);
         return false;
     }
-    m_file = std::fopen(name.c_str(), "rb");
-    if (!m_file)
-        return false;
     m_buffer.resize(kBufferSize);
     if (!countLines()) {
         std::fclose(m_file);
@@ -280,18 +326,23 @@ bool TExchangeWriter::create(const std::string &name)
     }
     m_failed = false;
     m_lines = 0;
+#ifndef _WIN32
     std::error_code error;
     const bool existed = std::filesystem::exists(name, error);
+#endif
     m_file = std::fopen(name.c_str(), "wb");
     if (!m_file) {
         m_failed = true;
         return false;
     }
+#ifndef _WIN32
     // The register's data is for its owner: a new file is closed to others
-    // before anything is in it (a file that was there keeps its mode).
+    // before anything is in it (a file that was there keeps its mode). On
+    // Windows the folder's access list does that.
     if (!existed)
         std::filesystem::permissions(name, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::replace, error);
+#endif
     if (!m_context.Quiet)
         m_context.Display.WriteLine("");
     return true;

@@ -2,16 +2,23 @@
 
 #include "UNational.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSerialPortInfo>
-#include <QSettings>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
 #include <unistd.h>
 #endif
 
@@ -91,16 +98,17 @@ TQueryRunner PortQueryRunner(TClock &clock)
 
 TProbeOutcome OpenFailureOutcome(const std::string &path, int errorNumber)
 {
+#ifdef _WIN32
+    // Windows refuses a port another program holds as access denied (5) or
+    // a sharing violation (32), and there is no user group to join; 2 is a
+    // port that is not there.
+    (void)path;
+    return errorNumber == 5 || errorNumber == 32 ? TProbeOutcome::Busy : TProbeOutcome::Failed;
+#else
     // Without an OS number the port layer gives Qt's own code, and Qt's
     // PermissionError (2) stands both for a port locked by another program
     // and for a device the user may not open.
     constexpr int qtPermissionError = 2;
-#ifdef _WIN32
-    // Windows refuses a port another program holds as access denied, and
-    // there is no user group to join.
-    (void)path;
-    return errorNumber == qtPermissionError || errorNumber == 5 ? TProbeOutcome::Busy : TProbeOutcome::Failed;
-#else
     if (::access(path.c_str(), F_OK) != 0)
         return TProbeOutcome::Failed;
     if (::access(path.c_str(), R_OK | W_OK) != 0)
@@ -149,10 +157,33 @@ std::vector<std::string> SystemPorts()
 {
     std::vector<std::string> ports;
 #ifdef _WIN32
-    const QSettings key(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"), QSettings::NativeFormat);
-    for (const QString &name : key.allKeys())
-        ports.push_back(key.value(name).toString().toStdString());
-    std::sort(ports.begin(), ports.end());
+    // The values of SERIALCOMM are the port names ("COM3"); their own names
+    // are driver paths with backslashes, which QSettings cannot read.
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[256];
+            wchar_t value[64];
+            DWORD nameSize = 256, valueSize = sizeof value - sizeof(wchar_t), type = 0;
+            const LONG r = RegEnumValueW(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE *>(value),
+                                         &valueSize);
+            if (r == ERROR_NO_MORE_ITEMS)
+                break;
+            if (r != ERROR_SUCCESS || type != REG_SZ)
+                continue;
+            value[valueSize / sizeof(wchar_t)] = L'\0';
+            std::string port;
+            for (const wchar_t *c = value; *c && *c < 0x80; ++c)
+                port += static_cast<char>(*c);
+            if (!port.empty() && std::find(ports.begin(), ports.end(), port) == ports.end())
+                ports.push_back(port);
+        }
+        RegCloseKey(key);
+    }
+    // COM2 before COM10.
+    std::sort(ports.begin(), ports.end(), [](const std::string &a, const std::string &b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
 #else
     // A USB adapter's by-id name stays the same from one socket to the
     // next; the device it leads to is then not listed again.

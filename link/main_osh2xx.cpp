@@ -12,9 +12,22 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <system_error>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <direct.h>
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -32,6 +45,12 @@ void installInterrupt(std::atomic<bool> &stop)
     InstallStopHandler(onInterrupt);
 }
 
+#ifdef _WIN32
+#define PORT_EXAMPLES "COM1, COM12, ..."
+#else
+#define PORT_EXAMPLES "COM1, ttyUSB0, /dev/ttyS0, ..."
+#endif
+
 const char *const kHelp =
     "Użycie: osh2xx [--port NAZWA] /PRZEŁĄCZNIK ...\n"
     "Jedno zadanie modułu komunikacyjnego kasy SHARP ER-A2xx: wysłanie tabeli,\n"
@@ -42,7 +61,7 @@ const char *const kHelp =
     "szesnastkowe) z komunikatem albo 0000.\n"
     "\n"
     "Opcje:\n"
-    "  --port NAZWA   port szeregowy kasy (COM1, ttyUSB0, /dev/ttyS0, ...);\n"
+    "  --port NAZWA   port szeregowy kasy (" PORT_EXAMPLES ");\n"
     "                 bez tej opcji port wybiera przełącznik /P\n"
     "  --help         ten tekst\n"
     "  --version      wersja programu\n"
@@ -93,6 +112,37 @@ void printEnd(int code, const std::string &utf8Text)
     std::fflush(stdout);
 }
 
+// The folder a relative /F name is taken in; empty when unknown.
+std::string currentFolder()
+{
+#ifdef _WIN32
+    // In the ANSI code page, the one fopen reads the module's names in
+    // (std::filesystem would convert the name another way).
+    char *folder = _getcwd(nullptr, 0);
+    const std::string text = folder ? folder : "";
+    std::free(folder);
+    return text;
+#else
+    std::error_code ec;
+    const std::string folder = std::filesystem::current_path(ec).string();
+    return ec ? std::string() : folder;
+#endif
+}
+
+#ifdef _WIN32
+// Every text goes out as UTF-8; the console gets its code page back at the
+// end.
+struct TUtf8Console {
+    const UINT previous = GetConsoleOutputCP();
+    TUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
+    ~TUtf8Console()
+    {
+        if (previous != 0)
+            SetConsoleOutputCP(previous);
+    }
+} g_utf8Console;
+#endif
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -120,15 +170,14 @@ int main(int argc, char **argv)
         commandLine += arg;
     }
 
-    std::error_code ec;
-    const std::string folder = std::filesystem::current_path(ec).string();
+    const std::string folder = currentFolder();
 
     TConsoleDisplay display(OutputCodePage(commandLine));
     TModuleResult result;
     try {
         display.Start();
         installInterrupt(display.StopRequested);
-        RunModule(commandLine, portName, ec ? std::string() : folder, display, SteadyClock(),
+        RunModule(commandLine, portName, folder, display, SteadyClock(),
                   DefaultJobTable(), result);
     } catch (const std::exception &e) {
         const std::string text = PcToUtf8('L', Utf8ToCp852("Błąd wewnętrzny programu")) + ": " + e.what();

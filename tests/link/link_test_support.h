@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -27,7 +28,13 @@ protected:
                  + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    // After the derived fixture's members are gone: Windows removes no
+    // file that a task still holds open.
+    ~TempDirTest() override
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
 
     // Writes the lines, each closed by CR LF, as an exchange file.
     void WriteFile(const std::string &name, const std::vector<std::string> &lines)

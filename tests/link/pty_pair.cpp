@@ -1,5 +1,18 @@
 #include "pty_pair.h"
 
+#ifdef _WIN32
+
+TPtyPair::TPtyPair() = default;
+TPtyPair::~TPtyPair() = default;
+void TPtyPair::CloseMaster() {}
+void TPtyPair::Write(std::string_view) {}
+void TPtyPair::Cancel() {}
+int TPtyPair::ReadOne() { return -1; }
+std::string TPtyPair::Read(size_t) { return {}; }
+std::string TPtyPair::ReadUntil(char) { return {}; }
+
+#else
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -110,3 +123,5 @@ std::string TPtyPair::ReadUntil(char terminator)
     }
     return out;
 }
+
+#endif

@@ -169,6 +169,7 @@ TEST_F(ModuleFixture, PortThatCannotOpenGives1000)
 // Validation B runs with the port open.
 TEST_F(ModuleFixture, JobSwitchCodes)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     ASSERT_FALSE(pty.SlavePath().empty());
     struct Case { std::string line; int code; };
     const std::vector<Case> cases = {
@@ -198,6 +199,7 @@ TEST_F(ModuleFixture, JobSwitchCodes)
 
 TEST_F(ModuleFixture, MissingFactoryAndNullTaskGive9000)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     jobs.Register('D', "Wysyłanie danych", true, [](TJob &) { return std::unique_ptr<TTask>(); });
     EXPECT_EQ(Run("/P1 /XD /*", pty.SlavePath()).Code, 0x9000);
     EXPECT_EQ(Run("/P1 /XU /*", pty.SlavePath()).Code, 0x9000);
@@ -205,6 +207,7 @@ TEST_F(ModuleFixture, MissingFactoryAndNullTaskGive9000)
 
 TEST_F(ModuleFixture, RegisterNumberIsCheckedWhenTheTaskStarts)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     RegisterJob('D', nullptr);
     const TModuleResult r = Run("/P1 /XD /E1000000 /F name.txt", pty.SlavePath());
     EXPECT_EQ(r.Code, 0x13A2);
@@ -215,6 +218,7 @@ TEST_F(ModuleFixture, RegisterNumberIsCheckedWhenTheTaskStarts)
 
 TEST_F(ModuleFixture, JobShowsBannerAndStatusText)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     RegisterJob('D', [](TModuleContext &ctx) { ctx.SetError(0x1304, false); return false; });
     const TModuleResult r = Run("/P1 /XD", pty.SlavePath());
     EXPECT_EQ(r.Code, 0x1304);
@@ -229,6 +233,7 @@ TEST_F(ModuleFixture, JobShowsBannerAndStatusText)
 // and a task that refuses to start ends the job with its own code.
 TEST_F(ModuleFixture, StopBeforeTheJobIsSeenByTheTransferLoop)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     struct Case { std::string line; int code; };
     const std::vector<Case> cases = {
         {"/P1 /XD", 0xFFF1},
@@ -254,6 +259,7 @@ TEST_F(ModuleFixture, StopBeforeTheJobIsSeenByTheTransferLoop)
 
 TEST_F(ModuleFixture, StopDuringTheTransferEndsWithFFF1AndNoStatusQuery)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     RegisterJob('D', nullptr);
     RegisterStatus(nullptr);
     display.stopOnHistory = true;  // the first line change presses Stop
@@ -266,6 +272,7 @@ TEST_F(ModuleFixture, StopDuringTheTransferEndsWithFFF1AndNoStatusQuery)
 // Which codes lead to the status query, and how often it is tried.
 TEST_F(ModuleFixture, StatusQueryGate)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     struct Case { std::string extra; uint16_t jobCode; bool ask; int runs; };
     const std::vector<Case> cases = {
         {"", 0x2000, true, 4},
@@ -294,6 +301,7 @@ TEST_F(ModuleFixture, StatusQueryGate)
 
 TEST_F(ModuleFixture, StatusWaitOfW)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     RegisterJob('D', [](TModuleContext &ctx) { ctx.SetError(0x2000, true); return false; });
     RegisterStatus([](TModuleContext &) { return false; });
     const uint64_t before = clock.Elapsed();
@@ -304,6 +312,7 @@ TEST_F(ModuleFixture, StatusWaitOfW)
 
 TEST_F(ModuleFixture, StatusAnswerReplacesTheCode)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     RegisterJob('D', [](TModuleContext &ctx) { ctx.SetError(0x2000, true); return false; });
     RegisterStatus([](TModuleContext &ctx) { ctx.SetError(0x0701, false); return false; });
     const TModuleResult r = Run("/P1 /XD", pty.SlavePath());

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
@@ -20,6 +21,8 @@ class TFakeDevice : public TSerialDevice {
 public:
     bool Pty = false;
     bool RefuseSettings = false;
+    bool RefuseTimeouts = false;
+    std::string Call; // the system call a refusal names
     bool ModemUnreadable = false;
     int Modem = 0;
     std::string Text = "Operation not supported";
@@ -42,6 +45,13 @@ public:
         if (RefuseSettings)
             FError = TError::Unsupported;
         return !RefuseSettings;
+    }
+    bool SetQueuesAndTimeouts(int baud) override
+    {
+        Calls.push_back("timeouts " + std::to_string(baud));
+        if (RefuseTimeouts)
+            FError = TError::Other;
+        return !RefuseTimeouts;
     }
     bool SetControlLine(int line, bool on) override
     {
@@ -71,11 +81,43 @@ public:
     void ClearError() override { FError = TError::None; }
     int ErrorNumber() const override { return 95; }
     std::string ErrorText() const override { return Text; }
+    std::string FailedCall() const override { return Call; }
 
 private:
     bool FOpen = false;
     TError FError = TError::None;
 };
+
+// Sets an environment variable while it lives; empty value: unset.
+class TScopedVariable {
+public:
+    TScopedVariable(const char *name, const char *value) : FName(name)
+    {
+        if (const char *old = std::getenv(name))
+            FOld = old;
+        Set(value);
+    }
+    ~TScopedVariable() { Set(FOld.c_str()); }
+
+private:
+    void Set(const char *value)
+    {
+#ifdef _WIN32
+        _putenv_s(FName, value);
+#else
+        if (*value)
+            setenv(FName, value, 1);
+        else
+            unsetenv(FName);
+#endif
+    }
+    const char *FName;
+    std::string FOld;
+};
+
+// A run under Wine may set it for the program; these tests decide it
+// themselves.
+const TScopedVariable g_noForcedVirtualLine("ORVAN_VIRTUAL_LINE", "");
 
 } // namespace
 
@@ -88,7 +130,7 @@ TEST(PortDevice, RealDeviceThatRefusesTheSettingsEndsTheOpen)
     TComPort port(run.Context, std::move(device));
     port.PortName = "ttyUSB0";
     EXPECT_FALSE(port.OpenPort(1, 2400));
-    EXPECT_EQ(dev.Opened, "/dev/ttyUSB0");
+    EXPECT_EQ(dev.Opened, port.DevicePath(1));
     EXPECT_FALSE(port.Opened());
     EXPECT_FALSE(port.IsVirtual());
     EXPECT_EQ(run.Display.Lines, std::vector<std::string>{"Blad WinAPI (SetCommState). Operation not supported"});
@@ -103,9 +145,9 @@ TEST(PortDevice, WhatTheDeviceIsDecidesTheVirtualLine)
         std::vector<std::string> calls;
     };
     const Case cases[] = {
-        {"real device", false, false, true, false, {"settings 9600", "line 0 on"}},
-        {"pseudo-terminal", true, false, true, true, {}},
-        {"pseudo-terminal that would refuse", true, true, true, true, {}},
+        {"real device", false, false, true, false, {"settings 9600", "timeouts 9600", "line 0 on"}},
+        {"pseudo-terminal", true, false, true, true, {"timeouts 9600"}},
+        {"pseudo-terminal that would refuse", true, true, true, true, {"timeouts 9600"}},
         {"real device that refuses", false, true, false, false, {"settings 9600"}},
     };
     for (const Case &c : cases) {
@@ -122,6 +164,54 @@ TEST(PortDevice, WhatTheDeviceIsDecidesTheVirtualLine)
         if (c.opens)
             port.SetControlLine(LineDTR, true);
         EXPECT_EQ(dev.Calls, c.calls);
+    }
+}
+
+// Each refused call of the settings has its own line, and the port stays
+// closed.
+TEST(PortDevice, RefusedSettingsNameTheirCall)
+{
+    const struct {
+        bool settings;
+        const char *call;
+        const char *line;
+    } cases[] = {
+        {true, "", "Blad WinAPI (SetCommState). Odmowa"},
+        {true, "SetCommState", "Blad WinAPI (SetCommState). Odmowa"},
+        {true, "GetCommState", "Blad(95) GetCommState. Odmowa"},
+        {false, "SetupComm", "Blad(95) SetupComm. Odmowa"},
+        {false, "SetCommTimeouts", "Blad WinAPI (SetCommTimeouts). Odmowa"},
+    };
+    for (const auto &c : cases) {
+        TTestRun run;
+        auto device = std::make_unique<TFakeDevice>();
+        (c.settings ? device->RefuseSettings : device->RefuseTimeouts) = true;
+        device->Call = c.call;
+        device->Text = "Odmowa";
+        TComPort port(run.Context, std::move(device));
+        EXPECT_FALSE(port.OpenPort(1, 9600)) << c.line;
+        EXPECT_FALSE(port.Opened());
+        EXPECT_EQ(run.Display.Lines, std::vector<std::string>{c.line});
+    }
+}
+
+// Under Wine a COM port mapped to a pseudo-terminal has no modem lines:
+// the variable makes any line virtual (only the value 1 does).
+TEST(PortDevice, VirtualLineOnRequest)
+{
+    for (const char *value : {"1", "0", ""}) {
+        const TScopedVariable variable("ORVAN_VIRTUAL_LINE", value);
+        const bool forced = std::string(value) == "1";
+        TTestRun run;
+        auto device = std::make_unique<TFakeDevice>();
+        TFakeDevice &dev = *device;
+        TComPort port(run.Context, std::move(device));
+        ASSERT_TRUE(port.OpenPort(1, 9600)) << value;
+        EXPECT_EQ(port.IsVirtual(), forced) << value;
+        EXPECT_EQ(port.GetControlLine(LineDSR), forced) << value; // the device's DSR is off
+        const std::vector<std::string> calls =
+            forced ? std::vector<std::string>{"timeouts 9600"} : std::vector<std::string>{"settings 9600", "timeouts 9600"};
+        EXPECT_EQ(dev.Calls, calls) << value;
     }
 }
 
@@ -169,6 +259,7 @@ TEST(PortDevice, RefusedSettingsEndTheJobWith1000)
 // name is still one.
 TEST(PortDevice, PseudoTerminalBehindALinkIsVirtual)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     TPtyPair pty;
     ASSERT_TRUE(pty.Ok());
     const auto link = std::filesystem::temp_directory_path() / ("orvan-ttyUSB-" + std::to_string(::getpid()));
@@ -209,6 +300,7 @@ struct TPeekTask : TTask {
 // job reads.
 TEST(PortDevice, JobStartsOnAnEmptiedReceiveQueue)
 {
+    ORVAN_SKIP_WITHOUT_PTY();
     TPtyPair pty;
     ASSERT_TRUE(pty.Ok());
     TRecordingDisplay display;
