@@ -10,6 +10,8 @@
 QByteArray ToCp1250(const QString &text, bool *ok = nullptr);
 QString FromCp1250(const QByteArray &bytes);
 QString FromCp1250(const char *data, qsizetype size);
+// The character of one byte.
+QChar Cp1250Char(unsigned char byte);
 
 bool FitsCp1250(QChar c);
 bool FitsCp1250(const QString &text);

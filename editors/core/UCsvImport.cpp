@@ -1,5 +1,6 @@
 #include "UCsvImport.h"
 
+#include "UCodePage.h"
 #include "UCsvExport.h"
 #include "UEditHistory.h"
 #include "UErrors.h"
@@ -46,13 +47,8 @@ public:
     {
         if (encoding == TCsvEncoding::Utf8)
             return;
-        QStringDecoder decoder("windows-1250", QStringDecoder::Flag::Stateless);
-        if (!decoder.isValid())
-            throw Exception(QStringLiteral("Kodowanie Windows-1250 jest niedostępne."));
-        for (int b = 0; b < 256; ++b) {
-            const QString c = decoder(QByteArray(1, char(b)));
-            m_table[size_t(b)] = c.size() == 1 && c.at(0) != QChar::ReplacementCharacter ? c.at(0) : QChar();
-        }
+        for (int b = 0; b < 256; ++b)
+            m_table[size_t(b)] = Cp1250Char(static_cast<unsigned char>(b));
     }
     // Appends the text of a cell. Runs inside libcsv's callback: no
     // exception, an error text instead.

