@@ -16,8 +16,23 @@ constexpr int ExitRefused = 1;
 constexpr int ExitUsage = 2;
 
 // UTF-8 text, CR or CR LF inside a message separating its lines; a line end
-// is added when missing.
+// is added when missing. A Windows console gets the text as UTF-16, so
+// Polish letters show whatever its code page.
 void Print(FILE *to, QString text);
+
+// For the run of the program a Windows console takes UTF-8 (the module's
+// lines are written as UTF-8 bytes); it gets its own code page back at the
+// end. Nothing elsewhere.
+class TUtf8Console {
+public:
+    TUtf8Console();
+    ~TUtf8Console();
+    TUtf8Console(const TUtf8Console &) = delete;
+    TUtf8Console &operator=(const TUtf8Console &) = delete;
+
+private:
+    unsigned m_previous = 0;
+};
 
 // Thrown by a command for wrong arguments; main prints it with the usage.
 struct TUsageError {
@@ -72,8 +87,8 @@ void RequireOutputFolder(const QString &file);
 QString SectionList(TSectionSet s);
 
 // Refuses, as wrong arguments and before anything is read, an output that
-// is one of the inputs (also through "./", ".." or a link): the command
-// would replace what it reads.
+// is one of the inputs (also through "./", ".." or a link, and on Windows
+// in other letter case): the command would replace what it reads.
 void RefuseSameFile(const QStringList &inputs, const QString &output);
 
 // For a command that writes some sections of a data file: loads every

@@ -8,7 +8,6 @@
 #include "UModule.h"
 #include "URunFolder.h"
 
-#include <QFile>
 #include <atomic>
 #include <mutex>
 
@@ -35,8 +34,7 @@ void InstallInterrupt()
 
 TConsoleJobRunner::TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
                                      FILE *out)
-    : m_model(modelCode), m_baud(baud), m_out(out), m_port(QFile::encodeName(port).toStdString()),
-      m_folder(QFile::encodeName(folder).toStdString())
+    : m_model(modelCode), m_baud(baud), m_out(out), m_port(port.toStdString()), m_folder(folder.toStdString())
 {
 }
 
@@ -54,7 +52,7 @@ void TConsoleJobRunner::Run(const QString &jobSwitches)
         g_stop = nullptr;
     } catch (const std::exception &e) {
         g_stop = nullptr;
-        Print(m_out, QStringLiteral("9999 Błąd wewnętrzny programu: ") + QString::fromLocal8Bit(e.what()));
+        Print(m_out, QStringLiteral("9999 Błąd wewnętrzny programu: ") + QString::fromUtf8(e.what()));
         throw EAbort();
     }
     if (result.Code == 0) {
