@@ -38,6 +38,7 @@ class OtxExchange : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        SKIP_WITHOUT_PSEUDO_TERMINALS();
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(tmp.isValid());
         m_saved = FormatSettings();

@@ -45,6 +45,7 @@ protected:
 
 TEST_F(OtxFiscal, ReadsTheMemoryInEachModePrintsItsReportAndWritesThePdf)
 {
+    SKIP_WITHOUT_PSEUDO_TERMINALS();
     const QString port = StartKasa({QStringLiteral("--reports"), QStringLiteral("20")});
     struct TCase {
         QStringList Options;

@@ -61,6 +61,7 @@ class OtxReport : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        SKIP_WITHOUT_PSEUDO_TERMINALS();
         ASSERT_TRUE(dir.isValid());
         sim.WithRegister([](TSimRegister &reg) {
             Seed(reg, TSimRegister::GroupsTable, "ABDEIJ", kGroups, std::size(kGroups));
@@ -133,6 +134,7 @@ TEST_F(OtxReport, WritesTheSalesReportOfTheRegistersTables)
 
 TEST(OtxReportDepositGroups, TheDepositsSectionReadsTheCodesOfGroupsNineAndTen)
 {
+    SKIP_WITHOUT_PSEUDO_TERMINALS();
     // An ER-A235P version A with deposits keeps them as groups 9 and 10.
     TSimOptions options;
     options.ModelIndex = 0;

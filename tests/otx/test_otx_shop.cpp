@@ -27,6 +27,7 @@ class OtxShop : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        SKIP_WITHOUT_PSEUDO_TERMINALS();
         ASSERT_TRUE(dir.isValid());
         sim = std::make_unique<TPtySimulator>();
         std::string error;
