@@ -8,6 +8,7 @@
 #include "UModule.h"
 #include "URunFolder.h"
 
+#include <QFile>
 #include <atomic>
 #include <mutex>
 
@@ -34,7 +35,8 @@ void InstallInterrupt()
 
 TConsoleJobRunner::TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
                                      FILE *out)
-    : m_model(modelCode), m_baud(baud), m_out(out), m_port(port.toStdString()), m_folder(folder.toStdString())
+    : m_model(modelCode), m_baud(baud), m_out(out), m_port(QFile::encodeName(port).toStdString()),
+      m_folder(QFile::encodeName(folder).toStdString())
 {
 }
 
