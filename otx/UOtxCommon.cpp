@@ -8,6 +8,7 @@
 
 #ifdef Q_OS_WIN
 #include <algorithm>
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -39,15 +40,18 @@ void WriteConsoleText(HANDLE console, const QString &text)
 
 } // namespace
 
-TUtf8Console::TUtf8Console()
+TConsoleOutput::TConsoleOutput()
 {
+    // The C library would make every LF a CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     if (ConsoleOf(stdout) || ConsoleOf(stderr)) {
         m_previous = GetConsoleOutputCP();
         SetConsoleOutputCP(CP_UTF8);
     }
 }
 
-TUtf8Console::~TUtf8Console()
+TConsoleOutput::~TConsoleOutput()
 {
     if (m_previous != 0)
         SetConsoleOutputCP(m_previous);
@@ -55,8 +59,8 @@ TUtf8Console::~TUtf8Console()
 
 #else
 
-TUtf8Console::TUtf8Console() = default;
-TUtf8Console::~TUtf8Console() = default;
+TConsoleOutput::TConsoleOutput() = default;
+TConsoleOutput::~TConsoleOutput() = default;
 
 #endif
 

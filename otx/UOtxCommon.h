@@ -20,15 +20,16 @@ constexpr int ExitUsage = 2;
 // Polish letters show whatever its code page.
 void Print(FILE *to, QString text);
 
-// For the run of the program a Windows console takes UTF-8 (the module's
-// lines are written as UTF-8 bytes); it gets its own code page back at the
-// end. Nothing elsewhere.
-class TUtf8Console {
+// For the run of the program, on Windows: the output streams carry the
+// same bytes as on Linux (UTF-8, LF line ends) into a file or a pipe, and
+// a console takes UTF-8 for the module's lines, getting its own code page
+// back at the end. Nothing elsewhere.
+class TConsoleOutput {
 public:
-    TUtf8Console();
-    ~TUtf8Console();
-    TUtf8Console(const TUtf8Console &) = delete;
-    TUtf8Console &operator=(const TUtf8Console &) = delete;
+    TConsoleOutput();
+    ~TConsoleOutput();
+    TConsoleOutput(const TConsoleOutput &) = delete;
+    TConsoleOutput &operator=(const TConsoleOutput &) = delete;
 
 private:
     unsigned m_previous = 0;

@@ -118,7 +118,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     // The exchange files of the run go with it, also after a stopped job.
     const TFinally removeRunFolder([] { RemoveRunFolder(); });
-    const TUtf8Console console;
+    const TConsoleOutput console;
 #ifdef Q_OS_WIN
     // The system's UTF-16 command line: the ANSI argv loses every letter
     // outside the code page of the machine.

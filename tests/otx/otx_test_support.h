@@ -11,15 +11,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
-// The simulated register (kasasim, TPtySimulator) answers over a
-// pseudo-terminal, which Windows has not: a test that needs it skips there.
-#ifdef _WIN32
-#define SKIP_WITHOUT_PSEUDO_TERMINALS() GTEST_SKIP() << "the simulated register needs a pseudo-terminal (Linux)"
-#else
-#define SKIP_WITHOUT_PSEUDO_TERMINALS() static_cast<void>(0)
-#endif
 
 // The header lines of the three tables in a data file.
 inline constexpr char kGrupy[] =

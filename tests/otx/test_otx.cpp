@@ -190,6 +190,9 @@ TEST_F(OtxTool, NormalizeRewritesInTheLocalesFormat)
                                       kKody + "\r\n            12,Sok jabłkowy    , 3,     2,50,Wp,         0,00,    0,000,\r\n");
     EXPECT_EQ(ReadBytes(out), comma);
 
+#ifdef _WIN32
+    GTEST_SKIP() << "a program's number format there is the user's regional setting, not LC_ALL";
+#endif
     // Under a point-decimal locale the same file is written with points; the
     // normalized file reads back to the same bytes.
     r = Otx({"normalize", out, Path("point.otx")}, "C");

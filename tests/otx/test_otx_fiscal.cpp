@@ -45,7 +45,9 @@ protected:
 
 TEST_F(OtxFiscal, ReadsTheMemoryInEachModePrintsItsReportAndWritesThePdf)
 {
-    SKIP_WITHOUT_PSEUDO_TERMINALS();
+#ifdef _WIN32
+    GTEST_SKIP() << "kasasim answers over a pseudo-terminal (Linux)";
+#endif
     const QString port = StartKasa({QStringLiteral("--reports"), QStringLiteral("20")});
     struct TCase {
         QStringList Options;
