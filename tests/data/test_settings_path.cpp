@@ -14,7 +14,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -43,17 +42,6 @@ private:
     QByteArray m_old;
 };
 
-#ifdef _WIN32
-QString MessageOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const Exception &e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no error>");
-}
-#endif
 
 } // namespace
 
@@ -91,8 +79,7 @@ TEST(SettingsPath, WithoutAFolderTheStoreIsTheRegistryKeyOnWindows)
     const QString parent = QStringLiteral("HKEY_CURRENT_USER\\Software\\NOXA S.C.\\Orvan 277PS Plus");
     const TFinally removeKey([&] { QSettings(parent, QSettings::NativeFormat).remove(name); });
     EXPECT_TRUE(reg.FileName().isEmpty());
-    EXPECT_EQ(MessageOf([&] { reg.OpenKey(false); }), QStringLiteral("Nie mogę otworzyć rejestru.\r\n")
-                                                          + RegistrySystemText(TRegFault::NotFound));
+    EXPECT_THROW(reg.OpenKey(false), Exception); // not there yet
     reg.OpenKey(true);
     reg.WriteInteger(QStringLiteral("baud"), 9600);
     reg.WriteString(QStringLiteral("portname"), QStringLiteral("COM12"));
