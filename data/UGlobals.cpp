@@ -157,11 +157,29 @@ void DeleteFiles(const QStringList &fileNames)
     }
 }
 
+QString UserDataFolder()
+{
+    const QString app = QCoreApplication::applicationName();
+    const QString org = QCoreApplication::organizationName();
+    QCoreApplication::setApplicationName(QStringLiteral("Orvan277PS Plus"));
+    QCoreApplication::setOrganizationName(QStringLiteral("NOXA S.C."));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCoreApplication::setApplicationName(app);
+    QCoreApplication::setOrganizationName(org);
+    return folder;
+}
+
 QString PlacementFilePath(const QString &configDir)
 {
     QString base = configDir;
+    // A Windows program keeps such files in its folder of the user's
+    // application data, not loose in the local one.
     if (base.isEmpty())
+#ifdef Q_OS_WIN
+        base = UserDataFolder();
+#else
         base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+#endif
     if (base.isEmpty())
         return PlacementFileName;
     return QDir(base).filePath(PlacementFileName);

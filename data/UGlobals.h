@@ -102,9 +102,15 @@ void SettingsStoreNow(const TSettings &settings);
 // Deletes each named file; failures (missing files included) are ignored.
 void DeleteFiles(const QStringList &fileNames);
 
-// "Orvan277PSP.INI" in configDir, or in the user's configuration folder
-// when configDir is empty. Every window uses this one name.
+// "Orvan277PSP.INI" in configDir; when configDir is empty, in the user's
+// configuration folder (~/.config), on Windows in UserDataFolder(). Every
+// window uses this one name.
 QString PlacementFilePath(const QString &configDir = QString());
+
+// The program's folder in the user's application data, whatever name the
+// running program carries: "NOXA S.C./Orvan277PS Plus" under
+// ~/.local/share, on Windows under %APPDATA% (the roaming profile).
+QString UserDataFolder();
 
 // The program's one settings object.
 TSettings &AppSettings();

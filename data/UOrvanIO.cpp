@@ -5,6 +5,7 @@
 #include "UEANUtils.h"
 #include "UErrors.h"
 #include "URegisterText.h"
+#include "USystemError.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,9 +15,19 @@
 #include <cstring>
 #include <limits>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <QDir>
+#include <string>
+#undef ReplaceFile // ours, not the Windows call's ANSI/wide macro
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -432,12 +443,8 @@ void LayColumns(const std::vector<TColumnLayout> &layout, const TWriteTexts &tex
 
 // ------------------------------------------------------------ public
 
+// What touches the file system itself: one implementation per system.
 namespace {
-
-QString SystemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 const QString kFolderReason = QStringLiteral("to jest folder");
 
@@ -450,6 +457,106 @@ QString TooLargeReason()
 {
     return QStringLiteral("plik ma ponad %1, a żadna kasa nie ma tylu danych").arg(InputFileLimitText());
 }
+
+QString SystemReason(int error)
+{
+    return SystemErrorText(error);
+}
+
+QString PendingName(const QString &fileName)
+{
+    return ResolvedTarget(fileName) + QStringLiteral(".zapis");
+}
+
+#ifdef _WIN32
+
+constexpr int kAccessDenied = ERROR_ACCESS_DENIED;
+
+QString LastReason()
+{
+    return SystemReason(int(GetLastError()));
+}
+
+std::wstring NativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+
+// Names Windows gives to devices rather than files, told without opening
+// anything: the device namespace ("\\.\COM1", "\\.\pipe\x"), a "\\?\"
+// name that is not a drive's or a share's path, and the reserved names
+// (CON, NUL, COM1, LPT1, ...) in any folder, with any extension.
+bool IsDeviceName(const QString &path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    if (native.startsWith(QLatin1String("\\\\.\\")))
+        return true;
+    if (native.startsWith(QLatin1String("\\\\?\\"))) {
+        const QString rest = native.mid(4);
+        const bool drive = rest.size() >= 3 && rest.at(0).isLetter() && rest.at(1) == u':' && rest.at(2) == u'\\';
+        return !drive && !rest.startsWith(QLatin1String("UNC\\"), Qt::CaseInsensitive);
+    }
+    QString name = native.section(u'\\', -1);
+    if (name.size() >= 2 && name.at(1) == u':') // "C:NUL"
+        name.remove(0, 2);
+    name = name.section(u'.', 0, 0);
+    while (name.endsWith(u' ') || name.endsWith(u':'))
+        name.chop(1);
+    name = name.toUpper();
+    for (const char *reserved : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (name == QLatin1String(reserved))
+            return true;
+    if (name.size() != 4 || !(name.startsWith(QLatin1String("COM")) || name.startsWith(QLatin1String("LPT"))))
+        return false;
+    const char16_t digit = name.at(3).unicode();
+    return (digit >= u'0' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' || digit == u'\u00B3';
+}
+
+// All bytes to the file, then to the disk.
+QString WriteAllToDisk(HANDLE file, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, p, DWORD(std::min<qsizetype>(left, 1 << 30)), &written, nullptr))
+            return LastReason();
+        if (written == 0)
+            return SystemReason(ERROR_DISK_FULL);
+        p += written;
+        left -= qsizetype(written);
+    }
+    return FlushFileBuffers(file) ? QString() : LastReason();
+}
+
+QString WriteNamedFile(const QString &path, const QByteArray &bytes)
+{
+    const std::wstring name = NativePath(path);
+    const HANDLE file =
+        CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return LastReason();
+    QString reason = WriteAllToDisk(file, bytes);
+    if (!CloseHandle(file) && reason.isEmpty())
+        reason = LastReason();
+    if (!reason.isEmpty())
+        DeleteFileW(name.c_str());
+    return reason;
+}
+
+// The pending file of a save, whole and on the disk, under its name: a save
+// killed while writing leaves it for the next load or save to remove. Its
+// access follows the folder's: what the program keeps for itself lies in
+// the user's profile, which other users cannot enter; a replaced file's
+// own attributes and access list go over to it with ReplaceFileW.
+QString WritePending(const QString &pending, const QString &, const QByteArray &content, TFileAccess)
+{
+    return WriteNamedFile(pending, content);
+}
+
+#else
+
+constexpr int kAccessDenied = EACCES;
 
 // The reason a file of this kind is neither read nor replaced.
 QString KindProblem(mode_t mode)
@@ -500,23 +607,134 @@ QString WriteNamedFile(const QString &path, const QByteArray &bytes, const QByte
     return reason;
 }
 
-QString PendingName(const QString &fileName)
+// The pending file of a save of target, whole and on the disk.
+QString WritePending(const QString &pending, const QString &target, const QByteArray &content, TFileAccess access)
 {
-    return ResolvedTarget(fileName) + QStringLiteral(".zapis");
+    const QByteArray targetName = QFile::encodeName(target);
+#ifdef O_TMPFILE
+    // Unnamed until whole: a save killed while writing leaves nothing. It
+    // gets our own name only for the moment between the link and the
+    // rename, so the next load or save knows what to remove.
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                          access == TFileAccess::OwnerOnly ? 0600 : 0666);
+    if (fd >= 0) {
+        bool written = false;
+        const QString reason = WriteAllToDisk(fd, content, targetName, access);
+        if (reason.isEmpty()) {
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+            // Without /proc the file is written again under its name below.
+            written = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, QFile::encodeName(pending).constData(),
+                               AT_SYMLINK_FOLLOW) == 0;
+        }
+        ::close(fd);
+        if (!reason.isEmpty())
+            return reason;
+        if (written)
+            return QString();
+    }
+#endif
+    return WriteNamedFile(pending, content, targetName, access);
 }
+
+#endif
 
 } // namespace
 
 QString ResolvedTarget(const QString &name)
 {
+    // A Windows shortcut (.lnk) is a file of its own, not a link.
     const QFileInfo link(name);
-    return link.isSymLink() && link.exists() ? link.canonicalFilePath() : name;
+    return link.isSymbolicLink() && link.exists() ? link.canonicalFilePath() : name;
 }
 
 QString InputFileLimitText()
 {
     return QStringLiteral("%1 MB").arg(InputFileLimit / (1024 * 1024));
 }
+
+#ifdef _WIN32
+
+QString ReadInputFile(const QString &fileName, QByteArray &bytes)
+{
+    bytes.clear();
+    // A device is not even opened (opening one can act on it, a pipe can
+    // block); the checks on the open handle cover a file swapped between.
+    if (IsDeviceName(fileName))
+        return NotRegularReason();
+    const std::wstring name = NativePath(fileName);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return LastReason();
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return kFolderReason;
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return LastReason();
+    TFinally closeFile([file] { CloseHandle(file); });
+    if (GetFileType(file) != FILE_TYPE_DISK)
+        return NotRegularReason();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size))
+        return LastReason();
+    if (size.QuadPart > InputFileLimit)
+        return TooLargeReason();
+    // A file that grows while read stops one byte past the limit.
+    bytes.resize(qsizetype(size.QuadPart) + 1);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        DWORD n = 0;
+        if (!ReadFile(file, bytes.data() + done, DWORD(bytes.size() - done), &n, nullptr)) {
+            const QString reason = LastReason();
+            bytes.clear();
+            return reason;
+        }
+        if (n == 0)
+            break;
+        done += qsizetype(n);
+        if (done == bytes.size() && done <= InputFileLimit)
+            bytes.resize(std::min<qsizetype>(done * 2, InputFileLimit + 1));
+    }
+    if (done > InputFileLimit) {
+        bytes.clear();
+        return TooLargeReason();
+    }
+    bytes.truncate(done);
+    return QString();
+}
+
+QString SaveTargetProblem(const QString &fileName)
+{
+    if (IsDeviceName(fileName))
+        return NotRegularReason();
+    // Nothing there yet is fine; the save creates it.
+    const DWORD attributes = GetFileAttributesW(NativePath(fileName).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return kFolderReason;
+    return QString();
+}
+
+QString WriteFileToDisk(const QString &path, const QByteArray &bytes)
+{
+    return WriteNamedFile(path, bytes);
+}
+
+QString RenameFileOver(const QString &from, const QString &to)
+{
+    const std::wstring source = NativePath(from), target = NativePath(to);
+    // ReplaceFileW hands the replaced file's attributes and access list on
+    // to the new one, as the mode goes on Linux; where it cannot (the target
+    // is gone meanwhile, another volume), a rename written through.
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES
+        && ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        return QString();
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return QString();
+    return LastReason();
+}
+
+#else
 
 QString ReadInputFile(const QString &fileName, QByteArray &bytes)
 {
@@ -587,6 +805,8 @@ QString RenameFileOver(const QString &from, const QString &to)
     return QString();
 }
 
+#endif
+
 void RemoveUnfinishedSave(const QString &fileName)
 {
     QFile::remove(PendingName(fileName));
@@ -600,36 +820,11 @@ QString TryReplaceFile(const QString &name, const QByteArray &content, TFileAcce
         return problem;
     // A rename would replace a read-only file; the user made it so on purpose.
     if (target.exists() && !target.isWritable())
-        return SystemReason(EACCES);
+        return SystemReason(kAccessDenied);
     const QString pending = PendingName(fileName);
-    const QByteArray pendingName = QFile::encodeName(pending);
-    const QByteArray targetName = QFile::encodeName(fileName);
     RemoveUnfinishedSave(fileName);
-    bool written = false;
-#ifdef O_TMPFILE
-    // Unnamed until whole: a save killed while writing leaves nothing. It
-    // gets our own name only for the moment between the link and the
-    // rename, so the next load or save knows what to remove.
-    const QByteArray folder = QFile::encodeName(target.absolutePath());
-    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
-                          access == TFileAccess::OwnerOnly ? 0600 : 0666);
-    if (fd >= 0) {
-        const QString reason = WriteAllToDisk(fd, content, targetName, access);
-        if (reason.isEmpty()) {
-            const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-            // Without /proc the file is written again under its name below.
-            written = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, pendingName.constData(), AT_SYMLINK_FOLLOW) == 0;
-        }
-        ::close(fd);
-        if (!reason.isEmpty())
-            return reason;
-    }
-#endif
-    if (!written) {
-        const QString reason = WriteNamedFile(pending, content, targetName, access);
-        if (!reason.isEmpty())
-            return reason;
-    }
+    if (const QString reason = WritePending(pending, fileName, content, access); !reason.isEmpty())
+        return reason;
     const QString reason = RenameFileOver(pending, fileName);
     if (!reason.isEmpty())
         RemoveUnfinishedSave(fileName);

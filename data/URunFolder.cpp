@@ -23,6 +23,28 @@ TRunFolderHolder &Holder()
     return holder;
 }
 
+// Leaves an existing folder to its owner alone. On Windows the folders the
+// program makes lie in the user's profile (%TEMP%, %APPDATA%), whose
+// inherited access list already keeps other users out; a mode there would
+// only set the read-only flag.
+bool MakeOwnerOnly(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    return QFileInfo(folder).isDir();
+#else
+    return QFile::setPermissions(folder, kOwnerOnly);
+#endif
+}
+
+bool MakeOwnerOnlyFolder(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    return QDir().mkdir(folder);
+#else
+    return QDir().mkdir(folder, kOwnerOnly) && QFile::setPermissions(folder, kOwnerOnly);
+#endif
+}
+
 } // namespace
 
 QString RunFolder(QString *why)
@@ -32,7 +54,7 @@ QString RunFolder(QString *why)
     if (!h.Dir) {
         auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvan-XXXXXX"));
         // A umask that takes the owner's own rights would leave it unusable.
-        if (!dir->isValid() || !QFile::setPermissions(dir->path(), kOwnerOnly)) {
+        if (!dir->isValid() || !MakeOwnerOnly(dir->path())) {
             if (why)
                 *why = dir->isValid() ? QStringLiteral("nie można ustawić praw dostępu") : dir->errorString();
             return QString();
@@ -53,9 +75,9 @@ bool MakePrivatePath(const QString &path)
 {
     const QString clean = QDir::cleanPath(QDir(path).absolutePath());
     if (QFileInfo(clean).isDir())
-        return QFile::setPermissions(clean, kOwnerOnly);
+        return MakeOwnerOnly(clean);
     const QString parent = QFileInfo(clean).absolutePath();
     if (parent != clean && !QFileInfo(parent).isDir() && !MakePrivatePath(parent))
         return false;
-    return QDir().mkdir(clean, kOwnerOnly) && QFile::setPermissions(clean, kOwnerOnly);
+    return MakeOwnerOnlyFolder(clean);
 }

@@ -7,8 +7,9 @@
 #include <QString>
 
 // Made at the first call under QDir::tempPath(), with a random name and
-// mode 0700; the same folder for the rest of the run. Empty when it cannot
-// be made; *why then gets the system's reason.
+// mode 0700 (on Windows in the user's %TEMP%, which the user's access list
+// already keeps private); the same folder for the rest of the run. Empty
+// when it cannot be made; *why then gets the system's reason.
 QString RunFolder(QString *why = nullptr);
 
 // Removes the folder with everything in it (the end of a run; the end of
@@ -22,5 +23,6 @@ void RemoveRunFolder();
 enum class TFileAccess { Usual, OwnerOnly };
 
 // Makes path and every missing folder above it with mode 0700 whatever the
-// umask, and gives the last one mode 0700 when it was there already.
+// umask, and gives the last one mode 0700 when it was there already. On
+// Windows the folders are made with the access list they inherit.
 bool MakePrivatePath(const QString &path);

@@ -13,6 +13,12 @@
 #include <cerrno>
 #include <limits>
 
+#ifdef Q_OS_WIN
+#include "USystemError.h"
+
+#include <winerror.h>
+#endif
+
 namespace {
 
 const QString kOpenFailed = QStringLiteral("Nie mogę otworzyć rejestru.\r\n");
@@ -99,15 +105,16 @@ bool ToInt32(const QVariant &v, int &out)
 QString RegistrySystemText(TRegFault fault)
 {
 #ifdef Q_OS_WIN
-    // ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_MORE_DATA,
-    // ERROR_INVALID_DATA: what the registry calls themselves report.
+    // What the registry calls themselves report. Not qt_error_string: it
+    // reads 2 and 13 as errno values ("No such file or directory",
+    // "Permission denied").
     switch (fault) {
-    case TRegFault::NotFound: return qt_error_string(2);
-    case TRegFault::AccessDenied: return qt_error_string(5);
-    case TRegFault::TooLong: return qt_error_string(234);
-    case TRegFault::BadData: return qt_error_string(13);
+    case TRegFault::NotFound: return SystemErrorText(ERROR_FILE_NOT_FOUND);
+    case TRegFault::AccessDenied: return SystemErrorText(ERROR_ACCESS_DENIED);
+    case TRegFault::TooLong: return SystemErrorText(ERROR_MORE_DATA);
+    case TRegFault::BadData: return SystemErrorText(ERROR_INVALID_DATA);
     }
-    return qt_error_string(13);
+    return SystemErrorText(ERROR_INVALID_DATA);
 #else
     // The nearest errno for each: a too-long string is "value too large for
     // defined data type", a value of the wrong kind "invalid argument".

@@ -6,12 +6,77 @@
 #include <QDir>
 #include <QFileInfo>
 
+#ifdef Q_OS_WIN
+#include <algorithm>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+// The console behind a stream, or nullptr for a file or a pipe.
+HANDLE ConsoleOf(FILE *stream)
+{
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+
+void WriteConsoleText(HANDLE console, const QString &text)
+{
+    // In pieces, for older consoles' buffer limit; never between the two
+    // halves of a surrogate pair.
+    constexpr qsizetype kPiece = 8192;
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype n = std::min(kPiece, text.size() - at);
+        if (at + n < text.size() && text.at(at + n - 1).isHighSurrogate())
+            --n;
+        DWORD written = 0;
+        if (!WriteConsoleW(console, reinterpret_cast<const wchar_t *>(text.utf16() + at), DWORD(n), &written, nullptr))
+            return;
+        at += n;
+    }
+}
+
+} // namespace
+
+TConsoleOutput::TConsoleOutput()
+{
+    // The C library would make every LF a CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    if (ConsoleOf(stdout) || ConsoleOf(stderr)) {
+        m_previous = GetConsoleOutputCP();
+        SetConsoleOutputCP(CP_UTF8);
+    }
+}
+
+TConsoleOutput::~TConsoleOutput()
+{
+    if (m_previous != 0)
+        SetConsoleOutputCP(m_previous);
+}
+
+#else
+
+TConsoleOutput::TConsoleOutput() = default;
+TConsoleOutput::~TConsoleOutput() = default;
+
+#endif
+
 void Print(FILE *to, QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
     if (!text.endsWith(u'\n'))
         text += u'\n';
+#ifdef Q_OS_WIN
+    if (const HANDLE console = ConsoleOf(to)) {
+        std::fflush(to);
+        WriteConsoleText(console, text);
+        return;
+    }
+#endif
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
     std::fflush(to);
@@ -120,9 +185,15 @@ QString CanonicalPath(const QString &path)
 
 void RefuseSameFile(const QStringList &inputs, const QString &output)
 {
+#ifdef Q_OS_WIN
+    // "Kody.otx" and "KODY.OTX" name one file there.
+    constexpr Qt::CaseSensitivity pathCase = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity pathCase = Qt::CaseSensitive;
+#endif
     const QString out = CanonicalPath(output);
     for (const QString &in : inputs)
-        if (CanonicalPath(in) == out)
+        if (CanonicalPath(in).compare(out, pathCase) == 0)
             throw TUsageError{QStringLiteral("plik wyjściowy \"%1\" to ten sam plik co wejściowy \"%2\"; "
                                              "podaj inną nazwę pliku wyjściowego.")
                                   .arg(output, in)};

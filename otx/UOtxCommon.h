@@ -16,8 +16,24 @@ constexpr int ExitRefused = 1;
 constexpr int ExitUsage = 2;
 
 // UTF-8 text, CR or CR LF inside a message separating its lines; a line end
-// is added when missing.
+// is added when missing. A Windows console gets the text as UTF-16, so
+// Polish letters show whatever its code page.
 void Print(FILE *to, QString text);
+
+// For the run of the program, on Windows: the output streams carry the
+// same bytes as on Linux (UTF-8, LF line ends) into a file or a pipe, and
+// a console takes UTF-8 for the module's lines, getting its own code page
+// back at the end. Nothing elsewhere.
+class TConsoleOutput {
+public:
+    TConsoleOutput();
+    ~TConsoleOutput();
+    TConsoleOutput(const TConsoleOutput &) = delete;
+    TConsoleOutput &operator=(const TConsoleOutput &) = delete;
+
+private:
+    unsigned m_previous = 0;
+};
 
 // Thrown by a command for wrong arguments; main prints it with the usage.
 struct TUsageError {
@@ -72,8 +88,8 @@ void RequireOutputFolder(const QString &file);
 QString SectionList(TSectionSet s);
 
 // Refuses, as wrong arguments and before anything is read, an output that
-// is one of the inputs (also through "./", ".." or a link): the command
-// would replace what it reads.
+// is one of the inputs (also through "./", ".." or a link, and on Windows
+// in other letter case): the command would replace what it reads.
 void RefuseSameFile(const QStringList &inputs, const QString &output);
 
 // For a command that writes some sections of a data file: loads every

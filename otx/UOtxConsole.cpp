@@ -54,7 +54,7 @@ void TConsoleJobRunner::Run(const QString &jobSwitches)
         g_stop = nullptr;
     } catch (const std::exception &e) {
         g_stop = nullptr;
-        Print(m_out, QStringLiteral("9999 Błąd wewnętrzny programu: ") + QString::fromLocal8Bit(e.what()));
+        Print(m_out, QStringLiteral("9999 Błąd wewnętrzny programu: ") + QString::fromUtf8(e.what()));
         throw EAbort();
     }
     if (result.Code == 0) {

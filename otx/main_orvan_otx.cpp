@@ -118,9 +118,16 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     // The exchange files of the run go with it, also after a stopped job.
     const TFinally removeRunFolder([] { RemoveRunFolder(); });
+    const TConsoleOutput console;
+#ifdef Q_OS_WIN
+    // The system's UTF-16 command line: the ANSI argv loses every letter
+    // outside the code page of the machine.
+    QStringList args = QCoreApplication::arguments().mid(1);
+#else
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+#endif
     if (args.size() == 1 && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
         Print(stdout, QString::fromUtf8(kUsage));
         return ExitOk;
@@ -151,7 +158,7 @@ int main(int argc, char **argv)
         Print(stderr, e.Message());
         return ExitRefused;
     } catch (const std::exception &e) {
-        Print(stderr, QString::fromLocal8Bit(e.what()));
+        Print(stderr, QString::fromUtf8(e.what()));
         return ExitRefused;
     }
 }

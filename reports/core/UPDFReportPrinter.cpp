@@ -9,8 +9,14 @@
 #include <array>
 #include <cmath>
 #include <mutex>
-#include <fontconfig/fontconfig.h>
 #include <hpdf.h>
+
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <QStandardPaths>
+#else
+#include <fontconfig/fontconfig.h>
+#endif
 
 namespace {
 
@@ -69,6 +75,36 @@ QString OpenFailedMessage(const QString &reason)
     return QStringLiteral("Nie mogę otworzyć pliku.\r\n") + reason;
 }
 
+#ifdef Q_OS_WIN
+
+QString FontsFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::FontsLocation);
+    if (folder.isEmpty()) {
+        const QString windows = qEnvironmentVariable("WINDIR");
+        folder = windows.isEmpty() ? QStringLiteral("C:/Windows/Fonts") : windows + QStringLiteral("/Fonts");
+    }
+    return QDir::fromNativeSeparators(folder);
+}
+
+QString FindReportFont(const QString &family)
+{
+    // Courier New comes with every Windows; its metrics set the roll's
+    // layout, so no other font stands in for it.
+    const QString file = FontsFolder() + QStringLiteral("/cour.ttf");
+    if (!QFile::exists(file))
+        throw Exception(QStringLiteral("Nie mogę odnaleźć czcionki \"%1\" (pliku %2), potrzebnej do wydruku raportu.")
+                            .arg(family, QDir::toNativeSeparators(file)));
+    return file;
+}
+
+#else
+
+QString FontsFolder()
+{
+    return QString();
+}
+
 QString FindReportFont(const QString &family)
 {
     const QString missing = QStringLiteral("Nie mogę odnaleźć czcionki \"%1\" ani zastępującej ją czcionki TrueType "
@@ -108,6 +144,8 @@ QString FindReportFont(const QString &family)
         throw Exception(missing);
     return file;
 }
+
+#endif
 
 // The report font, looked up once a run (loading the font list takes a
 // while); a font that is missing is looked for again at the next print.

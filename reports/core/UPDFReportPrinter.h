@@ -8,13 +8,18 @@
 #include <QString>
 #include <functional>
 
-// The family the report is set in; fontconfig resolves it to a metric
-// compatible font (Liberation Mono on Debian).
+// The family the report is set in; on Linux fontconfig resolves it to a
+// metric compatible font (Liberation Mono on Debian).
 inline const QString ReportFontFamily = QStringLiteral("Courier New");
 
-// The TrueType file of family through fontconfig. Raises an Exception naming
-// the family when there is no monospaced TrueType font for it.
+// The TrueType file of family: on Linux through fontconfig, on Windows
+// Courier New's own "cour.ttf" in FontsFolder(). Raises an Exception naming
+// the family when there is no such font.
 QString FindReportFont(const QString &family = ReportFontFamily);
+
+// Windows: the system's fonts folder (FOLDERID_Fonts, else %WINDIR%\Fonts,
+// else "C:\Windows\Fonts"), with "/" separators. Empty elsewhere.
+QString FontsFolder();
 
 // Opens a finished file in the user's viewer. The window implements it with
 // QDesktopServices; it raises "Nie mogę otworzyć pliku.\r\n" + the reason.

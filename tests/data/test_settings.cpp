@@ -2,6 +2,7 @@
 #include "UErrors.h"
 #include "UFinally.h"
 #include "UGlobals.h"
+#include "UOrvanIO.h"
 #include "URunFolder.h"
 #include "UWinReg.h"
 
@@ -10,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <climits>
@@ -536,13 +539,20 @@ TEST(SettingsPathsTest, NamesAreFormedFromTheTemporaryFolderAndProcessId)
 // the run's files lie in a folder of its own that nobody else may enter.
 TEST(SettingsPathsTest, TheRunsFilesLieInItsOwnPrivateFolder)
 {
+#ifdef _WIN32
+    // The user's %TEMP% (GetTempPathW reads TMP first), private by its
+    // access list.
+    const char *const tempVariable = "TMP";
+#else
+    const char *const tempVariable = "TMPDIR";
+#endif
     QTemporaryDir tmp;
-    const QByteArray tmpBefore = qgetenv("TMPDIR");
+    const QByteArray tmpBefore = qgetenv(tempVariable);
     RemoveRunFolder();
-    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    qputenv(tempVariable, QFile::encodeName(QDir::toNativeSeparators(tmp.path())));
     const TFinally restore([&] {
         RemoveRunFolder();
-        qputenv("TMPDIR", tmpBefore);
+        qputenv(tempVariable, tmpBefore);
     });
 
     TSettings s;
@@ -550,7 +560,9 @@ TEST(SettingsPathsTest, TheRunsFilesLieInItsOwnPrivateFolder)
     const QString run = RunFolder();
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{QFileInfo(run).fileName()});
+#ifndef _WIN32
     EXPECT_EQ(QFileInfo(run).permissions() & 0x0077, 0); // nothing for group and others
+#endif
     EXPECT_TRUE(s.PFFile.startsWith(run + QStringLiteral("/orvan277PSPlus-"))) << s.PFFile.toStdString();
     EXPECT_EQ(s.ReportPrefix, run + QStringLiteral("/orvan277PSPlus-raport"));
     RemoveRunFolder(); // the end of the run
@@ -605,10 +617,36 @@ TEST(SettingsFilesTest, DeleteFilesRemovesWhatItCanAndIgnoresTheRest)
     EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
+// Linux keeps it in the configuration folder; Windows in the program's
+// folder of the roaming application data, beside its other data.
 TEST(SettingsFilesTest, PlacementFileLiesInTheConfigurationFolder)
 {
     EXPECT_EQ(PlacementFilePath(QStringLiteral("/home/u/.config")), QStringLiteral("/home/u/.config/Orvan277PSP.INI"));
-    EXPECT_TRUE(PlacementFilePath().endsWith(QStringLiteral("/Orvan277PSP.INI")));
+#ifdef _WIN32
+    const QString expected = UserDataFolder() + QStringLiteral("/Orvan277PSP.INI");
+    EXPECT_TRUE(UserDataFolder().endsWith(QStringLiteral("/AppData/Roaming/NOXA S.C./Orvan277PS Plus"), Qt::CaseInsensitive))
+        << UserDataFolder().toStdString();
+#else
+    const QString expected = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                             + QStringLiteral("/Orvan277PSP.INI");
+    EXPECT_TRUE(UserDataFolder().endsWith(QStringLiteral("/NOXA S.C./Orvan277PS Plus"))) << UserDataFolder().toStdString();
+#endif
+    EXPECT_EQ(PlacementFilePath(), expected);
+}
+
+// The texts after a registry message are the system's own: on Windows a
+// missing value reads as a missing file does (qt_error_string would give
+// errno texts for the registry's codes 2 and 13).
+TEST(RegistryTextsTest, AreTheSystemsOwnAndTellTheFaultsApart)
+{
+#ifdef _WIN32
+    QTemporaryDir dir;
+    QByteArray bytes;
+    EXPECT_EQ(RegistrySystemText(TRegFault::NotFound), ReadInputFile(dir.filePath(QStringLiteral("brak.otx")), bytes));
+#endif
+    const QSet<QString> texts = {RegistrySystemText(TRegFault::NotFound), RegistrySystemText(TRegFault::AccessDenied),
+                                 RegistrySystemText(TRegFault::TooLong), RegistrySystemText(TRegFault::BadData)};
+    EXPECT_EQ(texts.size(), 4);
 }
 
 } // namespace

@@ -1,11 +1,15 @@
 // Where the settings and the placements of a user's run go, and that the
 // README names those same places.
+#include "UErrors.h"
+#include "UFinally.h"
 #include "UGlobals.h"
 #include "URecentFolders.h"
+#include "UWinReg.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -38,10 +42,14 @@ private:
     QByteArray m_old;
 };
 
+
 } // namespace
 
 TEST(SettingsPath, UsersRunWritesBelowTheConfigurationFolder)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the user's store is the registry there (WithoutAFolderTheStoreIsTheRegistryKeyOnWindows)";
+#endif
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     ScopedConfigHome home(dir.path());
@@ -57,6 +65,35 @@ TEST(SettingsPath, UsersRunWritesBelowTheConfigurationFolder)
     EXPECT_TRUE(QFile::exists(dir.filePath(KeyFileBelowConfig)));
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("Software"))).exists());
     EXPECT_EQ(PlacementFilePath(), dir.filePath(PlacementBelowConfig));
+}
+
+// Without a folder the store is the platform's own: on Windows the
+// registry key with its integers as REG_DWORD, elsewhere an INI file. The
+// test uses a key of its own beside the program's and removes it.
+TEST(SettingsPath, WithoutAFolderTheStoreIsTheRegistryKeyOnWindows)
+{
+    const QString name = QStringLiteral("test-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    const QString keyPath = QStringLiteral("Software\\NOXA S.C.\\Orvan 277PS Plus\\") + name;
+    TWinReg reg(TRegRoot::CurrentUser, keyPath);
+#ifdef _WIN32
+    const QString parent = QStringLiteral("HKEY_CURRENT_USER\\Software\\NOXA S.C.\\Orvan 277PS Plus");
+    const TFinally removeKey([&] { QSettings(parent, QSettings::NativeFormat).remove(name); });
+    EXPECT_TRUE(reg.FileName().isEmpty());
+    EXPECT_THROW(reg.OpenKey(false), Exception); // not there yet
+    reg.OpenKey(true);
+    reg.WriteInteger(QStringLiteral("baud"), 9600);
+    reg.WriteString(QStringLiteral("portname"), QStringLiteral("COM12"));
+    reg.CloseKey();
+    const QSettings key(parent + u'\\' + name, QSettings::NativeFormat);
+    EXPECT_EQ(key.value(QStringLiteral("baud")).metaType().id(), QMetaType::Int); // REG_DWORD
+    EXPECT_EQ(key.value(QStringLiteral("portname")).toString(), QStringLiteral("COM12"));
+    reg.OpenKey(false);
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("baud")), 9600);
+    reg.CloseKey(); // before the key goes
+#else
+    EXPECT_EQ(reg.FileName(), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                                  + QStringLiteral("/NOXA S.C./Orvan 277PS Plus/") + name + QStringLiteral(".ini"));
+#endif
 }
 
 TEST(SettingsPath, ReadmeNamesTheSamePlaces)

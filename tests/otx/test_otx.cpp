@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <csignal>
+#endif
 
 namespace {
 
@@ -76,8 +78,11 @@ TEST_F(OtxTool, WrongArgumentsGiveTheUsageAndCode2)
 
 TEST_F(OtxTool, CheckAcceptsAFileFitToSend)
 {
-    const QString file = Write("a.otx", {"notatka", kGrupy, Grupa(1, "Napoje"), Grupa(2, "Pieczywo"), kKody,
-                                         Kod("12", "Sok"), Kod("0", "Woda"), kKaucje, " 1,     0,50,"});
+    // Polish letters in the name: the argument comes whole on every system
+    // (Windows gives it as UTF-16, not through the ANSI code page).
+    const QString file = WriteBytes(dir.filePath(QStringLiteral("zażółć gęślą.otx")),
+                                    DataLines({"notatka", kGrupy, Grupa(1, "Napoje"), Grupa(2, "Pieczywo"), kKody,
+                                               Kod("12", "Sok"), Kod("0", "Woda"), kKaucje, " 1,     0,50,"}));
     const OtxRun r = Otx({"check", file});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.startsWith("Plik \"" + file + "\" jest poprawny")) << r.out.toStdString();
@@ -185,6 +190,9 @@ TEST_F(OtxTool, NormalizeRewritesInTheLocalesFormat)
                                       kKody + "\r\n            12,Sok jabłkowy    , 3,     2,50,Wp,         0,00,    0,000,\r\n");
     EXPECT_EQ(ReadBytes(out), comma);
 
+#ifdef _WIN32
+    GTEST_SKIP() << "a program's number format there is the user's regional setting, not LC_ALL";
+#endif
     // Under a point-decimal locale the same file is written with points; the
     // normalized file reads back to the same bytes.
     r = Otx({"normalize", out, Path("point.otx")}, "C");
@@ -220,12 +228,19 @@ TEST_F(OtxTool, FailedNormalizeLeavesTheTargetAlone)
 TEST_F(OtxTool, TheSamePathForInputAndOutputIsRefused)
 {
     const QString data = Write("x.otx", {kGrupy, Grupa(1, "A")}), csv = Write("y.csv", {"5;Chleb"});
-    ASSERT_TRUE(QFile::link(data, Path("link.otx")) && QDir(dir.path()).mkdir("sub"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     const QByteArray before = ReadBytes(data);
-    for (const QStringList &args : {QStringList{"normalize", data, dir.path() + "/./sub/../x.otx"},
-                                    QStringList{"export", data, Path("link.otx"), "--table", "grupy"},
-                                    QStringList{"import", csv, csv, "--table", "kody", "--columns", "Numer=1,Nazwa=2"},
-                                    QStringList{"fiscal-pdf", data, data + ".dig"}}) {
+    QList<QStringList> cases = {{"normalize", data, dir.path() + "/./sub/../x.otx"},
+                                {"import", csv, csv, "--table", "kody", "--columns", "Numer=1,Nazwa=2"},
+                                {"fiscal-pdf", data, data + ".dig"}};
+#ifdef _WIN32
+    // One file whatever the letter case of its name.
+    cases.append({"export", data, Path("X.OTX"), "--table", "grupy"});
+#else
+    ASSERT_TRUE(QFile::link(data, Path("link.otx")));
+    cases.append({"export", data, Path("link.otx"), "--table", "grupy"});
+#endif
+    for (const QStringList &args : cases) {
         const OtxRun r = Otx(args);
         EXPECT_EQ(r.code, 2);
         EXPECT_TRUE(r.err.startsWith("orvan-otx: plik wyjściowy \"" + args.at(2) + "\" to ten sam plik co wejściowy"))
@@ -253,6 +268,20 @@ TEST_F(OtxTool, EveryTemplatePassesUnderItsProfile)
         EXPECT_EQ(r.code, 0) << r.err.toStdString();
     }
 }
+
+#ifdef _WIN32
+
+TEST_F(OtxTool, AStopSignalEndsTheJobAndTheRunLeavesNothingInTheTemporaryFolder)
+{
+    GTEST_SKIP() << "POSIX signals, a shell and a pseudo-terminal";
+}
+
+TEST_F(OtxTool, FiscalReadNeverWritesThroughANamePlantedInTheTemporaryFolder)
+{
+    GTEST_SKIP() << "a shell, symbolic links, chmod and a pseudo-terminal";
+}
+
+#else
 
 // ---------------------------------------------------------------------------
 // The run's files in the temporary folder.
@@ -330,5 +359,7 @@ TEST_F(OtxTool, FiscalReadNeverWritesThroughANamePlantedInTheTemporaryFolder)
         EXPECT_EQ(QFileInfo(tmp.filePath(left.first())).size(), plant.startsWith("ln") ? mine.size() : 0);
     }
 }
+
+#endif
 
 } // namespace

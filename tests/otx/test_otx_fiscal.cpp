@@ -45,6 +45,9 @@ protected:
 
 TEST_F(OtxFiscal, ReadsTheMemoryInEachModePrintsItsReportAndWritesThePdf)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "kasasim answers over a pseudo-terminal (Linux)";
+#endif
     const QString port = StartKasa({QStringLiteral("--reports"), QStringLiteral("20")});
     struct TCase {
         QStringList Options;

@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -229,6 +231,9 @@ TEST_F(FiscalMemoryTest, SavedFilesLoadAgainAndVerify)
 
 TEST_F(FiscalMemoryTest, ASaveThroughLinksKeepsThemAndReplacesTheFilesTheyPointAt)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links: QFile::link makes shortcuts on Windows";
+#endif
     pf.Lines = TFiscalFile().Lines();
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("archiwum")));
     const QString target = Path(QStringLiteral("archiwum/r.frp")), link = Path(QStringLiteral("r.frp"));
@@ -344,15 +349,23 @@ TEST_F(FiscalMemoryTest, AFailedSaveKeepsTheEarlierFile)
     EXPECT_TRUE(messages.Log.first().startsWith(QStringLiteral("error: Nie mogę zapisać pliku ")));
 }
 
-TEST_F(FiscalMemoryTest, ADigestFileThatIsAPipeIsNotReplaced)
+TEST_F(FiscalMemoryTest, AReportPairOverAPipeOrADeviceIsNotWritten)
 {
     pf.Lines = TFiscalFile().Lines();
-    const QString name = Path(QStringLiteral("r.frp")), digest = name + QStringLiteral(".dig");
+#ifdef _WIN32
+    // A device's name in any folder, with any extension: the report's own.
+    const QString name = Path(QStringLiteral("con.frp")), refused = name;
+#else
+    const QString name = Path(QStringLiteral("r.frp")), digest = name + QStringLiteral(".dig"), refused = digest;
     ASSERT_EQ(::mkfifo(QFile::encodeName(digest).constData(), 0600), 0);
+#endif
     EXPECT_FALSE(pf.Zapisz(name));
-    EXPECT_FALSE(QFileInfo(digest).isFile() || QFileInfo::exists(name));
     EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: Nie mogę zapisać pliku %1: to nie jest zwykły plik, lecz "
-                                                       "urządzenie, potok lub gniazdo").arg(digest)});
+                                                       "urządzenie, potok lub gniazdo").arg(refused)});
+#ifndef _WIN32
+    EXPECT_FALSE(QFileInfo(digest).isFile() || QFileInfo::exists(name));
+#endif
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.zapis")}, QDir::AllEntries | QDir::Hidden), QStringList());
 }
 
 TEST_F(FiscalMemoryTest, RangeSwitchesReadOneReportBeforeANumberRange)
@@ -473,14 +486,20 @@ TEST_F(FiscalMemoryTest, PrintingWritesThePdfOpensItAndDeletesOldOnes)
     pf.Lines = f.Lines();
     pf.ParseLines();
     TRecOpener opener;
+#ifdef _WIN32
+    const bool printed = pf.Drukuj(&opener);
+#else
     const mode_t umaskBefore = ::umask(022);
     const bool printed = pf.Drukuj(&opener);
     ::umask(umaskBefore);
+#endif
     ASSERT_TRUE(printed) << messages.Log.join(u'\n').toStdString();
     const QString pdf = Path(QStringLiteral("raportABC12345678-0000002A.pdf"));
     EXPECT_EQ(opener.Opened, QStringList{pdf});
     EXPECT_TRUE(ReadAll(pdf).startsWith("%PDF-"));
+#ifndef _WIN32
     EXPECT_EQ(QFileInfo(pdf).permissions() & 0x0077, 0); // nothing for group and others
+#endif
     EXPECT_FALSE(pf.ReportContent.IsEmpty());
     TFiscalMemory::DeleteReportPdfs(Path(QStringLiteral("raport")));
     EXPECT_FALSE(QFileInfo::exists(pdf));
@@ -498,6 +517,15 @@ TEST_F(FiscalMemoryTest, ThePdfIsSavedOnlyWithAReportAndNeverOverAFolder)
 }
 
 // ---- The real module and the simulated register ----
+
+#ifdef _WIN32
+
+TEST(FiscalSimTest, EachReadModeGivesAMemoryThatSavesLoadsAndVerifies)
+{
+    GTEST_SKIP() << "the simulated register needs a pseudo-terminal (Linux)";
+}
+
+#else
 
 class FiscalSimTest : public FiscalMemoryTest {
 protected:
@@ -594,5 +622,7 @@ TEST_F(FiscalSimTest, EachReadModeGivesAMemoryThatSavesLoadsAndVerifies)
     EXPECT_EQ(runner->CommandLines.first(), QStringLiteral("/LW /V277PSP /P1 /B9600 /M0/Fpf.txt /XP"));
     EXPECT_TRUE(messages.Log.isEmpty()) << messages.Log.join(u'\n').toStdString();
 }
+
+#endif
 
 } // namespace

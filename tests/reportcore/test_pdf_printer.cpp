@@ -4,6 +4,8 @@
 
 #include "UPDFReportPrinter.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -139,8 +141,26 @@ TEST_F(PdfPrinterTest, LibraryErrorsCarryTheirCodeAndDetail)
     }
 }
 
+// Linux asks fontconfig for a monospaced TrueType stand-in; Windows takes
+// Courier New's own file from its fonts folder, or says which file it lacks.
 TEST(ReportFontTest, CourierNewResolvesToAMonospacedTrueTypeFile)
 {
+#ifdef _WIN32
+    const QString expected = FontsFolder() + QStringLiteral("/cour.ttf");
+    EXPECT_TRUE(FontsFolder().endsWith(QStringLiteral("/Fonts"), Qt::CaseInsensitive)) << FontsFolder().toStdString();
+    if (!QFile::exists(expected)) {
+        try {
+            FindReportFont();
+            ADD_FAILURE() << "no error";
+        } catch (const Exception &e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Nie mogę odnaleźć czcionki \"Courier New\" (pliku %1), potrzebnej do "
+                                                  "wydruku raportu.")
+                                       .arg(QDir::toNativeSeparators(expected)));
+        }
+        return;
+    }
+    EXPECT_EQ(FindReportFont(), expected);
+#endif
     const QString file = FindReportFont();
     EXPECT_TRUE(file.endsWith(QStringLiteral(".ttf"), Qt::CaseInsensitive)) << file.toStdString();
     EXPECT_EQ(Floor(2.5), 2);
