@@ -11,6 +11,8 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include "UWinText.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -22,24 +24,6 @@ namespace {
 
 // Both queues of the driver.
 constexpr DWORD kQueueSize = 4096;
-
-// Module lines are in the module's code page (852).
-std::string ModuleText(const std::wstring &text)
-{
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(852, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    if (n > 0) {
-        std::string out(static_cast<size_t>(n), '\0');
-        if (WideCharToMultiByte(852, 0, text.data(), size, out.data(), n, nullptr, nullptr) == n)
-            return out;
-    }
-    std::string out;
-    for (wchar_t ch : text)
-        out += ch < 0x80 ? static_cast<char>(ch) : '?';
-    return out;
-}
 
 // The system's own text for an error number, without its line end.
 std::string SystemText(DWORD code)
@@ -53,20 +37,9 @@ std::string SystemText(DWORD code)
         LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
         text.pop_back();
-    return text.empty() ? "Blad systemu " + std::to_string(code) : ModuleText(text);
+    return text.empty() ? "Blad systemu " + std::to_string(code) : PageFromWide(text, 852);
 }
 
-// Port names are ASCII; anything else is in the ANSI code page, as for
-// every narrow file name of the module.
-std::wstring Wide(const std::string &text)
-{
-    const int size = static_cast<int>(text.size());
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), size, out.data(), n);
-    return out;
-}
 
 bool SameTimeouts(const COMMTIMEOUTS &a, const COMMTIMEOUTS &b)
 {
@@ -96,7 +69,7 @@ public:
     bool Open(const std::string &path) override
     {
         Close();
-        FHandle = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        FHandle = CreateFileW(WideFromPage(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (FHandle == INVALID_HANDLE_VALUE)
             return Fail();
         return true;

@@ -16,6 +16,8 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include "UWinText.h"
+
 #include <io.h>
 #include <windows.h>
 #endif
@@ -56,14 +58,23 @@ const std::string &notRegularText()
     return text;
 }
 
+// Names are UTF-8 on every system.
+std::FILE *openFile(const std::string &name, const char *mode)
+{
+#ifdef _WIN32
+    return _wfopen(WideFromPage(name).c_str(), WideFromPage(mode).c_str());
+#else
+    return std::fopen(name.c_str(), mode);
+#endif
+}
+
 #ifdef _WIN32
 // Windows opens a device or a pipe without waiting, so the open file itself
-// is judged (std::filesystem would read a narrow name in another code page
-// than fopen does).
+// is judged.
 std::FILE *openForReading(const std::string &name, const std::string *&why)
 {
     why = nullptr;
-    std::FILE *file = std::fopen(name.c_str(), "rb");
+    std::FILE *file = openFile(name, "rb");
     if (!file)
         return nullptr;
     const int fd = _fileno(file);
@@ -98,7 +109,7 @@ const std::string *refusal(const std::string &name)
 std::FILE *openForReading(const std::string &name, const std::string *&why)
 {
     why = refusal(name);
-    return why ? nullptr : std::fopen(name.c_str(), "rb");
+    return why ? nullptr : openFile(name, "rb");
 }
 #endif
 
@@ -330,7 +341,7 @@ bool TExchangeWriter::create(const std::string &name)
     std::error_code error;
     const bool existed = std::filesystem::exists(name, error);
 #endif
-    m_file = std::fopen(name.c_str(), "wb");
+    m_file = openFile(name, "wb");
     if (!m_file) {
         m_failed = true;
         return false;

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -25,8 +26,11 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include "UWinText.h"
+
 #include <direct.h>
 #include <windows.h>
+#include <shellapi.h>
 #endif
 
 namespace {
@@ -116,10 +120,9 @@ void printEnd(int code, const std::string &utf8Text)
 std::string currentFolder()
 {
 #ifdef _WIN32
-    // In the ANSI code page, the one fopen reads the module's names in
-    // (std::filesystem would convert the name another way).
-    char *folder = _getcwd(nullptr, 0);
-    const std::string text = folder ? folder : "";
+    // The module's names are UTF-8.
+    wchar_t *folder = _wgetcwd(nullptr, 0);
+    const std::string text = folder ? PageFromWide(folder) : std::string();
     std::free(folder);
     return text;
 #else
@@ -147,6 +150,25 @@ struct TUtf8Console {
 
 int main(int argc, char **argv)
 {
+#ifdef _WIN32
+    // The arguments as the system has them (UTF-16), passed on as UTF-8: the
+    // narrow argv would have lost what the ANSI code page cannot hold.
+    std::vector<std::string> utf8Args;
+    int wideCount = 0;
+    if (wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &wideCount)) {
+        for (int i = 0; i < wideCount; ++i)
+            utf8Args.push_back(PageFromWide(wide[i]));
+        LocalFree(wide);
+    }
+    std::vector<char *> utf8Argv;
+    for (std::string &a : utf8Args)
+        utf8Argv.push_back(a.data());
+    utf8Argv.push_back(nullptr);
+    if (!utf8Args.empty()) {
+        argc = static_cast<int>(utf8Args.size());
+        argv = utf8Argv.data();
+    }
+#endif
     std::string portName;
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {

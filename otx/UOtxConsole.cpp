@@ -35,8 +35,9 @@ void InstallInterrupt()
 
 TConsoleJobRunner::TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
                                      FILE *out)
-    : m_model(modelCode), m_baud(baud), m_out(out), m_port(QFile::encodeName(port).toStdString()),
-      m_folder(QFile::encodeName(folder).toStdString())
+    // The module takes names as UTF-8 on every system.
+    : m_model(modelCode), m_baud(baud), m_out(out), m_port(port.toStdString()),
+      m_folder(folder.toStdString())
 {
 }
 
