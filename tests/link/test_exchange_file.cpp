@@ -372,3 +372,17 @@ TEST_F(ExchangeFileTest, FullCodesTableRoundTrip)
     EXPECT_EQ(i, 9999);
     reader.close();
 }
+
+// A user's folder may hold letters no ANSI code page has: names are UTF-8.
+TEST_F(ExchangeFileTest, NamesAreUtf8OnEverySystem)
+{
+    const fs::path folder = dir / fs::path(u8"Łukasz Żółć ΩΣ");
+    fs::create_directories(folder);
+    const std::string name = reinterpret_cast<const char *>((folder / fs::path(u8"wymiana.txt")).u8string().c_str());
+    TExchangeWriter writer(ctx, national);
+    ASSERT_TRUE(writer.create(name));
+    ASSERT_TRUE(writer.writeLine("1,Chleb"));
+    ASSERT_TRUE(writer.close());
+    EXPECT_TRUE(fs::is_regular_file(folder / fs::path(u8"wymiana.txt")));
+    EXPECT_EQ(readAll(name), Lines{"1,Chleb"});
+}
