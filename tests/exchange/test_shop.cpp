@@ -44,10 +44,7 @@ protected:
     // memory, codes 1 to 5 in the editor.
     void Fresh()
     {
-        if (sim) {
-            sim->Stop();
-            sim.reset();
-        }
+        sim.reset();
         jobs.Sim = nullptr;
         jobs.Jobs.clear();
         jobs.Codes.clear();
