@@ -32,18 +32,19 @@ inline int SimModelIndex(int kasa)
 // the command silently, as the progress window does after "No".
 class TSimJobRunner : public IJobRunner {
 public:
+    static constexpr int Baud = 9600; // of the command line and of the line alike
     TSimJobRunner(TDM &dm, const QString &folder) : m_dm(dm), m_folder(folder) {}
     void Run(const QString &jobSwitches) override
     {
         Jobs << jobSwitches;
         if (!Sim)
             throw EAbort();
-        const QString line = BuildCommandLine(ModelCodeOf(m_dm.Kasa), 9600, jobSwitches);
+        const QString line = BuildCommandLine(ModelCodeOf(m_dm.Kasa), Baud, jobSwitches);
         TQuietDisplay display;
         display.Start();
         TModuleResult r;
         RunModule(line.toStdString(), m_folder.toStdString(), display, Clock, DefaultJobTable(),
-                  [this](TModuleContext &context) { return std::make_unique<TSimTimedLine>(context, *Sim, 9600); }, r);
+                  [this](TModuleContext &context) { return std::make_unique<TSimTimedLine>(context, *Sim, Baud); }, r);
         Codes.push_back(r.Code);
         if (r.Code != 0)
             throw EAbort();

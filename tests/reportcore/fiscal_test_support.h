@@ -132,6 +132,7 @@ struct TFiscalFile {
 // its end code.
 class TSimJobRunner : public IJobRunner {
 public:
+    static constexpr int Baud = 9600; // of the command line and of the line alike
     TSimJobRunner(TSharedSimulator &sim, TVirtualClock &clock, QString folder)
         : m_sim(sim), m_clock(clock), m_folder(std::move(folder))
     {
@@ -140,14 +141,14 @@ public:
     int LastCode = -1;
     void Run(const QString &jobSwitches) override
     {
-        const QString line = BuildCommandLine(QStringLiteral("277PSP"), 9600, jobSwitches);
+        const QString line = BuildCommandLine(QStringLiteral("277PSP"), Baud, jobSwitches);
         CommandLines << line;
         TQuietDisplay display;
         display.Start();
         TModuleResult r;
         RunModule(line.toStdString(), QDir::toNativeSeparators(m_folder).toStdString(), display, m_clock,
                   DefaultJobTable(),
-                  [this](TModuleContext &context) { return std::make_unique<TSimTimedLine>(context, m_sim, 9600); }, r);
+                  [this](TModuleContext &context) { return std::make_unique<TSimTimedLine>(context, m_sim, Baud); }, r);
         LastCode = r.Code;
         if (r.Code != 0)
             throw EAbort();
