@@ -1,6 +1,6 @@
 #pragma once
 // The exchange logic against the simulated register: the real module runs
-// every job over a pseudo-terminal on a virtual clock; the wait window,
+// every job over the in-process line on a virtual clock; the wait window,
 // the message boxes and the two dialogs are fakes that record.
 #include "UEditorCommands.h"
 #include "UErrors.h"
@@ -8,7 +8,7 @@
 #include "UJobCommandLine.h"
 #include "UKOMDisplay.h"
 #include "UModule.h"
-#include "USimPty.h"
+#include "USimLine.h"
 #include "UVirtualClock.h"
 
 #include "../data/data_test_support.h"
@@ -32,22 +32,25 @@ inline int SimModelIndex(int kasa)
 // the command silently, as the progress window does after "No".
 class TSimJobRunner : public IJobRunner {
 public:
+    static constexpr int Baud = 9600; // of the command line and of the line alike
     TSimJobRunner(TDM &dm, const QString &folder) : m_dm(dm), m_folder(folder) {}
     void Run(const QString &jobSwitches) override
     {
         Jobs << jobSwitches;
         if (!Sim)
             throw EAbort();
-        const QString line = BuildCommandLine(ModelCodeOf(m_dm.Kasa), 9600, jobSwitches);
+        const QString line = BuildCommandLine(ModelCodeOf(m_dm.Kasa), Baud, jobSwitches);
         TQuietDisplay display;
         display.Start();
-        const TModuleResult r = RunModule(line.toStdString(), Sim->PortPath(), m_folder.toStdString(), display, Clock);
+        TModuleResult r;
+        RunModule(line.toStdString(), m_folder.toStdString(), display, Clock, DefaultJobTable(),
+                  [this](TModuleContext &context) { return std::make_unique<TSimTimedLine>(context, *Sim, Baud); }, r);
         Codes.push_back(r.Code);
         if (r.Code != 0)
             throw EAbort();
     }
     TVirtualClock Clock;
-    TPtySimulator *Sim = nullptr;
+    TSharedSimulator *Sim = nullptr;
     QStringList Jobs;
     std::vector<int> Codes;
 
@@ -90,25 +93,13 @@ protected:
         ASSERT_TRUE(dir.isValid());
         dm.DuplicatesView = nullptr;
     }
-    void TearDown() override
-    {
-        if (sim)
-            sim->Stop();
-        PolishDataModuleTest::TearDown();
-    }
-
     void StartSim(const TSimOptions &options = {}, const std::function<void(TSimRegister &)> &setup = {})
     {
         TSimOptions o = options;
         o.ModelIndex = SimModelIndex(dm.Kasa);
-        TPtyOptions pty;
-        pty.Clock = &jobs.Clock;
-        pty.SilenceClock = &jobs.Clock;
-        sim = std::make_unique<TPtySimulator>(o, pty);
+        sim = std::make_unique<TSharedSimulator>(o);
         if (setup)
             sim->WithRegister([&](TSimRegister &r) { setup(r); });
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
         jobs.Sim = sim.get();
     }
 
@@ -128,7 +119,7 @@ protected:
     TRecordingWait wait;
     TRecordingMessages messages;
     TFakeDialogs dialogs;
-    std::unique_ptr<TPtySimulator> sim;
+    std::unique_ptr<TSharedSimulator> sim;
 };
 
 // Records of the editor tables, filled as the user would type them.

@@ -1,5 +1,5 @@
 // Read, send, send selected and delete selected through the exchange logic,
-// against the simulated register over a pseudo-terminal, and the paths on
+// against the simulated register on the in-process line, and the paths on
 // which a command fails.
 #include "exchange_test_support.h"
 
@@ -85,7 +85,6 @@ TEST_F(ExchangeRegister, SentTablesReadBackEqual)
         EXPECT_TRUE(dm.Modified);
         EXPECT_TRUE(NoExchangeFiles());
         EXPECT_EQ(std::count(jobs.Codes.begin(), jobs.Codes.end(), 0), long(jobs.Codes.size()));
-        sim->Stop();
         sim.reset();
     }
 }
@@ -236,7 +235,6 @@ TEST_F(ExchangeRegister, ReadsWithCountersShowTheTotals)
         if (c.table == TExchangeTable::Kaucje && c.withCounters)
             expected << "info Łączna wartość\r\nwydania: " + m(a) + "\r\nzwrotow: " + m(b);
         EXPECT_EQ(messages.Log.join(u'\n').toStdString(), expected.join(u'\n').toStdString());
-        sim->Stop();
         sim.reset();
     }
 }
@@ -262,7 +260,6 @@ TEST_F(ExchangeRegister, ViewReadsFillOnlyTheTwin)
     EXPECT_TRUE(messages.Log.isEmpty()); // no totals for a view
 
     // A failed view read clears the flag too.
-    sim->Stop();
     sim.reset();
     jobs.Sim = nullptr;
     EXPECT_THROW(x->ReadForView(), EAbort);

@@ -30,6 +30,20 @@ public:
 
 const QDateTime kMorning(QDate(2026, 3, 2), QTime(8, 15), QTimeZone::utc());
 
+// The register's port, another port, a name that only looks like it and
+// the port's other names, as the system calls them.
+#ifdef _WIN32
+const QString kPort = QStringLiteral("COM1");
+const QString kOtherPort = QStringLiteral("COM2");
+const QString kLookAlike = QStringLiteral("COM_1");
+const QStringList kSamePort{QStringLiteral("com1"), QStringLiteral(" COM1 ")};
+#else
+const QString kPort = QStringLiteral("/dev/ttyS0");
+const QString kOtherPort = QStringLiteral("/dev/ttyS1");
+const QString kLookAlike = QStringLiteral("dev_ttyS0");
+const QStringList kSamePort{QStringLiteral("COM1"), QStringLiteral("ttyS0")};
+#endif
+
 } // namespace
 
 class ShopExchange : public ExchangeTest {
@@ -44,10 +58,7 @@ protected:
     // memory, codes 1 to 5 in the editor.
     void Fresh()
     {
-        if (sim) {
-            sim->Stop();
-            sim.reset();
-        }
+        sim.reset();
         jobs.Sim = nullptr;
         jobs.Jobs.clear();
         jobs.Codes.clear();
@@ -59,7 +70,7 @@ protected:
         shopDialogs.SendAsked = 0;
         now = kMorning;
         QDir(dir.filePath(QStringLiteral("pamiec"))).removeRecursively();
-        memory = MemoryFor(QStringLiteral("/dev/ttyS0"));
+        memory = MemoryFor(kPort);
         x = std::make_unique<TExchange>(dm, TExchangeTable::Kody, FileOf(TExchangeTable::Kody), jobs, wait, shopMessages,
                                         shopDialogs);
         x->SetRegisterMemory(memory.get());
@@ -213,15 +224,15 @@ TEST_F(ShopExchange, MemorySurvivesARestartAndIsKeptPerRegister)
     StartSim();
     x->SendAll();
     // A new run of the program: a fresh memory object over the same folder.
-    EXPECT_EQ(Remembered(MemoryFor(QStringLiteral("/dev/ttyS0"))->Load()).size(), 5);
-    EXPECT_EQ(MemoryFor(QStringLiteral("/dev/ttyS0"))->Load().Updated, kMorning);
-    EXPECT_FALSE(MemoryFor(QStringLiteral("/dev/ttyS1"))->Load().Known);
-    EXPECT_FALSE(MemoryFor(QStringLiteral("dev_ttyS0"))->Load().Known);
+    EXPECT_EQ(Remembered(MemoryFor(kPort)->Load()).size(), 5);
+    EXPECT_EQ(MemoryFor(kPort)->Load().Updated, kMorning);
+    EXPECT_FALSE(MemoryFor(kOtherPort)->Load().Known);
+    EXPECT_FALSE(MemoryFor(kLookAlike)->Load().Known);
     // The same port under its other names.
-    EXPECT_TRUE(MemoryFor(QStringLiteral("COM1"))->Load().Known);
-    EXPECT_TRUE(MemoryFor(QStringLiteral("ttyS0"))->Load().Known);
+    for (const QString &name : kSamePort)
+        EXPECT_TRUE(MemoryFor(name)->Load().Known) << name.toStdString();
     dm.ApplyProfile(4, true, 0); // another model on the same port
-    EXPECT_FALSE(MemoryFor(QStringLiteral("/dev/ttyS0"))->Load().Known);
+    EXPECT_FALSE(MemoryFor(kPort)->Load().Known);
 }
 
 // The register behind a pseudo-terminal may be another simulator in the

@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the fiscal memory tests: recording fakes of the front
 // end, fiscal lines in the module's layout, a job runner over the real
-// module and the simulated register on a pseudo-terminal.
+// module and the simulated register on the in-process line.
 #include "UErrors.h"
 #include "UExchangeHooks.h"
 #include "UFiscalMemory.h"
@@ -10,7 +10,7 @@
 #include "ULocale.h"
 #include "UModule.h"
 #include "UProfile.h"
-#include "USimPty.h"
+#include "USimLine.h"
 #include "UVirtualClock.h"
 #include "recording_runners.h"
 #include "scripted_messages.h"
@@ -127,12 +127,13 @@ struct TFiscalFile {
 
 // ---- The real module against the simulated register ----
 
-// Runs each job with RunModule on the simulator's port; the exchange file's
+// Runs each job with RunModule on the simulator's line; the exchange file's
 // bare name is resolved in folder. A failed job raises EAbort after noting
 // its end code.
 class TSimJobRunner : public IJobRunner {
 public:
-    TSimJobRunner(TPtySimulator &sim, TVirtualClock &clock, QString folder)
+    static constexpr int Baud = 9600; // of the command line and of the line alike
+    TSimJobRunner(TSharedSimulator &sim, TVirtualClock &clock, QString folder)
         : m_sim(sim), m_clock(clock), m_folder(std::move(folder))
     {
     }
@@ -140,19 +141,21 @@ public:
     int LastCode = -1;
     void Run(const QString &jobSwitches) override
     {
-        const QString line = BuildCommandLine(QStringLiteral("277PSP"), 9600, jobSwitches);
+        const QString line = BuildCommandLine(QStringLiteral("277PSP"), Baud, jobSwitches);
         CommandLines << line;
         TQuietDisplay display;
         display.Start();
-        const TModuleResult r =
-            RunModule(line.toStdString(), m_sim.PortPath(), QDir::toNativeSeparators(m_folder).toStdString(), display, m_clock);
+        TModuleResult r;
+        RunModule(line.toStdString(), QDir::toNativeSeparators(m_folder).toStdString(), display, m_clock,
+                  DefaultJobTable(),
+                  [this](TModuleContext &context) { return std::make_unique<TSimTimedLine>(context, m_sim, Baud); }, r);
         LastCode = r.Code;
         if (r.Code != 0)
             throw EAbort();
     }
 
 private:
-    TPtySimulator &m_sim;
+    TSharedSimulator &m_sim;
     TVirtualClock &m_clock;
     QString m_folder;
 };

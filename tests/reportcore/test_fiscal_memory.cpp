@@ -518,33 +518,18 @@ TEST_F(FiscalMemoryTest, ThePdfIsSavedOnlyWithAReportAndNeverOverAFolder)
 
 // ---- The real module and the simulated register ----
 
-#ifdef _WIN32
-
-TEST(FiscalSimTest, EachReadModeGivesAMemoryThatSavesLoadsAndVerifies)
-{
-    GTEST_SKIP() << "the simulated register needs a pseudo-terminal (Linux)";
-}
-
-#else
-
 class FiscalSimTest : public FiscalMemoryTest {
 protected:
     void SetUp() override
     {
-        TPtyOptions pty;
-        pty.SilenceClock = &clock;
-        pty.Clock = &clock;
-        sim = std::make_unique<TPtySimulator>(TSimOptions{}, pty);
+        sim = std::make_unique<TSharedSimulator>();
         sim->WithRegister([](TSimRegister &r) {
             r.Fiscal.Reports = 30;
             r.Fiscal.RamResets = 4;
             r.Fiscal.CurrencyChange = 20;
         });
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
         runner = std::make_unique<TSimJobRunner>(*sim, clock, dir.path());
     }
-    void TearDown() override { sim->Stop(); }
 
     int CounterOf(int report)
     {
@@ -573,7 +558,7 @@ protected:
     }
 
     TVirtualClock clock;
-    std::unique_ptr<TPtySimulator> sim;
+    std::unique_ptr<TSharedSimulator> sim;
     std::unique_ptr<TSimJobRunner> runner;
 };
 
@@ -622,7 +607,5 @@ TEST_F(FiscalSimTest, EachReadModeGivesAMemoryThatSavesLoadsAndVerifies)
     EXPECT_EQ(runner->CommandLines.first(), QStringLiteral("/LW /V277PSP /P1 /B9600 /M0/Fpf.txt /XP"));
     EXPECT_TRUE(messages.Log.isEmpty()) << messages.Log.join(u'\n').toStdString();
 }
-
-#endif
 
 } // namespace
