@@ -2,7 +2,8 @@
 ; Defines given on the command line: VERSION, INSTALLFILES and
 ; UNINSTALLFILES (the lists of the staged files, written by the script),
 ; LICENCES (the libraries shipped and their licences), ICON and OUTFILE.
-Unicode true
+; A 64-bit installer for a 64-bit program (and for a 64-bit-only Wine).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 
