@@ -10,6 +10,7 @@
 #include "../data/data_test_support.h"
 #include "recording_runners.h"
 #include "scripted_messages.h"
+#include "test_application.h"
 
 #include <QApplication>
 #include <QFile>
@@ -29,11 +30,7 @@ inline void PrintTo(const QStringList &l, std::ostream *os)
 
 inline QApplication &TestApp()
 {
-    static int argc = 1;
-    static char name[] = "test_editors";
-    static char *argv[] = {name, nullptr};
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
+    return TestApplication("test_editors");
 }
 
 using TFakeMessages = TQueuedMessages;
