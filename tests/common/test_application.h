@@ -5,6 +5,18 @@
 // on the system's own platform close() would close nothing and a dialog's
 // exec() would wait for ever.
 #include <QApplication>
+#include <QStringList>
+#include <ostream>
+
+// Failures show the texts, not their UTF-16 units.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &l, std::ostream *os)
+{
+    *os << '{' << l.join(QStringLiteral(" | ")).toStdString() << '}';
+}
 
 inline QApplication &TestApplication(const char *programName)
 {

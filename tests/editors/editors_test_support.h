@@ -17,16 +17,6 @@
 #include <QTemporaryDir>
 #include <deque>
 
-#include <ostream>
-
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList &l, std::ostream *os)
-{
-    *os << '{' << l.join(QStringLiteral(" | ")).toStdString() << '}';
-}
 
 inline QApplication &TestApp()
 {
