@@ -45,7 +45,7 @@ QString SaveDialogProblem(const QString &file)
         return QStringLiteral("Folder \"%1\" nie istnieje. Wybierz istniejący folder.")
             .arg(QDir::toNativeSeparators(info.absolutePath()));
     if (info.exists() && !info.isWritable())
-        return QStringLiteral("Plik \"%1\" jest tylko do odczytu.").arg(file);
+        return QStringLiteral("Plik \"%1\" jest tylko do odczytu.").arg(QDir::toNativeSeparators(file));
     return QString();
 }
 

@@ -4,6 +4,7 @@
 #include "UGlobals.h"
 #include "UMessages.h"
 #include "scripted_messages.h"
+#include "test_application.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -34,11 +35,7 @@ inline TSettingsEnv ProgramEnvIn(const QString &folder, quint32 processId)
 
 inline QApplication &TestApp()
 {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char *argv[] = {name, nullptr};
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
+    return TestApplication("test_app");
 }
 
 // Records every box; questions take their answers from a queue (No when

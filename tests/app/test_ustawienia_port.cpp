@@ -119,7 +119,12 @@ void FakeQuery(const TProbe &p, const std::string &, TKOMDisplay &display, TModu
     r.CodePage = 'W';
     r.Code = p.Port == "B" && p.Baud == 4800 ? 0 : 0x1002;
     if (p.Port == "C") {
+#ifdef _WIN32
+        // Windows refuses a held port as access denied.
+        display.WriteLine("Blad(5) otwarcia portu \\\\.\\C. Odmowa dostępu.");
+#else
         display.WriteLine("Blad(16) otwarcia portu /dev/null. Device or resource busy");
+#endif
         r.Code = 0x1000;
     }
     r.Text = r.Code ? "Kasa nie odpowiada" : "";

@@ -10,30 +10,17 @@
 #include "../data/data_test_support.h"
 #include "recording_runners.h"
 #include "scripted_messages.h"
+#include "test_application.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <deque>
 
-#include <ostream>
-
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList &l, std::ostream *os)
-{
-    *os << '{' << l.join(QStringLiteral(" | ")).toStdString() << '}';
-}
 
 inline QApplication &TestApp()
 {
-    static int argc = 1;
-    static char name[] = "test_editors";
-    static char *argv[] = {name, nullptr};
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
+    return TestApplication("test_editors");
 }
 
 using TFakeMessages = TQueuedMessages;

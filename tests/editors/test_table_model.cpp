@@ -344,8 +344,9 @@ TEST_F(TableModelTest, ColumnLayoutTextKeepsOrderAndWidthsAndSkipsUnknownFields)
 {
     TKvDBGrid grid;
     grid.SetTable(dm.MDKaucje, KaucjeColumns());
-    grid.SetColumnsLayout(QStringLiteral("Cena:90,Bogus:40,LDIz:55,Numer:33"));
-    EXPECT_TRUE(grid.ColumnsLayout().startsWith(QStringLiteral("Cena:90,LDIz:55,Numer:33,LDWw:")))
+    // Widths above any header minimum: that is the font's widest letter.
+    grid.SetColumnsLayout(QStringLiteral("Cena:190,Bogus:40,LDIz:155,Numer:133"));
+    EXPECT_TRUE(grid.ColumnsLayout().startsWith(QStringLiteral("Cena:190,LDIz:155,Numer:133,LDWw:")))
         << grid.ColumnsLayout().toStdString();
     const QString saved = grid.ColumnsLayout();
     grid.SetColumnsLayout(QStringLiteral("nonsense,Cena:x,:"));

@@ -377,7 +377,15 @@ TEST_F(ExchangeFileTest, FullCodesTableRoundTrip)
 TEST_F(ExchangeFileTest, NamesAreUtf8OnEverySystem)
 {
     const fs::path folder = dir / fs::path(u8"Łukasz Żółć ΩΣ");
-    fs::create_directories(folder);
+    std::error_code made;
+    fs::create_directories(folder, made);
+#ifdef _WIN32
+    // Wine writes a name in the Unix locale's character set: under C it has
+    // no Polish letters, and no program could make this folder.
+    if (made)
+        GTEST_SKIP() << "the file system refuses the name: " << made.message();
+#endif
+    ASSERT_FALSE(made) << made.message();
     const std::string name = reinterpret_cast<const char *>((folder / fs::path(u8"wymiana.txt")).u8string().c_str());
     TExchangeWriter writer(ctx, national);
     ASSERT_TRUE(writer.create(name));

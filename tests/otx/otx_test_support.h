@@ -68,6 +68,10 @@ inline QProcessEnvironment OtxEnvironment(const QString &locale = QStringLiteral
     return env;
 }
 
+// The longest a run of the tool may take: a hung one fails its test
+// instead of stopping the whole program.
+constexpr int OtxWaitMs = 120000;
+
 // extra: variables set on top of (or instead of) the ones above.
 inline TOtxRun RunOtx(const QStringList &args, const QString &locale = QStringLiteral("pl_PL.UTF-8"),
                       const QProcessEnvironment &extra = {})
@@ -78,7 +82,12 @@ inline TOtxRun RunOtx(const QStringList &args, const QString &locale = QStringLi
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(ORVAN_BIN_DIR "/orvan-otx"), args);
     TOtxRun r;
-    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
+    if (!p.waitForFinished(OtxWaitMs)) {
+        p.kill();
+        p.waitForFinished(OtxWaitMs);
+        return r;
+    }
+    if (p.exitStatus() != QProcess::NormalExit)
         return r;
     r.code = p.exitCode();
     r.out = QString::fromUtf8(p.readAllStandardOutput());

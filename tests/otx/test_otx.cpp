@@ -320,7 +320,7 @@ TEST_F(OtxTool, AStopSignalEndsTheJobAndTheRunLeavesNothingInTheTemporaryFolder)
         StartOtx(p, args, tmp.path());
         // The empty line after the job's heading: the exchange file is open.
         QByteArray out;
-        while (!out.endsWith("\n\n") && (p.canReadLine() || p.waitForReadyRead(-1)))
+        while (!out.endsWith("\n\n") && (p.canReadLine() || p.waitForReadyRead(OtxWaitMs)))
             out += p.readLine();
         const QString run = tmp.filePath(Entries(tmp.path()).value(0));
         EXPECT_EQ(Entries(run), QStringList{"grupy.txt"}) << out.toStdString();
@@ -328,7 +328,7 @@ TEST_F(OtxTool, AStopSignalEndsTheJobAndTheRunLeavesNothingInTheTemporaryFolder)
             EXPECT_EQ(QFileInfo(path).permissions() & 0x0077, 0) << path.toStdString();
 
         ::kill(pid_t(p.processId()), signal);
-        ASSERT_TRUE(p.waitForFinished(-1));
+        ASSERT_TRUE(p.waitForFinished(OtxWaitMs));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), 1);
         EXPECT_TRUE(p.readAllStandardOutput().endsWith("FFF1 Transmisja przerwana przez użytkownika\n"));
@@ -351,7 +351,7 @@ TEST_F(OtxTool, FiscalReadNeverWritesThroughANamePlantedInTheTemporaryFolder)
         QTemporaryDir tmp;
         QProcess p;
         StartOtx(p, {"fiscal-read", Path("pf.frp"), "--port", port}, tmp.path(), plant);
-        ASSERT_TRUE(p.waitForFinished(-1));
+        ASSERT_TRUE(p.waitForFinished(OtxWaitMs));
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         EXPECT_EQ(ReadBytes(victim), mine);
         const QStringList left = Entries(tmp.path());

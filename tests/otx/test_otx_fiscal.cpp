@@ -18,7 +18,7 @@ protected:
     {
         if (kasa.state() != QProcess::NotRunning) {
             kasa.kill();
-            kasa.waitForFinished(-1);
+            kasa.waitForFinished(OtxWaitMs);
         }
     }
 
@@ -28,7 +28,8 @@ protected:
         kasa.setProcessEnvironment(OtxEnvironment());
         kasa.start(QStringLiteral(ORVAN_BIN_DIR "/kasasim"), options);
         while (kasa.state() != QProcess::NotRunning && !kasa.canReadLine())
-            kasa.waitForReadyRead(-1);
+            if (!kasa.waitForReadyRead(OtxWaitMs))
+                break;
         const QString line = QString::fromUtf8(kasa.readLine()).trimmed();
         EXPECT_TRUE(line.startsWith(QStringLiteral("PORT "))) << line.toStdString();
         return line.mid(5);

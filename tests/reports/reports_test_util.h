@@ -10,6 +10,7 @@
 #include "USalesReport.h"
 #include "recording_runners.h"
 #include "scripted_messages.h"
+#include "test_application.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -21,11 +22,7 @@
 
 inline QApplication &ReportsTestApp()
 {
-    static int argc = 1;
-    static char name[] = "test_reports";
-    static char *argv[] = {name, nullptr};
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
+    return TestApplication("test_reports");
 }
 
 template <class T> T *Child(const QObject &window, const char *name)

@@ -4,6 +4,7 @@
 
 #include "reports_test_util.h"
 
+#include "UCodePage.h"
 #include "UDM.h"
 #include "UEditorEnv.h"
 #include "UGlobals.h"
@@ -46,7 +47,12 @@ protected:
         QFile f(reportFile);
         if (!f.open(QIODevice::ReadOnly))
             return {};
+        // The ANSI code page of a Polish Windows there.
+#ifdef _WIN32
+        return FromCp1250(f.readAll()).split(QStringLiteral("\r\n"));
+#else
         return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+#endif
     }
 
     TSettings settings;
