@@ -5,15 +5,9 @@
 // Wine maps to a pseudo-terminal; a plain ReadFile does not.)
 #include "UComPort.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "UWinApi.h"
 #include "UWinText.h"
 
-#include <windows.h>
 
 #include <algorithm>
 #include <cstring>

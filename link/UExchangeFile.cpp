@@ -10,16 +10,10 @@
 #include <system_error>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "UWinApi.h"
 #include "UWinText.h"
 
 #include <io.h>
-#include <windows.h>
 #endif
 
 const char *const ExchangeEndText = "xzoikjoidjawodijawodi";

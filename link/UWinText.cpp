@@ -1,7 +1,7 @@
 #include "UWinText.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "UWinApi.h"
 
 std::wstring WideFromPage(const std::string &text, unsigned codePage)
 {

@@ -20,16 +20,10 @@
 #include <vector>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "UWinApi.h"
 #include "UWinText.h"
 
 #include <direct.h>
-#include <windows.h>
 #include <shellapi.h>
 #endif
 

@@ -1,11 +1,11 @@
 #include "URegisterMemory.h"
 
 #include "UErrors.h"
+#include "UGlobals.h"
 #include "UOrvanIO.h"
 #include "URunFolder.h"
 #include "URxMemoryData.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -14,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <set>
@@ -112,14 +111,7 @@ QString TRegisterMemory::DefaultFolder()
 {
     // The program's data folder, also when orvan-otx asks: both must find
     // the same memory whatever name the running program carries.
-    const QString app = QCoreApplication::applicationName();
-    const QString org = QCoreApplication::organizationName();
-    QCoreApplication::setApplicationName(QStringLiteral("Orvan277PS Plus"));
-    QCoreApplication::setOrganizationName(QStringLiteral("NOXA S.C."));
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QCoreApplication::setApplicationName(app);
-    QCoreApplication::setOrganizationName(org);
-    return folder + QStringLiteral("/kasy");
+    return UserDataFolder() + QStringLiteral("/kasy");
 }
 
 QString TRegisterMemory::Key(const QString &modelCode, const QString &port)
