@@ -458,6 +458,35 @@ QString TooLargeReason()
     return QStringLiteral("plik ma ponad %1, a żadna kasa nie ma tylu danych").arg(InputFileLimitText());
 }
 
+// Reads into bytes (sized by the caller to the file's size + 1) until the
+// end, growing it up to one byte past the limit: a file that grows while
+// read is refused. readSome gives the count read, 0 at the end, or -1 with
+// its reason set.
+template <class ReadSome>
+QString ReadUpToLimit(QByteArray &bytes, ReadSome readSome)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        QString reason;
+        const qint64 n = readSome(bytes.data() + done, qint64(bytes.size() - done), reason);
+        if (n < 0) {
+            bytes.clear();
+            return reason;
+        }
+        if (n == 0)
+            break;
+        done += qsizetype(n);
+        if (done == bytes.size() && done <= InputFileLimit)
+            bytes.resize(std::min<qsizetype>(done * 2, InputFileLimit + 1));
+    }
+    if (done > InputFileLimit) {
+        bytes.clear();
+        return TooLargeReason();
+    }
+    bytes.truncate(done);
+    return QString();
+}
+
 QString SystemReason(int error)
 {
     return SystemErrorText(error);
@@ -682,26 +711,14 @@ QString ReadInputFile(const QString &fileName, QByteArray &bytes)
         return TooLargeReason();
     // A file that grows while read stops one byte past the limit.
     bytes.resize(qsizetype(size.QuadPart) + 1);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
+    return ReadUpToLimit(bytes, [file](char *to, qint64 room, QString &reason) -> qint64 {
         DWORD n = 0;
-        if (!ReadFile(file, bytes.data() + done, DWORD(bytes.size() - done), &n, nullptr)) {
-            const QString reason = LastReason();
-            bytes.clear();
-            return reason;
+        if (!ReadFile(file, to, DWORD(std::min<qint64>(room, MAXDWORD)), &n, nullptr)) {
+            reason = LastReason();
+            return -1;
         }
-        if (n == 0)
-            break;
-        done += qsizetype(n);
-        if (done == bytes.size() && done <= InputFileLimit)
-            bytes.resize(std::min<qsizetype>(done * 2, InputFileLimit + 1));
-    }
-    if (done > InputFileLimit) {
-        bytes.clear();
-        return TooLargeReason();
-    }
-    bytes.truncate(done);
-    return QString();
+        return qint64(n);
+    });
 }
 
 QString SaveTargetProblem(const QString &fileName)
@@ -759,28 +776,17 @@ QString ReadInputFile(const QString &fileName, QByteArray &bytes)
         return problem;
     // A file that grows while read stops one byte past the limit.
     bytes.resize(qsizetype(std::min<qint64>(st.st_size, InputFileLimit) + 1));
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            bytes.clear();
-            return SystemReason(error);
+    return ReadUpToLimit(bytes, [fd](char *to, qint64 room, QString &reason) -> qint64 {
+        for (;;) {
+            const ssize_t n = ::read(fd, to, size_t(room));
+            if (n >= 0)
+                return qint64(n);
+            if (errno != EINTR) {
+                reason = SystemReason(errno);
+                return -1;
+            }
         }
-        if (n == 0)
-            break;
-        done += n;
-        if (done == bytes.size() && done <= InputFileLimit)
-            bytes.resize(std::min<qsizetype>(done * 2, InputFileLimit + 1));
-    }
-    if (done > InputFileLimit) {
-        bytes.clear();
-        return TooLargeReason();
-    }
-    bytes.truncate(done);
-    return QString();
+    });
 }
 
 QString SaveTargetProblem(const QString &fileName)
