@@ -1,7 +1,7 @@
-#include "UAbout.h"
+#include "app/UAbout.h"
 #include "ui_UAbout.h"
 
-#include "UIcons.h"
+#include "app/UIcons.h"
 
 TFormAbout::TFormAbout(QWidget *parent) : QDialog(parent), ui(new Ui::TFormAbout)
 {

@@ -1,6 +1,6 @@
-#include "UDataFiles.h"
+#include "app/UDataFiles.h"
 
-#include "UDM.h"
+#include "data/UDM.h"
 
 TOrvanDataFiles::TOrvanDataFiles(TDM &dm) : m_dm(dm)
 {

@@ -1,6 +1,6 @@
 #pragma once
 // The data file operations of the main window's commands.
-#include "UMainCommands.h"
+#include "app/UMainCommands.h"
 
 class TOrvanDataFiles : public IDataFiles {
 public:

@@ -1,7 +1,7 @@
-#include "UDemo.h"
+#include "app/UDemo.h"
 
-#include "URecord.h"
-#include "USimLine.h"
+#include "link/URecord.h"
+#include "sim/USimLine.h"
 
 #include <algorithm>
 #include <iterator>

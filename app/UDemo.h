@@ -5,9 +5,9 @@
 // with a register on a cable; no device is involved, on any system. Its
 // tables start with a few groups, codes and deposits that carry sales
 // counters, so reads show figures; the fiscal memory has its defaults.
-#include "UKOMThread.h"
-#include "URegisterMemory.h"
-#include "URegisterSearch.h"
+#include "app/UKOMThread.h"
+#include "exchange/URegisterMemory.h"
+#include "link/URegisterSearch.h"
 
 #include <QString>
 #include <memory>

@@ -3,8 +3,8 @@
 // the duplicate-names window reach the program's front end: message boxes,
 // the wait window, the progress window, the read and send dialogs. Made by
 // the program once every window exists; it binds the windows on creation.
-#include "UEditorEnv.h"
-#include "UMain.h"
+#include "editors/UEditorEnv.h"
+#include "app/UMain.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
-#include "UFormPowtNazwy.h"
+#include "app/UFormPowtNazwy.h"
 
-#include "UEditorEnv.h"
-#include "UErrors.h"
-#include "UPowtNazwy.h"
+#include "editors/UEditorEnv.h"
+#include "data/UErrors.h"
+#include "data/UPowtNazwy.h"
 
 #include <QAction>
 #include <QHeaderView>

@@ -2,8 +2,8 @@
 // Window "Powtarzające się nazwy": the groups and codes whose names the
 // register would see as one. A double-click brings the right editor
 // forward on the row; "&Odśwież" searches again.
-#include "UDM.h"
-#include "UKvDBGrid.h"
+#include "data/UDM.h"
+#include "editors/UKvDBGrid.h"
 
 #include <QMainWindow>
 

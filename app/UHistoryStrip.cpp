@@ -1,4 +1,4 @@
-#include "UHistoryStrip.h"
+#include "app/UHistoryStrip.h"
 
 #include <QPainter>
 #include <QPainterPath>

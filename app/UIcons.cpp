@@ -1,4 +1,4 @@
-#include "UIcons.h"
+#include "app/UIcons.h"
 
 #include <QIconEngine>
 #include <QPainter>

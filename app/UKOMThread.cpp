@@ -1,8 +1,8 @@
-#include "UKOMThread.h"
+#include "app/UKOMThread.h"
 
-#include "UClock.h"
-#include "UCodePage.h"
-#include "UOSHOutput.h"
+#include "link/UClock.h"
+#include "data/UCodePage.h"
+#include "app/UOSHOutput.h"
 
 #if defined(__linux__)
 #include <pthread.h>

@@ -1,7 +1,7 @@
 #pragma once
 // The program's output sink and the worker thread of one module run.
-#include "UKOMDisplay.h"
-#include "UModule.h"
+#include "link/UKOMDisplay.h"
+#include "link/UModule.h"
 
 #include <QString>
 #include <QThread>

@@ -1,9 +1,9 @@
-#include "UKonfig.h"
+#include "app/UKonfig.h"
 #include "ui_UKonfig.h"
 
-#include "UDM.h"
-#include "UGlobals.h"
-#include "UMessages.h"
+#include "data/UDM.h"
+#include "data/UGlobals.h"
+#include "app/UMessages.h"
 
 #include <QCloseEvent>
 #include <QLayout>

@@ -1,8 +1,8 @@
 #pragma once
 // The main window: a two-row tool bar from which every other window is
 // opened; its commands are in TMainCommands.
-#include "UKonfig.h"
-#include "UMainCommands.h"
+#include "app/UKonfig.h"
+#include "app/UMainCommands.h"
 
 #include <QMainWindow>
 #include <memory>

@@ -1,12 +1,12 @@
-#include "UMainCommands.h"
+#include "app/UMainCommands.h"
 
-#include "UDM.h"
-#include "UErrors.h"
-#include "UGlobals.h"
-#include "UKonfig.h"
-#include "UStatusTexts.h"
-#include "UTemplates.h"
-#include "UWait.h"
+#include "data/UDM.h"
+#include "data/UErrors.h"
+#include "data/UGlobals.h"
+#include "app/UKonfig.h"
+#include "exchange/UStatusTexts.h"
+#include "data/UTemplates.h"
+#include "app/UWait.h"
 
 #include <QFileInfo>
 

@@ -3,8 +3,8 @@
 // loading and saving data files, the configuration change and the question
 // when closing. Dialogs, boxes, the wait window and the data files come in
 // through interfaces, so tests drive the commands without windows.
-#include "UMessages.h"
-#include "USections.h"
+#include "app/UMessages.h"
+#include "app/USections.h"
 
 #include <QString>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "UMessages.h"
+#include "app/UMessages.h"
 
-#include "UAbout.h"
-#include "UErrors.h"
+#include "app/UAbout.h"
+#include "data/UErrors.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

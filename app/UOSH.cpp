@@ -1,10 +1,10 @@
-#include "UOSH.h"
+#include "app/UOSH.h"
 #include "ui_UOSH.h"
 
-#include "UErrors.h"
-#include "UGlobals.h"
-#include "UMessages.h"
-#include "UProfile.h"
+#include "data/UErrors.h"
+#include "data/UGlobals.h"
+#include "app/UMessages.h"
+#include "data/UProfile.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 // The progress window of the communication module: completes a job's
 // command line, runs the module on a worker thread, shows its output and
 // offers to repeat a failed transmission.
-#include "UJobCommandLine.h"
-#include "UKOMThread.h"
-#include "UOSHOutput.h"
+#include "exchange/UJobCommandLine.h"
+#include "app/UKOMThread.h"
+#include "app/UOSHOutput.h"
 
 #include <QDialog>
 #include <QTimer>

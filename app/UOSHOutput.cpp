@@ -1,4 +1,4 @@
-#include "UOSHOutput.h"
+#include "app/UOSHOutput.h"
 
 #include <algorithm>
 

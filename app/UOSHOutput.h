@@ -4,8 +4,8 @@
 // history pictures and the transfer's count. The module writes on the job
 // thread; the window's timer takes the changes on the user-interface
 // thread; a mutex guards both.
-#include "UClock.h"
-#include "UTransferProgress.h"
+#include "link/UClock.h"
+#include "app/UTransferProgress.h"
 
 #include <QString>
 #include <array>

@@ -1,6 +1,6 @@
-#include "UPlacement.h"
+#include "app/UPlacement.h"
 
-#include "UUiHooks.h"
+#include "data/UUiHooks.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,9 +1,9 @@
 #pragma once
 // The program's run: settings, every window created once in the fixed
 // order, the demo register, and at the end the placements and settings.
-#include "UClock.h"
-#include "UGlobals.h"
-#include "UMain.h"
+#include "link/UClock.h"
+#include "data/UGlobals.h"
+#include "app/UMain.h"
 
 #include <QStringList>
 #include <memory>

@@ -2,7 +2,7 @@
 // Developer aid: with a picture folder given, the program answers its own
 // first-run dialogs, saves PNG pictures of its windows at fixed moments and
 // ends after a job in the progress window.
-#include "UMessages.h"
+#include "app/UMessages.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "USections.h"
+#include "app/USections.h"
 
 void TSectionChecks::PrepareLoad(const TSectionSet &present)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // Section sets of the data files (0 Grupy, 1 Kody, 2 Kaucje) and the tick
 // state of the section check lists of the load and save dialogs.
-#include "UOrvanIO.h"
+#include "data/UOrvanIO.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "UTransferProgress.h"
+#include "app/UTransferProgress.h"
 
-#include "UClock.h"
+#include "link/UClock.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
-#include "UUstawienia.h"
+#include "app/UUstawienia.h"
 #include "ui_UUstawienia.h"
 
-#include "UErrors.h"
-#include "UGlobals.h"
-#include "UMessages.h"
+#include "data/UErrors.h"
+#include "data/UGlobals.h"
+#include "app/UMessages.h"
 
-#include "UClock.h"
+#include "link/UClock.h"
 
 #include <QApplication>
 #include <QButtonGroup>

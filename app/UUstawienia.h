@@ -1,6 +1,6 @@
 #pragma once
 // The transmission settings dialog: serial port and speed of every job.
-#include "URegisterSearch.h"
+#include "link/URegisterSearch.h"
 
 #include <QDialog>
 #include <QStringList>

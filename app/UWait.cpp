@@ -1,8 +1,8 @@
-#include "UWait.h"
+#include "app/UWait.h"
 #include "ui_UWait.h"
 
-#include "UErrors.h"
-#include "UMessages.h"
+#include "data/UErrors.h"
+#include "app/UMessages.h"
 
 #include <QCloseEvent>
 

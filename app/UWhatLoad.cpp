@@ -1,7 +1,7 @@
-#include "UWhatLoad.h"
+#include "app/UWhatLoad.h"
 #include "ui_UWhatLoad.h"
 
-#include "UErrors.h"
+#include "data/UErrors.h"
 
 #include <QListWidget>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #pragma once
 // "Co wczytać ?": which sections of a data file to load.
-#include "USections.h"
+#include "app/USections.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "UWhatSave.h"
+#include "app/UWhatSave.h"
 #include "ui_UWhatSave.h"
 
-#include "UWhatLoad.h"
+#include "app/UWhatLoad.h"
 
 #include <QListWidget>
 #include <QPushButton>

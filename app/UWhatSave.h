@@ -1,6 +1,6 @@
 #pragma once
 // "Co zapisać ?": which sections to write into a data file.
-#include "USections.h"
+#include "app/USections.h"
 
 #include <QDialog>
 

@@ -6,17 +6,17 @@
 // The environment variable ORVAN_SCREENSHOTS=<folder> makes the program
 // answer its first-run dialogs itself and save pictures of its windows
 // there (scripts/screenshots).
-#include "UAbout.h"
+#include "app/UAbout.h"
 #include "UBuildInfo.h"
-#include "UDM.h"
-#include "UFinally.h"
-#include "ULocale.h"
-#include "UMessages.h"
-#include "UProgram.h"
-#include "URunFolder.h"
-#include "UScreenshots.h"
-#include "UTemplates.h"
-#include "UWinReg.h"
+#include "data/UDM.h"
+#include "data/UFinally.h"
+#include "data/ULocale.h"
+#include "app/UMessages.h"
+#include "app/UProgram.h"
+#include "data/URunFolder.h"
+#include "app/UScreenshots.h"
+#include "data/UTemplates.h"
+#include "data/UWinReg.h"
 
 #include <QApplication>
 #include <cstdio>

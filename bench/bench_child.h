@@ -2,7 +2,7 @@
 // process against the simulated register and measure what the child spent.
 #pragma once
 
-#include "USimPty.h"
+#include "sim/USimPty.h"
 
 #include <cstdint>
 #include <cstdio>

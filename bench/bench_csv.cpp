@@ -1,11 +1,11 @@
 // CSV benchmarks, each against the data file work of the same 9999 codes:
 //   import preview of a 9999-row CSV file / loading a 9999-code data file  <= 3
 //   export of 9999 codes as CSV         / saving them as a data file      <= 2
-#include "UCsvExport.h"
-#include "UCsvImport.h"
-#include "UDM.h"
-#include "ULocale.h"
-#include "UOrvanIO.h"
+#include "exchange/UCsvExport.h"
+#include "exchange/UCsvImport.h"
+#include "data/UDM.h"
+#include "data/ULocale.h"
+#include "data/UOrvanIO.h"
 #include "bench_support.h"
 
 #include <QFile>

@@ -4,10 +4,10 @@
 //   save 9999 codes            / write the same bytes with one write    <= 10
 //   CheckTable over 9999 codes / std::sort of their 9999 keys            <= 4
 //   FindDuplicateNames (9999 codes, 30 groups) / sort of 10029 names    <= 6
-#include "UDM.h"
-#include "ULocale.h"
-#include "UOrvanIO.h"
-#include "UPowtNazwy.h"
+#include "data/UDM.h"
+#include "data/ULocale.h"
+#include "data/UOrvanIO.h"
+#include "data/UPowtNazwy.h"
 #include "bench_support.h"
 
 #include <QFile>

@@ -3,7 +3,7 @@
 // The figure is the program's CPU time (load, checks, duplicate names,
 // exchange file, the whole job) / the time the exchanged bytes take on a
 // 19200-baud line (11 bits a character); target <= 0.01.
-#include "USimPty.h"
+#include "sim/USimPty.h"
 #include "bench_child.h"
 
 #include <benchmark/benchmark.h>

@@ -3,15 +3,15 @@
 //   sort the codes by their name through the table model / std::sort of the same 9999 names  <= 4
 //   load a 9999-code data file with the three editors shown / the same load, no window       <= 1.5
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
-#include "UDM.h"
-#include "UEditorColumns.h"
-#include "UEditorEnv.h"
-#include "UGrupy.h"
-#include "UKaucje.h"
-#include "UKody.h"
-#include "ULocale.h"
-#include "UOrvanIO.h"
-#include "UTableModel.h"
+#include "data/UDM.h"
+#include "editors/UEditorColumns.h"
+#include "editors/UEditorEnv.h"
+#include "editors/UGrupy.h"
+#include "editors/UKaucje.h"
+#include "editors/UKody.h"
+#include "data/ULocale.h"
+#include "data/UOrvanIO.h"
+#include "editors/UTableModel.h"
 #include "bench_support.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 //     and osh2xx's peak memory.
 //   Paced500: the register paces 19200 baud; wall time of the data phase
 //     (wake-up to the last ACK) / the line time of its bytes.
-#include "USimPty.h"
+#include "sim/USimPty.h"
 #include "bench_child.h"
 
 #include <benchmark/benchmark.h>

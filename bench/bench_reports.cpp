@@ -3,11 +3,11 @@
 //   TPDFReportPrinter, 60 000 lines / bare libharu, same lines and places  <= 1.5
 //   ParseLines + BuildSummary + BuildReport, 9 988 daily reports
 //                                  / read the file and split it into lines  <= 30
-#include "UCodePage.h"
-#include "UErrors.h"
-#include "UFiscalMemory.h"
-#include "ULocale.h"
-#include "UPDFReportPrinter.h"
+#include "data/UCodePage.h"
+#include "data/UErrors.h"
+#include "reports/core/UFiscalMemory.h"
+#include "data/ULocale.h"
+#include "reports/core/UPDFReportPrinter.h"
 #include "bench_support.h"
 
 #include <QFile>

@@ -1,9 +1,9 @@
 // The register search runs the ports side by side: its wall time over 8
 // silent ports and 1 register, at one speed, against the time one silent
 // port takes for its three wake-ups. Target: at most 2.
-#include "UClock.h"
-#include "URegisterSearch.h"
-#include "USimPty.h"
+#include "link/UClock.h"
+#include "link/URegisterSearch.h"
+#include "sim/USimPty.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,17 +8,17 @@
 //   name texts (target <= 10); also with the folded texts rebuilt first,
 //   as after a sort or a load of the table.
 // - Undo of "delete all" of 9999 codes against the delete itself.
-#include "UClock.h"
-#include "UEditHistory.h"
-#include "UEditorCommands.h"
-#include "UErrors.h"
-#include "UExchange.h"
-#include "UJobCommandLine.h"
-#include "UKOMDisplay.h"
-#include "ULocale.h"
-#include "UModule.h"
-#include "USimPty.h"
-#include "UTableFind.h"
+#include "link/UClock.h"
+#include "exchange/UEditHistory.h"
+#include "exchange/UEditorCommands.h"
+#include "data/UErrors.h"
+#include "exchange/UExchange.h"
+#include "exchange/UJobCommandLine.h"
+#include "link/UKOMDisplay.h"
+#include "data/ULocale.h"
+#include "link/UModule.h"
+#include "sim/USimPty.h"
+#include "exchange/UTableFind.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>

@@ -8,18 +8,18 @@
 //   bench_soak [--jobs N] [--levels 1,5,20] [--seed S]
 //
 // Exit 1 when a job hung or, with verify on, a wrong send passed.
-#include "UComPort.h"
-#include "UDM.h"
-#include "UErrors.h"
-#include "UExchange.h"
-#include "UKOMDisplay.h"
-#include "ULocale.h"
-#include "UModule.h"
-#include "USendVerify.h"
-#include "USimLine.h"
-#include "USimRegister.h"
-#include "USimulator.h"
-#include "UVirtualClock.h"
+#include "link/UComPort.h"
+#include "data/UDM.h"
+#include "data/UErrors.h"
+#include "exchange/UExchange.h"
+#include "link/UKOMDisplay.h"
+#include "data/ULocale.h"
+#include "link/UModule.h"
+#include "exchange/USendVerify.h"
+#include "sim/USimLine.h"
+#include "sim/USimRegister.h"
+#include "sim/USimulator.h"
+#include "link/UVirtualClock.h"
 
 #include <QFile>
 #include <QTemporaryDir>

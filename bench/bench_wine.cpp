@@ -4,7 +4,7 @@
 //     time its bytes take on a 19200-baud line (11 bits a character).
 // Needs ORVAN_WINDOWS_OTX (the .exe) and WINEPREFIX; scripts/windows-test
 // --bench sets both.
-#include "USimPty.h"
+#include "sim/USimPty.h"
 #include "bench_child.h"
 
 #include <benchmark/benchmark.h>

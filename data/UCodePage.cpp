@@ -1,4 +1,4 @@
-#include "UCodePage.h"
+#include "data/UCodePage.h"
 
 #include <algorithm>
 #include <array>

@@ -1,5 +1,5 @@
-#include "UCurrency.h"
-#include "UErrors.h"
+#include "data/UCurrency.h"
+#include "data/UErrors.h"
 
 #include <algorithm>
 #include <cmath>

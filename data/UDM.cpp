@@ -1,10 +1,10 @@
-#include "UDM.h"
-#include "UFinally.h"
+#include "data/UDM.h"
+#include "data/UFinally.h"
 
-#include "UCodePage.h"
-#include "UEANUtils.h"
-#include "UErrors.h"
-#include "URegisterText.h"
+#include "data/UCodePage.h"
+#include "data/UEANUtils.h"
+#include "data/UErrors.h"
+#include "data/URegisterText.h"
 
 #include <QSet>
 #include <algorithm>

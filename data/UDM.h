@@ -2,10 +2,10 @@
 // The data module: owner of every table, their field rules and text
 // conversions, the module state, the record checks, the key check, the
 // table copy and the register profile.
-#include "UErrors.h"
-#include "UProfile.h"
-#include "URxMemoryData.h"
-#include "UUiHooks.h"
+#include "data/UErrors.h"
+#include "data/UProfile.h"
+#include "data/URxMemoryData.h"
+#include "data/UUiHooks.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "UEANUtils.h"
+#include "data/UEANUtils.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "UGlobals.h"
+#include "data/UGlobals.h"
 
-#include "URunFolder.h"
-#include "UWinReg.h"
+#include "data/URunFolder.h"
+#include "data/UWinReg.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ULocale.h"
+#include "data/ULocale.h"
 
 #include <QLocale>
 #include <charconv>

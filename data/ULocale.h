@@ -1,7 +1,7 @@
 #pragma once
 // The regional number settings the program formats and parses with. One
 // object, filled from the system locale at start; tests set it explicitly.
-#include "UCurrency.h"
+#include "data/UCurrency.h"
 
 #include <QChar>
 #include <QString>

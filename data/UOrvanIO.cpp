@@ -1,11 +1,11 @@
-#include "UOrvanIO.h"
-#include "UFinally.h"
+#include "data/UOrvanIO.h"
+#include "data/UFinally.h"
 
-#include "UCodePage.h"
-#include "UEANUtils.h"
-#include "UErrors.h"
-#include "URegisterText.h"
-#include "USystemError.h"
+#include "data/UCodePage.h"
+#include "data/UEANUtils.h"
+#include "data/UErrors.h"
+#include "data/URegisterText.h"
+#include "data/USystemError.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 // Data files ("otx"): sections of the editor tables with self-describing
 // column lists, and the line files the editors exchange with the
 // communication module. Files are Windows-1250 text with CR LF line ends.
-#include "UDM.h"
-#include "ULocale.h"
-#include "URunFolder.h"
+#include "data/UDM.h"
+#include "data/ULocale.h"
+#include "data/URunFolder.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
-#include "UPowtNazwy.h"
+#include "data/UPowtNazwy.h"
 
-#include "UErrors.h"
+#include "data/UErrors.h"
 
 #include <algorithm>
 #include <optional>

@@ -2,7 +2,7 @@
 // Duplicate names, data side: which groups and codes the register would see
 // under the same name. The window that lists them implements
 // IDuplicateNamesView.
-#include "UDM.h"
+#include "data/UDM.h"
 
 // Scope bits of a search.
 enum TDupScope { DupScopeGroups = 1, DupScopeCodes = 2, DupScopeBoth = 3 };

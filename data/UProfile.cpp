@@ -1,6 +1,6 @@
-#include "UProfile.h"
+#include "data/UProfile.h"
 
-#include "URegisterText.h"
+#include "data/URegisterText.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "URecentFolders.h"
+#include "data/URecentFolders.h"
 
 #include <QDir>
 #include <QFileInfo>

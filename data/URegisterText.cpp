@@ -1,6 +1,6 @@
-#include "URegisterText.h"
+#include "data/URegisterText.h"
 
-#include "UCodePage.h"
+#include "data/UCodePage.h"
 
 #include <QRegularExpression>
 

@@ -1,4 +1,4 @@
-#include "URunFolder.h"
+#include "data/URunFolder.h"
 
 #include <QDir>
 #include <QFile>

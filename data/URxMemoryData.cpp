@@ -1,9 +1,9 @@
-#include "URxMemoryData.h"
+#include "data/URxMemoryData.h"
 
-#include "UCodePage.h"
-#include "UErrors.h"
-#include "ULocale.h"
-#include "URegisterText.h"
+#include "data/UCodePage.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
+#include "data/URegisterText.h"
 
 #include <algorithm>
 #include <cmath>

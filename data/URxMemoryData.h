@@ -2,7 +2,7 @@
 // In-memory record set: fields, records in insertion order until sorted, a
 // cursor, insert/edit/post/cancel/delete, sorting, locate, bookmarks and a
 // plain observer interface for grids. No window code here.
-#include "UCurrency.h"
+#include "data/UCurrency.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "USystemError.h"
+#include "data/USystemError.h"
 
 #ifdef _WIN32
 #include <windows.h>

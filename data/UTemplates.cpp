@@ -1,4 +1,4 @@
-#include "UTemplates.h"
+#include "data/UTemplates.h"
 
 #include "UBuildInfo.h"
 

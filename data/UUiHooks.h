@@ -2,7 +2,7 @@
 // Small interfaces that the windows implement, so that the table logic can
 // ask a question, read a grid's selection or show a window without knowing
 // any window class. Tests use fakes.
-#include "URxMemoryData.h"
+#include "data/URxMemoryData.h"
 
 #include <QString>
 #include <functional>

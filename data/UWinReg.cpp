@@ -1,6 +1,6 @@
-#include "UWinReg.h"
+#include "data/UWinReg.h"
 
-#include "UErrors.h"
+#include "data/UErrors.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +14,7 @@
 #include <limits>
 
 #ifdef Q_OS_WIN
-#include "USystemError.h"
+#include "data/USystemError.h"
 
 #include <winerror.h>
 #endif

@@ -1,4 +1,4 @@
-#include "UChartWidget.h"
+#include "editors/UChartWidget.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

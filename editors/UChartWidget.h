@@ -3,7 +3,7 @@
 // grid lines, category labels (standing up and thinned out when they do not
 // fit side by side), grouped, stacked or percent bars and a legend. The
 // layout is a plain value, so tests read what is drawn without pixels.
-#include "UChartData.h"
+#include "exchange/UChartData.h"
 
 #include <QColor>
 #include <QFont>

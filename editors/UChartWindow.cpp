@@ -1,7 +1,7 @@
-#include "UChartWindow.h"
+#include "editors/UChartWindow.h"
 
-#include "UOrvanIO.h"
-#include "URecentFolders.h"
+#include "data/UOrvanIO.h"
+#include "data/URecentFolders.h"
 
 #include <QBuffer>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 // "Wykres": a chart of TChartData in a window of its own, with a choice of
 // views (daily, monthly) and "Zapisz jako PNG...". The data come from a
 // function, so the chart follows the tables whenever Refresh is called.
-#include "UChartData.h"
-#include "UChartWidget.h"
+#include "exchange/UChartData.h"
+#include "editors/UChartWidget.h"
 
 #include <QDialog>
 #include <functional>

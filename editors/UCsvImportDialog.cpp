@@ -1,7 +1,7 @@
-#include "UCsvImportDialog.h"
+#include "editors/UCsvImportDialog.h"
 #include "ui_UCsvImportDialog.h"
 
-#include "UErrors.h"
+#include "data/UErrors.h"
 
 #include <QAbstractTableModel>
 #include <QBrush>

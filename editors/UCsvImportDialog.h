@@ -2,7 +2,7 @@
 // "Importuj z pliku CSV...": the file as a preview grid, a column (or one
 // value for all rows) for each field, and "Zastąp" or "Uzupełnij". The
 // choices are kept in QSettings for the next import into the same table.
-#include "UCsvImport.h"
+#include "exchange/UCsvImport.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "UEditorColumns.h"
+#include "editors/UEditorColumns.h"
 
 namespace {
 TGridColumn Col(const char *field, bool readOnly = false, QStringList pick = {}, int width = 0)

@@ -1,7 +1,7 @@
 #pragma once
 // The columns of the three tables' grids, shared by each editor and its
 // in-register view.
-#include "UTableModel.h"
+#include "editors/UTableModel.h"
 
 QList<TGridColumn> GrupyColumns();
 QList<TGridColumn> KodyColumns();

@@ -2,9 +2,9 @@
 // What the editor windows are given by the program once every window
 // exists: the data module and the front-end objects the exchange and
 // editor logic talks through. The windows cannot reach app/ themselves.
-#include "UDM.h"
-#include "UExchangeHooks.h"
-#include "UUiHooks.h"
+#include "data/UDM.h"
+#include "exchange/UExchangeHooks.h"
+#include "data/UUiHooks.h"
 
 #include <QString>
 #include <functional>

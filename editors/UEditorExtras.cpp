@@ -1,11 +1,11 @@
-#include "UEditorExtras.h"
+#include "editors/UEditorExtras.h"
 
-#include "UChartWindow.h"
-#include "UCsvExport.h"
-#include "UCsvImportDialog.h"
-#include "UEditorForm.h"
-#include "UErrors.h"
-#include "URecentFolders.h"
+#include "editors/UChartWindow.h"
+#include "exchange/UCsvExport.h"
+#include "editors/UCsvImportDialog.h"
+#include "editors/UEditorForm.h"
+#include "data/UErrors.h"
+#include "data/URecentFolders.h"
 
 #include <QAction>
 #include <QFileDialog>

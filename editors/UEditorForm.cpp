@@ -1,9 +1,9 @@
-#include "UEditorForm.h"
-#include "UEditorExtras.h"
+#include "editors/UEditorForm.h"
+#include "editors/UEditorExtras.h"
 
-#include "UErrors.h"
-#include "UFindBar.h"
-#include "UProfile.h"
+#include "data/UErrors.h"
+#include "editors/UFindBar.h"
+#include "data/UProfile.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,10 +2,10 @@
 // The common shell of the three table editors and their three in-register
 // views: a grid filling the window, a menu, and calls into TEditorCommands
 // and TExchange. What a command does to the tables lives there.
-#include "UEditorCommands.h"
-#include "UEditorEnv.h"
-#include "UExchange.h"
-#include "UKvDBGrid.h"
+#include "exchange/UEditorCommands.h"
+#include "editors/UEditorEnv.h"
+#include "exchange/UExchange.h"
+#include "editors/UKvDBGrid.h"
 
 #include <QMainWindow>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "UFindBar.h"
+#include "editors/UFindBar.h"
 
-#include "UErrors.h"
+#include "data/UErrors.h"
 
 #include <QAction>
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 // to the first match (number prefix or name, case and diacritics ignored),
 // F3 and Shift+F3 go to the next and previous match, Escape closes it and
 // returns to the grid. The logic is TTableFind.
-#include "UTableFind.h"
+#include "exchange/UTableFind.h"
 
 #include <QToolBar>
 #include <memory>

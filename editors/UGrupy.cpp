@@ -1,6 +1,6 @@
-#include "UGrupy.h"
+#include "editors/UGrupy.h"
 
-#include "UEditorColumns.h"
+#include "editors/UEditorColumns.h"
 
 namespace {
 TTableFormSetup Setup()

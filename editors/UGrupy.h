@@ -1,6 +1,6 @@
 #pragma once
 // Window "Grupy": the groups editor (MDGrupy).
-#include "UEditorForm.h"
+#include "editors/UEditorForm.h"
 
 class TFormGrupy : public TTableForm {
     Q_OBJECT

@@ -1,6 +1,6 @@
-#include "UGrupyWKasie.h"
+#include "editors/UGrupyWKasie.h"
 
-#include "UEditorColumns.h"
+#include "editors/UEditorColumns.h"
 
 namespace {
 TTableFormSetup Setup()

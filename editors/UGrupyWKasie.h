@@ -1,6 +1,6 @@
 #pragma once
 // Window "Grupy w kasie": the groups as last read from the register, read-only.
-#include "UEditorForm.h"
+#include "editors/UEditorForm.h"
 
 class TFormGrupyWKasie : public TTableForm {
     Q_OBJECT

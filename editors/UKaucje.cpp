@@ -1,6 +1,6 @@
-#include "UKaucje.h"
+#include "editors/UKaucje.h"
 
-#include "UEditorColumns.h"
+#include "editors/UEditorColumns.h"
 
 namespace {
 TTableFormSetup Setup()

@@ -1,6 +1,6 @@
 #pragma once
 // Window "Kaucje": the deposits editor (MDKaucje).
-#include "UEditorForm.h"
+#include "editors/UEditorForm.h"
 
 class TFormKaucje : public TTableForm {
     Q_OBJECT

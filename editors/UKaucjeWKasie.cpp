@@ -1,6 +1,6 @@
-#include "UKaucjeWKasie.h"
+#include "editors/UKaucjeWKasie.h"
 
-#include "UEditorColumns.h"
+#include "editors/UEditorColumns.h"
 
 namespace {
 TTableFormSetup Setup()

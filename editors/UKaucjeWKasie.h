@@ -1,6 +1,6 @@
 #pragma once
 // Window "Kaucje w kasie": the deposits as last read from the register, read-only.
-#include "UEditorForm.h"
+#include "editors/UEditorForm.h"
 
 class TFormKaucjeWKasie : public TTableForm {
     Q_OBJECT

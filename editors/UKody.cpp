@@ -1,6 +1,6 @@
-#include "UKody.h"
+#include "editors/UKody.h"
 
-#include "UEditorColumns.h"
+#include "editors/UEditorColumns.h"
 
 namespace {
 TTableFormSetup Setup()

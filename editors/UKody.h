@@ -1,6 +1,6 @@
 #pragma once
 // Window "Kody": the codes editor (MDKody); several rows can be selected.
-#include "UEditorForm.h"
+#include "editors/UEditorForm.h"
 
 class TFormKody : public TTableForm {
     Q_OBJECT

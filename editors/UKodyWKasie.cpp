@@ -1,6 +1,6 @@
-#include "UKodyWKasie.h"
+#include "editors/UKodyWKasie.h"
 
-#include "UEditorColumns.h"
+#include "editors/UEditorColumns.h"
 
 namespace {
 TTableFormSetup Setup()

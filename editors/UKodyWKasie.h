@@ -1,6 +1,6 @@
 #pragma once
 // Window "Kody w kasie": the codes as last read from the register, read-only.
-#include "UEditorForm.h"
+#include "editors/UEditorForm.h"
 
 class TFormKodyWKasie : public TTableForm {
     Q_OBJECT

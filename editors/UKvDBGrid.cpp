@@ -1,4 +1,4 @@
-#include "UKvDBGrid.h"
+#include "editors/UKvDBGrid.h"
 
 #include <QComboBox>
 #include <QHeaderView>

@@ -3,8 +3,8 @@
 // keys of the editors (Enter adds, Ctrl+Enter edits, Insert, Ctrl+Delete),
 // title clicks that sort, drop-down lists, record colours, the row
 // indicator, and a column layout the placement file keeps.
-#include "UTableModel.h"
-#include "UUiHooks.h"
+#include "editors/UTableModel.h"
+#include "data/UUiHooks.h"
 
 #include <QStyledItemDelegate>
 #include <QTableView>

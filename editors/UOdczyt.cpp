@@ -1,7 +1,7 @@
-#include "UOdczyt.h"
+#include "editors/UOdczyt.h"
 #include "ui_UOdczyt.h"
 
-#include "UWyslanie.h"
+#include "editors/UWyslanie.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -2,7 +2,7 @@
 // "Odczyt danych z kasy": the options of a read from the register. The two
 // boxes keep their state between uses; a read for an in-register view shows
 // the clear box unticked and disabled and gives it its state back after.
-#include "UExchangeHooks.h"
+#include "exchange/UExchangeHooks.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "UTableModel.h"
+#include "editors/UTableModel.h"
 
-#include "UErrors.h"
+#include "data/UErrors.h"
 
 QColor CheckResultColor(CheckResult result)
 {

@@ -3,9 +3,9 @@
 // list of its fields as columns. Texts go through the fields' get-text and
 // set-text; a pending insert shows as its own row; the table's observer
 // interface keeps the view in step, and bulk work arrives as one reset.
-#include "UDM.h"
-#include "URxMemoryData.h"
-#include "UUiHooks.h"
+#include "data/UDM.h"
+#include "data/URxMemoryData.h"
+#include "data/UUiHooks.h"
 
 #include <QAbstractTableModel>
 #include <QColor>

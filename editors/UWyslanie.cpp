@@ -1,4 +1,4 @@
-#include "UWyslanie.h"
+#include "editors/UWyslanie.h"
 #include "ui_UWyslanie.h"
 
 TFormWyslanie::TFormWyslanie(QWidget *parent) : QDialog(parent), ui(new Ui::TFormWyslanie)

@@ -4,8 +4,8 @@
 // random source so that a finding replays the same way.
 #include "FuzzSupport.h"
 
-#include "UExchangeHooks.h"
-#include "UFiscalMemory.h"
+#include "exchange/UExchangeHooks.h"
+#include "reports/core/UFiscalMemory.h"
 
 #include <QDateTime>
 #include <QTimeZone>

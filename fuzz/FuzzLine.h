@@ -4,11 +4,11 @@
 // that finds nothing moves the virtual clock on, so time-outs come without
 // waiting. TRecordingLine talks to the simulated register and keeps its
 // answers in the same chunks: the seeds.
-#include "UComPort.h"
-#include "UKOMDisplay.h"
-#include "UModule.h"
-#include "USimulator.h"
-#include "UVirtualClock.h"
+#include "link/UComPort.h"
+#include "link/UKOMDisplay.h"
+#include "link/UModule.h"
+#include "sim/USimulator.h"
+#include "link/UVirtualClock.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
 #pragma once
 // What the fuzz targets share: a scratch folder of the process, Polish
 // formats, and quiet fakes of the user-interface hooks.
-#include "UErrors.h"
-#include "ULocale.h"
-#include "UUiHooks.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
+#include "data/UUiHooks.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -4,8 +4,8 @@
 // picks the table and the options; the rest is the file.
 #include "FuzzSupport.h"
 
-#include "UCsvImport.h"
-#include "UDM.h"
+#include "exchange/UCsvImport.h"
+#include "data/UDM.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -2,8 +2,8 @@
 // took must come back whole through a save and a second load.
 #include "FuzzSupport.h"
 
-#include "UDM.h"
-#include "UOrvanIO.h"
+#include "data/UDM.h"
+#include "data/UOrvanIO.h"
 
 #include <array>
 

@@ -7,8 +7,8 @@
 #include "FuzzFiscal.h"
 #include "FuzzLine.h"
 
-#include "USimLine.h"
-#include "USimRegister.h"
+#include "sim/USimLine.h"
+#include "sim/USimRegister.h"
 
 #include <fstream>
 

@@ -2,10 +2,10 @@
 // every register profile.
 #include "FuzzSupport.h"
 
-#include "UDM.h"
-#include "UExchange.h"
-#include "UExchangeHooks.h"
-#include "UOrvanIO.h"
+#include "data/UDM.h"
+#include "exchange/UExchange.h"
+#include "exchange/UExchangeHooks.h"
+#include "data/UOrvanIO.h"
 
 namespace {
 

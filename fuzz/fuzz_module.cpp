@@ -8,8 +8,8 @@
 #include "FuzzLine.h"
 #include "FuzzSupport.h"
 
-#include "UKOMDisplay.h"
-#include "USimRegister.h"
+#include "link/UKOMDisplay.h"
+#include "sim/USimRegister.h"
 
 #include <fstream>
 

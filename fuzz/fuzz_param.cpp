@@ -1,8 +1,8 @@
 // The module's switch set (/X, /T, /A, /R ...) and the field selection an
 // /A value makes of a table descriptor.
-#include "UModule.h"
-#include "UParam.h"
-#include "URecord.h"
+#include "link/UModule.h"
+#include "link/UParam.h"
+#include "link/URecord.h"
 
 #include <cstddef>
 #include <cstdint>

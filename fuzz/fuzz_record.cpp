@@ -1,7 +1,7 @@
 // Record conversions of every field type, both ways, and the exchange
 // lines of a table's selection: a text that converts to bytes must convert
 // back to a text of its width.
-#include "URecord.h"
+#include "link/URecord.h"
 
 #include <cstddef>
 #include <cstdint>

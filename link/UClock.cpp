@@ -1,4 +1,4 @@
-#include "UClock.h"
+#include "link/UClock.h"
 
 #include <chrono>
 #include <thread>

@@ -1,8 +1,8 @@
-#include "UComPort.h"
+#include "link/UComPort.h"
 
-#include "UClock.h"
-#include "UError.h"
-#include "UKOMDisplay.h"
+#include "link/UClock.h"
+#include "link/UError.h"
+#include "link/UKOMDisplay.h"
 
 #include <QElapsedTimer>
 

@@ -4,7 +4,7 @@
 // QSerialPort on Linux (UComPortQt.cpp), the Win32 communications calls on
 // Windows (UComPortWin.cpp). All operations run on the job thread; nothing
 // here is locked.
-#include "USuperString.h"
+#include "link/USuperString.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 // The serial port's device on Linux (and other Unix systems): QSerialPort in
 // blocking mode. Windows has its own device (UComPortWin.cpp).
-#include "UComPort.h"
+#include "link/UComPort.h"
 
 #include <QAbstractEventDispatcher>
 #include <QSerialPort>

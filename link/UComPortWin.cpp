@@ -3,10 +3,10 @@
 // call may block, but never longer than the port's time-outs allow.
 // (QSerialPort's asynchronous reads missed answers over a COM port that
 // Wine maps to a pseudo-terminal; a plain ReadFile does not.)
-#include "UComPort.h"
+#include "link/UComPort.h"
 
-#include "UWinApi.h"
-#include "UWinText.h"
+#include "link/UWinApi.h"
+#include "link/UWinText.h"
 
 
 #include <algorithm>

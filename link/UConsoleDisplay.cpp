@@ -1,9 +1,9 @@
-#include "UConsoleDisplay.h"
+#include "link/UConsoleDisplay.h"
 
-#include "UNational.h"
+#include "link/UNational.h"
 
 #ifdef _WIN32
-#include "UWinApi.h"
+#include "link/UWinApi.h"
 #else
 #include <QStringDecoder>
 #endif

@@ -1,7 +1,7 @@
 #pragma once
 // Output sink of the command-line program: every line goes to a terminal
 // as UTF-8 the moment it is written, the status text to the error stream.
-#include "UKOMDisplay.h"
+#include "link/UKOMDisplay.h"
 
 #include <cstdio>
 #include <string>

@@ -3,9 +3,9 @@
 // (TTaskDown, job D), reading a table into one (TTaskUp, job U), and the
 // status query that follows a job (TTaskStatus). Both table tasks stream
 // their file: one line, one record at a time.
-#include "UExchangeFile.h"
-#include "UProtoco.h"
-#include "URecord.h"
+#include "link/UExchangeFile.h"
+#include "link/UProtoco.h"
+#include "link/URecord.h"
 
 #include <cstdint>
 #include <string>

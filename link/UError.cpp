@@ -1,7 +1,7 @@
-#include "UError.h"
+#include "link/UError.h"
 
-#include "UKOMDisplay.h"
-#include "UNational.h"
+#include "link/UKOMDisplay.h"
+#include "link/UNational.h"
 
 #include <cstdio>
 #include <unordered_map>

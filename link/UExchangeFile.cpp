@@ -1,8 +1,8 @@
-#include "UExchangeFile.h"
+#include "link/UExchangeFile.h"
 
-#include "UError.h"
-#include "UKOMDisplay.h"
-#include "UNational.h"
+#include "link/UError.h"
+#include "link/UKOMDisplay.h"
+#include "link/UNational.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,8 +10,8 @@
 #include <system_error>
 
 #ifdef _WIN32
-#include "UWinApi.h"
-#include "UWinText.h"
+#include "link/UWinApi.h"
+#include "link/UWinText.h"
 
 #include <io.h>
 #endif

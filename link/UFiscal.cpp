@@ -1,11 +1,11 @@
-#include "UFiscal.h"
+#include "link/UFiscal.h"
 
-#include "UDnUp.h"
-#include "UError.h"
-#include "UKOMDisplay.h"
-#include "UModule.h"
-#include "UNational.h"
-#include "UParam.h"
+#include "link/UDnUp.h"
+#include "link/UError.h"
+#include "link/UKOMDisplay.h"
+#include "link/UModule.h"
+#include "link/UNational.h"
+#include "link/UParam.h"
 
 #include <chrono>
 

@@ -3,9 +3,9 @@
 // currency changes, daily reports) into the exchange file of /F, one text
 // line per record, at fixed character positions the fiscal memory window
 // reads.
-#include "UExchangeFile.h"
-#include "UProtoco.h"
-#include "URecord.h"
+#include "link/UExchangeFile.h"
+#include "link/UProtoco.h"
+#include "link/URecord.h"
 
 #include <array>
 #include <cstdint>

@@ -1,9 +1,9 @@
-#include "UInterrupt.h"
+#include "link/UInterrupt.h"
 
 #include <csignal>
 
 #ifdef _WIN32
-#include "UWinApi.h"
+#include "link/UWinApi.h"
 
 #include <atomic>
 

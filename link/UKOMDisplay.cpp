@@ -1,4 +1,4 @@
-#include "UKOMDisplay.h"
+#include "link/UKOMDisplay.h"
 
 void TKOMDisplay::Start()
 {

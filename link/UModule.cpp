@@ -1,10 +1,10 @@
-#include "UModule.h"
+#include "link/UModule.h"
 
-#include "UClock.h"
-#include "UComPort.h"
-#include "UDnUp.h"
-#include "UKOMDisplay.h"
-#include "UProtoco.h"
+#include "link/UClock.h"
+#include "link/UComPort.h"
+#include "link/UDnUp.h"
+#include "link/UKOMDisplay.h"
+#include "link/UProtoco.h"
 
 #include <algorithm>
 #include <limits>

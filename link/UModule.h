@@ -2,9 +2,9 @@
 // The module driver: one job with the register per call of RunModule.
 // The job is a command line of switches; everything the module has to say
 // goes to the display sink; the caller gets an end code and a message.
-#include "UError.h"
-#include "UNational.h"
-#include "UParam.h"
+#include "link/UError.h"
+#include "link/UNational.h"
+#include "link/UParam.h"
 
 #include <cstdint>
 #include <functional>

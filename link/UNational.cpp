@@ -1,4 +1,4 @@
-#include "UNational.h"
+#include "link/UNational.h"
 
 namespace {
 

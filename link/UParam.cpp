@@ -1,4 +1,4 @@
-#include "UParam.h"
+#include "link/UParam.h"
 
 namespace {
 std::size_t slotOf(char letter)

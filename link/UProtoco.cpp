@@ -1,8 +1,8 @@
-#include "UProtoco.h"
+#include "link/UProtoco.h"
 
-#include "UComPort.h"
-#include "UError.h"
-#include "UKOMDisplay.h"
+#include "link/UComPort.h"
+#include "link/UError.h"
+#include "link/UKOMDisplay.h"
 
 #include <cstdio>
 

@@ -3,8 +3,8 @@
 // task interface that gives a transfer its content, and the transfer's
 // state machine. The packet functions need no port, so the register
 // simulator builds and checks its packets with the same code.
-#include "USuperString.h"
-#include "UTimer.h"
+#include "link/USuperString.h"
+#include "link/UTimer.h"
 
 #include <cstdint>
 #include <string>

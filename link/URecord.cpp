@@ -1,4 +1,4 @@
-#include "URecord.h"
+#include "link/URecord.h"
 
 #include <cstdio>
 

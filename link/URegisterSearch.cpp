@@ -1,13 +1,13 @@
-#include "URegisterSearch.h"
+#include "link/URegisterSearch.h"
 
-#include "UNational.h"
+#include "link/UNational.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
 #ifdef _WIN32
-#include "UWinApi.h"
+#include "link/UWinApi.h"
 #else
 #include <QDir>
 #include <QFileInfo>

@@ -3,8 +3,8 @@
 // search over many ports at once, one job thread per port. Nothing but the
 // wake-up and the status query goes on the line, so nothing in the
 // register changes. Texts for a person are UTF-8.
-#include "UKOMDisplay.h"
-#include "UModule.h"
+#include "link/UKOMDisplay.h"
+#include "link/UModule.h"
 
 #include <atomic>
 #include <cstdint>

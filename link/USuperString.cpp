@@ -1,4 +1,4 @@
-#include "USuperString.h"
+#include "link/USuperString.h"
 
 #include <algorithm>
 

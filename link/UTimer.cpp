@@ -1,4 +1,4 @@
-#include "UTimer.h"
+#include "link/UTimer.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #pragma once
 // Timers and delays of the link, all on the injected clock.
-#include "UClock.h"
+#include "link/UClock.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "UVirtualClock.h"
+#include "link/UVirtualClock.h"
 
 uint32_t TVirtualClock::TickCount()
 {

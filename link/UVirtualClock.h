@@ -2,7 +2,7 @@
 // A clock that only moves when somebody sleeps on it or advances it, so
 // that time-outs of seconds run in microseconds. Safe to share between a
 // test's module thread and its simulator thread.
-#include "UClock.h"
+#include "link/UClock.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "UWinText.h"
+#include "link/UWinText.h"
 
 #ifdef _WIN32
-#include "UWinApi.h"
+#include "link/UWinApi.h"
 
 std::wstring WideFromPage(const std::string &text, unsigned codePage)
 {

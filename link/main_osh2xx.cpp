@@ -4,11 +4,11 @@
 // line; a relative /F name is taken in the current folder. The last line
 // on stdout is the end code (four hex digits) and its message, or "0000".
 #include "UBuildInfo.h"
-#include "UClock.h"
-#include "UConsoleDisplay.h"
-#include "UInterrupt.h"
-#include "UModule.h"
-#include "UNational.h"
+#include "link/UClock.h"
+#include "link/UConsoleDisplay.h"
+#include "link/UInterrupt.h"
+#include "link/UModule.h"
+#include "link/UNational.h"
 
 #include <atomic>
 #include <cstdio>
@@ -20,8 +20,8 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "UWinApi.h"
-#include "UWinText.h"
+#include "link/UWinApi.h"
+#include "link/UWinText.h"
 
 #include <direct.h>
 #include <shellapi.h>

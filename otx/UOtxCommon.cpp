@@ -1,7 +1,7 @@
-#include "UOtxCommon.h"
+#include "otx/UOtxCommon.h"
 
-#include "UErrors.h"
-#include "UOrvanIO.h"
+#include "data/UErrors.h"
+#include "data/UOrvanIO.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #pragma once
 // What every orvan-otx command shares: printing, exit codes, the option
 // parser and the register profile options.
-#include "UDM.h"
-#include "UOrvanIO.h"
-#include "UUiHooks.h"
+#include "data/UDM.h"
+#include "data/UOrvanIO.h"
+#include "data/UUiHooks.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,12 +1,12 @@
-#include "UOtxConsole.h"
+#include "otx/UOtxConsole.h"
 
-#include "UClock.h"
-#include "UConsoleDisplay.h"
-#include "UErrors.h"
-#include "UInterrupt.h"
-#include "UJobCommandLine.h"
-#include "UModule.h"
-#include "URunFolder.h"
+#include "link/UClock.h"
+#include "link/UConsoleDisplay.h"
+#include "data/UErrors.h"
+#include "link/UInterrupt.h"
+#include "exchange/UJobCommandLine.h"
+#include "link/UModule.h"
+#include "data/URunFolder.h"
 
 #include <QFile>
 #include <atomic>

@@ -3,8 +3,8 @@
 // process through RunModule with a console sink, boxes become lines, the
 // wait window runs its step at once and dialogs are answered by the command
 // line.
-#include "UExchangeHooks.h"
-#include "UOtxCommon.h"
+#include "exchange/UExchangeHooks.h"
+#include "otx/UOtxCommon.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
 // import and export: article lists from and to CSV files of spreadsheets.
-#include "UCsvExport.h"
-#include "UCsvImport.h"
-#include "UErrors.h"
-#include "UOrvanIO.h"
-#include "UOtxCommands.h"
-#include "UOtxCommon.h"
+#include "exchange/UCsvExport.h"
+#include "exchange/UCsvImport.h"
+#include "data/UErrors.h"
+#include "data/UOrvanIO.h"
+#include "otx/UOtxCommands.h"
+#include "otx/UOtxCommon.h"
 
 namespace {
 

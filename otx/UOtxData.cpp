@@ -1,9 +1,9 @@
 // check and normalize: data files outside the program.
-#include "UErrors.h"
-#include "UOrvanIO.h"
-#include "UOtxCommands.h"
-#include "UOtxCommon.h"
-#include "UPowtNazwy.h"
+#include "data/UErrors.h"
+#include "data/UOrvanIO.h"
+#include "otx/UOtxCommands.h"
+#include "otx/UOtxCommon.h"
+#include "data/UPowtNazwy.h"
 
 namespace {
 

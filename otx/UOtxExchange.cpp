@@ -2,14 +2,14 @@
 // The same exchange logic as the windows; jobs run in this process through
 // RunModule with a console sink, and every job ends with the module's end
 // line.
-#include "UErrors.h"
-#include "UExchange.h"
-#include "USendVerify.h"
-#include "UOrvanIO.h"
-#include "UOtxCommands.h"
-#include "UOtxCommon.h"
-#include "UOtxConsole.h"
-#include "UPowtNazwy.h"
+#include "data/UErrors.h"
+#include "exchange/UExchange.h"
+#include "exchange/USendVerify.h"
+#include "data/UOrvanIO.h"
+#include "otx/UOtxCommands.h"
+#include "otx/UOtxCommon.h"
+#include "otx/UOtxConsole.h"
+#include "data/UPowtNazwy.h"
 
 #include <QDir>
 #include <QFileInfo>

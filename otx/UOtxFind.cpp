@@ -1,8 +1,8 @@
 // find-register: where the register answers, from the console.
-#include "UClock.h"
-#include "UOtxCommands.h"
-#include "UOtxCommon.h"
-#include "URegisterSearch.h"
+#include "link/UClock.h"
+#include "otx/UOtxCommands.h"
+#include "otx/UOtxCommon.h"
+#include "link/URegisterSearch.h"
 
 #include <mutex>
 

@@ -1,11 +1,11 @@
 // fiscal-read, fiscal-text and fiscal-pdf: the fiscal memory window's
 // commands on the console.
-#include "UErrors.h"
-#include "UFiscalMemory.h"
-#include "UOtxCommands.h"
-#include "UOtxCommon.h"
-#include "UOtxConsole.h"
-#include "UProfile.h"
+#include "data/UErrors.h"
+#include "reports/core/UFiscalMemory.h"
+#include "otx/UOtxCommands.h"
+#include "otx/UOtxCommon.h"
+#include "otx/UOtxConsole.h"
+#include "data/UProfile.h"
 
 #include <QDir>
 #include <QRegularExpression>

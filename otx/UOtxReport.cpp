@@ -1,10 +1,10 @@
 // report: the sales report made from the register's data, as "Wykonaj" of
 // the reports window does with "danych odczytanych z kasy".
-#include "UErrors.h"
-#include "UOtxCommands.h"
-#include "UOtxCommon.h"
-#include "UOtxConsole.h"
-#include "USalesReport.h"
+#include "data/UErrors.h"
+#include "otx/UOtxCommands.h"
+#include "otx/UOtxCommon.h"
+#include "otx/UOtxConsole.h"
+#include "reports/core/USalesReport.h"
 
 #include <QDir>
 

@@ -2,12 +2,12 @@
 // scripts. Every command calls the same logic classes as the windows.
 // Exit codes: 0 fine, 1 refused content or failed run, 2 wrong arguments.
 #include "UBuildInfo.h"
-#include "UErrors.h"
-#include "UFinally.h"
-#include "ULocale.h"
-#include "UOtxCommands.h"
-#include "UOtxCommon.h"
-#include "URunFolder.h"
+#include "data/UErrors.h"
+#include "data/UFinally.h"
+#include "data/ULocale.h"
+#include "otx/UOtxCommands.h"
+#include "otx/UOtxCommon.h"
+#include "data/URunFolder.h"
 
 #include <QCoreApplication>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "UFiscalChartWindow.h"
+#include "reports/UFiscalChartWindow.h"
 
-#include "UChartWindow.h"
-#include "UFiscalChart.h"
-#include "UPF.h"
+#include "editors/UChartWindow.h"
+#include "reports/core/UFiscalChart.h"
+#include "reports/UPF.h"
 
 #include <QBoxLayout>
 #include <QPointer>

@@ -1,12 +1,12 @@
-#include "UPF.h"
-#include "UFiscalChartWindow.h"
+#include "reports/UPF.h"
+#include "reports/UFiscalChartWindow.h"
 #include "ui_UPF.h"
 
-#include "UDM.h"
-#include "UEditorEnv.h"
-#include "UErrors.h"
-#include "UGlobals.h"
-#include "URecentFolders.h"
+#include "data/UDM.h"
+#include "editors/UEditorEnv.h"
+#include "data/UErrors.h"
+#include "data/UGlobals.h"
+#include "data/URecentFolders.h"
 
 #include <QCalendarWidget>
 #include <QFileDialog>

@@ -4,9 +4,9 @@
 // identity data, the daily records and the per-currency summary, saves the
 // lines with their digest and prints the periodic fiscal report as a PDF.
 // What the commands do is TFiscalMemory's; this is its window.
-#include "UFiscalMemory.h"
-#include "UShellOpen.h"
-#include "UUiHooks.h"
+#include "reports/core/UFiscalMemory.h"
+#include "reports/UShellOpen.h"
+#include "data/UUiHooks.h"
 
 #include <QWidget>
 #include <functional>

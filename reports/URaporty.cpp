@@ -1,9 +1,9 @@
-#include "URaporty.h"
+#include "reports/URaporty.h"
 #include "ui_URaporty.h"
 
-#include "UEditorEnv.h"
-#include "UGlobals.h"
-#include "URecentFolders.h"
+#include "editors/UEditorEnv.h"
+#include "data/UGlobals.h"
+#include "data/URecentFolders.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>

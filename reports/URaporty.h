@@ -1,8 +1,8 @@
 #pragma once
 // Window "Raporty": the sales report of the groups, codes and deposits with
 // their counters, from the register's data or the editor's, into a text file.
-#include "USalesReport.h"
-#include "UShellOpen.h"
+#include "reports/core/USalesReport.h"
+#include "reports/UShellOpen.h"
 
 #include <QDialog>
 #include <functional>

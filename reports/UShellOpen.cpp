@@ -1,6 +1,6 @@
-#include "UShellOpen.h"
+#include "reports/UShellOpen.h"
 
-#include "UErrors.h"
+#include "data/UErrors.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #pragma once
 // Opening a finished report in the user's viewer for its kind of file.
-#include "UPDFReportPrinter.h"
+#include "reports/core/UPDFReportPrinter.h"
 
 class TDesktopShellOpener : public IShellOpener {
 public:

@@ -1,8 +1,8 @@
-#include "USimLine.h"
+#include "sim/USimLine.h"
 
-#include "UError.h"
-#include "UKOMDisplay.h"
-#include "UVirtualClock.h"
+#include "link/UError.h"
+#include "link/UKOMDisplay.h"
+#include "link/UVirtualClock.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 // Everything runs on the caller's thread in virtual time: a read that
 // finds nothing moves the clock on by the read time-out, so the PC's
 // time-outs come without waiting. For RunModule's line factory.
-#include "UComPort.h"
-#include "USimulator.h"
+#include "link/UComPort.h"
+#include "sim/USimulator.h"
 
 #include <deque>
 #include <mutex>

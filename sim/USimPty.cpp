@@ -1,8 +1,8 @@
-#include "USimPty.h"
+#include "sim/USimPty.h"
 
-#include "UClock.h"
-#include "UProtoco.h"
-#include "UVirtualClock.h"
+#include "link/UClock.h"
+#include "link/UProtoco.h"
+#include "link/UVirtualClock.h"
 
 #include <cerrno>
 #include <cstring>

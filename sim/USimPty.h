@@ -11,8 +11,8 @@
 //
 // Start, Stop and the accessors may be called from any one thread; the
 // register itself is only touched under the simulator's lock.
-#include "USimRegister.h"
-#include "USimulator.h"
+#include "sim/USimRegister.h"
+#include "sim/USimulator.h"
 
 #include <atomic>
 #include <chrono>

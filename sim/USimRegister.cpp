@@ -1,4 +1,4 @@
-#include "USimRegister.h"
+#include "sim/USimRegister.h"
 
 #include <algorithm>
 #include <chrono>

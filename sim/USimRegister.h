@@ -3,7 +3,7 @@
 // deposits 19) stored as whole records by key, the sales counters inside
 // them, and the fiscal memory, generated from a few options so that every
 // run with the same options gives the same bytes.
-#include "URecord.h"
+#include "link/URecord.h"
 
 #include <cstdint>
 #include <functional>

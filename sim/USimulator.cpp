@@ -1,6 +1,6 @@
-#include "USimulator.h"
+#include "sim/USimulator.h"
 
-#include "UProtoco.h"
+#include "link/UProtoco.h"
 
 #include <algorithm>
 #include <cstdio>

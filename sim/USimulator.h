@@ -4,7 +4,7 @@
 // memory and the status query, and injects faults on purpose. It has no
 // port and no thread: feed it the PC's bytes, take its answer bytes. The
 // transports (USimPty.h) put it on a pseudo-terminal.
-#include "USimRegister.h"
+#include "sim/USimRegister.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,8 +3,8 @@
 // then serves until it is killed (SIGINT, SIGTERM, SIGHUP) or, with
 // --stdin-eof, until its standard input ends.
 #include "UBuildInfo.h"
-#include "UModule.h"
-#include "USimPty.h"
+#include "link/UModule.h"
+#include "sim/USimPty.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,6 +1,6 @@
-#include "UFiscalChart.h"
+#include "reports/core/UFiscalChart.h"
 
-#include "UFiscalTables.h"
+#include "reports/core/UFiscalTables.h"
 
 #include <map>
 

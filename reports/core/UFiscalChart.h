@@ -3,7 +3,7 @@
 // daily reports read, as bars by date or by month, the tax (SumaPTU) the
 // lower part of each bar, one colour per currency period (a run of reports
 // in one currency).
-#include "UChartData.h"
+#include "exchange/UChartData.h"
 
 // Reports of one date are added up; reports without a date are left out.
 TChartData FiscalDailyChart(const TRxMemoryData &mtpf);

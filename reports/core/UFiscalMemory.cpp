@@ -1,10 +1,10 @@
-#include "UFiscalMemory.h"
+#include "reports/core/UFiscalMemory.h"
 
-#include "UCodePage.h"
-#include "UErrors.h"
-#include "UFinally.h"
-#include "UOrvanIO.h"
-#include "UProfile.h"
+#include "data/UCodePage.h"
+#include "data/UErrors.h"
+#include "data/UFinally.h"
+#include "data/UOrvanIO.h"
+#include "data/UProfile.h"
 
 #include <QCryptographicHash>
 #include <algorithm>

@@ -13,11 +13,11 @@
 // The commands (Odczytaj, Wczytaj, Zapisz, Drukuj, ZapiszPdf) show their failure
 // through IMessages and return false; the steps below them raise Exception.
 // The tables are told once about each command's bulk work.
-#include "UErrors.h"
-#include "UFiscalReport.h"
-#include "UFiscalTables.h"
-#include "UExchangeHooks.h"
-#include "UPDFReportPrinter.h"
+#include "data/UErrors.h"
+#include "reports/core/UFiscalReport.h"
+#include "reports/core/UFiscalTables.h"
+#include "exchange/UExchangeHooks.h"
+#include "reports/core/UPDFReportPrinter.h"
 
 #include <QDate>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "UFiscalReport.h"
+#include "reports/core/UFiscalReport.h"
 
-#include "UErrors.h"
-#include "UFiscalTables.h"
+#include "data/UErrors.h"
+#include "reports/core/UFiscalTables.h"
 
 #include <algorithm>
 

@@ -2,9 +2,9 @@
 // The periodic fiscal report: the per-currency summary (MTSumUp) and the
 // 17-character lines of the report as the register prints them on its roll
 // (ReportContent), built from the decoded fiscal memory tables.
-#include "UCurrency.h"
-#include "URxMemoryData.h"
-#include "UUiHooks.h"
+#include "data/UCurrency.h"
+#include "data/URxMemoryData.h"
+#include "data/UUiHooks.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "UFiscalTables.h"
+#include "reports/core/UFiscalTables.h"
 
-#include "ULocale.h"
+#include "data/ULocale.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // date is an integer field holding the Julian day (0 = none), a time an
 // integer field holding minutes since midnight, a yes/no a smallint 0/1.
 // Their grid texts come from OnGetText hooks set up here.
-#include "URxMemoryData.h"
+#include "data/URxMemoryData.h"
 
 #include <QDate>
 #include <QTime>

@@ -1,8 +1,8 @@
-#include "UPDFReportPrinter.h"
+#include "reports/core/UPDFReportPrinter.h"
 
-#include "UCodePage.h"
-#include "UErrors.h"
-#include "UOrvanIO.h"
+#include "data/UCodePage.h"
+#include "data/UErrors.h"
+#include "data/UOrvanIO.h"
 
 #include <QFile>
 #include <algorithm>

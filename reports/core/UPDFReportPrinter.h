@@ -2,7 +2,7 @@
 // The fiscal report's 17-character lines on A4 pages as a PDF document, the
 // way the register's paper roll looks: equal columns separated by dashed
 // lines, filled top to bottom, then the next column, then the next page.
-#include "URunFolder.h"
+#include "data/URunFolder.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "USalesCsv.h"
+#include "reports/core/USalesCsv.h"
 
-#include "UCsvExport.h"
-#include "UDM.h"
+#include "exchange/UCsvExport.h"
+#include "data/UDM.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // and deposits apart, so a spreadsheet filters or pivots the whole report
 // in one place (one file per section would need several files for one
 // "Wykonaj" and the same columns three times).
-#include "USalesReport.h"
+#include "reports/core/USalesReport.h"
 
 #include <QStringList>
 

@@ -1,14 +1,14 @@
-#include "USalesReport.h"
+#include "reports/core/USalesReport.h"
 
-#include "UCsvExport.h"
-#include "USalesCsv.h"
+#include "exchange/UCsvExport.h"
+#include "reports/core/USalesCsv.h"
 
-#include "UCodePage.h"
-#include "UDM.h"
-#include "UEANUtils.h"
-#include "UErrors.h"
-#include "UExchange.h"
-#include "UOrvanIO.h"
+#include "data/UCodePage.h"
+#include "data/UDM.h"
+#include "data/UEANUtils.h"
+#include "data/UErrors.h"
+#include "exchange/UExchange.h"
+#include "data/UOrvanIO.h"
 
 namespace {
 

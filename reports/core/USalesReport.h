@@ -4,10 +4,10 @@
 // reads from the register first when the report is to be made from the
 // register's data). No window here: the reports window and orvan-otx give
 // the hooks.
-#include "UExchangeHooks.h"
-#include "ULocale.h"
-#include "UPDFReportPrinter.h"
-#include "UUiHooks.h"
+#include "exchange/UExchangeHooks.h"
+#include "data/ULocale.h"
+#include "reports/core/UPDFReportPrinter.h"
+#include "data/UUiHooks.h"
 
 #include <QByteArray>
 #include <QDateTime>

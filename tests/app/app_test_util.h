@@ -1,8 +1,8 @@
 #pragma once
 // Shared pieces of the window tests: one QApplication for the test program,
 // message boxes that tests answer and a program's folders for a test.
-#include "UGlobals.h"
-#include "UMessages.h"
+#include "data/UGlobals.h"
+#include "app/UMessages.h"
 #include "scripted_messages.h"
 #include "test_application.h"
 

@@ -2,12 +2,12 @@
 // without anything added, a clear word on a save into a missing folder,
 // nine whole lines in the progress window on one background, and no
 // exchange file left behind by the demo's job.
-#include "UGlobals.h"
-#include "UHistoryStrip.h"
-#include "UMain.h"
-#include "UMessages.h"
-#include "UOSH.h"
-#include "UScreenshots.h"
+#include "data/UGlobals.h"
+#include "app/UHistoryStrip.h"
+#include "app/UMain.h"
+#include "app/UMessages.h"
+#include "app/UOSH.h"
+#include "app/UScreenshots.h"
 #include "app_test_util.h"
 
 #include <QAbstractButton>

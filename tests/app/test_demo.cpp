@@ -1,15 +1,15 @@
 // The progress window with the real communication module: against the
 // simulated register on a real pseudo-terminal (Linux), and against the
 // demo register over its in-process line in virtual time.
-#include "UDemo.h"
-#include "UGlobals.h"
-#include "UHistoryStrip.h"
-#include "UOSH.h"
-#include "UProgram.h"
-#include "URegisterMemory.h"
-#include "USimLine.h"
-#include "UUstawienia.h"
-#include "UVirtualClock.h"
+#include "app/UDemo.h"
+#include "data/UGlobals.h"
+#include "app/UHistoryStrip.h"
+#include "app/UOSH.h"
+#include "app/UProgram.h"
+#include "exchange/URegisterMemory.h"
+#include "sim/USimLine.h"
+#include "app/UUstawienia.h"
+#include "link/UVirtualClock.h"
 #include "app_test_util.h"
 
 #include <QFile>
@@ -22,7 +22,7 @@
 #include <mutex>
 
 #if defined(__linux__)
-#include "USimPty.h"
+#include "sim/USimPty.h"
 #endif
 
 namespace {

@@ -2,17 +2,17 @@
 // real progress window, wait window and communication module over the
 // demo register's line, in virtual time. Send, read back, send and delete
 // the selected codes, totals, and the in-register view's read.
-#include "UDM.h"
-#include "ULocale.h"
-#include "UErrors.h"
-#include "UGrupy.h"
-#include "UKaucje.h"
-#include "UKody.h"
-#include "UKodyWKasie.h"
-#include "UOdczyt.h"
-#include "UProgram.h"
-#include "UVirtualClock.h"
-#include "UWyslanie.h"
+#include "data/UDM.h"
+#include "data/ULocale.h"
+#include "data/UErrors.h"
+#include "editors/UGrupy.h"
+#include "editors/UKaucje.h"
+#include "editors/UKody.h"
+#include "editors/UKodyWKasie.h"
+#include "editors/UOdczyt.h"
+#include "app/UProgram.h"
+#include "link/UVirtualClock.h"
+#include "editors/UWyslanie.h"
 #include "app_test_util.h"
 
 #include <QAction>

@@ -1,10 +1,10 @@
 // The duplicate-names window: its grid lists the search, a double-click
 // brings the right editor forward on the right row, "&Odśwież" searches
 // again with the last scope.
-#include "UErrors.h"
-#include "UFormPowtNazwy.h"
-#include "ULocale.h"
-#include "UPowtNazwy.h"
+#include "data/UErrors.h"
+#include "app/UFormPowtNazwy.h"
+#include "data/ULocale.h"
+#include "data/UPowtNazwy.h"
 
 #include "app_test_util.h"
 

@@ -1,8 +1,8 @@
-#include "UDM.h"
-#include "UErrors.h"
-#include "UGlobals.h"
-#include "UKonfig.h"
-#include "UUstawienia.h"
+#include "data/UDM.h"
+#include "data/UErrors.h"
+#include "data/UGlobals.h"
+#include "app/UKonfig.h"
+#include "app/UUstawienia.h"
 #include "app_test_util.h"
 
 #include <QComboBox>

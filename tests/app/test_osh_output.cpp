@@ -1,6 +1,6 @@
-#include "UHistoryStrip.h"
-#include "UOSH.h"
-#include "UOSHOutput.h"
+#include "app/UHistoryStrip.h"
+#include "app/UOSH.h"
+#include "app/UOSHOutput.h"
 #include "app_test_util.h"
 
 #include <QTemporaryDir>
@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iomanip>
 
-#include "UModule.h"
-#include "USimLine.h"
-#include "UVirtualClock.h"
+#include "link/UModule.h"
+#include "sim/USimLine.h"
+#include "link/UVirtualClock.h"
 
 struct HistoryCase {
     uint16_t Code;

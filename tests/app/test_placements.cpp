@@ -1,13 +1,13 @@
 // Window placements and the extras of windows that keep more (grid column
 // layouts): restored when the windows are made, written when the main
 // window closes, while every window still exists.
-#include "UDM.h"
-#include "UGrupy.h"
-#include "UMain.h"
-#include "UPlacement.h"
-#include "UProgram.h"
-#include "URecentFolders.h"
-#include "UUiHooks.h"
+#include "data/UDM.h"
+#include "editors/UGrupy.h"
+#include "app/UMain.h"
+#include "app/UPlacement.h"
+#include "app/UProgram.h"
+#include "data/URecentFolders.h"
+#include "data/UUiHooks.h"
 #include "app_test_util.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // The port name edit of the transmission settings: a typed name is used,
 // and an empty one is reported once, without swallowing a click.
-#include "UGlobals.h"
-#include "UUstawienia.h"
+#include "data/UGlobals.h"
+#include "app/UUstawienia.h"
 #include "app_test_util.h"
 
 #include <QKeyEvent>

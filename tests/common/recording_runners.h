@@ -1,9 +1,9 @@
 #pragma once
 // The wait window and the module job runner as the tests stand them in:
 // each runs at once and records what it was asked.
-#include "UErrors.h"
-#include "UExchangeHooks.h"
-#include "UUiHooks.h"
+#include "data/UErrors.h"
+#include "exchange/UExchangeHooks.h"
+#include "data/UUiHooks.h"
 
 #include <QStringList>
 #include <functional>

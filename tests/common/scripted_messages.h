@@ -1,8 +1,8 @@
 #pragma once
 // Messages as the tests stand them in: every question gets the answer set
 // beforehand, and everything said is logged.
-#include "ULocale.h"
-#include "UUiHooks.h"
+#include "data/ULocale.h"
+#include "data/UUiHooks.h"
 
 #include <QStringList>
 #include <deque>

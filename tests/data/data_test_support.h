@@ -2,9 +2,9 @@
 // The fixture the data tests share: a data module on the ER-A277PS Plus
 // profile with deposits, under Polish number formats whatever the machine's
 // locale; the formats before the test come back afterwards.
-#include "UDM.h"
-#include "UErrors.h"
-#include "ULocale.h"
+#include "data/UDM.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "UCodePage.h"
-#include "URegisterText.h"
+#include "data/UCodePage.h"
+#include "data/URegisterText.h"
 
 #include <QStringDecoder>
 #include <gtest/gtest.h>

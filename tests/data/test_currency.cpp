@@ -1,6 +1,6 @@
-#include "UCurrency.h"
-#include "UErrors.h"
-#include "ULocale.h"
+#include "data/UCurrency.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
 
 #include <gtest/gtest.h>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "UDM.h"
-#include "UErrors.h"
-#include "ULocale.h"
+#include "data/UDM.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
 #include "data_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "UCodePage.h"
-#include "UDM.h"
-#include "UErrors.h"
-#include "ULocale.h"
-#include "UOrvanIO.h"
+#include "data/UCodePage.h"
+#include "data/UDM.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
+#include "data/UOrvanIO.h"
 #include "data_test_support.h"
 #include "pipe_guard.h"
 

@@ -1,7 +1,7 @@
-#include "UDM.h"
-#include "UErrors.h"
-#include "ULocale.h"
-#include "UPowtNazwy.h"
+#include "data/UDM.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
+#include "data/UPowtNazwy.h"
 #include "data_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "UProfile.h"
+#include "data/UProfile.h"
 
 #include <gtest/gtest.h>
 

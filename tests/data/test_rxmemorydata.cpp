@@ -1,6 +1,6 @@
-#include "UErrors.h"
-#include "ULocale.h"
-#include "URxMemoryData.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
+#include "data/URxMemoryData.h"
 
 #include <gtest/gtest.h>
 

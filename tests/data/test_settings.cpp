@@ -1,10 +1,10 @@
 // Registry wrapper and settings store, always against a temporary folder.
-#include "UErrors.h"
-#include "UFinally.h"
-#include "UGlobals.h"
-#include "UOrvanIO.h"
-#include "URunFolder.h"
-#include "UWinReg.h"
+#include "data/UErrors.h"
+#include "data/UFinally.h"
+#include "data/UGlobals.h"
+#include "data/UOrvanIO.h"
+#include "data/URunFolder.h"
+#include "data/UWinReg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Where the settings and the placements of a user's run go, and that the
 // README names those same places.
-#include "UErrors.h"
-#include "UFinally.h"
-#include "UGlobals.h"
-#include "URecentFolders.h"
-#include "UWinReg.h"
+#include "data/UErrors.h"
+#include "data/UFinally.h"
+#include "data/UGlobals.h"
+#include "data/URecentFolders.h"
+#include "data/UWinReg.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // in the installed data folder; a template in neither is reported under the
 // program's folder.
 #include "UBuildInfo.h"
-#include "UTemplates.h"
+#include "data/UTemplates.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 // The model templates in templates/ are produced by the data-file writer
 // from the starting tables below. Run this test with ORVAN_WRITE_TEMPLATES=1
 // to write them again after a change of the tables or of the writer.
-#include "UDM.h"
-#include "UErrors.h"
-#include "ULocale.h"
-#include "UOrvanIO.h"
-#include "UPowtNazwy.h"
+#include "data/UDM.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
+#include "data/UOrvanIO.h"
+#include "data/UPowtNazwy.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // pseudo-terminal. The module runs on a virtual clock (its delays cost
 // nothing); while the register keeps silent on purpose it moves that clock
 // on, so the PC's time-outs come at once.
-#include "UKOMDisplay.h"
-#include "UModule.h"
-#include "USimPty.h"
-#include "UVirtualClock.h"
+#include "link/UKOMDisplay.h"
+#include "link/UModule.h"
+#include "sim/USimPty.h"
+#include "link/UVirtualClock.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // ER-A277PS Plus profile under Polish formats, and fakes for the message
 // boxes, the wait window, the dialogs and the module (a job either writes
 // the lines a register would send back, or only records its switches).
-#include "UEditorEnv.h"
-#include "UErrors.h"
-#include "UKvDBGrid.h"
+#include "editors/UEditorEnv.h"
+#include "data/UErrors.h"
+#include "editors/UKvDBGrid.h"
 
 #include "../data/data_test_support.h"
 #include "recording_runners.h"

@@ -1,12 +1,12 @@
 // The chart window draws what the chart data hold; the CSV items are in
 // the editors' menus, export follows the grid's column order, and the
 // import dialog shows the preview and puts in only the fine rows.
-#include "UChartWindow.h"
-#include "UCsvImportDialog.h"
-#include "UEditorExtras.h"
-#include "UGrupy.h"
-#include "UKody.h"
-#include "UKodyWKasie.h"
+#include "editors/UChartWindow.h"
+#include "editors/UCsvImportDialog.h"
+#include "editors/UEditorExtras.h"
+#include "editors/UGrupy.h"
+#include "editors/UKody.h"
+#include "editors/UKodyWKasie.h"
 
 #include "editors_test_support.h"
 #include "pipe_guard.h"

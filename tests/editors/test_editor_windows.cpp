@@ -2,12 +2,12 @@
 // commands, the selection reaches Ctrl+Delete, reads from a view leave the
 // editor alone, the column layout survives a restart, a refused record
 // keeps the window open, and the read dialog's box comes back.
-#include "UEditorColumns.h"
-#include "UGrupy.h"
-#include "UGrupyWKasie.h"
-#include "UKaucje.h"
-#include "UKody.h"
-#include "UOdczyt.h"
+#include "editors/UEditorColumns.h"
+#include "editors/UGrupy.h"
+#include "editors/UGrupyWKasie.h"
+#include "editors/UKaucje.h"
+#include "editors/UKody.h"
+#include "editors/UOdczyt.h"
 
 #include "editors_test_support.h"
 

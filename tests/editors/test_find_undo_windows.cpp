@@ -2,11 +2,11 @@
 // and menu items reach. The logic itself is tested in tests/exchange.
 #include "editors_test_support.h"
 
-#include "UFindBar.h"
-#include "UGrupy.h"
-#include "UKaucje.h"
-#include "UKody.h"
-#include "UKodyWKasie.h"
+#include "editors/UFindBar.h"
+#include "editors/UGrupy.h"
+#include "editors/UKaucje.h"
+#include "editors/UKody.h"
+#include "editors/UKodyWKasie.h"
 
 #include <QAction>
 #include <QKeyEvent>

@@ -2,8 +2,8 @@
 // confirmed send stores the box back, a cancelled one leaves the setting.
 #include "editors_test_support.h"
 
-#include "UOdczyt.h"
-#include "UWyslanie.h"
+#include "editors/UOdczyt.h"
+#include "editors/UWyslanie.h"
 
 #include <QCheckBox>
 

@@ -2,9 +2,9 @@
 // the fields' conversions, refusals, colours from the record checks, the
 // pending insert row, one reset for bulk work, sorting, keys, the untouched
 // new row and read-only columns.
-#include "UEditorColumns.h"
-#include "UKvDBGrid.h"
-#include "ULocale.h"
+#include "editors/UEditorColumns.h"
+#include "editors/UKvDBGrid.h"
+#include "data/ULocale.h"
 
 #include "editors_test_support.h"
 

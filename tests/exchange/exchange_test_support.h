@@ -2,14 +2,14 @@
 // The exchange logic against the simulated register: the real module runs
 // every job over the in-process line on a virtual clock; the wait window,
 // the message boxes and the two dialogs are fakes that record.
-#include "UEditorCommands.h"
-#include "UErrors.h"
-#include "UExchange.h"
-#include "UJobCommandLine.h"
-#include "UKOMDisplay.h"
-#include "UModule.h"
-#include "USimLine.h"
-#include "UVirtualClock.h"
+#include "exchange/UEditorCommands.h"
+#include "data/UErrors.h"
+#include "exchange/UExchange.h"
+#include "exchange/UJobCommandLine.h"
+#include "link/UKOMDisplay.h"
+#include "link/UModule.h"
+#include "sim/USimLine.h"
+#include "link/UVirtualClock.h"
 
 #include "../data/data_test_support.h"
 #include "recording_runners.h"

@@ -1,6 +1,6 @@
 // What the sales charts of the editors hold: the best-selling codes and the
 // groups' share of the sale.
-#include "UChartData.h"
+#include "exchange/UChartData.h"
 
 #include "../data/data_test_support.h"
 

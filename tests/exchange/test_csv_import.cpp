@@ -1,9 +1,9 @@
 // Article lists from CSV files: the file forms spreadsheets and stock
 // programs write, the preview's verdict on each row, and the import itself.
-#include "UCodePage.h"
-#include "UCsvExport.h"
-#include "UCsvImport.h"
-#include "UEANUtils.h"
+#include "data/UCodePage.h"
+#include "exchange/UCsvExport.h"
+#include "exchange/UCsvImport.h"
+#include "data/UEANUtils.h"
 
 #include "../data/data_test_support.h"
 

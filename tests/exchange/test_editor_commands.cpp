@@ -2,7 +2,7 @@
 // VAT drop-down.
 #include "exchange_test_support.h"
 
-#include "UStatusTexts.h"
+#include "exchange/UStatusTexts.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // module's read-back lines are taken apart, on both key layouts.
 #include "exchange_test_support.h"
 
-#include "UCodePage.h"
-#include "UNational.h"
-#include "URegisterText.h"
+#include "data/UCodePage.h"
+#include "link/UNational.h"
+#include "data/URegisterText.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // which a command fails.
 #include "exchange_test_support.h"
 
-#include "UCodePage.h"
-#include "UOrvanIO.h"
+#include "data/UCodePage.h"
+#include "data/UOrvanIO.h"
 
 #include <algorithm>
 

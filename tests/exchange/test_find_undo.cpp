@@ -2,9 +2,9 @@
 // classes over the data module's tables.
 #include "exchange_test_support.h"
 
-#include "UCsvImport.h"
-#include "UEditHistory.h"
-#include "UTableFind.h"
+#include "exchange/UCsvImport.h"
+#include "exchange/UEditHistory.h"
+#include "exchange/UTableFind.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 // speeds lead to a silent terminal and its right speed to the register.
 // The search runs over pseudo-terminals and QSerialPort: Linux only.
 #ifndef _WIN32
-#include "URegisterSearch.h"
-#include "USimPty.h"
-#include "UVirtualClock.h"
+#include "link/URegisterSearch.h"
+#include "sim/USimPty.h"
+#include "link/UVirtualClock.h"
 
 #include <QSerialPort>
 #include <gtest/gtest.h>

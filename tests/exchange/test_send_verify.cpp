@@ -1,7 +1,7 @@
 // "Sprawdź po wysłaniu": the read-back after a send against the simulated
 // register; what the register holds differently is listed per field and
 // ends the send as failed.
-#include "USendVerify.h"
+#include "exchange/USendVerify.h"
 #include "exchange_test_support.h"
 
 #include <gtest/gtest.h>

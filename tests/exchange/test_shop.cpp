@@ -4,9 +4,9 @@
 // delete question for codes the editor no longer holds.
 #include "exchange_test_support.h"
 
-#include "URegisterMemory.h"
-#include "UFinally.h"
-#include "URunFolder.h"
+#include "exchange/URegisterMemory.h"
+#include "data/UFinally.h"
+#include "data/URunFolder.h"
 #include "scripted_messages.h"
 
 #include <QTimeZone>

@@ -2,11 +2,11 @@
 // In-process stand-ins for the link tests: a display that records what the
 // module says, a scripted line (the register's end of the wire) on a
 // virtual clock, and a scripted task.
-#include "UComPort.h"
-#include "UError.h"
-#include "UKOMDisplay.h"
-#include "UProtoco.h"
-#include "UVirtualClock.h"
+#include "link/UComPort.h"
+#include "link/UError.h"
+#include "link/UKOMDisplay.h"
+#include "link/UProtoco.h"
+#include "link/UVirtualClock.h"
 
 #include <deque>
 #include <functional>

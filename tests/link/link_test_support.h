@@ -2,9 +2,9 @@
 // Helpers the link tests share: a folder of its own per test for exchange
 // files, hexadecimal text, received frames, and a sink that records what
 // the module shows.
-#include "UDnUp.h"
-#include "UKOMDisplay.h"
-#include "UProtoco.h"
+#include "link/UDnUp.h"
+#include "link/UKOMDisplay.h"
+#include "link/UProtoco.h"
 
 #include <gtest/gtest.h>
 

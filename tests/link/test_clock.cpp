@@ -1,7 +1,7 @@
 // Clocks, timers, the delay tables and the byte buffer.
-#include "USuperString.h"
-#include "UTimer.h"
-#include "UVirtualClock.h"
+#include "link/USuperString.h"
+#include "link/UTimer.h"
+#include "link/UVirtualClock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The serial port: naming, time-outs, the virtual-line rule and the purge
 // decision, and the real TComPort over a pseudo-terminal with the register
 // played on the master side.
-#include "UComPort.h"
-#include "UProtoco.h"
+#include "link/UComPort.h"
+#include "link/UProtoco.h"
 #include "fake_line.h"
 #include "pty_pair.h"
 

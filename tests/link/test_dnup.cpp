@@ -1,8 +1,8 @@
 // Table download and upload tasks and the status query, driven packet by
 // packet the way the protocol drives them.
-#include "UDnUp.h"
-#include "UNational.h"
-#include "UParam.h"
+#include "link/UDnUp.h"
+#include "link/UNational.h"
+#include "link/UParam.h"
 #include "fake_line.h"
 #include "link_test_support.h"
 

@@ -1,8 +1,8 @@
 // Error record, message table and the sink's start/finish.
-#include "UError.h"
-#include "UKOMDisplay.h"
-#include "UNational.h"
-#include "UClock.h"
+#include "link/UError.h"
+#include "link/UKOMDisplay.h"
+#include "link/UNational.h"
+#include "link/UClock.h"
 #include "link_test_support.h"
 
 #include <gtest/gtest.h>

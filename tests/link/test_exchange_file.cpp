@@ -1,11 +1,11 @@
 // Exchange-file reader and writer: lines, line ends, cuts, code page and
 // the display lines they leave.
-#include "UClock.h"
-#include "UError.h"
-#include "UExchangeFile.h"
-#include "UKOMDisplay.h"
-#include "UNational.h"
-#include "URecord.h"
+#include "link/UClock.h"
+#include "link/UError.h"
+#include "link/UExchangeFile.h"
+#include "link/UKOMDisplay.h"
+#include "link/UNational.h"
+#include "link/URecord.h"
 #ifndef _WIN32
 #include "pipe_guard.h"
 #endif

@@ -1,9 +1,9 @@
 // The fiscal memory task: requests, packet checks and the line layouts the
 // fiscal memory window reads by position.
-#include "UDnUp.h"
-#include "UFiscal.h"
-#include "UNational.h"
-#include "UParam.h"
+#include "link/UDnUp.h"
+#include "link/UFiscal.h"
+#include "link/UNational.h"
+#include "link/UParam.h"
 #include "fake_line.h"
 #include "link_test_support.h"
 

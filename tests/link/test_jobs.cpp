@@ -1,8 +1,8 @@
 // Whole jobs through RunModule and the program's job table, against a
 // scripted register on an in-process line in virtual time.
-#include "UDnUp.h"
-#include "UModule.h"
-#include "UNational.h"
+#include "link/UDnUp.h"
+#include "link/UModule.h"
+#include "link/UNational.h"
 #include "fake_line.h"
 #include "link_test_support.h"
 

@@ -1,11 +1,11 @@
 // Module driver: banner, validation codes, port handling, dispatch and the
 // status query, run against a pseudo-terminal as the named port.
-#include "UError.h"
-#include "UKOMDisplay.h"
-#include "UModule.h"
-#include "UNational.h"
-#include "UProtoco.h"
-#include "UVirtualClock.h"
+#include "link/UError.h"
+#include "link/UKOMDisplay.h"
+#include "link/UModule.h"
+#include "link/UNational.h"
+#include "link/UProtoco.h"
+#include "link/UVirtualClock.h"
 #include "link_test_support.h"
 #include "pty_pair.h"
 

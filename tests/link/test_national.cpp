@@ -1,5 +1,5 @@
 // National letters between the register, the PC code pages and CP852.
-#include "UNational.h"
+#include "link/UNational.h"
 
 #include <gtest/gtest.h>
 

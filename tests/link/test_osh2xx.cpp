@@ -157,7 +157,7 @@ TEST(Osh2xx, AnyCommandLineEndsWithACode)
 
 #endif // the program as a child process
 
-#include "UConsoleDisplay.h"
+#include "link/UConsoleDisplay.h"
 
 #include <cstdio>
 

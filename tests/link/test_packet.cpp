@@ -1,6 +1,6 @@
 // Packets: checksum, builder, sequence characters, the check of a
 // received packet and the wake-up sequence.
-#include "UProtoco.h"
+#include "link/UProtoco.h"
 #include "fake_line.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Switch set: taking a command line apart.
-#include "UParam.h"
+#include "link/UParam.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The port over a device fake: only a pseudo-terminal is a virtual line, a
 // real device that refuses the line settings ends the job; and every job
 // starts on an emptied receive queue.
-#include "UComPort.h"
-#include "UModule.h"
-#include "UVirtualClock.h"
+#include "link/UComPort.h"
+#include "link/UModule.h"
+#include "link/UVirtualClock.h"
 #include "fake_line.h"
 #include "link_test_support.h"
 #include "pty_pair.h"

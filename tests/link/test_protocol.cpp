@@ -1,6 +1,6 @@
 // The transfer state machine against a scripted register on an in-process
 // line, in virtual time: exact bytes on the line, exact output lines.
-#include "UProtoco.h"
+#include "link/UProtoco.h"
 #include "fake_line.h"
 
 #include <gtest/gtest.h>

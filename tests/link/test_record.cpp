@@ -1,6 +1,6 @@
 // Record formats: descriptors, /A selection, field mask, field conversions
 // and the exchange-file lines of one record.
-#include "URecord.h"
+#include "link/URecord.h"
 
 #include <gtest/gtest.h>
 

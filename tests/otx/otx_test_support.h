@@ -3,7 +3,7 @@
 // program's own, so that no test writes into the user's real folders.
 #pragma once
 
-#include "UCodePage.h"
+#include "data/UCodePage.h"
 
 #include <QFile>
 #include <QProcess>

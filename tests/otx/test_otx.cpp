@@ -1,6 +1,6 @@
 // Runs the built orvan-otx program on temporary files.
-#include "UCodePage.h"
-#include "USimPty.h"
+#include "data/UCodePage.h"
+#include "sim/USimPty.h"
 #include "otx_test_support.h"
 
 #include <QDir>

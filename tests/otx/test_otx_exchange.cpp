@@ -1,10 +1,10 @@
 // orvan-otx send and read end to end: the built program against the
 // simulated register on a pseudo-terminal in this process.
-#include "UCodePage.h"
-#include "UDM.h"
-#include "ULocale.h"
-#include "UOrvanIO.h"
-#include "USimPty.h"
+#include "data/UCodePage.h"
+#include "data/UDM.h"
+#include "data/ULocale.h"
+#include "data/UOrvanIO.h"
+#include "sim/USimPty.h"
 #include "otx_test_support.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 // orvan-otx report against a simulated ER-A277PS Plus holding known tables
 // and sales counters: the report file line by line, a failed read, wrong
 // arguments.
-#include "URecord.h"
-#include "USimPty.h"
+#include "link/URecord.h"
+#include "sim/USimPty.h"
 #include "otx_test_support.h"
 
 #include <QFile>

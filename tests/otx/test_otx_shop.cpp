@@ -1,8 +1,8 @@
 // orvan-otx send --changed end to end: the built program against the
 // simulated register, with the remembered register content in a folder of
 // the test's own.
-#include "UCodePage.h"
-#include "USimPty.h"
+#include "data/UCodePage.h"
+#include "sim/USimPty.h"
 #include "otx_test_support.h"
 
 #include <QDir>

@@ -2,16 +2,16 @@
 // Shared pieces of the fiscal memory tests: recording fakes of the front
 // end, fiscal lines in the module's layout, a job runner over the real
 // module and the simulated register on the in-process line.
-#include "UErrors.h"
-#include "UExchangeHooks.h"
-#include "UFiscalMemory.h"
-#include "UJobCommandLine.h"
-#include "UKOMDisplay.h"
-#include "ULocale.h"
-#include "UModule.h"
-#include "UProfile.h"
-#include "USimLine.h"
-#include "UVirtualClock.h"
+#include "data/UErrors.h"
+#include "exchange/UExchangeHooks.h"
+#include "reports/core/UFiscalMemory.h"
+#include "exchange/UJobCommandLine.h"
+#include "link/UKOMDisplay.h"
+#include "data/ULocale.h"
+#include "link/UModule.h"
+#include "data/UProfile.h"
+#include "sim/USimLine.h"
+#include "link/UVirtualClock.h"
 #include "recording_runners.h"
 #include "scripted_messages.h"
 

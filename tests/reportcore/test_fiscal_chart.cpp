@@ -1,7 +1,7 @@
 // The fiscal memory chart: daily and monthly totals due with the tax
 // stacked under them, one pair of sets per currency period.
-#include "UFiscalChart.h"
-#include "UFiscalTables.h"
+#include "reports/core/UFiscalChart.h"
+#include "reports/core/UFiscalTables.h"
 
 #include <gtest/gtest.h>
 

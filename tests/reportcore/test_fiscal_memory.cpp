@@ -3,7 +3,7 @@
 // simulated register through the real module.
 #include "fiscal_test_support.h"
 
-#include "UCodePage.h"
+#include "data/UCodePage.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // per-currency summary and the report text.
 #include "fiscal_test_support.h"
 
-#include "UFiscalReport.h"
+#include "reports/core/UFiscalReport.h"
 
 namespace {
 

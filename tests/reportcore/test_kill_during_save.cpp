@@ -4,8 +4,8 @@
 // read-only file system says why and keeps the old file.
 #include "fiscal_test_support.h"
 
-#include "UDM.h"
-#include "UOrvanIO.h"
+#include "data/UDM.h"
+#include "data/UOrvanIO.h"
 
 #include <QDir>
 #include <QFile>

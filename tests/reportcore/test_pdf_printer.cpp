@@ -2,7 +2,7 @@
 // the text of every line at its page, column and row.
 #include "fiscal_test_support.h"
 
-#include "UPDFReportPrinter.h"
+#include "reports/core/UPDFReportPrinter.h"
 
 #include <QDir>
 #include <QFile>

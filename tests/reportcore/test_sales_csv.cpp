@@ -1,7 +1,7 @@
 // The sales report as one CSV sheet with a section column.
-#include "USalesCsv.h"
+#include "reports/core/USalesCsv.h"
 
-#include "UDM.h"
+#include "data/UDM.h"
 
 #include "../data/data_test_support.h"
 

@@ -1,7 +1,7 @@
 // Sales reports: the report's lines from the editor tables, with and without
 // deposit groups, and the steps of making one (reads, file, view question).
-#include "UCodePage.h"
-#include "USalesReport.h"
+#include "data/UCodePage.h"
+#include "reports/core/USalesReport.h"
 
 #include "../data/data_test_support.h"
 #include "recording_runners.h"

@@ -1,13 +1,13 @@
 #pragma once
 // Shared pieces of the report window tests: one QApplication, Polish
 // formats, and fakes of the front end that record what they were asked.
-#include "UDM.h"
-#include "UEditorEnv.h"
-#include "UErrors.h"
-#include "UExchangeHooks.h"
-#include "UGlobals.h"
-#include "ULocale.h"
-#include "USalesReport.h"
+#include "data/UDM.h"
+#include "editors/UEditorEnv.h"
+#include "data/UErrors.h"
+#include "exchange/UExchangeHooks.h"
+#include "data/UGlobals.h"
+#include "data/ULocale.h"
+#include "reports/core/USalesReport.h"
 #include "recording_runners.h"
 #include "scripted_messages.h"
 #include "test_application.h"

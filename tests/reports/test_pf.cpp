@@ -1,15 +1,15 @@
 // The fiscal memory window over a register played by the job runner: reads
 // in each mode, the identity data and counts it shows, save and load with
 // the digest, the printed PDF and its opening, a failed read.
-#include "UPF.h"
-#include "UChartWindow.h"
-#include "UFiscalChartWindow.h"
+#include "reports/UPF.h"
+#include "editors/UChartWindow.h"
+#include "reports/UFiscalChartWindow.h"
 
 #include "reports_test_util.h"
 
-#include "UCodePage.h"
-#include "UDM.h"
-#include "UEditorEnv.h"
+#include "data/UCodePage.h"
+#include "data/UDM.h"
+#include "editors/UEditorEnv.h"
 
 #include <QDir>
 #include <QFile>

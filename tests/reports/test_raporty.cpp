@@ -1,13 +1,13 @@
 // The reports window: its controls, the source setting, the button rule,
 // and "Wykonaj" from the editor's data and from a read of the register.
-#include "URaporty.h"
+#include "reports/URaporty.h"
 
 #include "reports_test_util.h"
 
-#include "UCodePage.h"
-#include "UDM.h"
-#include "UEditorEnv.h"
-#include "UGlobals.h"
+#include "data/UCodePage.h"
+#include "data/UDM.h"
+#include "editors/UEditorEnv.h"
+#include "data/UGlobals.h"
 
 #include <QComboBox>
 #include <QFile>

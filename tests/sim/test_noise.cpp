@@ -1,11 +1,11 @@
 // The noisy line: damage as the seed says, jobs that end (failed or not)
 // however noisy the line, in virtual time.
-#include "UKOMDisplay.h"
-#include "UModule.h"
-#include "USimLine.h"
-#include "USimRegister.h"
-#include "USimulator.h"
-#include "UVirtualClock.h"
+#include "link/UKOMDisplay.h"
+#include "link/UModule.h"
+#include "sim/USimLine.h"
+#include "sim/USimRegister.h"
+#include "sim/USimulator.h"
+#include "link/UVirtualClock.h"
 
 #include <gtest/gtest.h>
 

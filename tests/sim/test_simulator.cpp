@@ -1,13 +1,13 @@
 // The simulated register on its own: its answers byte by byte, its
 // records and fiscal memory, its state file, and garbage from the PC.
-#include "UError.h"
-#include "UKOMDisplay.h"
-#include "UModule.h"
-#include "UProtoco.h"
-#include "USimLine.h"
-#include "USimRegister.h"
-#include "USimulator.h"
-#include "UVirtualClock.h"
+#include "link/UError.h"
+#include "link/UKOMDisplay.h"
+#include "link/UModule.h"
+#include "link/UProtoco.h"
+#include "sim/USimLine.h"
+#include "sim/USimRegister.h"
+#include "sim/USimulator.h"
+#include "link/UVirtualClock.h"
 
 #include <gtest/gtest.h>
 

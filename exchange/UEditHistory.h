@@ -8,7 +8,7 @@
 // QUndoStack lives in QtGui, and this library stays QtCore only (it is
 // also built for the console and the sanitizer run), hence a small own
 // history; the window only calls Undo and Redo.
-#include "UDM.h"
+#include "data/UDM.h"
 
 #include <deque>
 #include <functional>

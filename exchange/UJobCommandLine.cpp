@@ -1,4 +1,4 @@
-#include "UJobCommandLine.h"
+#include "exchange/UJobCommandLine.h"
 
 QString BuildCommandLine(const QString &modelCode, int baud, const QString &jobSwitches)
 {

@@ -1,6 +1,6 @@
-#include "UChartData.h"
+#include "exchange/UChartData.h"
 
-#include "UEANUtils.h"
+#include "data/UEANUtils.h"
 
 #include <algorithm>
 #include <cmath>

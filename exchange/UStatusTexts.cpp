@@ -1,6 +1,6 @@
-#include "UStatusTexts.h"
+#include "exchange/UStatusTexts.h"
 
-#include "ULocale.h"
+#include "data/ULocale.h"
 
 TPluralForm PluralForm(qint64 n)
 {

@@ -3,7 +3,7 @@
 // codes table, so that "send changed" can send only what differs. Kept in
 // the user's data folder (0700), one file a register (0600), replaced
 // atomically.
-#include "UCurrency.h"
+#include "data/UCurrency.h"
 
 #include <QDateTime>
 #include <QString>

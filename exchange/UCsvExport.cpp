@@ -1,7 +1,7 @@
-#include "UCsvExport.h"
+#include "exchange/UCsvExport.h"
 
-#include "UErrors.h"
-#include "UOrvanIO.h"
+#include "data/UErrors.h"
+#include "data/UOrvanIO.h"
 
 #include <charconv>
 #include <cmath>

@@ -2,7 +2,7 @@
 // Tables out to spreadsheets, in the convention of Polish ones: separator
 // ";", decimal comma, UTF-8 with a byte-order mark, CR LF line ends. The
 // file is replaced only when written in full.
-#include "URxMemoryData.h"
+#include "data/URxMemoryData.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "UEditorCommands.h"
+#include "exchange/UEditorCommands.h"
 
-#include "UCsvExport.h"
-#include "UErrors.h"
-#include "UPowtNazwy.h"
-#include "UStatusTexts.h"
+#include "exchange/UCsvExport.h"
+#include "data/UErrors.h"
+#include "data/UPowtNazwy.h"
+#include "exchange/UStatusTexts.h"
 
 #include <QFileInfo>
 

@@ -2,8 +2,8 @@
 // What a chart shows, without any widget: categories along the axis, sets
 // of values over them, titles. The chart windows draw it (UChartWidget);
 // tests check the numbers and labels.
-#include "ULocale.h"
-#include "URxMemoryData.h"
+#include "data/ULocale.h"
+#include "data/URxMemoryData.h"
 
 #include <QString>
 #include <QStringList>

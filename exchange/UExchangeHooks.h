@@ -2,7 +2,7 @@
 // What the exchange and editor logic needs from its front end (the windows,
 // orvan-otx or a test): run a module job and the two dialogs before a job.
 // Message boxes are IMessages and the wait window IWaitRunner (UUiHooks.h).
-#include "UUiHooks.h"
+#include "data/UUiHooks.h"
 
 #include <QString>
 

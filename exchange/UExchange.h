@@ -3,10 +3,10 @@
 // of each table, the read, send, send-selected and delete-selected steps,
 // and the totals of a read with counters. No windows: the front end comes
 // in through IJobRunner, IWaitRunner, IMessages and IExchangeDialogs.
-#include "UCurrency.h"
-#include "UDM.h"
-#include "UExchangeHooks.h"
-#include "URegisterMemory.h"
+#include "data/UCurrency.h"
+#include "data/UDM.h"
+#include "exchange/UExchangeHooks.h"
+#include "exchange/URegisterMemory.h"
 
 #include <QString>
 #include <QStringList>

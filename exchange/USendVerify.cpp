@@ -1,6 +1,6 @@
-#include "USendVerify.h"
+#include "exchange/USendVerify.h"
 
-#include "UErrors.h"
+#include "data/UErrors.h"
 
 #include <QHash>
 

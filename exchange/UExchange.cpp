@@ -1,13 +1,13 @@
-#include "UExchange.h"
-#include "USendVerify.h"
+#include "exchange/UExchange.h"
+#include "exchange/USendVerify.h"
 
-#include "UEANUtils.h"
-#include "UErrors.h"
-#include "UFinally.h"
-#include "ULocale.h"
-#include "UOrvanIO.h"
-#include "UPowtNazwy.h"
-#include "UStatusTexts.h"
+#include "data/UEANUtils.h"
+#include "data/UErrors.h"
+#include "data/UFinally.h"
+#include "data/ULocale.h"
+#include "data/UOrvanIO.h"
+#include "data/UPowtNazwy.h"
+#include "exchange/UStatusTexts.h"
 
 #include <QFile>
 #include <QDateTime>

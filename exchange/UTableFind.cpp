@@ -1,6 +1,6 @@
-#include "UTableFind.h"
+#include "exchange/UTableFind.h"
 
-#include "UExchange.h"
+#include "exchange/UExchange.h"
 
 #include <array>
 

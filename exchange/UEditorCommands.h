@@ -1,9 +1,9 @@
 #pragma once
 // The editor menu commands that do not talk to the register: Add, Insert,
 // Delete, Delete all, Check, and the CSV export.
-#include "UDM.h"
-#include "UEditHistory.h"
-#include "UExchange.h"
+#include "data/UDM.h"
+#include "exchange/UEditHistory.h"
+#include "exchange/UExchange.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "UEditHistory.h"
+#include "exchange/UEditHistory.h"
 
-#include "UErrors.h"
-#include "UFinally.h"
+#include "data/UErrors.h"
+#include "data/UFinally.h"
 
 #include <algorithm>
 #include <unordered_set>

@@ -3,7 +3,7 @@
 // whose displayed number begins with the text or whose name contains it,
 // letter case and diacritics ignored. Only the cursor moves: the table is
 // never edited, filtered or reordered.
-#include "URxMemoryData.h"
+#include "data/URxMemoryData.h"
 
 #include <QString>
 #include <vector>

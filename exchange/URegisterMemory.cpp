@@ -1,10 +1,10 @@
-#include "URegisterMemory.h"
+#include "exchange/URegisterMemory.h"
 
-#include "UErrors.h"
-#include "UGlobals.h"
-#include "UOrvanIO.h"
-#include "URunFolder.h"
-#include "URxMemoryData.h"
+#include "data/UErrors.h"
+#include "data/UGlobals.h"
+#include "data/UOrvanIO.h"
+#include "data/URunFolder.h"
+#include "data/URxMemoryData.h"
 
 #include <QCryptographicHash>
 #include <QDir>

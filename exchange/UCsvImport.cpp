@@ -1,12 +1,12 @@
-#include "UCsvImport.h"
+#include "exchange/UCsvImport.h"
 
-#include "UCodePage.h"
-#include "UCsvExport.h"
-#include "UEditHistory.h"
-#include "UErrors.h"
-#include "ULocale.h"
-#include "UOrvanIO.h"
-#include "URegisterText.h"
+#include "data/UCodePage.h"
+#include "exchange/UCsvExport.h"
+#include "exchange/UEditHistory.h"
+#include "data/UErrors.h"
+#include "data/ULocale.h"
+#include "data/UOrvanIO.h"
+#include "data/URegisterText.h"
 
 #include <QFile>
 #include <QHash>

@@ -3,7 +3,7 @@
 // with libcsv, every row goes through the fields' own conversions and the
 // table's record check on a scratch data module, and only the rows that
 // pass reach the editor table, when the user confirms.
-#include "UDM.h"
+#include "data/UDM.h"
 
 #include <QByteArray>
 #include <QString>

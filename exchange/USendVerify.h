@@ -4,7 +4,7 @@
 // tables and the in-register views stay as they are) and compared with
 // what was sent, record by record. The line checksum cannot catch every
 // damage on a noisy line; this comparison does.
-#include "UExchange.h"
+#include "exchange/UExchange.h"
 
 #include <QString>
 #include <vector>
