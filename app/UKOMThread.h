@@ -9,8 +9,10 @@
 
 class TOSHOutput;
 
-// Forwards everything the module says to the progress window's store; the
-// module's texts are Windows-1250 bytes (/LW).
+// The program's real sink of a module run, not a test double (the name is
+// the one the module's display was always given): forwards everything the
+// module says to the progress window's store; the module's texts are
+// Windows-1250 bytes (/LW).
 class TTestKOMDisplay : public TKOMDisplay {
 public:
     explicit TTestKOMDisplay(TOSHOutput &output) : m_output(output) {}

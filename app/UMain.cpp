@@ -11,7 +11,6 @@
 #include "app/UIcons.h"
 #include "data/UOrvanIO.h"
 #include "editors/UKaucje.h"
-#include "editors/UKaucjeWKasie.h"
 #include "editors/UKody.h"
 #include "app/UOSH.h"
 #include "reports/UPF.h"

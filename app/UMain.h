@@ -3,6 +3,9 @@
 // opened; its commands are in TMainCommands.
 #include "app/UKonfig.h"
 #include "app/UMainCommands.h"
+#include "editors/UGrupy.h"
+#include "editors/UKaucje.h"
+#include "editors/UKody.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -13,9 +16,6 @@ class QToolButton;
 // Why the save dialog must ask again for a data file name (a device or a
 // pipe, a folder that does not exist, a read-only file); empty when it can.
 QString SaveDialogProblem(const QString &file);
-class TFormKody;
-class TFormGrupy;
-class TFormKaucje;
 class TFormOdczyt;
 class TFormUstawienia;
 class TFormWait;
@@ -26,9 +26,6 @@ class TFormKonfig;
 class TFormRaporty;
 class TFormOSH;
 class TFormPowtNazwy;
-class TFormKodyWKasie;
-class TFormGrupyWKasie;
-class TFormKaucjeWKasie;
 class TFormPF;
 
 // The windows the main window opens; created once by the program.

@@ -11,7 +11,6 @@
 #include "editors/UGrupy.h"
 #include "editors/UKaucje.h"
 #include "editors/UKody.h"
-#include "editors/UKodyWKasie.h"
 #include "app/UKonfig.h"
 #include "app/UOSH.h"
 #include "reports/UPF.h"

@@ -1,19 +1,12 @@
 #pragma once
 // "Co wczytać ?": which sections of a data file to load.
-#include "app/USections.h"
+#include "app/USectionsDialog.h"
 
-#include <QDialog>
-
-class QListWidget;
 namespace Ui {
 class TFormWhatLoad;
 }
 
-// Check list helpers shared by the load and save dialogs.
-void ShowSectionChecks(QListWidget *list, const TSectionChecks &checks);
-void ReadSectionChecks(const QListWidget *list, TSectionChecks &checks);
-
-class TFormWhatLoad : public QDialog {
+class TFormWhatLoad : public TSectionsDialog {
     Q_OBJECT
 public:
     explicit TFormWhatLoad(QWidget *parent = nullptr);
@@ -26,11 +19,6 @@ public:
     TSectionSet Execute(const TSectionSet &present);
     bool ClearBeforeLoad() const;
     void SetClearBeforeLoad(bool clear);
-    TSectionChecks &Checks() { return m_checks; }
 
     Ui::TFormWhatLoad *ui;
-
-private:
-    void ListChanged();
-    TSectionChecks m_checks;
 };

@@ -1,14 +1,12 @@
 #pragma once
 // "Co zapisać ?": which sections to write into a data file.
-#include "app/USections.h"
-
-#include <QDialog>
+#include "app/USectionsDialog.h"
 
 namespace Ui {
 class TFormWhatSave;
 }
 
-class TFormWhatSave : public QDialog {
+class TFormWhatSave : public TSectionsDialog {
     Q_OBJECT
 public:
     explicit TFormWhatSave(QWidget *parent = nullptr);
@@ -17,11 +15,6 @@ public:
     void Prepare(bool depositsTable);
     // Shows the dialog modally: the ticked items, or the empty set on cancel.
     TSectionSet Execute(bool depositsTable);
-    TSectionChecks &Checks() { return m_checks; }
 
     Ui::TFormWhatSave *ui;
-
-private:
-    void ListChanged();
-    TSectionChecks m_checks;
 };

@@ -70,7 +70,7 @@ private:
 bool HasStoredConfiguration(const TSettingsEnv &env)
 {
     try {
-        TWinReg reg(TRegRoot::CurrentUser, SettingsKeyPath, env.ConfigDir);
+        TWinReg reg(SettingsKeyPath, env.ConfigDir);
         reg.OpenKey(false);
         return ConfigurationStored(reg);
     } catch (...) {

@@ -1,8 +1,6 @@
 #include "data/UCodePage.h"
 
-#include <algorithm>
-#include <array>
-#include <utility>
+#include <vector>
 
 namespace {
 
@@ -29,25 +27,21 @@ constexpr char16_t HighHalf[128] = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
-// Unicode -> byte for the upper half, sorted for a binary search.
+// Unicode -> byte over the whole 16-bit range: one lookup a character, as
+// the writer of large data files goes through every character.
 struct TReverse {
-    std::array<std::pair<char16_t, unsigned char>, 128> High{};
+    std::vector<unsigned char> Bytes = std::vector<unsigned char>(0x10000, 0);
 
     TReverse()
     {
+        for (int b = 1; b < 0x80; ++b)
+            Bytes[size_t(b)] = static_cast<unsigned char>(b);
         for (int i = 0; i < 128; ++i)
-            High[size_t(i)] = {HighHalf[i], static_cast<unsigned char>(0x80 + i)};
-        std::sort(High.begin(), High.end());
+            Bytes[HighHalf[i]] = static_cast<unsigned char>(0x80 + i);
     }
 
     // The byte of u, or 0 when the code page cannot hold it.
-    unsigned char Byte(char16_t u) const
-    {
-        if (u < 0x80)
-            return static_cast<unsigned char>(u);
-        const auto it = std::lower_bound(High.begin(), High.end(), std::make_pair(u, static_cast<unsigned char>(0)));
-        return it != High.end() && it->first == u ? it->second : 0;
-    }
+    unsigned char Byte(char16_t u) const { return Bytes[u]; }
 };
 
 const TReverse &Reverse()
@@ -82,6 +76,22 @@ QByteArray ToCp1250(const QString &text, bool *ok)
     if (ok)
         *ok = all;
     return out;
+}
+
+bool AppendCp1250(QByteArray &out, QStringView text)
+{
+    const TReverse &page = Reverse();
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char *p = out.data() + at;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        const unsigned char b = page.Byte(u);
+        if (b == 0 && u != 0)
+            return false;
+        *p++ = static_cast<char>(b);
+    }
+    return true;
 }
 
 QString FromCp1250(const char *data, qsizetype size)

@@ -8,6 +8,9 @@
 // *ok false (when given) and is written as "?"; callers that must not lose
 // data check ok and refuse.
 QByteArray ToCp1250(const QString &text, bool *ok = nullptr);
+// Appends text in Windows-1250; false (and nothing certain appended) when
+// a character has no byte there.
+bool AppendCp1250(QByteArray &out, QStringView text);
 QString FromCp1250(const QByteArray &bytes);
 QString FromCp1250(const char *data, qsizetype size);
 // The character of one byte.

@@ -74,7 +74,7 @@ void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,
     SettingsFormPaths(settings, env);
 
     const TSettings defaults;
-    TWinReg reg(TRegRoot::CurrentUser, SettingsKeyPath, env.ConfigDir);
+    TWinReg reg(SettingsKeyPath, env.ConfigDir);
     reg.OpenKey(true);
 
     settings.FirstRun = !ConfigurationStored(reg);
@@ -126,7 +126,7 @@ void SettingsStartUp(TSettings &settings, const TSettingsEnv &env,
 
 void SettingsSave(const TSettings &settings, const TSettingsEnv &env)
 {
-    TWinReg reg(TRegRoot::CurrentUser, SettingsKeyPath, env.ConfigDir);
+    TWinReg reg(SettingsKeyPath, env.ConfigDir);
     reg.OpenKey(true);
     if (!settings.FirstRun) {
         reg.WriteInteger(QStringLiteral("Kasa"), settings.Kasa);

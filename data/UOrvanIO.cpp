@@ -362,37 +362,6 @@ void TrimBoth(QString &text)
         text.remove(0, lead);
 }
 
-// Byte of every UTF-16 unit in Windows-1250, -1 where there is none.
-const std::vector<qint16> &ReverseCp1250()
-{
-    static const std::vector<qint16> table = [] {
-        std::vector<qint16> t(0x10000, -1);
-        for (int b = 0; b < 256; ++b) {
-            const char c = char(b);
-            t[FromCp1250(&c, 1).at(0).unicode()] = qint16(b);
-        }
-        return t;
-    }();
-    return table;
-}
-
-// Appends text in Windows-1250; false (and nothing certain appended) when
-// a character has no byte there.
-bool AppendCp1250(QByteArray &out, QStringView text)
-{
-    const std::vector<qint16> &rev = ReverseCp1250();
-    const qsizetype at = out.size();
-    out.resize(at + text.size());
-    char *p = out.data() + at;
-    for (QChar c : text) {
-        const qint16 b = rev[c.unicode()];
-        if (b < 0)
-            return false;
-        *p++ = char(b);
-    }
-    return true;
-}
-
 [[noreturn]] void RaiseNotEncodable(const QString &text, const QString &fileName)
 {
     const qsizetype bad = std::max<qsizetype>(0, FirstNonCp1250(text));

@@ -55,11 +55,6 @@ void CheckFieldRange(const TField &field, const TFieldValue &value)
     }
 }
 
-bool IsNumeric(TFieldType t)
-{
-    return t != TFieldType::String;
-}
-
 // The limits a whole-number type can hold.
 std::pair<std::int64_t, std::int64_t> TypeLimits(TFieldType t)
 {
@@ -111,7 +106,7 @@ TAlignment TField::Alignment() const
 {
     if (m_def.Alignment)
         return *m_def.Alignment;
-    return IsNumeric(m_def.Type) ? TAlignment::Right : TAlignment::Left;
+    return IsNumeric() ? TAlignment::Right : TAlignment::Left;
 }
 
 void TField::SetRange(double minValue, double maxValue)

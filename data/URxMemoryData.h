@@ -80,6 +80,8 @@ public:
     int Index() const { return m_index; }
     const QString &Name() const { return m_def.Name; }
     TFieldType DataType() const { return m_def.Type; }
+    // Every type but a string holds a number.
+    bool IsNumeric() const { return m_def.Type != TFieldType::String; }
     int Size() const { return m_def.Size; }
     int Tag() const { return m_def.Tag; }
     const QString &DefaultText() const { return m_def.DefaultText; }

@@ -42,15 +42,6 @@ bool UseNativeRegistry(const QString &configDir)
 #endif
 }
 
-QString RootName(TRegRoot root)
-{
-    switch (root) {
-    case TRegRoot::CurrentUser:
-        break;
-    }
-    return QStringLiteral("HKEY_CURRENT_USER");
-}
-
 // Components of the key path below "Software"; empty when the path holds a
 // component that cannot be a folder name.
 QStringList KeyComponents(const QString &keyPath)
@@ -128,8 +119,8 @@ QString RegistrySystemText(TRegFault fault)
 #endif
 }
 
-TWinReg::TWinReg(TRegRoot root, QString keyPath, QString configDir)
-    : m_root(root), m_keyPath(std::move(keyPath)), m_configDir(std::move(configDir))
+TWinReg::TWinReg(QString keyPath, QString configDir)
+    : m_keyPath(std::move(keyPath)), m_configDir(std::move(configDir))
 {
 }
 
@@ -166,7 +157,7 @@ void TWinReg::OpenKey(bool create)
         return;
 
     if (UseNativeRegistry(m_configDir)) {
-        const QString full = RootName(m_root) + QLatin1Char('\\') + m_keyPath;
+        const QString full = QStringLiteral("HKEY_CURRENT_USER\\") + m_keyPath;
         if (!create) {
             // The key exists when its parent lists it as a child group.
             const int cut = full.lastIndexOf(QLatin1Char('\\'));

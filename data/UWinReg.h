@@ -19,8 +19,6 @@
 class QSettings;
 class QVariant;
 
-enum class TRegRoot { CurrentUser };
-
 // What went wrong, for the system text that follows our message.
 enum class TRegFault {
     NotFound,     // missing key or value
@@ -39,9 +37,10 @@ public:
     // A string value may hold at most this many characters to be read.
     static constexpr int MaxStringLength = 249;
 
+    // A key of HKEY_CURRENT_USER, the only root the program uses.
     // configDir empty: the user's own place (registry on Windows, the
     // generic configuration folder elsewhere).
-    TWinReg(TRegRoot root, QString keyPath, QString configDir = QString());
+    explicit TWinReg(QString keyPath, QString configDir = QString());
     ~TWinReg();
     TWinReg(const TWinReg &) = delete;
     TWinReg &operator=(const TWinReg &) = delete;
@@ -62,7 +61,6 @@ public:
     QString ReadString(const QString &name) const;
     bool ReadBool(const QString &name) const;
 
-    TRegRoot RootKey() const { return m_root; }
     const QString &KeyPath() const { return m_keyPath; }
     // The INI file that holds the key, or empty when the key is in the
     // Windows registry or the key path cannot be mapped to a file.
@@ -74,7 +72,6 @@ private:
     void WriteValue(const QString &name, const QVariant &value);
     [[noreturn]] void FailOpen(TRegFault fault);
 
-    TRegRoot m_root;
     QString m_keyPath;
     QString m_configDir;
     std::unique_ptr<QSettings> m_handle;

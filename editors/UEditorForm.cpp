@@ -1,4 +1,6 @@
 #include "editors/UEditorForm.h"
+
+#include "editors/UEditorColumns.h"
 #include "editors/UEditorExtras.h"
 
 #include "data/UErrors.h"
@@ -50,9 +52,31 @@ public:
 
 } // namespace
 
-TTableForm::TTableForm(const TTableFormSetup &setup, QWidget *parent)
-    : QMainWindow(parent), m_setup(setup), m_grid(new TKvDBGrid(this))
+TTableFormSetup TableFormSetup(TExchangeTable table, bool view)
 {
+    static const char *const Names[] = {"Grupy", "Kody", "Kaucje"};
+    const QString name = QString::fromLatin1(Names[int(table)]);
+    const QString suffix = view ? QStringLiteral("WKasie") : QString();
+    TTableFormSetup s;
+    s.Table = table;
+    s.View = view;
+    s.ObjectName = QStringLiteral("Form") + name + suffix;
+    s.Caption = view ? name + QStringLiteral(" w kasie") : name;
+    s.GridName = QStringLiteral("Grid") + name + suffix;
+    s.Columns = table == TExchangeTable::Grupy ? GrupyColumns()
+                : table == TExchangeTable::Kody ? KodyColumns()
+                                                : KaucjeColumns();
+    // The codes grid selects rows (several at once); the other editors keep
+    // a cell editor open.
+    s.AlwaysShowEditor = !view && table != TExchangeTable::Kody;
+    s.MultiSelect = !view && table == TExchangeTable::Kody;
+    return s;
+}
+
+TTableForm::TTableForm(TExchangeTable table, bool inRegisterView, QWidget *parent)
+    : QMainWindow(parent), m_setup(TableFormSetup(table, inRegisterView)), m_grid(new TKvDBGrid(this))
+{
+    const TTableFormSetup &setup = m_setup;
     setObjectName(setup.ObjectName);
     setWindowTitle(setup.Caption);
     m_grid->setObjectName(setup.GridName);

@@ -26,10 +26,14 @@ struct TTableFormSetup {
     bool MultiSelect = false;
 };
 
+// Names, caption, columns and grid behaviour of a table's editor (view
+// false) or in-register view (view true).
+TTableFormSetup TableFormSetup(TExchangeTable table, bool view);
+
 class TTableForm : public QMainWindow, public IPlacementExtras, public IStatusReport {
     Q_OBJECT
 public:
-    TTableForm(const TTableFormSetup &setup, QWidget *parent = nullptr);
+    TTableForm(TExchangeTable table, bool view, QWidget *parent = nullptr);
     ~TTableForm() override;
 
     // Binds the window to the data module and the front end; the grid and
@@ -111,4 +115,11 @@ private:
     QString m_pendingLayout; // restored before Attach
     bool m_deactivating = false;
     QWidget *m_view = nullptr;
+};
+
+// The editor windows and in-register views differ only in their table.
+template <TExchangeTable Table, bool View>
+class TTableFormOf final : public TTableForm {
+public:
+    explicit TTableFormOf(QWidget *parent = nullptr) : TTableForm(Table, View, parent) {}
 };

@@ -1,9 +1,7 @@
 #pragma once
-// Window "Grupy": the groups editor (MDGrupy).
+// Windows "Grupy" (the groups editor on MDGrupy) and "Grupy w kasie" (the groups as last read from the register,
+// read-only).
 #include "editors/UEditorForm.h"
 
-class TFormGrupy : public TTableForm {
-    Q_OBJECT
-public:
-    explicit TFormGrupy(QWidget *parent = nullptr);
-};
+using TFormGrupy = TTableFormOf<TExchangeTable::Grupy, false>;
+using TFormGrupyWKasie = TTableFormOf<TExchangeTable::Grupy, true>;

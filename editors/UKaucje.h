@@ -1,9 +1,7 @@
 #pragma once
-// Window "Kaucje": the deposits editor (MDKaucje).
+// Windows "Kaucje" (the deposits editor on MDKaucje) and "Kaucje w kasie" (the deposits as last read from the register,
+// read-only).
 #include "editors/UEditorForm.h"
 
-class TFormKaucje : public TTableForm {
-    Q_OBJECT
-public:
-    explicit TFormKaucje(QWidget *parent = nullptr);
-};
+using TFormKaucje = TTableFormOf<TExchangeTable::Kaucje, false>;
+using TFormKaucjeWKasie = TTableFormOf<TExchangeTable::Kaucje, true>;

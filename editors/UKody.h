@@ -1,9 +1,7 @@
 #pragma once
-// Window "Kody": the codes editor (MDKody); several rows can be selected.
+// Windows "Kody" (the codes editor on MDKody) and "Kody w kasie" (the codes as last read from the register,
+// read-only).
 #include "editors/UEditorForm.h"
 
-class TFormKody : public TTableForm {
-    Q_OBJECT
-public:
-    explicit TFormKody(QWidget *parent = nullptr);
-};
+using TFormKody = TTableFormOf<TExchangeTable::Kody, false>;
+using TFormKodyWKasie = TTableFormOf<TExchangeTable::Kody, true>;

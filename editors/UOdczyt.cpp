@@ -6,17 +6,10 @@
 #include <QApplication>
 #include <QMessageBox>
 
-TFormOdczyt::TFormOdczyt(QWidget *parent) : QDialog(parent), ui(new Ui::TFormOdczyt)
+TFormOdczyt::TFormOdczyt(QWidget *parent) : TConfirmDialog(parent), ui(new Ui::TFormOdczyt)
 {
     ui->setupUi(this);
-    setObjectName(QStringLiteral("FormOdczyt"));
-    setFixedSize(sizeHint());
-    connect(ui->BBOdczytaj, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ui->BBAnuluj, &QPushButton::clicked, this, &QDialog::reject);
-    connect(ui->BBUstawienia, &QPushButton::clicked, this, [this] {
-        if (OnUstawienia)
-            OnUstawienia();
-    });
+    Bind(QStringLiteral("FormOdczyt"), ui->BBOdczytaj, ui->BBAnuluj, ui->BBUstawienia);
 }
 
 TFormOdczyt::~TFormOdczyt()
@@ -31,7 +24,7 @@ bool TFormOdczyt::Execute(bool forView, bool &clearFirst, bool &withCounters)
         ui->CBUsunPrzedTransmisja->setChecked(false);
         ui->CBUsunPrzedTransmisja->setEnabled(false);
     }
-    const bool confirmed = OnExec ? OnExec(*this) : exec() == QDialog::Accepted;
+    const bool confirmed = RunModal();
     clearFirst = !forView && ui->CBUsunPrzedTransmisja->isChecked();
     withCounters = ui->CBZLicznikami->isChecked();
     if (forView) {

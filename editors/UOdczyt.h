@@ -2,17 +2,15 @@
 // "Odczyt danych z kasy": the options of a read from the register. The two
 // boxes keep their state between uses; a read for an in-register view shows
 // the clear box unticked and disabled and gives it its state back after.
+#include "editors/UConfirmDialog.h"
 #include "exchange/UExchangeHooks.h"
-
-#include <QDialog>
-#include <functional>
 
 namespace Ui {
 class TFormOdczyt;
 }
 class TFormWyslanie;
 
-class TFormOdczyt : public QDialog {
+class TFormOdczyt : public TConfirmDialog<TFormOdczyt> {
     Q_OBJECT
 public:
     explicit TFormOdczyt(QWidget *parent = nullptr);
@@ -20,11 +18,6 @@ public:
 
     // Shows the dialog modally; false when cancelled.
     bool Execute(bool forView, bool &clearFirst, bool &withCounters);
-
-    // "&Ustawienia": the transmission settings dialog (given by the program).
-    std::function<void()> OnUstawienia;
-    // Runs instead of the modal loop (tests): returns whether to confirm.
-    std::function<bool(TFormOdczyt &)> OnExec;
 
     Ui::TFormOdczyt *ui;
 };

@@ -1,17 +1,10 @@
 #include "editors/UWyslanie.h"
 #include "ui_UWyslanie.h"
 
-TFormWyslanie::TFormWyslanie(QWidget *parent) : QDialog(parent), ui(new Ui::TFormWyslanie)
+TFormWyslanie::TFormWyslanie(QWidget *parent) : TConfirmDialog(parent), ui(new Ui::TFormWyslanie)
 {
     ui->setupUi(this);
-    setObjectName(QStringLiteral("FormWyslanie"));
-    setFixedSize(sizeHint());
-    connect(ui->BBWyslij, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ui->BBAnuluj, &QPushButton::clicked, this, &QDialog::reject);
-    connect(ui->BBUstawienia, &QPushButton::clicked, this, [this] {
-        if (OnUstawienia)
-            OnUstawienia();
-    });
+    Bind(QStringLiteral("FormWyslanie"), ui->BBWyslij, ui->BBAnuluj, ui->BBUstawienia);
 }
 
 TFormWyslanie::~TFormWyslanie()
@@ -23,7 +16,7 @@ bool TFormWyslanie::Execute()
 {
     if (VerifySetting)
         ui->CBSprawdzPoWyslaniu->setChecked(*VerifySetting);
-    const bool confirmed = OnExec ? OnExec(*this) : exec() == QDialog::Accepted;
+    const bool confirmed = RunModal();
     if (confirmed && VerifySetting)
         *VerifySetting = ui->CBSprawdzPoWyslaniu->isChecked();
     return confirmed;

@@ -1,13 +1,12 @@
 #pragma once
 // "Wysłanie danych do kasy": the confirmation before a send.
-#include <QDialog>
-#include <functional>
+#include "editors/UConfirmDialog.h"
 
 namespace Ui {
 class TFormWyslanie;
 }
 
-class TFormWyslanie : public QDialog {
+class TFormWyslanie : public TConfirmDialog<TFormWyslanie> {
     Q_OBJECT
 public:
     explicit TFormWyslanie(QWidget *parent = nullptr);
@@ -20,11 +19,6 @@ public:
     // The box of the last Execute.
     bool VerifyAfterSend() const;
     bool *VerifySetting = nullptr;
-
-    // "&Ustawienia": the transmission settings dialog (given by the program).
-    std::function<void()> OnUstawienia;
-    // Runs instead of the modal loop (tests): returns whether to confirm.
-    std::function<bool(TFormWyslanie &)> OnExec;
 
     Ui::TFormWyslanie *ui;
 };

@@ -203,11 +203,6 @@ TCsvRows ParseRows(QByteArrayView bytes, char separator, int maxRows, TCellDecod
     return std::move(collector.Rows);
 }
 
-bool IsNumeric(const TField &f)
-{
-    return f.DataType() != TFieldType::String;
-}
-
 // A number as spreadsheets write it ("1 234,50", "1234.5", "1.234,50")
 // into the program's own form: decimal separator of the settings, no
 // thousands separators.
@@ -652,7 +647,7 @@ void TCsvImport::BuildPreview()
     std::vector<TMapped> mapped;
     for (const auto &[name, source] : m_columns)
         if (TField *f = table.FindField(name))
-            mapped.push_back({f, source, IsNumeric(*f),
+            mapped.push_back({f, source, f->IsNumeric(),
                               m_truncate && f->Name() == QLatin1String("Nazwa") && f->Size() > 0,
                               m_replaceLetters && f->Name() == QLatin1String("Nazwa")});
     std::vector<std::pair<TField *, QString>> defaults;

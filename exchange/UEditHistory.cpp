@@ -413,17 +413,6 @@ int TEditHistory::DeleteRecords(const std::vector<TBookmark> &bookmarks)
     return count;
 }
 
-void TEditHistory::DeleteCurrent()
-{
-    if (m_table.State() == TDataSetState::Insert) {
-        m_table.Cancel(); // deleting a new row is dropping it
-        return;
-    }
-    m_table.Cancel();
-    if (!m_table.IsEmpty())
-        DeleteRecords({m_table.GetBookmark()});
-}
-
 bool TEditHistory::DeleteAll(const std::function<bool()> &empty)
 {
     // A pending edit stays until the answer: only Yes drops it (with the

@@ -38,7 +38,6 @@ public:
     // The delete commands run through here so that they can be undone.
     // Rows given by bookmark (unknown ones skipped), as one step.
     int DeleteRecords(const std::vector<TBookmark> &bookmarks);
-    void DeleteCurrent();
     // empty() asks and empties the table; the step is kept when it did.
     bool DeleteAll(const std::function<bool()> &empty);
     // A change of many records at once (an import) as one step: the table

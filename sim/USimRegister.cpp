@@ -220,14 +220,6 @@ bool TSimRegister::HasSales() const
     return false;
 }
 
-void TSimRegister::ClearSales()
-{
-    for (auto &[number, table] : FTables)
-        for (auto &[key, record] : table.Records)
-            for (int letter : {kLetterI, kLetterJ})
-                std::fill_n(record.begin() + table.Offset[letter], table.FieldSize(letter), 0);
-}
-
 void TSimRegister::Store(TSimTable &table, const TBytes &record)
 {
     const int keySize = table.FieldSize(0);

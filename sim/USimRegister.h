@@ -62,8 +62,6 @@ public:
     std::optional<uint64_t> SalesSeed;
     void FillSales();
     bool HasSales() const;
-    // Zeroes every counter (what the register's zeroing report does).
-    void ClearSales();
 
     // Stores a record of the table's full layout; key = field A. Fills the
     // counters when SalesSeed is set and the record is new.

@@ -8,7 +8,6 @@
 #include "editors/UGrupy.h"
 #include "editors/UKaucje.h"
 #include "editors/UKody.h"
-#include "editors/UKodyWKasie.h"
 #include "editors/UOdczyt.h"
 #include "app/UProgram.h"
 #include "link/UVirtualClock.h"

@@ -43,7 +43,7 @@ class RegistryTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     QString KeyFile() const { return dir.filePath(QStringLiteral("NOXA S.C./Orvan 277PS Plus/1.0.ini")); }
-    TWinReg MakeReg() const { return TWinReg(TRegRoot::CurrentUser, SettingsKeyPath, dir.path()); }
+    TWinReg MakeReg() const { return TWinReg(SettingsKeyPath, dir.path()); }
 
     // Puts raw values into the key file as another writer would.
     void Seed(const QVariantMap &values) const
@@ -272,7 +272,7 @@ TEST_F(RegistryTest, KeyThatCannotBeAFileFailsToOpen)
 
 TEST_F(RegistryTest, KeyPathLeavingTheFolderIsRefused)
 {
-    TWinReg reg(TRegRoot::CurrentUser, QStringLiteral("Software\\..\\..\\x"), dir.path());
+    TWinReg reg(QStringLiteral("Software\\..\\..\\x"), dir.path());
     EXPECT_EQ(MessageOf([&] { reg.OpenKey(true); }), kOpen + RegistrySystemText(TRegFault::BadData));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }

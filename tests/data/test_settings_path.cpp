@@ -74,7 +74,7 @@ TEST(SettingsPath, WithoutAFolderTheStoreIsTheRegistryKeyOnWindows)
 {
     const QString name = QStringLiteral("test-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     const QString keyPath = QStringLiteral("Software\\NOXA S.C.\\Orvan 277PS Plus\\") + name;
-    TWinReg reg(TRegRoot::CurrentUser, keyPath);
+    TWinReg reg(keyPath);
 #ifdef _WIN32
     const QString parent = QStringLiteral("HKEY_CURRENT_USER\\Software\\NOXA S.C.\\Orvan 277PS Plus");
     const TFinally removeKey([&] { QSettings(parent, QSettings::NativeFormat).remove(name); });

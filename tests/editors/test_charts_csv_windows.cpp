@@ -6,7 +6,6 @@
 #include "editors/UEditorExtras.h"
 #include "editors/UGrupy.h"
 #include "editors/UKody.h"
-#include "editors/UKodyWKasie.h"
 
 #include "editors_test_support.h"
 #include "pipe_guard.h"

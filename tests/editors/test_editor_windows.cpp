@@ -4,7 +4,6 @@
 // keeps the window open, and the read dialog's box comes back.
 #include "editors/UEditorColumns.h"
 #include "editors/UGrupy.h"
-#include "editors/UGrupyWKasie.h"
 #include "editors/UKaucje.h"
 #include "editors/UKody.h"
 #include "editors/UOdczyt.h"

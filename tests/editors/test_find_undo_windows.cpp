@@ -6,7 +6,6 @@
 #include "editors/UGrupy.h"
 #include "editors/UKaucje.h"
 #include "editors/UKody.h"
-#include "editors/UKodyWKasie.h"
 
 #include <QAction>
 #include <QKeyEvent>
