@@ -6,12 +6,11 @@
 #include "data/UCurrency.h"
 #include "data/UDM.h"
 #include "exchange/UExchangeHooks.h"
+#include "exchange/UJobRequest.h"
 #include "exchange/URegisterMemory.h"
 
 #include <QString>
 #include <QStringList>
-
-enum class TExchangeTable { Grupy, Kody, Kaucje };
 
 // A new record of an editor table that holds nothing but what the table
 // puts into every new record: leaving it drops it.

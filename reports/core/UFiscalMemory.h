@@ -17,6 +17,7 @@
 #include "reports/core/UFiscalReport.h"
 #include "reports/core/UFiscalTables.h"
 #include "exchange/UExchangeHooks.h"
+#include "exchange/UJobRequest.h"
 #include "reports/core/UPDFReportPrinter.h"
 
 #include <QDate>
@@ -25,19 +26,6 @@
 #include <QTime>
 #include <functional>
 #include <memory>
-
-enum class TFiscalReadMode { Full, Dates, Numbers };
-
-// "Zakres raportu": everything, a date range or a report number range.
-struct TFiscalReadRange {
-    TFiscalReadMode Mode = TFiscalReadMode::Full;
-    QDate DateFrom, DateTo;
-    int NumberFrom = 0, NumberTo = 0;
-
-    static TFiscalReadRange Full() { return {}; }
-    static TFiscalReadRange Dates(QDate from, QDate to) { return {TFiscalReadMode::Dates, from, to, 0, 0}; }
-    static TFiscalReadRange Numbers(int from, int to) { return {TFiscalReadMode::Numbers, {}, {}, from, to}; }
-};
 
 // Line numbers (1-based) of the kinds of lines.
 inline constexpr int PFHeaderLine = 1;
