@@ -111,8 +111,9 @@ public:
     // + 8 hexadecimal digits + ".pdf".
     QString NewPdfName() const;
 
-    // The job switches of a range (without /F and /X).
-    static QString RangeSwitches(const TFiscalReadRange &range);
+    // The range the job asks for: a number range from one report before,
+    // for the RAM reset baseline. Raises for a date range with a bad date.
+    static TFiscalReadRange JobRange(const TFiscalReadRange &range);
     // Deletes the report PDFs that begin with reportPrefix.
     static void DeleteReportPdfs(const QString &reportPrefix);
 
@@ -127,7 +128,7 @@ private:
     // Runs a command that fills the tables anew; the tables' views stay
     // still meanwhile.
     bool Refill(const std::function<void()> &fill);
-    void RunJob(const QString &switches);
+    void RunJob(const TFiscalReadRange &jobRange);
     QStringList ReadExchangeFile(bool &exists) const;
     void DecodeHeader(const QString &line);
     void DecodeClosing(const QString &line);
