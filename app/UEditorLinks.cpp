@@ -37,7 +37,7 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
     : m_dm(dm), m_messages(std::make_unique<TAppMessages>()), m_prompt(std::make_unique<TAppPrompt>())
 {
     TFormOSH *osh = windows.FormOSH;
-    m_jobs = std::make_unique<TFunctionJobRunner>([osh](const QString &switches) { osh->Run(switches); });
+    m_jobs = std::make_unique<TFunctionJobRunner>([osh](const TJobRequest &request) { osh->Run(request); });
     m_dialogs = std::make_unique<TExchangeDialogs>(windows.FormOdczyt, windows.FormWyslanie);
     TFormUstawienia *ustawienia = windows.FormUstawienia;
     windows.FormOdczyt->OnUstawienia = [ustawienia] { ustawienia->exec(); };

@@ -77,6 +77,8 @@ void TFormOSH::SetOutputFont(const QFont &font)
     setFixedSize(666, FormHeight + extra);
 }
 
+void TFormOSH::Run(const TJobRequest &request) { Run(JobSwitches(request)); }
+
 void TFormOSH::Run(const QString &jobSwitches)
 {
     CommandLine = BuildCommandLine(ModelCodeOf(m_settings.Kasa), m_settings.baud, jobSwitches);

@@ -3,6 +3,7 @@
 // command line, runs the module on a worker thread, shows its output and
 // offers to repeat a failed transmission.
 #include "exchange/UJobCommandLine.h"
+#include "exchange/UJobRequest.h"
 #include "app/UKOMThread.h"
 #include "app/UOSHOutput.h"
 
@@ -38,6 +39,8 @@ public:
 
     // Runs one job modally; returns when it succeeded, otherwise (the user
     // declined to repeat) raises the silent abort.
+    void Run(const TJobRequest &request);
+    // The same with the switches spelled already (tests give raw ones).
     void Run(const QString &jobSwitches);
 
     // The program's sink; every module output goes through it.

@@ -51,7 +51,7 @@ bool RunDemoRead(TFormOSH &osh, const QString &exchangeFile)
     const QFileInfo file(exchangeFile);
     bool done = false;
     try {
-        osh.Run(QStringLiteral("/F") + file.fileName() + QStringLiteral(" /T01 /AABDEIJ /XU"));
+        osh.Run(TJobRequest::ForTable(TExchangeTable::Grupy, TJobKind::ReadWithCounters, exchangeFile));
         done = true;
     } catch (...) {
     }
@@ -352,7 +352,7 @@ void TScreenshotDriver::ShootSend()
     });
     osh->OnJobStarted = [watch] { watch->start(); };
     try {
-        osh->Run(QStringLiteral("/F") + file.fileName() + QStringLiteral(" /T11 /AABDE /XD"));
+        osh->Run(TJobRequest::ForTable(TExchangeTable::Kody, TJobKind::Send, file.fileName()));
     } catch (...) {
     }
     osh->OnJobStarted = nullptr;

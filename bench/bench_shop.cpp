@@ -33,8 +33,9 @@ namespace {
 class TRunner : public IJobRunner {
 public:
     TRunner(TDM &dm, TPtySimulator &sim, const QString &folder) : m_dm(dm), m_sim(sim), m_folder(folder) {}
-    void Run(const QString &switches) override
+    void Run(const TJobRequest &request) override
     {
+        const QString switches = JobSwitches(request);
         TQuietDisplay display;
         display.Start();
         const TModuleResult r = RunModule(BuildCommandLine(ModelCodeOf(m_dm.Kasa), 19200, switches).toStdString(),

@@ -39,8 +39,9 @@ constexpr uint64_t kGiveUpMs = 20u * 60u * 1000u; // the user's patience, in lin
 class TSoakJobs : public IJobRunner {
 public:
     TSoakJobs(const QString &folder) : Folder(folder.toStdString()) {}
-    void Run(const QString &switches) override
+    void Run(const TJobRequest &request) override
     {
+        const QString switches = JobSwitches(request);
         LastCode = RunRaw(switches.toStdString());
         if (LastCode != 0)
             throw EAbort();

@@ -26,14 +26,14 @@ struct TEditorEnv {
     QString KaucjeFile;
 };
 
-// A job runner that hands the switches to a function (the progress window).
+// A job runner that hands the job to a function (the progress window).
 class TFunctionJobRunner : public IJobRunner {
 public:
-    explicit TFunctionJobRunner(std::function<void(const QString &)> run) : m_run(std::move(run)) {}
-    void Run(const QString &jobSwitches) override { m_run(jobSwitches); }
+    explicit TFunctionJobRunner(std::function<void(const TJobRequest &)> run) : m_run(std::move(run)) {}
+    void Run(const TJobRequest &request) override { m_run(request); }
 
 private:
-    std::function<void(const QString &)> m_run;
+    std::function<void(const TJobRequest &)> m_run;
 };
 
 // Brings a modeless window forward (shown, not minimised, active).

@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QDateTime>
 #include <set>
-#include <QFileInfo>
 
 namespace {
 
@@ -135,24 +134,6 @@ bool TExchange::ShortKeys() const
 }
 
 void TExchange::DeleteExchangeFile() const { QFile::remove(m_file); }
-
-// ---------------------------------------------------------------- switches
-
-QString TExchange::JobSwitches(TExchangeTable table, int kind, const QString &exchangeFile)
-{
-    static const char *const pieces[3][4] = {
-        {" /T01 /AABDEIJ /XU", " /T01 /AABDE /XU", " /T01 /AABDE /XD", nullptr},
-        {" /T11 /AABDEI /XU", " /T11 /AABDE /XU", " /T11 /AABDE /XD", " /T11 /AAB /XD"},
-        {" /XU /T19 /AADIJ", " /XU /T19 /AAD", " /XD /T19 /AAD", nullptr},
-    };
-    if (kind < 0 || kind > 3)
-        return QString();
-    const char *piece = pieces[int(table)][kind];
-    if (!piece)
-        return QString();
-    // The module takes the file in the folder its caller gives.
-    return QStringLiteral("/F") + QFileInfo(exchangeFile).fileName() + QLatin1String(piece);
-}
 
 // ---------------------------------------------------------------- lines
 
@@ -403,7 +384,7 @@ void TExchange::ReadProcedure(bool withCounters, bool clearFirst)
     TFinally removeFile([this] { DeleteExchangeFile(); });
     // A file left by an earlier run must not pass for this job's answer.
     DeleteExchangeFile();
-    m_jobs.Run(JobSwitches(m_table, withCounters ? JobReadWithCounters : JobRead, m_file));
+    m_jobs.Run(Job(withCounters ? TJobKind::ReadWithCounters : TJobKind::Read));
     m_totals = TReadTotals();
     m_wait.Execute(QStringLiteral("Przetwarzam dane z kasy..."), [&] {
         TRxMemoryData &twin = TwinTable();
@@ -472,7 +453,7 @@ void TExchange::PrepareSend()
 
 void TExchange::RunSendJob()
 {
-    m_jobs.Run(JobSwitches(m_table, JobSend, m_file));
+    m_jobs.Run(Job(TJobKind::Send));
     if (m_table == TExchangeTable::Kody && m_memory) {
         std::vector<int> rows(size_t(EditorTable().RecordCount()));
         for (size_t i = 0; i < rows.size(); ++i)
@@ -517,7 +498,7 @@ void TExchange::SendSelected(const TDBGridRef &grid)
         if (const int row = EditorTable().RowOfBookmark(b); row >= 0)
             rows.push_back(row);
     const std::vector<TRememberedCode> sent = RowsOf(rows);
-    m_jobs.Run(JobSwitches(m_table, JobSend, m_file));
+    m_jobs.Run(Job(TJobKind::SendSelected));
     if (m_memory)
         Remember([&] { m_memory->Upsert(sent); });
     if (m_dialogs.VerifySend())
@@ -555,7 +536,7 @@ void TExchange::DeleteSelected(const TDBGridRef &grid)
     for (TBookmark b : grid.SelectedRows())
         if (const int row = t.RowOfBookmark(b); row >= 0)
             numbers.push_back(TRememberedCode::FromRow(t, row).Numer);
-    m_jobs.Run(JobSwitches(m_table, JobDelete, m_file));
+    m_jobs.Run(Job(TJobKind::DeleteSelected));
     if (m_memory)
         Remember([&] { m_memory->Remove(numbers); });
     ReportStatus(m_status, QStringLiteral("Skasowano w kasie %1").arg(RecordsText(1, qint64(numbers.size()))));
@@ -616,7 +597,7 @@ void TExchange::PrepareSendRows(const std::vector<int> &rows)
 void TExchange::RunSendRowsJob(const std::vector<int> &rows)
 {
     const std::vector<TRememberedCode> sent = RowsOf(rows);
-    m_jobs.Run(JobSwitches(m_table, JobSend, m_file));
+    m_jobs.Run(Job(TJobKind::SendSelected));
     if (m_memory)
         Remember([&] { m_memory->Upsert(sent); });
     if (m_dialogs.VerifySend())
@@ -632,7 +613,7 @@ void TExchange::DeleteNumbers(const std::vector<QString> &numbers)
         lines += (KeyText(n) + QStringLiteral(",00,00,\r\n")).toLatin1(); // digits only
     if (const QString reason = TryReplaceFile(m_file, lines, TFileAccess::OwnerOnly); !reason.isEmpty())
         throw Exception(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(m_file, reason));
-    m_jobs.Run(JobSwitches(m_table, JobDelete, m_file));
+    m_jobs.Run(Job(TJobKind::DeleteSelected));
     if (m_memory)
         Remember([&] { m_memory->Remove(numbers); });
 }

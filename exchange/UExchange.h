@@ -6,12 +6,11 @@
 #include "data/UCurrency.h"
 #include "data/UDM.h"
 #include "exchange/UExchangeHooks.h"
+#include "exchange/UJobRequest.h"
 #include "exchange/URegisterMemory.h"
 
 #include <QString>
 #include <QStringList>
-
-enum class TExchangeTable { Grupy, Kody, Kaucje };
 
 // A new record of an editor table that holds nothing but what the table
 // puts into every new record: leaving it drops it.
@@ -20,9 +19,6 @@ bool IsUntouchedNewRecord(const TRxMemoryData &table);
 struct TReadTotals {
     Currency Daily, Periodic, Sale, Issued, Returned;
 };
-
-// Job kinds of JobSwitches.
-enum TExchangeJobKind { JobReadWithCounters = 0, JobRead = 1, JobSend = 2, JobDelete = 3 };
 
 class TExchange {
 public:
@@ -73,10 +69,8 @@ public:
     // One read-back line into the twin's current record (insert or edit
     // state); a value the field refuses raises its error.
     void LineToRecord(const QString &line, TRxMemoryData &twin);
-    // " /F<file> ..." switches of a job on the table; kind is a
-    // TExchangeJobKind. exchangeFile may be a full path: only its bare name
-    // goes into the switches.
-    static QString JobSwitches(TExchangeTable table, int kind, const QString &exchangeFile);
+    // A job of this table on its exchange file.
+    TJobRequest Job(TJobKind kind) const { return TJobRequest::ForTable(m_table, kind, m_file); }
 
     // Whether the profile carries the table's key in four digits (the
     // models whose descriptors take A(1U04)).

@@ -3,18 +3,18 @@
 // orvan-otx or a test): run a module job and the two dialogs before a job.
 // Message boxes are IMessages and the wait window IWaitRunner (UUiHooks.h).
 #include "data/UUiHooks.h"
+#include "exchange/UJobRequest.h"
 
 #include <QString>
 
 class IJobRunner {
 public:
     virtual ~IJobRunner() = default;
-    // Runs one module job. jobSwitches begin with "/F" and the exchange
-    // file's bare name (the runner knows the folder), then the table
-    // switches; the runner adds the model, port and speed. Returns when the
-    // job ended with 0000; otherwise raises EAbort (the window has offered
-    // the repeat and the user declined; the console has printed the end line).
-    virtual void Run(const QString &jobSwitches) = 0;
+    // Runs one module job, spelled by JobSwitches; the runner adds the
+    // model, port and speed. Returns when the job ended with 0000; otherwise
+    // raises EAbort (the window has offered the repeat and the user
+    // declined; the console has printed the end line).
+    virtual void Run(const TJobRequest &request) = 0;
 };
 
 class IExchangeDialogs {

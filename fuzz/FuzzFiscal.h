@@ -14,7 +14,7 @@ namespace fuzz {
 
 class TNoJobs : public IJobRunner {
 public:
-    void Run(const QString &) override { throw EAbort(); }
+    void Run(const TJobRequest &) override { throw EAbort(); }
 };
 
 struct TFiscal {

@@ -11,7 +11,7 @@ namespace {
 
 class TNoJobs : public IJobRunner {
 public:
-    void Run(const QString &) override { throw EAbort(); }
+    void Run(const TJobRequest &) override { throw EAbort(); }
 };
 
 class TNoDialogs : public IExchangeDialogs {

@@ -41,9 +41,9 @@ TConsoleJobRunner::TConsoleJobRunner(const QString &modelCode, int baud, const Q
 {
 }
 
-void TConsoleJobRunner::Run(const QString &jobSwitches)
+void TConsoleJobRunner::Run(const TJobRequest &request)
 {
-    const std::string line = BuildCommandLine(m_model, m_baud, jobSwitches).toStdString();
+    const std::string line = BuildCommandLine(m_model, m_baud, JobSwitches(request)).toStdString();
     TConsoleDisplay display(OutputCodePage(line), m_out, m_out);
     TModuleResult result;
     try {

@@ -16,7 +16,7 @@ class TConsoleJobRunner : public IJobRunner {
 public:
     TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
                       FILE *out = stdout);
-    void Run(const QString &jobSwitches) override;
+    void Run(const TJobRequest &request) override;
 
 private:
     QString m_model;

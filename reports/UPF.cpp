@@ -21,11 +21,11 @@ public:
     IWaitRunner *Wait = nullptr;
     IMessages *Messages = nullptr;
 
-    void Run(const QString &jobSwitches) override
+    void Run(const TJobRequest &request) override
     {
         if (!Jobs)
             throw EAbort();
-        Jobs->Run(jobSwitches);
+        Jobs->Run(request);
     }
     void Execute(const QString &message, const std::function<void()> &procedure) override
     {

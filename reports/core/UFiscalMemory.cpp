@@ -518,7 +518,7 @@ void TFiscalMemory::SaveReportFile(const QString &fileName) const
     RenameOver(pendingReport, ReportTarget(fileName));
 }
 
-QString TFiscalMemory::RangeSwitches(const TFiscalReadRange &range)
+TFiscalReadRange TFiscalMemory::JobRange(const TFiscalReadRange &range)
 {
     switch (range.Mode) {
     case TFiscalReadMode::Full:
@@ -526,22 +526,19 @@ QString TFiscalMemory::RangeSwitches(const TFiscalReadRange &range)
     case TFiscalReadMode::Dates:
         if (!range.DateFrom.isValid() || !range.DateTo.isValid())
             throw Exception(QStringLiteral("Nieprawidłowa data."));
-        return QStringLiteral("/M1 /R%1-%2")
-            .arg(range.DateFrom.toString(QStringLiteral("ddMMyy")), range.DateTo.toString(QStringLiteral("ddMMyy")));
-    case TFiscalReadMode::Numbers: {
+        break;
+    case TFiscalReadMode::Numbers:
         // One report before the range, for the RAM reset baseline.
-        const int from = range.NumberFrom >= 2 ? range.NumberFrom - 1 : range.NumberFrom;
-        return QStringLiteral("/M0 /R%1-%2")
-            .arg(from, 4, 10, QLatin1Char('0'))
-            .arg(range.NumberTo, 4, 10, QLatin1Char('0'));
+        if (range.NumberFrom >= 2)
+            return TFiscalReadRange::Numbers(range.NumberFrom - 1, range.NumberTo);
+        break;
     }
-    }
-    return QStringLiteral("/M0");
+    return range;
 }
 
-void TFiscalMemory::RunJob(const QString &switches)
+void TFiscalMemory::RunJob(const TFiscalReadRange &jobRange)
 {
-    m_jobs.Run(switches + QStringLiteral("/F") + QFileInfo(m_exchangeFile).fileName() + QStringLiteral(" /XP"));
+    m_jobs.Run(TJobRequest::FiscalRead(jobRange, m_exchangeFile));
 }
 
 void TFiscalMemory::ReadFromRegister(const TFiscalReadRange &range, int kasa)
@@ -549,11 +546,11 @@ void TFiscalMemory::ReadFromRegister(const TFiscalReadRange &range, int kasa)
     if (kasa != KasaER_A277PSPlus)
         throw Exception(QStringLiteral("Odczyt pamięci fiskalnej jest możliwy tylko z kasy ER-A277PS Plus. "
                                        "W konfiguracji programu wybrano inny model kasy."));
-    const QString switches = RangeSwitches(range);
+    const TFiscalReadRange jobRange = JobRange(range);
     ClearAll();
     {
         TFinally remove([&] { QFile::remove(m_exchangeFile); });
-        RunJob(switches);
+        RunJob(jobRange);
         LoadReportFile(m_exchangeFile, false);
     }
     MrsBaseline = 0;
@@ -572,8 +569,7 @@ void TFiscalMemory::ReadFromRegister(const TFiscalReadRange &range, int kasa)
             const int n = PFDecimal(line, 1, 4);
             if (n - 1 >= 1) {
                 TFinally remove([&] { QFile::remove(m_exchangeFile); });
-                const QString before = QStringLiteral("%1").arg(n - 1, 4, 10, QLatin1Char('0'));
-                RunJob(QStringLiteral("/M0 /R") + before + u'-' + before);
+                RunJob(TFiscalReadRange::Numbers(n - 1, n - 1));
                 const QStringList other = QFileInfo::exists(m_exchangeFile) ? ReadLines(m_exchangeFile) : QStringList();
                 if (other.size() >= PFFirstDailyLine && other.at(PFFirstDailyLine - 1).size() >= 159)
                     MrsBaseline = PFHex(other.at(PFFirstDailyLine - 1), 118, 2);

@@ -17,6 +17,7 @@
 #include "reports/core/UFiscalReport.h"
 #include "reports/core/UFiscalTables.h"
 #include "exchange/UExchangeHooks.h"
+#include "exchange/UJobRequest.h"
 #include "reports/core/UPDFReportPrinter.h"
 
 #include <QDate>
@@ -25,19 +26,6 @@
 #include <QTime>
 #include <functional>
 #include <memory>
-
-enum class TFiscalReadMode { Full, Dates, Numbers };
-
-// "Zakres raportu": everything, a date range or a report number range.
-struct TFiscalReadRange {
-    TFiscalReadMode Mode = TFiscalReadMode::Full;
-    QDate DateFrom, DateTo;
-    int NumberFrom = 0, NumberTo = 0;
-
-    static TFiscalReadRange Full() { return {}; }
-    static TFiscalReadRange Dates(QDate from, QDate to) { return {TFiscalReadMode::Dates, from, to, 0, 0}; }
-    static TFiscalReadRange Numbers(int from, int to) { return {TFiscalReadMode::Numbers, {}, {}, from, to}; }
-};
 
 // Line numbers (1-based) of the kinds of lines.
 inline constexpr int PFHeaderLine = 1;
@@ -123,8 +111,9 @@ public:
     // + 8 hexadecimal digits + ".pdf".
     QString NewPdfName() const;
 
-    // The job switches of a range (without /F and /X).
-    static QString RangeSwitches(const TFiscalReadRange &range);
+    // The range the job asks for: a number range from one report before,
+    // for the RAM reset baseline. Raises for a date range with a bad date.
+    static TFiscalReadRange JobRange(const TFiscalReadRange &range);
     // Deletes the report PDFs that begin with reportPrefix.
     static void DeleteReportPdfs(const QString &reportPrefix);
 
@@ -139,7 +128,7 @@ private:
     // Runs a command that fills the tables anew; the tables' views stay
     // still meanwhile.
     bool Refill(const std::function<void()> &fill);
-    void RunJob(const QString &switches);
+    void RunJob(const TFiscalReadRange &jobRange);
     QStringList ReadExchangeFile(bool &exists) const;
     void DecodeHeader(const QString &line);
     void DecodeClosing(const QString &line);

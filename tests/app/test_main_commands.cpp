@@ -342,7 +342,7 @@ namespace {
 class TJobLog : public IJobRunner, public IExchangeDialogs, public ISalesReportReads {
 public:
     explicit TJobLog(QStringList &log) : m_log(log) {}
-    void Run(const QString &) override
+    void Run(const TJobRequest &) override
     {
         m_log << QStringLiteral("job");
         throw EAbort();

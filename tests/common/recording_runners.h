@@ -40,8 +40,9 @@ class TRecordingJobs : public IJobRunner {
 public:
     QStringList Switches;
     std::function<void(const QString &)> Job;
-    void Run(const QString &jobSwitches) override
+    void Run(const TJobRequest &request) override
     {
+        const QString jobSwitches = JobSwitches(request);
         Switches << jobSwitches;
         if (Job)
             Job(jobSwitches);

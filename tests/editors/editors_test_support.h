@@ -31,8 +31,9 @@ using TFakeWait = TRecordingWait;
 // CR LF) into the exchange file, as the register's answer.
 class TFakeJobs : public IJobRunner {
 public:
-    void Run(const QString &jobSwitches) override
+    void Run(const TJobRequest &request) override
     {
+        const QString jobSwitches = JobSwitches(request);
         Jobs << jobSwitches;
         if (Fail)
             throw EAbort();

@@ -34,8 +34,9 @@ class TSimJobRunner : public IJobRunner {
 public:
     static constexpr int Baud = 9600; // of the command line and of the line alike
     TSimJobRunner(TDM &dm, const QString &folder) : m_dm(dm), m_folder(folder) {}
-    void Run(const QString &jobSwitches) override
+    void Run(const TJobRequest &request) override
     {
+        const QString jobSwitches = JobSwitches(request);
         Jobs << jobSwitches;
         if (!Sim)
             throw EAbort();

@@ -289,8 +289,9 @@ TEST_F(ExchangeRegister, RegisterWithSalesRefusesTheSendAndNothingChanges)
 class TScriptedJobs : public IJobRunner {
 public:
     explicit TScriptedJobs(const QString &folder) : m_folder(folder) {}
-    void Run(const QString &jobSwitches) override
+    void Run(const TJobRequest &request) override
     {
+        const QString jobSwitches = JobSwitches(request);
         Jobs << jobSwitches;
         const QString name = jobSwitches.mid(2).section(u' ', 0, 0);
         SentFile = QFile(m_folder + u'/' + name).exists();

@@ -19,10 +19,10 @@ public:
 class TTamperingJobs : public TSimJobRunner {
 public:
     using TSimJobRunner::TSimJobRunner;
-    void Run(const QString &jobSwitches) override
+    void Run(const TJobRequest &request) override
     {
-        TSimJobRunner::Run(jobSwitches);
-        if (jobSwitches.contains(QStringLiteral("/XD")) && AfterSend)
+        TSimJobRunner::Run(request);
+        if (JobSwitches(request).contains(QStringLiteral("/XD")) && AfterSend)
             AfterSend();
     }
     std::function<void()> AfterSend;

@@ -139,8 +139,9 @@ public:
     }
     QStringList CommandLines;
     int LastCode = -1;
-    void Run(const QString &jobSwitches) override
+    void Run(const TJobRequest &request) override
     {
+        const QString jobSwitches = JobSwitches(request);
         const QString line = BuildCommandLine(QStringLiteral("277PSP"), Baud, jobSwitches);
         CommandLines << line;
         TQuietDisplay display;

@@ -368,12 +368,19 @@ TEST_F(FiscalMemoryTest, AReportPairOverAPipeOrADeviceIsNotWritten)
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.zapis")}, QDir::AllEntries | QDir::Hidden), QStringList());
 }
 
+// The range part of the read's switches (before /F).
+QString RangeSwitches(const TFiscalReadRange &range)
+{
+    const QString switches = JobSwitches(TJobRequest::FiscalRead(TFiscalMemory::JobRange(range), QStringLiteral("pf.txt")));
+    return switches.left(switches.indexOf(QStringLiteral("/F")));
+}
+
 TEST_F(FiscalMemoryTest, RangeSwitchesReadOneReportBeforeANumberRange)
 {
-    EXPECT_EQ(TFiscalMemory::RangeSwitches(TFiscalReadRange::Full()), QStringLiteral("/M0"));
-    EXPECT_EQ(TFiscalMemory::RangeSwitches(TFiscalReadRange::Numbers(1, 100)), QStringLiteral("/M0 /R0001-0100"));
-    EXPECT_EQ(TFiscalMemory::RangeSwitches(TFiscalReadRange::Numbers(5, 20)), QStringLiteral("/M0 /R0004-0020"));
-    EXPECT_EQ(TFiscalMemory::RangeSwitches(TFiscalReadRange::Dates(QDate(2024, 1, 2), QDate(2024, 2, 29))),
+    EXPECT_EQ(RangeSwitches(TFiscalReadRange::Full()), QStringLiteral("/M0"));
+    EXPECT_EQ(RangeSwitches(TFiscalReadRange::Numbers(1, 100)), QStringLiteral("/M0 /R0001-0100"));
+    EXPECT_EQ(RangeSwitches(TFiscalReadRange::Numbers(5, 20)), QStringLiteral("/M0 /R0004-0020"));
+    EXPECT_EQ(RangeSwitches(TFiscalReadRange::Dates(QDate(2024, 1, 2), QDate(2024, 2, 29))),
               QStringLiteral("/M1 /R020124-290224"));
 }
 
