@@ -175,6 +175,22 @@ QStringList SalesDepositGroupsSection(const TRxMemoryData &t, const TFormatSetti
     return out << SectionSums(30, {issued, returned}, fs);
 }
 
+std::optional<TSalesSource> SalesSourceOf(int stored)
+{
+    switch (stored) {
+    case 0:
+        return TSalesSource::Register;
+    case 1:
+        return TSalesSource::Editor;
+    }
+    return std::nullopt;
+}
+
+int StoredSalesSource(TSalesSource source)
+{
+    return source == TSalesSource::Register ? 0 : 1;
+}
+
 TSalesSections EffectiveSections(const TDM &dm, TSalesSections chosen)
 {
     if (!dm.Kaucje)
@@ -269,10 +285,10 @@ std::vector<TSalesSection> TSalesReportMaker::ReadsFor(TSalesSections chosen) co
     return reads;
 }
 
-void TSalesReportMaker::Make(const QString &fileName, TSalesSections chosen, int source)
+void TSalesReportMaker::Make(const QString &fileName, TSalesSections chosen, TSalesSource source)
 {
     const QDateTime start = Now();
-    if (source == SourceRegister) {
+    if (source == TSalesSource::Register) {
         const std::vector<TSalesSection> reads = ReadsFor(chosen);
         // The reads replace the editor tables.
         if (!reads.empty() && !m_dm.MayReplaceEditorTables())
@@ -307,7 +323,7 @@ void TSalesReportMaker::OfferToView(const QString &fileName, IMessages &messages
     }
 }
 
-bool TSalesReportCommand::Execute(const QString &fileName, TSalesSections ticked, int source)
+bool TSalesReportCommand::Execute(const QString &fileName, TSalesSections ticked, TSalesSource source)
 {
     if (SetBusy)
         SetBusy(true);
