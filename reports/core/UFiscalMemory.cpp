@@ -706,7 +706,6 @@ bool TFiscalMemory::Drukuj(IShellOpener *opener)
             // The run's own copy for the viewer, not the user's file.
             const QString name = NewPdfName();
             PrintToPdf(name, TFileAccess::OwnerOnly);
-            m_lastPdf = name;
             if (opener)
                 opener->OpenWithShell(name);
         });

@@ -78,8 +78,6 @@ public:
     // Currency text followed by the amount with two decimals and ".".
     QString FormatAmount(Currency x) const;
 
-    const QString &UniqueNumber() const { return m_uniqueNumber; }
-    const TTotalizer &Totalizer(int letter) const { return m_totalizers.at(size_t(letter)); }
     // The currency text of the period being written ("PLN ").
     QString CurrencyText;
 

@@ -68,16 +68,6 @@ void BoolField(TRxMemoryData &t, const char *name, const QString &label = QStrin
 
 } // namespace
 
-QDate FieldDate(const TField &f)
-{
-    return DateOf(IntOf(f.Value()));
-}
-
-QTime FieldTime(const TField &f)
-{
-    return f.IsNull() ? QTime() : TimeOf(IntOf(f.Value()));
-}
-
 bool FieldBool(const TField &f)
 {
     return IntOf(f.Value()) != 0;

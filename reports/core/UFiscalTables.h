@@ -18,8 +18,6 @@ inline std::int64_t TimeValue(const QTime &t) { return t.isValid() ? t.hour() * 
 inline QTime TimeOf(std::int64_t v) { return (v >= 0 && v < 24 * 60) ? QTime(int(v / 60), int(v % 60)) : QTime(); }
 
 // Field readers for the current record.
-QDate FieldDate(const TField &f);
-QTime FieldTime(const TField &f);
 bool FieldBool(const TField &f);
 void SetFieldDate(TField &f, const QDate &d);
 void SetFieldTime(TField &f, const QTime &t);
