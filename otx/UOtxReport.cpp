@@ -66,7 +66,7 @@ int OtxReport(const QStringList &argList)
     TSalesReportMaker maker(dm, reads, wait);
     maker.ReadCodesForDepositGroups = true;
     try {
-        maker.Make(out, sections, SourceRegister);
+        maker.Make(out, sections, TSalesSource::Register);
     } catch (const EAbort &) {
         return ExitRefused;
     }

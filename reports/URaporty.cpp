@@ -20,10 +20,11 @@ TFormRaporty::TFormRaporty(TSettings &settings, QWidget *parent)
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
         item->setCheckState(Qt::Checked);
     }
-    const int source = m_settings.RaportNaPodst;
-    ui->CBNaPodstDanych->setCurrentIndex(source == SourceRegister || source == SourceEditor ? source : -1);
+    // The choice's index is the setting's value.
+    const std::optional<TSalesSource> source = SalesSourceOf(m_settings.RaportNaPodst);
+    ui->CBNaPodstDanych->setCurrentIndex(source ? StoredSalesSource(*source) : -1);
     // The warning matches the choice from the start, not only after a change.
-    ui->LbWarning->setVisible(Source() == SourceRegister);
+    ui->LbWarning->setVisible(Source() == TSalesSource::Register);
     AskFileName = [this] { return ChooseFile(); };
 
     connect(ui->CLBRaportZ, &QListWidget::itemChanged, this, [this] { UpdateButton(); });
@@ -34,7 +35,7 @@ TFormRaporty::TFormRaporty(TSettings &settings, QWidget *parent)
 
 TFormRaporty::~TFormRaporty()
 {
-    m_settings.RaportNaPodst = Source();
+    m_settings.RaportNaPodst = ui->CBNaPodstDanych->currentIndex();
     delete ui;
 }
 
@@ -78,15 +79,15 @@ TSalesSections TFormRaporty::TickedSections() const
     return {ticked(0), ticked(1), ticked(2)};
 }
 
-int TFormRaporty::Source() const
+std::optional<TSalesSource> TFormRaporty::Source() const
 {
-    return ui->CBNaPodstDanych->currentIndex();
+    return SalesSourceOf(ui->CBNaPodstDanych->currentIndex());
 }
 
 void TFormRaporty::CBNaPodstDanychChange()
 {
-    ui->LbWarning->setVisible(Source() == SourceRegister);
-    m_settings.RaportNaPodst = Source();
+    ui->LbWarning->setVisible(Source() == TSalesSource::Register);
+    m_settings.RaportNaPodst = ui->CBNaPodstDanych->currentIndex();
     UpdateButton();
 }
 
@@ -125,18 +126,18 @@ void TFormRaporty::BBWykonajClick()
     if (m_busy || !m_dm || !m_reads || !m_messages || !m_wait)
         return;
     const TSalesSections ticked = TickedSections();
-    const int source = Source();
+    const std::optional<TSalesSource> source = Source();
     if (!TSalesReportCommand::CanRun(ticked, source))
         return;
     const QString fileName = AskFileName ? AskFileName() : QString();
     if (fileName.isEmpty())
         return;
-    if (source == SourceRegister && TickReadOptions)
+    if (source == TSalesSource::Register && TickReadOptions)
         TickReadOptions();
     TSalesReportMaker maker(*m_dm, *m_reads, *m_wait);
     TSalesReportCommand command(maker, *m_messages, *m_opener);
     command.SetBusy = [this](bool busy) { SetBusy(busy); };
-    command.Execute(fileName, ticked, source);
+    command.Execute(fileName, ticked, *source);
 }
 
 void TFormRaporty::closeEvent(QCloseEvent *event)

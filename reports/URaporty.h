@@ -42,7 +42,8 @@ public:
     bool DepositsItemChecked() const;
 
     TSalesSections TickedSections() const;
-    int Source() const;
+    // None while no choice is made.
+    std::optional<TSalesSource> Source() const;
     bool Busy() const { return m_busy; }
 
     // "Wykonaj".

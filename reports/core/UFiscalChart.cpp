@@ -1,17 +1,15 @@
 #include "reports/core/UFiscalChart.h"
 
 #include "reports/core/UFiscalTables.h"
+#include "reports/core/URowValues.h"
 
 #include <map>
 
 namespace {
 
-double Amount(const TRxMemoryData &t, const char *field, int row)
+double Amount(const TField &f, int row)
 {
-    const TFieldValue &v = t.FieldByName(QString::fromLatin1(field)).ValueAt(row);
-    if (const auto *u = std::get_if<std::int64_t>(&v))
-        return double(*u) / 10000.0;
-    return 0;
+    return double(IntAt(f, row)) / 10000.0;
 }
 
 QString MonthText(const QDate &d)
@@ -38,24 +36,22 @@ TChartData Build(const TRxMemoryData &mtpf, bool monthly)
     };
     std::vector<TEntry> entries;
     std::vector<QString> periodSymbols;
-    const TField &data = mtpf.FieldByName(QStringLiteral("Data"));
-    const TField &waluta = mtpf.FieldByName(QStringLiteral("Waluta"));
+    const TPFFields pf(mtpf);
     QString last;
     std::map<qint64, QString> labels;
     for (int r = 0; r < mtpf.RecordCount(); ++r) {
-        const TFieldValue &dv = data.ValueAt(r);
-        const QDate date = DateOf(std::holds_alternative<std::int64_t>(dv) ? std::get<std::int64_t>(dv) : 0);
+        const QDate date = DateOf(IntAt(pf.Data, r));
         if (!date.isValid())
             continue;
-        const QString symbol = waluta.ValueToString(waluta.ValueAt(r)).trimmed();
+        const QString symbol = pf.Waluta.ValueToString(pf.Waluta.ValueAt(r)).trimmed();
         if (periodSymbols.empty() || symbol != last) {
             periodSymbols.push_back(symbol);
             last = symbol;
         }
         const qint64 key = monthly ? qint64(date.year()) * 12 + date.month() : date.toJulianDay();
         labels.emplace(key, monthly ? MonthText(date) : date.toString(QStringLiteral("dd.MM.yyyy")));
-        const double total = Amount(mtpf, "SumaNal", r);
-        const double tax = Amount(mtpf, "SumaPTU", r);
+        const double total = Amount(pf.SumaNal, r);
+        const double tax = Amount(pf.SumaPTU, r);
         entries.push_back({key, int(periodSymbols.size()) - 1, tax, total - tax});
     }
     if (entries.empty())

@@ -225,12 +225,12 @@ void TFiscalMemory::ClearAll()
     MTMRS.EmptyTable();
     // The period before the first currency change is in PLN.
     MTPFCurr.Append();
-    MTPFCurr.FieldByName(QStringLiteral("Number")).SetAsInteger(0);
-    MTPFCurr.FieldByName(QStringLiteral("CurrNo")).SetAsInteger(0);
-    MTPFCurr.FieldByName(QStringLiteral("Z1Count")).SetAsInteger(-1);
-    MTPFCurr.FieldByName(QStringLiteral("ChangeDate")).SetAsInteger(0);
-    MTPFCurr.FieldByName(QStringLiteral("ChangeTime")).SetAsInteger(0);
-    MTPFCurr.FieldByName(QStringLiteral("CurrSymbol")).SetAsString(QStringLiteral("PLN"));
+    PFCurrFields.Number.SetAsInteger(0);
+    PFCurrFields.CurrNo.SetAsInteger(0);
+    PFCurrFields.Z1Count.SetAsInteger(-1);
+    PFCurrFields.ChangeDate.SetAsInteger(0);
+    PFCurrFields.ChangeTime.SetAsInteger(0);
+    PFCurrFields.CurrSymbol.SetAsString(QStringLiteral("PLN"));
     MTPFCurr.Post();
 }
 
@@ -266,11 +266,11 @@ void TFiscalMemory::DecodeMrs(const QString &line)
     const QDate d = PFDate(line, 9);
     const QTime t = PFTime(line, 16);
     MTMRS.Append();
-    MTMRS.Field(0).SetAsInteger(number);
-    SetFieldDate(MTMRS.Field(1), d);
-    SetFieldTime(MTMRS.Field(2), t);
-    SetFieldBool(MTMRS.Field(3), line.at(4) == u'0');
-    SetFieldBool(MTMRS.Field(4), line.at(6) == u'0');
+    MRSFields.Numer.SetAsInteger(number);
+    SetFieldDate(MRSFields.Data, d);
+    SetFieldTime(MRSFields.Czas, t);
+    SetFieldBool(MRSFields.Z, line.at(4) == u'0');
+    SetFieldBool(MRSFields.Star, line.at(6) == u'0');
     MTMRS.Post();
 }
 
@@ -290,12 +290,12 @@ void TFiscalMemory::DecodeCurrency(const QString &line)
         symbol.append(char(code < 0x20 ? ' ' : code));
     }
     MTPFCurr.Append();
-    MTPFCurr.Field(0).SetAsInteger(number);
-    MTPFCurr.Field(1).SetAsInteger(currNo);
-    MTPFCurr.Field(2).SetAsInteger(z1);
-    SetFieldDate(MTPFCurr.Field(3), d);
-    SetFieldTime(MTPFCurr.Field(4), t);
-    MTPFCurr.Field(5).SetAsString(FromCp1250(symbol).trimmed());
+    PFCurrFields.Number.SetAsInteger(number);
+    PFCurrFields.CurrNo.SetAsInteger(currNo);
+    PFCurrFields.Z1Count.SetAsInteger(z1);
+    SetFieldDate(PFCurrFields.ChangeDate, d);
+    SetFieldTime(PFCurrFields.ChangeTime, t);
+    PFCurrFields.CurrSymbol.SetAsString(FromCp1250(symbol).trimmed());
     MTPFCurr.Post();
 }
 
@@ -322,31 +322,29 @@ void TFiscalMemory::DecodeDaily(const QString &line)
     const int cancelled = PFDecimal(line, 141, 4);
     const Currency cancelledValue = PFAmount(line, 146);
     // A report after the last one kept in the old currency is in the new one.
-    const TField &z1 = MTPFCurr.Field(2);
+    const TField &z1 = PFCurrFields.Z1Count;
     while (m_currencyRow < MTPFCurr.RecordCount() && number > std::get<std::int64_t>(z1.ValueAt(m_currencyRow))) {
-        m_currency = std::get<QString>(MTPFCurr.Field(5).ValueAt(m_currencyRow));
+        m_currency = std::get<QString>(PFCurrFields.CurrSymbol.ValueAt(m_currencyRow));
         ++m_currencyRow;
     }
 
-    // Field order of DefineMTPF: Numer, Data, SumaPTU, SumaNal, TA..TG,
-    // VA..VG, Parag, ZmianaPLU, MRSCounter, MRSTime, Waluta, Anulacji,
-    // WartAnulacji.
+    const TPFFields &pf = PFFields;
     MTPF.Append();
-    MTPF.Field(0).SetAsInteger(number);
-    SetFieldDate(MTPF.Field(1), d);
-    MTPF.Field(2).SetAsCurrency(tax);
-    MTPF.Field(3).SetAsCurrency(due);
+    pf.Numer.SetAsInteger(number);
+    SetFieldDate(pf.Data, d);
+    pf.SumaPTU.SetAsCurrency(tax);
+    pf.SumaNal.SetAsCurrency(due);
     for (int i = 0; i < 7; ++i) {
-        MTPF.Field(4 + i).SetAsCurrency(gross[i]);
-        MTPF.Field(11 + i).SetAsString(codes[i]);
+        pf.T[size_t(i)]->SetAsCurrency(gross[i]);
+        pf.V[size_t(i)]->SetAsString(codes[i]);
     }
-    MTPF.Field(18).SetAsInteger(parag);
-    SetFieldBool(MTPF.Field(19), change);
-    MTPF.Field(20).SetAsInteger(mrs);
-    MTPF.Field(21).SetAsString(QStringLiteral("--:--"));
-    MTPF.Field(22).SetAsString(m_currency);
-    MTPF.Field(23).SetAsInteger(cancelled);
-    MTPF.Field(24).SetAsCurrency(cancelledValue);
+    pf.Parag.SetAsInteger(parag);
+    SetFieldBool(pf.ZmianaPLU, change);
+    pf.MRSCounter.SetAsInteger(mrs);
+    pf.MRSTime.SetAsString(QStringLiteral("--:--"));
+    pf.Waluta.SetAsString(m_currency);
+    pf.Anulacji.SetAsInteger(cancelled);
+    pf.WartAnulacji.SetAsCurrency(cancelledValue);
     MTPF.Post();
     ReceiptsTotal += parag;
 }
@@ -704,7 +702,6 @@ bool TFiscalMemory::Drukuj(IShellOpener *opener)
             // The run's own copy for the viewer, not the user's file.
             const QString name = NewPdfName();
             PrintToPdf(name, TFileAccess::OwnerOnly);
-            m_lastPdf = name;
             if (opener)
                 opener->OpenWithShell(name);
         });

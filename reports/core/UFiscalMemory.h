@@ -87,7 +87,6 @@ public:
     bool CanSave() const { return m_canSave; }     // "Zapisz" enabled
     bool CanPrint() const { return m_report != nullptr; } // "Drukuj" and "Zapisz PDF..." enabled
     TFiscalReport *Report() const { return m_report.get(); }
-    const QString &LastPdf() const { return m_lastPdf; } // file of the last Drukuj
 
     // ---- Steps (raise Exception) ----
     // Empties the tables and identity data, frees the report; Lines and
@@ -129,7 +128,6 @@ private:
     // still meanwhile.
     bool Refill(const std::function<void()> &fill);
     void RunJob(const TFiscalReadRange &jobRange);
-    QStringList ReadExchangeFile(bool &exists) const;
     void DecodeHeader(const QString &line);
     void DecodeClosing(const QString &line);
     void DecodeMrs(const QString &line);
@@ -144,7 +142,6 @@ private:
     QString m_reportPrefix;
     std::unique_ptr<TFiscalReport> m_report;
     bool m_canSave = false;
-    QString m_lastPdf;
     // The currency of the daily reports being decoded: the next MTPFCurr
     // row to pass and the symbol taken last.
     int m_currencyRow = 0;

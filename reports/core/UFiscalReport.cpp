@@ -1,7 +1,7 @@
 #include "reports/core/UFiscalReport.h"
 
 #include "data/UErrors.h"
-#include "reports/core/UFiscalTables.h"
+#include "reports/core/URowValues.h"
 
 #include <algorithm>
 
@@ -13,23 +13,6 @@ const QString kMrsError = QStringLiteral("Nieprawidłowe dane MRS");
 const QString kStars = QStringLiteral("* * * * * * *  * ");
 const QString kInactiveSale = QStringLiteral("Niezerowa sprzedaż w nieaktywnej stawce!");
 constexpr int kNoLimit = 99999;
-
-std::int64_t IntAt(const TField &f, int row)
-{
-    const auto *i = std::get_if<std::int64_t>(&f.ValueAt(row));
-    return i ? *i : 0;
-}
-
-Currency CurrAt(const TField &f, int row)
-{
-    return Currency::FromUnits(IntAt(f, row));
-}
-
-QString TextAt(const TField &f, int row)
-{
-    const auto *s = std::get_if<QString>(&f.ValueAt(row));
-    return s ? *s : QString();
-}
 
 // printf's "%.Nd": at least width digits with leading zeros, a minus sign
 // before them ("%.3d" of -16 is "-016").
@@ -90,25 +73,6 @@ const TLetterLabels &Labels()
     static const TLetterLabels labels;
     return labels;
 }
-
-// The fields of MTPF the report reads, looked up once.
-struct TPFFields {
-    explicit TPFFields(TRxMemoryData &t)
-        : Numer(t.FieldByName(QStringLiteral("Numer"))), Data(t.FieldByName(QStringLiteral("Data"))),
-          SumaPTU(t.FieldByName(QStringLiteral("SumaPTU"))), SumaNal(t.FieldByName(QStringLiteral("SumaNal"))),
-          MRSCounter(t.FieldByName(QStringLiteral("MRSCounter"))), Parag(t.FieldByName(QStringLiteral("Parag"))),
-          ZmianaPLU(t.FieldByName(QStringLiteral("ZmianaPLU"))), Anulacji(t.FieldByName(QStringLiteral("Anulacji"))),
-          WartAnulacji(t.FieldByName(QStringLiteral("WartAnulacji")))
-    {
-        for (int i = 0; i < 7; ++i) {
-            T[i] = &t.FieldByName(QStringLiteral("T") + QChar(u'A' + i));
-            V[i] = &t.FieldByName(QStringLiteral("V") + QChar(u'A' + i));
-        }
-    }
-    TField &Numer, &Data, &SumaPTU, &SumaNal, &MRSCounter, &Parag, &ZmianaPLU, &Anulacji, &WartAnulacji;
-    TField *T[7];
-    TField *V[7];
-};
 
 // Report numbers of MTPF, required to rise from row to row: a damaged or
 // hand-made file with a lower or repeated number would make the period walk
@@ -245,7 +209,8 @@ TFiscalReport::TFiscalReport(const QString &nip, const QString &uniqueNumber, co
                              const QTime &closingTime, IMessages *messages, std::function<QDateTime()> now)
     : CurrencyText(QStringLiteral("PLN ")), m_nip(nip), m_uniqueNumber(uniqueNumber),
       m_installationDate(installationDate), m_pf(mtpf), m_curr(mtpfCurr), m_content(reportContent),
-      m_sumUp(mtSumUp), m_mrs(mtmrs), m_closingDate(closingDate), m_closingTime(closingTime), m_messages(messages),
+      m_sumUp(mtSumUp), m_mrs(mtmrs), m_pfFields(mtpf), m_currFields(mtpfCurr), m_mrsFields(mtmrs),
+      m_sumUpFields(mtSumUp), m_closingDate(closingDate), m_closingTime(closingTime), m_messages(messages),
       m_now(now ? std::move(now) : [] { return QDateTime::currentDateTime(); })
 {
     m_uniqueNumber.insert(std::min<qsizetype>(3, m_uniqueNumber.size()), u' ');
@@ -321,36 +286,25 @@ QString TFiscalReport::FormatAmount(Currency x) const
 void TFiscalReport::BuildSummary()
 {
     TControlsDisabler d1(m_pf), d2(m_curr), d3(m_sumUp);
-    const TPFFields pf(m_pf);
+    const TPFFields &pf = m_pfFields;
+    const TPFCurrFields &curr = m_currFields;
+    const TSumUpFields &sum = m_sumUpFields;
     const int count = m_pf.RecordCount();
     const std::vector<int> numbers = RisingNumbers(pf.Numer, count);
     m_sumUp.EmptyTable();
 
-    TField &z1 = m_curr.FieldByName(QStringLiteral("Z1Count"));
-    TField &symbol = m_curr.FieldByName(QStringLiteral("CurrSymbol"));
-    TField &changeDate = m_curr.FieldByName(QStringLiteral("ChangeDate"));
-    TField &changeTime = m_curr.FieldByName(QStringLiteral("ChangeTime"));
     const int currCount = m_curr.RecordCount();
     int cur = 0; // the current MTPFCurr row
-
-    TField &sWaluta = m_sumUp.FieldByName(QStringLiteral("Waluta"));
-    TField &sPodatek = m_sumUp.FieldByName(QStringLiteral("Podatek"));
-    TField &sSumaNal = m_sumUp.FieldByName(QStringLiteral("SumaNal"));
-    TField &sOd = m_sumUp.FieldByName(QStringLiteral("NumerOd"));
-    TField &sDo = m_sumUp.FieldByName(QStringLiteral("NumerDo"));
-    TField &sFlag = m_sumUp.FieldByName(QStringLiteral("ZmianaWaluty"));
-    TField &sDate = m_sumUp.FieldByName(QStringLiteral("ChangeDate"));
-    TField &sTime = m_sumUp.FieldByName(QStringLiteral("ChangeTime"));
-    auto symbolAt = [&](int row) { return row < currCount ? TextAt(symbol, row) : QStringLiteral("PLN"); };
+    auto symbolAt = [&](int row) { return row < currCount ? StringAt(curr.CurrSymbol, row) : QStringLiteral("PLN"); };
 
     if (count == 0) {
         m_sumUp.Append();
-        sWaluta.SetAsString(symbolAt(0));
-        sPodatek.SetAsCurrency(Currency());
-        sSumaNal.SetAsCurrency(Currency());
-        sOd.SetAsInteger(0);
-        sDo.SetAsInteger(0);
-        SetFieldBool(sFlag, false);
+        sum.Waluta.SetAsString(symbolAt(0));
+        sum.Podatek.SetAsCurrency(Currency());
+        sum.SumaNal.SetAsCurrency(Currency());
+        sum.NumerOd.SetAsInteger(0);
+        sum.NumerDo.SetAsInteger(0);
+        SetFieldBool(sum.ZmianaWaluty, false);
         m_sumUp.Post();
     } else {
         const int lastNumber = numbers.back();
@@ -358,33 +312,33 @@ void TFiscalReport::BuildSummary()
         while (row < count) {
             const int b = numbers[size_t(row)];
             int limit = kNoLimit;
-            while (cur < currCount && b > IntAt(z1, cur))
+            while (cur < currCount && b > IntAt(curr.Z1Count, cur))
                 ++cur;
             if (cur >= currCount) {
                 cur = std::max(0, currCount - 1);
             } else {
-                limit = int(IntAt(z1, cur));
+                limit = int(IntAt(curr.Z1Count, cur));
                 cur = std::max(0, cur - 1);
             }
             const int e = std::min(limit, lastNumber);
-            const bool changed = cur >= 1 && cur < currCount && b == IntAt(z1, cur) + 1;
+            const bool changed = cur >= 1 && cur < currCount && b == IntAt(curr.Z1Count, cur) + 1;
             // Every report of the period once, by its number (numbers may jump).
             Currency tax, due;
             while (row < count && numbers[size_t(row)] <= e) {
-                tax += CurrAt(pf.SumaPTU, row);
-                due += CurrAt(pf.SumaNal, row);
+                tax += MoneyAt(pf.SumaPTU, row);
+                due += MoneyAt(pf.SumaNal, row);
                 ++row;
             }
             m_sumUp.Append();
-            sWaluta.SetAsString(symbolAt(cur));
-            sPodatek.SetAsCurrency(tax);
-            sSumaNal.SetAsCurrency(due);
-            sOd.SetAsInteger(b);
-            sDo.SetAsInteger(e);
-            SetFieldBool(sFlag, changed);
+            sum.Waluta.SetAsString(symbolAt(cur));
+            sum.Podatek.SetAsCurrency(tax);
+            sum.SumaNal.SetAsCurrency(due);
+            sum.NumerOd.SetAsInteger(b);
+            sum.NumerDo.SetAsInteger(e);
+            SetFieldBool(sum.ZmianaWaluty, changed);
             if (cur < currCount) {
-                sDate.SetValue(changeDate.ValueAt(cur));
-                sTime.SetValue(changeTime.ValueAt(cur));
+                sum.ChangeDate.SetValue(curr.ChangeDate.ValueAt(cur));
+                sum.ChangeTime.SetValue(curr.ChangeTime.ValueAt(cur));
             }
             m_sumUp.Post();
         }
@@ -437,10 +391,15 @@ void TFiscalReport::CurrencyChangeBlock(bool stars)
         AddLeft(kStars);
     AddLeft(QStringLiteral("ZMIANA WALUTY"));
     AddLeft(QStringLiteral("EWIDENCYJNEJ"));
-    AddLeft(ReportDate(FieldDate(m_sumUp.FieldByName(QStringLiteral("ChangeDate")))) + u' '
-            + ReportTime(TimeOf(IntAt(m_sumUp.FieldByName(QStringLiteral("ChangeTime")), row))));
+    AddLeft(ChangeStamp(row));
     if (stars)
         AddLeft(kStars);
+}
+
+QString TFiscalReport::ChangeStamp(int row) const
+{
+    return ReportDate(DateOf(IntAt(m_sumUpFields.ChangeDate, row))) + u' '
+           + ReportTime(TimeOf(IntAt(m_sumUpFields.ChangeTime, row)));
 }
 
 void TFiscalReport::BuildReportLines(int baseline)
@@ -457,19 +416,12 @@ void TFiscalReport::BuildReportLines(int baseline)
     for (int i = 0; i < 7; ++i)
         m_totalizers[size_t(i)] = TTotalizer(QString(QChar(u'A' + i)));
 
-    const TPFFields pf(m_pf);
+    const TPFFields &pf = m_pfFields;
+    const TMRSFields &mrs = m_mrsFields;
+    const TSumUpFields &sum = m_sumUpFields;
     const int count = m_pf.RecordCount();
     const std::vector<int> numbers = RisingNumbers(pf.Numer, count);
     m_content.Reserve(count * 32 + 64); // about 30 lines a daily report
-    TField &mrsNumer = m_mrs.FieldByName(QStringLiteral("Numer"));
-    TField &mrsData = m_mrs.FieldByName(QStringLiteral("Data"));
-    TField &mrsCzas = m_mrs.FieldByName(QStringLiteral("Czas"));
-    TField &mrsZ = m_mrs.FieldByName(QStringLiteral("Z"));
-    TField &mrsStar = m_mrs.FieldByName(QStringLiteral("Star"));
-    TField &sOd = m_sumUp.FieldByName(QStringLiteral("NumerOd"));
-    TField &sDo = m_sumUp.FieldByName(QStringLiteral("NumerDo"));
-    TField &sWaluta = m_sumUp.FieldByName(QStringLiteral("Waluta"));
-    TField &sFlag = m_sumUp.FieldByName(QStringLiteral("ZmianaWaluty"));
     int m = baseline;
 
     const QDateTime now = m_now();
@@ -495,14 +447,14 @@ void TFiscalReport::BuildReportLines(int baseline)
     for (int s = 0; s < m_sumUp.RecordCount() && row < count; ++s) {
         m_sumUp.SetRecNo(s + 1);
         PeriodReset();
-        m_first = int(IntAt(sOd, s));
-        m_last = int(IntAt(sDo, s));
+        m_first = int(IntAt(sum.NumerOd, s));
+        m_last = int(IntAt(sum.NumerDo, s));
         if (m_last == 0)
             break;
-        CurrencyText = TextAt(sWaluta, s).leftJustified(4, u' ');
+        CurrencyText = StringAt(sum.Waluta, s).leftJustified(4, u' ');
         m_firstDate = DateOf(IntAt(pf.Data, rowOf(m_first)));
         m_lastDate = DateOf(IntAt(pf.Data, rowOf(m_last)));
-        const bool currencyChange = IntAt(sFlag, s) != 0;
+        const bool currencyChange = IntAt(sum.ZmianaWaluty, s) != 0;
         if (currencyChange)
             CurrencyChangeBlock(true);
         PeriodRangeLines();
@@ -512,7 +464,7 @@ void TFiscalReport::BuildReportLines(int baseline)
             const int number = numbers[size_t(row)];
             const int counter = int(IntAt(pf.MRSCounter, row));
             for (int i = 0; i < 7; ++i) {
-                if (!m_totalizers[size_t(i)].AddSale(RateOfCode(TextAt(*pf.V[i], row)), CurrAt(*pf.T[i], row))
+                if (!m_totalizers[size_t(i)].AddSale(RateOfCode(StringAt(*pf.V[i], row)), MoneyAt(*pf.T[i], row))
                     && m_messages)
                     m_messages->Error(kInactiveSale);
             }
@@ -521,9 +473,9 @@ void TFiscalReport::BuildReportLines(int baseline)
                 ++m_baseChanges;
             m_mrsResets += counter - m;
             m_cancelled += IntAt(pf.Anulacji, row);
-            m_cancelledValue += CurrAt(pf.WartAnulacji, row);
-            const Currency sumaPTU = CurrAt(pf.SumaPTU, row);
-            const Currency sumaNal = CurrAt(pf.SumaNal, row);
+            m_cancelledValue += MoneyAt(pf.WartAnulacji, row);
+            const Currency sumaPTU = MoneyAt(pf.SumaPTU, row);
+            const Currency sumaNal = MoneyAt(pf.SumaNal, row);
             m_taxTotal += sumaPTU;
             m_dueTotal += sumaNal;
 
@@ -570,7 +522,7 @@ void TFiscalReport::BuildReportLines(int baseline)
                 m = m + 1;
                 int mrsRow = -1;
                 for (int r = 0; r < m_mrs.RecordCount(); ++r) {
-                    if (IntAt(mrsNumer, r) == m) {
+                    if (IntAt(mrs.Numer, r) == m) {
                         mrsRow = r;
                         break;
                     }
@@ -582,10 +534,10 @@ void TFiscalReport::BuildReportLines(int baseline)
                     if (mrsRow >= m_mrs.RecordCount())
                         Fail(kMrsError);
                     AddLeft(QStringLiteral("ZEROWANIE RAM")
-                            + (IntAt(mrsStar, mrsRow) ? QStringLiteral(" *") : QStringLiteral("  "))
-                            + (IntAt(mrsZ, mrsRow) ? QStringLiteral(" Z") : QStringLiteral("  ")));
-                    AddPair(ReportDate(DateOf(IntAt(mrsData, mrsRow))), Dec3(k));
-                    AddRight(ReportTime(TimeOf(IntAt(mrsCzas, mrsRow))));
+                            + (IntAt(mrs.Star, mrsRow) ? QStringLiteral(" *") : QStringLiteral("  "))
+                            + (IntAt(mrs.Z, mrsRow) ? QStringLiteral(" Z") : QStringLiteral("  ")));
+                    AddPair(ReportDate(DateOf(IntAt(mrs.Data, mrsRow))), Dec3(k));
+                    AddRight(ReportTime(TimeOf(IntAt(mrs.Czas, mrsRow))));
                 }
                 m = counter;
             }
@@ -594,7 +546,7 @@ void TFiscalReport::BuildReportLines(int baseline)
             if (IntAt(pf.ZmianaPLU, row))
                 AddLeft(QStringLiteral("ZMIANY BAZY TOWAR"));
             AddPair(QStringLiteral("ANUL.PAR"), QString::number(IntAt(pf.Anulacji, row)));
-            AddRight(FormatAmount(CurrAt(pf.WartAnulacji, row)));
+            AddRight(FormatAmount(MoneyAt(pf.WartAnulacji, row)));
             AddPair(QStringLiteral("IL.PARAGONÓW"), QString::number(IntAt(pf.Parag, row)));
             AddLeft(QStringLiteral("WALUTA"));
             AddPair(QStringLiteral("EWIDENCYJNA"), CurrencyText);
@@ -612,7 +564,7 @@ void TFiscalReport::BuildReportLines(int baseline)
     // The list of currency changes over the whole summary.
     bool listed = false;
     for (int s = 0; s < m_sumUp.RecordCount(); ++s) {
-        if (!IntAt(sFlag, s))
+        if (!IntAt(sum.ZmianaWaluty, s))
             continue;
         if (!listed) {
             AddLeft(kStars);
@@ -620,8 +572,7 @@ void TFiscalReport::BuildReportLines(int baseline)
             AddLeft(QStringLiteral("TY EWIDENCYJNEJ"));
             listed = true;
         }
-        AddLeft(ReportDate(DateOf(IntAt(m_sumUp.FieldByName(QStringLiteral("ChangeDate")), s))) + u' '
-                + ReportTime(TimeOf(IntAt(m_sumUp.FieldByName(QStringLiteral("ChangeTime")), s))));
+        AddLeft(ChangeStamp(s));
     }
     if (listed)
         AddLeft(kStars);

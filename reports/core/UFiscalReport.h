@@ -5,6 +5,7 @@
 #include "data/UCurrency.h"
 #include "data/URxMemoryData.h"
 #include "data/UUiHooks.h"
+#include "reports/core/UFiscalTables.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -77,8 +78,6 @@ public:
     // Currency text followed by the amount with two decimals and ".".
     QString FormatAmount(Currency x) const;
 
-    const QString &UniqueNumber() const { return m_uniqueNumber; }
-    const TTotalizer &Totalizer(int letter) const { return m_totalizers.at(size_t(letter)); }
     // The currency text of the period being written ("PLN ").
     QString CurrencyText;
 
@@ -88,6 +87,8 @@ private:
     void CumulativeBlock();
     void CurrencyChangeBlock(bool stars);
     void PeriodRangeLines();
+    // "dd.mm.yy h:nn" of the currency change of a summary row.
+    QString ChangeStamp(int row) const;
     void Fail(const QString &message) const;
 
     QString m_nip;
@@ -98,6 +99,10 @@ private:
     TRxMemoryData &m_content;
     TRxMemoryData &m_sumUp;
     TRxMemoryData &m_mrs;
+    const TPFFields m_pfFields;
+    const TPFCurrFields m_currFields;
+    const TMRSFields m_mrsFields;
+    const TSumUpFields m_sumUpFields;
     QDate m_closingDate;
     QTime m_closingTime;
     IMessages *m_messages;

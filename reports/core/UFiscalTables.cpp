@@ -68,16 +68,6 @@ void BoolField(TRxMemoryData &t, const char *name, const QString &label = QStrin
 
 } // namespace
 
-QDate FieldDate(const TField &f)
-{
-    return DateOf(IntOf(f.Value()));
-}
-
-QTime FieldTime(const TField &f)
-{
-    return f.IsNull() ? QTime() : TimeOf(IntOf(f.Value()));
-}
-
 bool FieldBool(const TField &f)
 {
     return IntOf(f.Value()) != 0;
@@ -176,11 +166,59 @@ QStringList MTSumUpGridColumns()
             QStringLiteral("NumerDo")};
 }
 
-TFiscalTables::TFiscalTables()
+namespace {
+
+TField &F(const TRxMemoryData &t, const char *name)
 {
-    DefineMTPF(MTPF);
-    DefineMTPFCurr(MTPFCurr);
-    DefineMTMRS(MTMRS);
-    DefineMTSumUp(MTSumUp);
+    return t.FieldByName(QString::fromLatin1(name));
+}
+
+std::array<TField *, 7> Letters(const TRxMemoryData &t, char prefix)
+{
+    std::array<TField *, 7> fields;
+    for (int i = 0; i < 7; ++i)
+        fields[size_t(i)] = &t.FieldByName(QString(QChar::fromLatin1(prefix)) + QChar(u'A' + i));
+    return fields;
+}
+
+// The table, its fields defined first.
+const TRxMemoryData &Defined(TRxMemoryData &t, void (*define)(TRxMemoryData &))
+{
+    define(t);
+    return t;
+}
+
+} // namespace
+
+TPFFields::TPFFields(const TRxMemoryData &t)
+    : Numer(F(t, "Numer")), Data(F(t, "Data")), SumaPTU(F(t, "SumaPTU")), SumaNal(F(t, "SumaNal")),
+      T(Letters(t, 'T')), V(Letters(t, 'V')), Parag(F(t, "Parag")), ZmianaPLU(F(t, "ZmianaPLU")),
+      MRSCounter(F(t, "MRSCounter")), MRSTime(F(t, "MRSTime")), Waluta(F(t, "Waluta")), Anulacji(F(t, "Anulacji")),
+      WartAnulacji(F(t, "WartAnulacji"))
+{
+}
+
+TPFCurrFields::TPFCurrFields(const TRxMemoryData &t)
+    : Number(F(t, "Number")), CurrNo(F(t, "CurrNo")), Z1Count(F(t, "Z1Count")), ChangeDate(F(t, "ChangeDate")),
+      ChangeTime(F(t, "ChangeTime")), CurrSymbol(F(t, "CurrSymbol"))
+{
+}
+
+TMRSFields::TMRSFields(const TRxMemoryData &t)
+    : Numer(F(t, "Numer")), Data(F(t, "Data")), Czas(F(t, "Czas")), Z(F(t, "Z")), Star(F(t, "Star"))
+{
+}
+
+TSumUpFields::TSumUpFields(const TRxMemoryData &t)
+    : Waluta(F(t, "Waluta")), Podatek(F(t, "Podatek")), SumaNal(F(t, "SumaNal")), NumerOd(F(t, "NumerOd")),
+      NumerDo(F(t, "NumerDo")), ZmianaWaluty(F(t, "ZmianaWaluty")), ChangeDate(F(t, "ChangeDate")),
+      ChangeTime(F(t, "ChangeTime"))
+{
+}
+
+TFiscalTables::TFiscalTables()
+    : PFFields(Defined(MTPF, DefineMTPF)), PFCurrFields(Defined(MTPFCurr, DefineMTPFCurr)),
+      MRSFields(Defined(MTMRS, DefineMTMRS)), SumUpFields(Defined(MTSumUp, DefineMTSumUp))
+{
     DefineReportContent(ReportContent);
 }

@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QTime>
+#include <array>
 
 // A date as stored in a date field (0 for an invalid date) and back.
 inline std::int64_t DateValue(const QDate &d) { return d.isValid() ? d.toJulianDay() : 0; }
@@ -17,8 +18,6 @@ inline std::int64_t TimeValue(const QTime &t) { return t.isValid() ? t.hour() * 
 inline QTime TimeOf(std::int64_t v) { return (v >= 0 && v < 24 * 60) ? QTime(int(v / 60), int(v % 60)) : QTime(); }
 
 // Field readers for the current record.
-QDate FieldDate(const TField &f);
-QTime FieldTime(const TField &f);
 bool FieldBool(const TField &f);
 void SetFieldDate(TField &f, const QDate &d);
 void SetFieldTime(TField &f, const QTime &t);
@@ -36,7 +35,33 @@ void DefineReportContent(TRxMemoryData &t);
 QStringList MTPFGridColumns();
 QStringList MTSumUpGridColumns();
 
-// The five tables together, with their fields defined.
+// The fields of each table, looked up by name once: the decoding and the
+// report reach them on every record. A table without one of them raises
+// EDatabaseError here.
+struct TPFFields {
+    explicit TPFFields(const TRxMemoryData &t);
+    TField &Numer, &Data, &SumaPTU, &SumaNal;
+    std::array<TField *, 7> T; // TA..TG, the gross sales of the letters
+    std::array<TField *, 7> V; // VA..VG, their rate codes
+    TField &Parag, &ZmianaPLU, &MRSCounter, &MRSTime, &Waluta, &Anulacji, &WartAnulacji;
+};
+
+struct TPFCurrFields {
+    explicit TPFCurrFields(const TRxMemoryData &t);
+    TField &Number, &CurrNo, &Z1Count, &ChangeDate, &ChangeTime, &CurrSymbol;
+};
+
+struct TMRSFields {
+    explicit TMRSFields(const TRxMemoryData &t);
+    TField &Numer, &Data, &Czas, &Z, &Star;
+};
+
+struct TSumUpFields {
+    explicit TSumUpFields(const TRxMemoryData &t);
+    TField &Waluta, &Podatek, &SumaNal, &NumerOd, &NumerDo, &ZmianaWaluty, &ChangeDate, &ChangeTime;
+};
+
+// The five tables together, with their fields defined and looked up.
 struct TFiscalTables {
     TFiscalTables();
     TRxMemoryData MTPF{QStringLiteral("MTPF")};
@@ -44,4 +69,10 @@ struct TFiscalTables {
     TRxMemoryData MTMRS{QStringLiteral("MTMRS")};
     TRxMemoryData MTSumUp{QStringLiteral("MTSumUp")};
     TRxMemoryData ReportContent{QStringLiteral("ReportContent")};
+    // Declared after the tables: each is looked up once its table's
+    // fields are defined.
+    const TPFFields PFFields;
+    const TPFCurrFields PFCurrFields;
+    const TMRSFields MRSFields;
+    const TSumUpFields SumUpFields;
 };

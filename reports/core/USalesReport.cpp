@@ -1,6 +1,7 @@
 #include "reports/core/USalesReport.h"
 
 #include "exchange/UCsvExport.h"
+#include "reports/core/URowValues.h"
 #include "reports/core/USalesCsv.h"
 
 #include "data/UCodePage.h"
@@ -12,40 +13,38 @@
 
 namespace {
 
-// Stored values of a row, null read as zero or empty.
-qint64 IntAt(const TRxMemoryData &t, const char *field, int row)
+TField &F(const TRxMemoryData &t, const char *name)
 {
-    const TFieldValue &v = t.FieldByName(QLatin1String(field)).ValueAt(row);
-    if (const auto *i = std::get_if<std::int64_t>(&v))
-        return *i;
-    return 0;
+    return t.FieldByName(QLatin1String(name));
 }
 
-Currency MoneyAt(const TRxMemoryData &t, const char *field, int row)
-{
-    const TFieldValue &v = t.FieldByName(QLatin1String(field)).ValueAt(row);
-    if (const auto *i = std::get_if<std::int64_t>(&v))
-        return Currency::FromUnits(*i);
-    return Currency();
-}
+// The fields a section reads, looked up once per table.
+struct TGroupFields {
+    explicit TGroupFields(const TRxMemoryData &t)
+        : Numer(F(t, "Numer")), Nazwa(F(t, "Nazwa")), VAT(F(t, "VAT")), Cena(F(t, "Cena")), LDW(F(t, "LDW")),
+          LDI(F(t, "LDI")), LOW(F(t, "LOW")), LOI(F(t, "LOI"))
+    {
+    }
+    TField &Numer, &Nazwa, &VAT, &Cena, &LDW, &LDI, &LOW, &LOI;
+};
 
-double FloatAt(const TRxMemoryData &t, const char *field, int row)
-{
-    const TFieldValue &v = t.FieldByName(QLatin1String(field)).ValueAt(row);
-    if (const auto *d = std::get_if<double>(&v))
-        return *d;
-    if (const auto *i = std::get_if<std::int64_t>(&v))
-        return double(*i);
-    return 0;
-}
+struct TCodeFields {
+    explicit TCodeFields(const TRxMemoryData &t)
+        : Numer(F(t, "Numer")), Nazwa(F(t, "Nazwa")), Grupa(F(t, "Grupa")), Cena(F(t, "Cena")), LDW(F(t, "LDW")),
+          LDI(F(t, "LDI"))
+    {
+    }
+    TField &Numer, &Nazwa, &Grupa, &Cena, &LDW, &LDI;
+};
 
-QString TextAt(const TRxMemoryData &t, const char *field, int row)
-{
-    const TFieldValue &v = t.FieldByName(QLatin1String(field)).ValueAt(row);
-    if (const auto *s = std::get_if<QString>(&v))
-        return *s;
-    return QString();
-}
+struct TDepositFields {
+    explicit TDepositFields(const TRxMemoryData &t)
+        : Numer(F(t, "Numer")), Cena(F(t, "Cena")), LDWw(F(t, "LDWw")), LDIw(F(t, "LDIw")), LDWz(F(t, "LDWz")),
+          LDIz(F(t, "LDIz"))
+    {
+    }
+    TField &Numer, &Cena, &LDWw, &LDIw, &LDWz, &LDIz;
+};
 
 // "%Nd", "%Ns" and "%-Ns": minimum widths, a longer text widens the line.
 QString Right(const QString &s, int width) { return s.rightJustified(width, u' '); }
@@ -59,6 +58,22 @@ QString Qty(double v, int width, const TFormatSettings &fs) { return FormatQuant
 QStringList SectionHead(const QString &title, const QString &header)
 {
     return {QString(), title, QString(), header, QString(header.size(), u'-')};
+}
+
+// The rule over the sum columns and the sums: the first column after
+// indent blanks, each next one 11 blanks after the one before.
+QStringList SectionSums(int indent, std::initializer_list<Currency> sums, const TFormatSettings &fs)
+{
+    QString rule(indent, u' '), values(indent, u' ');
+    for (auto it = sums.begin(); it != sums.end(); ++it) {
+        if (it != sums.begin()) {
+            rule += QString(11, u' ');
+            values += QString(11, u' ');
+        }
+        rule += QString(13, u'=');
+        values += Money(*it, 13, fs);
+    }
+    return {rule, values};
 }
 
 bool IsDepositGroup(qint64 group) { return group == 9 || group == 10; }
@@ -81,23 +96,21 @@ QStringList SalesGroupsSection(const TRxMemoryData &t, bool depositGroups, const
     QStringList out = SectionHead(
         QStringLiteral("Grupy"),
         QStringLiteral("Nr Nazwa           VAT     Cena   Wartość dz. Ilość dz.  Wartość okr.Ilość okr."));
+    const TGroupFields f(t);
     Currency daily, periodic;
     for (int row = 0; row < t.RecordCount(); ++row) {
-        const qint64 numer = IntAt(t, "Numer", row);
+        const qint64 numer = IntAt(f.Numer, row);
         if (depositGroups && IsDepositGroup(numer))
             continue;
-        const Currency ldw = MoneyAt(t, "LDW", row);
-        const Currency low = MoneyAt(t, "LOW", row);
-        out << Int(numer, 2) + u' ' + Left(TextAt(t, "Nazwa", row), 16) + u' ' + Left(TextAt(t, "VAT", row), 1) +
-                   u' ' + Money(MoneyAt(t, "Cena", row), 9, fs) + u' ' + Money(ldw, 13, fs) + u' ' +
-                   Qty(FloatAt(t, "LDI", row), 9, fs) + u' ' + Money(low, 13, fs) + u' ' +
-                   Qty(FloatAt(t, "LOI", row), 9, fs);
+        const Currency ldw = MoneyAt(f.LDW, row);
+        const Currency low = MoneyAt(f.LOW, row);
+        out << Int(numer, 2) + u' ' + Left(StringAt(f.Nazwa, row), 16) + u' ' + Left(StringAt(f.VAT, row), 1) +
+                   u' ' + Money(MoneyAt(f.Cena, row), 9, fs) + u' ' + Money(ldw, 13, fs) + u' ' +
+                   Qty(FloatAt(f.LDI, row), 9, fs) + u' ' + Money(low, 13, fs) + u' ' + Qty(FloatAt(f.LOI, row), 9, fs);
         daily += ldw;
         periodic += low;
     }
-    out << QStringLiteral("                                =============           =============")
-        << QString(32, u' ') + Money(daily, 13, fs) + QString(11, u' ') + Money(periodic, 13, fs);
-    return out;
+    return out << SectionSums(32, {daily, periodic}, fs);
 }
 
 QStringList SalesCodesSection(const TRxMemoryData &t, bool depositGroups, const TFormatSettings &fs)
@@ -105,20 +118,19 @@ QStringList SalesCodesSection(const TRxMemoryData &t, bool depositGroups, const 
     QStringList out = SectionHead(
         QStringLiteral("Kody"),
         QStringLiteral("        Numer  Nazwa          Grupa     Cena   Wartość dz. Ilość dz."));
+    const TCodeFields f(t);
     Currency sum;
     for (int row = 0; row < t.RecordCount(); ++row) {
-        const qint64 grupa = IntAt(t, "Grupa", row);
+        const qint64 grupa = IntAt(f.Grupa, row);
         if (depositGroups && IsDepositGroup(grupa))
             continue;
-        const Currency ldw = MoneyAt(t, "LDW", row);
-        out << Right(CodeToDisplay(TextAt(t, "Numer", row)).Text, 14) + u' ' + Left(TextAt(t, "Nazwa", row), 16) +
-                   u' ' + Int(grupa, 2) + u' ' + Money(MoneyAt(t, "Cena", row), 9, fs) + u' ' +
-                   Money(ldw, 13, fs) + u' ' + Qty(FloatAt(t, "LDI", row), 9, fs);
+        const Currency ldw = MoneyAt(f.LDW, row);
+        out << Right(CodeToDisplay(StringAt(f.Numer, row)).Text, 14) + u' ' + Left(StringAt(f.Nazwa, row), 16) +
+                   u' ' + Int(grupa, 2) + u' ' + Money(MoneyAt(f.Cena, row), 9, fs) + u' ' + Money(ldw, 13, fs) +
+                   u' ' + Qty(FloatAt(f.LDI, row), 9, fs);
         sum += ldw;
     }
-    out << QStringLiteral("                                             =============")
-        << QString(45, u' ') + Money(sum, 13, fs);
-    return out;
+    return out << SectionSums(45, {sum}, fs);
 }
 
 QStringList SalesDepositsSection(const TRxMemoryData &t, const TFormatSettings &fs)
@@ -126,19 +138,18 @@ QStringList SalesDepositsSection(const TRxMemoryData &t, const TFormatSettings &
     QStringList out = SectionHead(
         QStringLiteral("Kaucje"),
         QStringLiteral("Nr      Cena  Wartość wyd. Ilość wyd. Wartość zwr. Ilość zwr."));
+    const TDepositFields f(t);
     Currency issued, returned;
     for (int row = 0; row < t.RecordCount(); ++row) {
-        const Currency ldww = MoneyAt(t, "LDWw", row);
-        const Currency ldwz = MoneyAt(t, "LDWz", row);
-        out << Int(IntAt(t, "Numer", row), 2) + u' ' + Money(MoneyAt(t, "Cena", row), 9, fs) + u' ' +
-                   Money(ldww, 13, fs) + u' ' + Qty(FloatAt(t, "LDIw", row), 9, fs) + u' ' + Money(ldwz, 13, fs) +
-                   u' ' + Qty(FloatAt(t, "LDIz", row), 9, fs);
+        const Currency ldww = MoneyAt(f.LDWw, row);
+        const Currency ldwz = MoneyAt(f.LDWz, row);
+        out << Int(IntAt(f.Numer, row), 2) + u' ' + Money(MoneyAt(f.Cena, row), 9, fs) + u' ' + Money(ldww, 13, fs) +
+                   u' ' + Qty(FloatAt(f.LDIw, row), 9, fs) + u' ' + Money(ldwz, 13, fs) + u' ' +
+                   Qty(FloatAt(f.LDIz, row), 9, fs);
         issued += ldww;
         returned += ldwz;
     }
-    out << QStringLiteral("             =============           =============")
-        << QString(13, u' ') + Money(issued, 13, fs) + QString(11, u' ') + Money(returned, 13, fs);
-    return out;
+    return out << SectionSums(13, {issued, returned}, fs);
 }
 
 QStringList SalesDepositGroupsSection(const TRxMemoryData &t, const TFormatSettings &fs)
@@ -146,23 +157,38 @@ QStringList SalesDepositGroupsSection(const TRxMemoryData &t, const TFormatSetti
     QStringList out = SectionHead(
         QStringLiteral("Kaucje"),
         QStringLiteral("Nr Nazwa                 Cena  Wartość wyd. Ilość wyd. Wartość zwr. Ilość zwr."));
+    const TCodeFields f(t);
     Currency issued, returned;
     for (int row = 0; row < t.RecordCount(); ++row) {
-        const qint64 grupa = IntAt(t, "Grupa", row);
+        const qint64 grupa = IntAt(f.Grupa, row);
         if (!IsDepositGroup(grupa))
             continue;
-        const Currency ldw = MoneyAt(t, "LDW", row);
-        const double ldi = FloatAt(t, "LDI", row);
+        const Currency ldw = MoneyAt(f.LDW, row);
+        const double ldi = FloatAt(f.LDI, row);
         const bool issue = grupa == 9;
-        out << Right(CodeAsInteger(TextAt(t, "Numer", row)), 2) + u' ' + Left(TextAt(t, "Nazwa", row), 16) + u' ' +
-                   Money(MoneyAt(t, "Cena", row), 9, fs) + u' ' + Money(issue ? ldw : Currency(), 13, fs) + u' ' +
+        out << Right(CodeAsInteger(StringAt(f.Numer, row)), 2) + u' ' + Left(StringAt(f.Nazwa, row), 16) + u' ' +
+                   Money(MoneyAt(f.Cena, row), 9, fs) + u' ' + Money(issue ? ldw : Currency(), 13, fs) + u' ' +
                    Qty(issue ? ldi : 0.0, 9, fs) + u' ' + Money(issue ? Currency() : ldw, 13, fs) + u' ' +
                    Qty(issue ? 0.0 : ldi, 9, fs);
         (issue ? issued : returned) += ldw;
     }
-    out << QStringLiteral("                              =============           =============")
-        << QString(30, u' ') + Money(issued, 13, fs) + QString(11, u' ') + Money(returned, 13, fs);
-    return out;
+    return out << SectionSums(30, {issued, returned}, fs);
+}
+
+std::optional<TSalesSource> SalesSourceOf(int stored)
+{
+    switch (stored) {
+    case 0:
+        return TSalesSource::Register;
+    case 1:
+        return TSalesSource::Editor;
+    }
+    return std::nullopt;
+}
+
+int StoredSalesSource(TSalesSource source)
+{
+    return source == TSalesSource::Register ? 0 : 1;
 }
 
 TSalesSections EffectiveSections(const TDM &dm, TSalesSections chosen)
@@ -259,10 +285,10 @@ std::vector<TSalesSection> TSalesReportMaker::ReadsFor(TSalesSections chosen) co
     return reads;
 }
 
-void TSalesReportMaker::Make(const QString &fileName, TSalesSections chosen, int source)
+void TSalesReportMaker::Make(const QString &fileName, TSalesSections chosen, TSalesSource source)
 {
     const QDateTime start = Now();
-    if (source == SourceRegister) {
+    if (source == TSalesSource::Register) {
         const std::vector<TSalesSection> reads = ReadsFor(chosen);
         // The reads replace the editor tables.
         if (!reads.empty() && !m_dm.MayReplaceEditorTables())
@@ -297,7 +323,7 @@ void TSalesReportMaker::OfferToView(const QString &fileName, IMessages &messages
     }
 }
 
-bool TSalesReportCommand::Execute(const QString &fileName, TSalesSections ticked, int source)
+bool TSalesReportCommand::Execute(const QString &fileName, TSalesSections ticked, TSalesSource source)
 {
     if (SetBusy)
         SetBusy(true);

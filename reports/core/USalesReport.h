@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class TDM;
@@ -30,9 +31,15 @@ struct TSalesSections {
     bool Any() const { return Groups || Codes || Deposits; }
 };
 
-// The source of the counters: the "RaportNaPodst" setting.
-constexpr int SourceRegister = 0; // read from the register first
-constexpr int SourceEditor = 1;   // the editor tables as they stand
+// The source of the counters: read from the register first, or the editor
+// tables as they stand.
+enum class TSalesSource { Register, Editor };
+
+// The source kept in the "RaportNaPodst" setting: 0 the register, 1 the
+// editor; any other value chooses none.
+std::optional<TSalesSource> SalesSourceOf(int stored);
+// The setting's value of a source.
+int StoredSalesSource(TSalesSource source);
 
 // Section texts: an empty line, the title, an empty line, the column
 // header, its rule, one line per row, the marks and the sums.
@@ -102,11 +109,11 @@ public:
     // read even when the codes section is not chosen.
     bool ReadCodesForDepositGroups = false;
 
-    // Reads (source SourceRegister) and writes the report file. Reads that
-    // the save question stops, or a failed read, end it with EAbort before
+    // Reads (source Register) and writes the report file. Reads that the
+    // save question stops, or a failed read, end it with EAbort before
     // anything is written; a failed write has been shown by the wait
     // runner, which raises EAbort.
-    void Make(const QString &fileName, TSalesSections chosen, int source);
+    void Make(const QString &fileName, TSalesSections chosen, TSalesSource source);
 
     // The tables read for a report from the register, in order.
     std::vector<TSalesSection> ReadsFor(TSalesSections chosen) const;
@@ -137,13 +144,13 @@ public:
     std::function<void(bool busy)> SetBusy;
 
     // Whether "Wykonaj" can run: a section ticked and a source chosen.
-    static bool CanRun(TSalesSections ticked, int source)
+    static bool CanRun(TSalesSections ticked, std::optional<TSalesSource> source)
     {
-        return ticked.Any() && (source == SourceRegister || source == SourceEditor);
+        return ticked.Any() && source.has_value();
     }
 
     // True when the report file was written.
-    bool Execute(const QString &fileName, TSalesSections ticked, int source);
+    bool Execute(const QString &fileName, TSalesSections ticked, TSalesSource source);
 
 private:
     TSalesReportMaker &m_maker;

@@ -372,7 +372,7 @@ TEST_F(MainCommands, CommandsThatReplaceTheTablesAskToSaveFirst)
         {"Wczytaj", [&] { commands.Load(); }, "open"},
         {"editor read", [&] { exchange.Read(); }, "job"},
         {"report from the register",
-         [&] { report.Make(dir.filePath(QStringLiteral("raport.txt")), TSalesSections{}, SourceRegister); }, "read"},
+         [&] { report.Make(dir.filePath(QStringLiteral("raport.txt")), TSalesSections{}, TSalesSource::Register); }, "read"},
     };
     const struct {
         bool modified;

@@ -294,28 +294,28 @@ TEST_F(SalesReportMakerTest, ReadsTheChosenTablesInOrderOnlyForRegisterData)
         int kasa;
         bool kaucje;
         TSalesSections chosen;
-        int source;
+        TSalesSource source;
         std::vector<S> reads;
         bool noEditorTables = false; // the console's maker
     };
     const std::vector<Case> cases{
-        {KasaER_A277PSPlus, true, {}, SourceRegister, {S::Groups, S::Codes, S::Deposits}},
-        {KasaER_A277PSPlus, true, {}, SourceEditor, {}},
-        {KasaER_A277PSPlus, false, {}, SourceRegister, {S::Groups, S::Codes}},
-        {KasaER_A277PSPlus, true, {false, true, true}, SourceRegister, {S::Codes, S::Deposits}},
+        {KasaER_A277PSPlus, true, {}, TSalesSource::Register, {S::Groups, S::Codes, S::Deposits}},
+        {KasaER_A277PSPlus, true, {}, TSalesSource::Editor, {}},
+        {KasaER_A277PSPlus, false, {}, TSalesSource::Register, {S::Groups, S::Codes}},
+        {KasaER_A277PSPlus, true, {false, true, true}, TSalesSource::Register, {S::Codes, S::Deposits}},
         // Deposit groups: the deposits are codes, so they need no read of their own.
-        {KasaER_A235P, true, {}, SourceRegister, {S::Groups, S::Codes}},
-        {KasaER_A235P, true, {false, false, true}, SourceRegister, {}},
+        {KasaER_A235P, true, {}, TSalesSource::Register, {S::Groups, S::Codes}},
+        {KasaER_A235P, true, {false, false, true}, TSalesSource::Register, {}},
         // ... but without editor tables the codes are read for them.
-        {KasaER_A235P, true, {false, false, true}, SourceRegister, {S::Codes}, true},
-        {KasaER_A235P, true, {true, true, true}, SourceRegister, {S::Groups, S::Codes}, true},
+        {KasaER_A235P, true, {false, false, true}, TSalesSource::Register, {S::Codes}, true},
+        {KasaER_A235P, true, {true, true, true}, TSalesSource::Register, {S::Groups, S::Codes}, true},
     };
     for (const Case &c : cases) {
         dm.ApplyProfile(c.kasa, c.kaucje, 0);
         maker.ReadCodesForDepositGroups = c.noEditorTables;
         reads.Reads.clear();
         maker.Make(file, c.chosen, c.source);
-        EXPECT_EQ(reads.Reads, c.reads) << "kasa " << c.kasa << " source " << c.source;
+        EXPECT_EQ(reads.Reads, c.reads) << "kasa " << c.kasa << " source " << int(c.source);
     }
 }
 
@@ -328,7 +328,7 @@ TEST_F(SalesReportMakerTest, WritesTheReportFromTheTablesAsTheReadsLeftThem)
             AddGroup(dm, 3, QStringLiteral("Świeże"), "C", "1", "2", 1, "3", 1.5);
         }
     };
-    maker.Make(file, {true, false, false}, SourceRegister);
+    maker.Make(file, {true, false, false}, TSalesSource::Register);
     EXPECT_EQ(wait.Messages, QStringList{QStringLiteral("Zapisuję raport ...")});
     QStringList expected{QStringLiteral("Raport rozpoczęto 2026-12-07 10:00:00"), QString(79, u'-')};
     expected << Section(QStringLiteral("Grupy"), kGroupsHeader,
@@ -341,7 +341,7 @@ TEST_F(SalesReportMakerTest, WritesTheReportFromTheTablesAsTheReadsLeftThem)
 TEST_F(SalesReportMakerTest, AFailedReadEndsTheReportWithoutAFile)
 {
     reads.FailAt = 2;
-    EXPECT_THROW(maker.Make(file, {}, SourceRegister), EAbort);
+    EXPECT_THROW(maker.Make(file, {}, TSalesSource::Register), EAbort);
     EXPECT_EQ(reads.Reads, (std::vector<TSalesSection>{TSalesSection::Groups, TSalesSection::Codes}));
     EXPECT_TRUE(wait.Messages.isEmpty());
     EXPECT_FALSE(QFile::exists(file));
@@ -350,15 +350,31 @@ TEST_F(SalesReportMakerTest, AFailedReadEndsTheReportWithoutAFile)
 TEST_F(SalesReportMakerTest, AFileThatCannotBeWrittenGivesTheSystemsReasonAndKeepsTheOldFile)
 {
     const QString missingFolder = dir.filePath(QStringLiteral("brak/raport.txt"));
-    EXPECT_THROW(maker.Make(missingFolder, {}, SourceEditor), EAbort);
+    EXPECT_THROW(maker.Make(missingFolder, {}, TSalesSource::Editor), EAbort);
     ASSERT_EQ(wait.Errors.size(), 1);
     EXPECT_TRUE(wait.Errors[0].startsWith(QStringLiteral("Nie można zapisać pliku ") + missingFolder + u':'))
         << wait.Errors[0].toStdString();
     EXPECT_GT(wait.Errors[0].size(), (QStringLiteral("Nie można zapisać pliku : ") + missingFolder).size());
 
     // A folder of that name refuses the report.
-    EXPECT_THROW(maker.Make(dir.path(), {}, SourceEditor), EAbort);
+    EXPECT_THROW(maker.Make(dir.path(), {}, TSalesSource::Editor), EAbort);
     EXPECT_EQ(wait.Errors.size(), 2);
+}
+
+// The setting file keeps the source as it always did: 0 and 1, nothing
+// else chosen.
+TEST(SalesSource, TheStoredSettingMapsBothWays)
+{
+    const struct {
+        int stored;
+        std::optional<TSalesSource> source;
+    } cases[] = {{0, TSalesSource::Register}, {1, TSalesSource::Editor}, {-1, std::nullopt}, {2, std::nullopt}};
+    for (const auto &c : cases) {
+        EXPECT_EQ(SalesSourceOf(c.stored), c.source) << c.stored;
+        if (c.source) {
+            EXPECT_EQ(StoredSalesSource(*c.source), c.stored);
+        }
+    }
 }
 
 TEST(SalesReportView, OpensTheReportOnlyOnYes)

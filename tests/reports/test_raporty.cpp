@@ -84,16 +84,16 @@ TEST_F(RaportyTest, ControlsCarryTheirTexts)
 
 TEST_F(RaportyTest, TheSourceComesFromTheSettingAndGoesBackIntoIt)
 {
-    settings.RaportNaPodst = SourceEditor;
+    settings.RaportNaPodst = StoredSalesSource(TSalesSource::Editor);
     auto form = MakeForm();
-    EXPECT_EQ(form->Source(), SourceEditor);
+    EXPECT_EQ(form->Source(), TSalesSource::Editor);
     EXPECT_TRUE(Child<QLabel>(*form, "LbWarning")->isHidden());
-    Child<QComboBox>(*form, "CBNaPodstDanych")->setCurrentIndex(SourceRegister);
+    Child<QComboBox>(*form, "CBNaPodstDanych")->setCurrentIndex(StoredSalesSource(TSalesSource::Register));
     EXPECT_FALSE(Child<QLabel>(*form, "LbWarning")->isHidden());
-    EXPECT_EQ(settings.RaportNaPodst, SourceRegister);
-    Child<QComboBox>(*form, "CBNaPodstDanych")->setCurrentIndex(SourceEditor);
+    EXPECT_EQ(settings.RaportNaPodst, StoredSalesSource(TSalesSource::Register));
+    Child<QComboBox>(*form, "CBNaPodstDanych")->setCurrentIndex(StoredSalesSource(TSalesSource::Editor));
     form.reset();
-    EXPECT_EQ(settings.RaportNaPodst, SourceEditor);
+    EXPECT_EQ(settings.RaportNaPodst, StoredSalesSource(TSalesSource::Editor));
 }
 
 TEST_F(RaportyTest, WykonajNeedsATickedSectionAndASource)
@@ -116,7 +116,7 @@ TEST_F(RaportyTest, WykonajNeedsATickedSectionAndASource)
 
 TEST_F(RaportyTest, AReportFromTheEditorAsksToViewIt)
 {
-    settings.RaportNaPodst = SourceEditor;
+    settings.RaportNaPodst = StoredSalesSource(TSalesSource::Editor);
     messages.Answers = {TPromptAnswer::Yes};
     auto form = MakeForm();
     form->BBWykonajClick();
@@ -140,7 +140,7 @@ TEST_F(RaportyTest, ACancelledFileDialogDoesNothing)
 
 TEST_F(RaportyTest, AReportFromTheRegisterReadsTheGroupsFirstWhileTheWindowIsBusy)
 {
-    settings.RaportNaPodst = SourceRegister;
+    settings.RaportNaPodst = StoredSalesSource(TSalesSource::Register);
     auto form = MakeForm();
     Child<QListWidget>(*form, "CLBRaportZ")->item(1)->setCheckState(Qt::Unchecked);
     Child<QListWidget>(*form, "CLBRaportZ")->item(2)->setCheckState(Qt::Unchecked);
@@ -173,7 +173,7 @@ TEST_F(RaportyTest, AReportFromTheRegisterReadsTheGroupsFirstWhileTheWindowIsBus
 
 TEST_F(RaportyTest, AFailedReadWritesNoFileAndLeavesTheWindowUsable)
 {
-    settings.RaportNaPodst = SourceRegister;
+    settings.RaportNaPodst = StoredSalesSource(TSalesSource::Register);
     jobs.Job = [](const QString &) { throw EAbort(); };
     auto form = MakeForm();
     form->BBWykonajClick();
