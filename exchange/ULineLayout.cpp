@@ -165,6 +165,28 @@ void PutSeparators(QString &line, const std::vector<TLineField> &fields)
 
 TField &F(TRxMemoryData &t, const TLineField &f) { return t.Field(f.Field); }
 
+// The hexadecimal digit that ends a column; anything else is refused as
+// the field's value.
+int FlagsDigit(const QString &line, TRxMemoryData &twin, const TLineField &field)
+{
+    const int digit = HexDigit(LastDigit(line, field.Column));
+    if (digit < 0)
+        throw EDatabaseError(QStringLiteral("\"%1\" nie jest prawidłową wartością pola \"%2\".")
+                                 .arg(Take(line, field.Column), F(twin, field).DisplayName()));
+    return digit;
+}
+
+// The counters of a line that carries them, else zeros.
+void TakeCounters(const QString &line, TRxMemoryData &twin, const std::vector<TLineField> &counters, bool present)
+{
+    for (const TLineField &c : counters) {
+        if (present)
+            F(twin, c).SetText(Take(line, c.Column));
+        else
+            F(twin, c).SetAsInteger(0);
+    }
+}
+
 QString Trimmed(QString text)
 {
     TrimRight(text);
@@ -332,19 +354,19 @@ void TExchangeLines::LineToRecord(const QString &input, TRxMemoryData &twin)
     QString line = input;
     if (line.size() < f.Shortest)
         RefuseShortLine(line);
+    const bool counters = line.size() >= f.WithCounters;
     PutSeparator(line, f.Cena.Column);
+    if (counters)
+        PutSeparators(line, f.Counters);
     switch (m_table) {
-    case TExchangeTable::Grupy: GroupToRecord(line, twin, f); return;
-    case TExchangeTable::Kody: CodeToRecord(line, twin, f); return;
-    case TExchangeTable::Kaucje: DepositToRecord(line, twin, f); return;
+    case TExchangeTable::Grupy: GroupToRecord(line, twin, f, counters); return;
+    case TExchangeTable::Kody: CodeToRecord(line, twin, f, counters); return;
+    case TExchangeTable::Kaucje: DepositToRecord(line, twin, f, counters); return;
     }
 }
 
-void TExchangeLines::GroupToRecord(QString &line, TRxMemoryData &twin, const TLineFields &f)
+void TExchangeLines::GroupToRecord(const QString &line, TRxMemoryData &twin, const TLineFields &f, bool counters)
 {
-    const bool counters = line.size() >= f.WithCounters;
-    if (counters)
-        PutSeparators(line, f.Counters);
     F(twin, f.Numer).SetText(Take(line, f.Numer.Column));
     bool bitsOk = false;
     const int bits = Take(line, f.Vat.Column).toInt(&bitsOk, 16);
@@ -362,10 +384,7 @@ void TExchangeLines::GroupToRecord(QString &line, TRxMemoryData &twin, const TLi
         }
     }
     F(twin, f.Limit).SetText(QString(LastDigit(line, f.Limit.Column)));
-    const int flags = HexDigit(LastDigit(line, f.RodzajSprz.Column));
-    if (flags < 0)
-        throw EDatabaseError(QStringLiteral("\"%1\" nie jest prawidłową wartością pola \"%2\".")
-                                 .arg(Take(line, f.RodzajSprz.Column), F(twin, f.RodzajSprz).DisplayName()));
+    const int flags = FlagsDigit(line, twin, f.RodzajSprz);
     if ((flags & 3) == 1)
         vat = QStringLiteral("+");
     else if ((flags & 3) == 3)
@@ -376,12 +395,7 @@ void TExchangeLines::GroupToRecord(QString &line, TRxMemoryData &twin, const TLi
     F(twin, f.RodzajSprz).SetText((flags & 4) ? QStringLiteral("Natychmiast.") : QStringLiteral("Normalna"));
     F(twin, f.Cena).SetText(Take(line, f.Cena.Column));
     F(twin, f.Nazwa).SetText(Trimmed(Take(line, f.Nazwa.Column)));
-    for (const TLineField &c : f.Counters) {
-        if (counters)
-            F(twin, c).SetText(Take(line, c.Column));
-        else
-            F(twin, c).SetAsInteger(0);
-    }
+    TakeCounters(line, twin, f.Counters, counters);
     // Daily and periodic values; the deposit groups' sales are no sale.
     if (counters && vat != QLatin1String("+") && vat != QLatin1String("-")) {
         m_totals.Daily += F(twin, f.Counters[0]).AsCurrency();
@@ -389,26 +403,15 @@ void TExchangeLines::GroupToRecord(QString &line, TRxMemoryData &twin, const TLi
     }
 }
 
-void TExchangeLines::CodeToRecord(QString &line, TRxMemoryData &twin, const TLineFields &f)
+void TExchangeLines::CodeToRecord(const QString &line, TRxMemoryData &twin, const TLineFields &f, bool counters)
 {
-    const bool counters = line.size() >= f.WithCounters;
-    if (counters)
-        PutSeparators(line, f.Counters);
     F(twin, f.Numer).SetText(Take(line, f.Numer.Column));
     F(twin, f.Grupa).SetText(Take(line, f.Grupa.Column));
-    const int kind = HexDigit(LastDigit(line, f.RodzajCeny.Column));
-    if (kind < 0)
-        throw EDatabaseError(QStringLiteral("\"%1\" nie jest prawidłową wartością pola \"%2\".")
-                                 .arg(Take(line, f.RodzajCeny.Column), F(twin, f.RodzajCeny).DisplayName()));
+    const int kind = FlagsDigit(line, twin, f.RodzajCeny);
     F(twin, f.RodzajCeny).SetText((kind & 1) ? QStringLiteral("Wprowadz.") : QStringLiteral("Program."));
     F(twin, f.Cena).SetText(Take(line, f.Cena.Column));
     F(twin, f.Nazwa).SetText(Trimmed(Take(line, f.Nazwa.Column)));
-    for (const TLineField &c : f.Counters) {
-        if (counters)
-            F(twin, c).SetText(Take(line, c.Column));
-        else
-            F(twin, c).SetAsInteger(0);
-    }
+    TakeCounters(line, twin, f.Counters, counters);
     if (!counters)
         return;
     const Currency value = F(twin, f.Counters[0]).AsCurrency();
@@ -421,19 +424,11 @@ void TExchangeLines::CodeToRecord(QString &line, TRxMemoryData &twin, const TLin
         m_totals.Sale += value;
 }
 
-void TExchangeLines::DepositToRecord(QString &line, TRxMemoryData &twin, const TLineFields &f)
+void TExchangeLines::DepositToRecord(const QString &line, TRxMemoryData &twin, const TLineFields &f, bool counters)
 {
-    const bool counters = line.size() >= f.WithCounters;
-    if (counters)
-        PutSeparators(line, f.Counters);
     F(twin, f.Numer).SetText(Take(line, f.Numer.Column));
     F(twin, f.Cena).SetText(Take(line, f.Cena.Column));
-    for (const TLineField &c : f.Counters) {
-        if (counters)
-            F(twin, c).SetText(Take(line, c.Column));
-        else
-            F(twin, c).SetAsInteger(0);
-    }
+    TakeCounters(line, twin, f.Counters, counters);
     // Issued and returned values.
     if (counters) {
         m_totals.Issued += F(twin, f.Counters[0]).AsCurrency();

@@ -113,9 +113,9 @@ public:
 private:
     QString KeyText(const QString &storedNumber) const;
     [[noreturn]] void RefuseShortLine(const QString &line) const;
-    void GroupToRecord(QString &line, TRxMemoryData &twin, const TLineFields &f);
-    void CodeToRecord(QString &line, TRxMemoryData &twin, const TLineFields &f);
-    void DepositToRecord(QString &line, TRxMemoryData &twin, const TLineFields &f);
+    void GroupToRecord(const QString &line, TRxMemoryData &twin, const TLineFields &f, bool counters);
+    void CodeToRecord(const QString &line, TRxMemoryData &twin, const TLineFields &f, bool counters);
+    void DepositToRecord(const QString &line, TRxMemoryData &twin, const TLineFields &f, bool counters);
 
     TDM &m_dm;
     TExchangeTable m_table;
