@@ -344,14 +344,6 @@ void ZeroCounter(TField &field)
     field.SetAsInteger(0);
 }
 
-void TrimRight(QString &text)
-{
-    qsizetype n = text.size();
-    while (n > 0 && text.at(n - 1) == u' ')
-        --n;
-    text.truncate(n);
-}
-
 void TrimBoth(QString &text)
 {
     TrimRight(text);

@@ -131,6 +131,14 @@ QString WithBaseLetters(const QString &text)
     return out;
 }
 
+void TrimRight(QString &text)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text.at(n - 1) == u' ')
+        --n;
+    text.truncate(n);
+}
+
 QString QuotedText(const QString &text, qsizetype maxLength)
 {
     QString out;

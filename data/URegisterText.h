@@ -34,6 +34,10 @@ QChar BaseLetter(QChar c);
 // Every letter the register cannot hold replaced by its plain letter.
 QString WithBaseLetters(const QString &text);
 
+// Trailing blanks removed in place: a name comes padded to its column's
+// width from the data file and from the register's lines.
+void TrimRight(QString &text);
+
 // A text from a file or a field as a message quotes it: control
 // characters shown by their code ("<0D>") and a long text cut to a
 // readable length with "…".

@@ -7,6 +7,7 @@
 #include "data/UDM.h"
 #include "exchange/UExchangeHooks.h"
 #include "exchange/UJobRequest.h"
+#include "exchange/ULineLayout.h"
 #include "exchange/URegisterMemory.h"
 
 #include <QString>
@@ -16,9 +17,6 @@
 // puts into every new record: leaving it drops it.
 bool IsUntouchedNewRecord(const TRxMemoryData &table);
 
-struct TReadTotals {
-    Currency Daily, Periodic, Sale, Issued, Returned;
-};
 
 class TExchange {
 public:
@@ -60,23 +58,18 @@ public:
     // error for a damaged file.
     TCodesDiff ChangedCodes(TRegisterContent *remembered = nullptr) const;
 
-    const TReadTotals &Totals() const { return m_totals; }
+    const TReadTotals &Totals() const { return m_lines.Totals(); }
     // The totals boxes' texts in order, amounts in the currency format.
     QStringList TotalsTexts(bool withCounters) const;
 
-    // One send line of the table's current record.
-    QString RecordToLine(TRxMemoryData &table) const;
-    // One read-back line into the twin's current record (insert or edit
-    // state); a value the field refuses raises its error.
-    void LineToRecord(const QString &line, TRxMemoryData &twin);
+    // The table's exchange lines and line files.
+    TExchangeLines &Lines() { return m_lines; }
+    const TExchangeLines &Lines() const { return m_lines; }
     // A job of this table on its exchange file.
     TJobRequest Job(TJobKind kind) const { return TJobRequest::ForTable(m_table, kind, m_file); }
 
-    // Whether the profile carries the table's key in four digits (the
-    // models whose descriptors take A(1U04)).
-    bool ShortKeys() const;
-    TRxMemoryData &EditorTable() const;
-    TRxMemoryData &TwinTable() const;
+    TRxMemoryData &EditorTable() const { return m_lines.EditorTable(); }
+    TRxMemoryData &TwinTable() const { return m_lines.TwinTable(); }
     const QString &ExchangeFile() const { return m_file; }
     TExchangeTable Table() const { return m_table; }
     TDM &DataModule() const { return m_dm; }
@@ -105,16 +98,10 @@ public:
     // row is dropped instead.
     void EndPendingEdit();
 
-    // The codes-to-delete line of the current record.
-    QString DeleteLine(TRxMemoryData &table) const;
-
 private:
-    QString KeyText(const QString &storedNumber) const;
     TRecordCheck RecordCheck() const;
     void RefuseEmptySend() const;
-    [[noreturn]] void RefuseShortLine(const QString &line) const;
     static int CountSelected(const TDBGridRef &grid);
-    static QString TrimRight(const QString &text);
     void CheckWholeTable();
     // A memory that cannot be written must not turn a good job into a
     // failure: its message is shown and the command goes on.
@@ -132,7 +119,7 @@ private:
     IWaitRunner &m_wait;
     IMessages &m_messages;
     IExchangeDialogs &m_dialogs;
-    TReadTotals m_totals;
+    TExchangeLines m_lines;
     TRegisterMemory *m_memory = nullptr;
     IStatusReport *m_status = nullptr;
 };

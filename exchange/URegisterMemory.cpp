@@ -82,6 +82,16 @@ TRememberedCode TRememberedCode::FromRow(const TRxMemoryData &table, int row)
     return Make(table, TCodeFields(table), row);
 }
 
+std::vector<TRememberedCode> TRememberedCode::FromRows(const TRxMemoryData &table, const std::vector<int> &rows)
+{
+    const TCodeFields f(table);
+    std::vector<TRememberedCode> codes;
+    codes.reserve(rows.size());
+    for (int row : rows)
+        codes.push_back(Make(table, f, row));
+    return codes;
+}
+
 TCodesDiff DiffCodes(const TRxMemoryData &codes, const TRegisterContent &remembered)
 {
     TCodesDiff diff;

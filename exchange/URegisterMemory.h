@@ -30,6 +30,8 @@ struct TRememberedCode {
     static TRememberedCode FromRecord(const TRxMemoryData &table);
     // Any row, without moving the cursor.
     static TRememberedCode FromRow(const TRxMemoryData &table, int row);
+    // The given rows, with the fields looked up once.
+    static std::vector<TRememberedCode> FromRows(const TRxMemoryData &table, const std::vector<int> &rows);
 };
 
 struct TRegisterContent {

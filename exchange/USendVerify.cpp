@@ -6,23 +6,7 @@
 
 namespace {
 
-// The fields of a send line in line order; the line's pieces apart at ","
-// (the name, last, may hold commas itself).
-QStringList SentFields(TExchangeTable table)
-{
-    switch (table) {
-    case TExchangeTable::Grupy:
-        return {QStringLiteral("Numer"), QStringLiteral("VAT"), QStringLiteral("Limit"), QStringLiteral("RodzajSprz"),
-                QStringLiteral("Cena"), QStringLiteral("Nazwa")};
-    case TExchangeTable::Kody:
-        return {QStringLiteral("Numer"), QStringLiteral("Grupa"), QStringLiteral("RodzajCeny"), QStringLiteral("Cena"),
-                QStringLiteral("Nazwa")};
-    case TExchangeTable::Kaucje:
-        return {QStringLiteral("Numer"), QStringLiteral("Cena")};
-    }
-    return {};
-}
-
+// The line's pieces apart at "," (the name, last, may hold commas itself).
 QStringList Pieces(const QString &line, int count)
 {
     QStringList out;
@@ -43,7 +27,7 @@ QStringList Pieces(const QString &line, int count)
 QString LineOfRow(TExchange &x, TRxMemoryData &table, int row)
 {
     table.SetRecNo(row + 1);
-    return x.RecordToLine(table);
+    return x.Lines().RecordToLine(table);
 }
 
 } // namespace
@@ -58,7 +42,14 @@ std::vector<TSendDifference> TSendVerifier::Compare(TExchange &sent, const std::
         for (int row = 0; row < editor.RecordCount(); ++row)
             wanted.push_back(row);
 
-    const QStringList fields = SentFields(sent.Table());
+    // The fields of a send line in line order, in both tables.
+    const std::vector<TLineField> fields = sent.Lines().Fields().Sent();
+    std::vector<const TField *> sentFields, readFields;
+    for (const TLineField &f : fields) {
+        sentFields.push_back(&editor.Field(f.Field));
+        readFields.push_back(&twin.Field(f.Field));
+    }
+    const TField &numer = editor.Field(sent.Lines().Fields().Numer.Field);
     const auto keyOf = [&](TExchange &x, TRxMemoryData &t, int row) {
         return Pieces(LineOfRow(x, t, row), int(fields.size())).first().trimmed();
     };
@@ -72,7 +63,7 @@ std::vector<TSendDifference> TSendVerifier::Compare(TExchange &sent, const std::
         if (row < 0 || row >= editor.RecordCount())
             continue;
         const QString sentLine = LineOfRow(sent, editor, row);
-        const QString number = editor.FieldByName(QStringLiteral("Numer")).DisplayTextAt(row);
+        const QString number = numer.DisplayTextAt(row);
         const QStringList sentPieces = Pieces(sentLine, int(fields.size()));
         const auto it = held.constFind(sentPieces.first().trimmed());
         if (it == held.constEnd()) {
@@ -84,11 +75,11 @@ std::vector<TSendDifference> TSendVerifier::Compare(TExchange &sent, const std::
             continue;
         const QStringList readPieces = Pieces(readLine, int(fields.size()));
         bool listed = false;
-        for (int i = 0; i < fields.size(); ++i) {
+        for (int i = 0; i < int(fields.size()); ++i) {
             if (sentPieces.at(i) == readPieces.at(i))
                 continue;
-            const TField &fs = editor.FieldByName(fields.at(i));
-            const TField &fr = twin.FieldByName(fields.at(i));
+            const TField &fs = *sentFields[size_t(i)];
+            const TField &fr = *readFields[size_t(i)];
             QString s = fs.DisplayTextAt(row), r = fr.DisplayTextAt(*it);
             if (s == r) { // the field's text hides the difference (flags of a group)
                 s = sentPieces.at(i).trimmed();

@@ -42,13 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     TExchange x(dm, table, file, jobs, wait, messages, dialogs);
     TRxMemoryData &twin = x.TwinTable();
     try {
-        ReadLineFile(dm, file, twin, [&](TRxMemoryData &t, const QString &line) { x.LineToRecord(line, t); });
+        x.Lines().ReadLines(file, twin);
     } catch (const Exception &) {
     }
     // What was taken must make a send line again.
     for (int row = 0; row < twin.RecordCount(); ++row) {
         twin.SetRecNo(row + 1);
-        (void)x.RecordToLine(twin);
+        (void)x.Lines().RecordToLine(twin);
     }
     return 0;
 }

@@ -59,7 +59,7 @@ TEST_F(ExchangeLines, RecordToLineWritesTheRegistersLayout)
         TExchange x(d, c.table, FileOf(c.table), jobs, wait, messages, dialogs);
         TRxMemoryData &t = x.EditorTable();
         t.Last();
-        EXPECT_EQ(x.RecordToLine(t), QString::fromUtf8(c.line));
+        EXPECT_EQ(x.Lines().RecordToLine(t), QString::fromUtf8(c.line));
     }
 }
 
@@ -67,9 +67,9 @@ TEST_F(ExchangeLines, DeleteLineAndLongCodesOnFourDigitModels)
 {
     AddCode(dm, "5901234123457", QStringLiteral("Mleko"));
     auto x = Exchange(TExchangeTable::Kody);
-    EXPECT_EQ(x->DeleteLine(dm.MDKody), "15901234123457,00,00,");
+    EXPECT_EQ(x->Lines().DeleteLine(dm.MDKody), "15901234123457,00,00,");
     dm.ApplyProfile(3, true, 0);
-    EXPECT_EQ(MessageOf([&] { x->DeleteLine(dm.MDKody); }),
+    EXPECT_EQ(MessageOf([&] { x->Lines().DeleteLine(dm.MDKody); }),
               "Kod \"5901234123457\" nie może być wysłany do kasy ER-A277P: ta kasa przyjmuje tylko numery kodów od 0 do 9999.");
     QString msg;
     EXPECT_EQ(dm.CheckKody(false, &msg), CheckResult::Error);
@@ -140,7 +140,7 @@ TEST_F(ExchangeLines, LineToRecordTakesTheColumnsApart)
         TExchange x(d, c.table, FileOf(c.table), jobs, wait, messages, dialogs);
         TRxMemoryData &twin = x.TwinTable();
         twin.Append();
-        x.LineToRecord(c.line ? QString::fromUtf8(c.line) : g39, twin);
+        x.Lines().LineToRecord(c.line ? QString::fromUtf8(c.line) : g39, twin);
         twin.Post();
         QStringList actual;
         for (const QString &f : c.fields)
@@ -167,7 +167,7 @@ TEST_F(ExchangeLines, RefusedReadBackLines)
         auto x = Exchange(c.table);
         TRxMemoryData &twin = x->TwinTable();
         twin.Append();
-        EXPECT_EQ(MessageOf([&] { x->LineToRecord(QString::fromUtf8(c.line), twin); }), c.message);
+        EXPECT_EQ(MessageOf([&] { x->Lines().LineToRecord(QString::fromUtf8(c.line), twin); }), c.message);
         twin.Cancel();
     }
 }
