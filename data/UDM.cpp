@@ -547,6 +547,43 @@ bool TDM::DeleteAll(const QString &pluralName, TRxMemoryData &table)
     return true;
 }
 
+bool IsUntouchedNewRecord(const TRxMemoryData &t)
+{
+    if (t.State() != TDataSetState::Insert)
+        return false;
+    if (!t.Modified())
+        return true;
+    // The after-insert values: zero amounts and counters, limit 8, sale
+    // and price kind "0", VAT "A".
+    for (int i = 0; i < t.FieldCount(); ++i) {
+        const TField &f = t.Field(i);
+        const TFieldValue &v = f.Value();
+        if (std::holds_alternative<std::monostate>(v))
+            continue;
+        if (const auto *n = std::get_if<std::int64_t>(&v)) {
+            if (*n == 0 || (*n == 8 && f.Name() == QLatin1String("Limit")))
+                continue;
+        } else if (const auto *d = std::get_if<double>(&v)) {
+            if (*d == 0)
+                continue;
+        } else if (const auto *s = std::get_if<QString>(&v)) {
+            if (s->isEmpty() || (*s == QLatin1String("0") && f.Name().startsWith(QLatin1String("Rodzaj")))
+                || (*s == QLatin1String("A") && f.Name() == QLatin1String("VAT")))
+                continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+void PostOrDropPendingEdit(TRxMemoryData &table)
+{
+    if (IsUntouchedNewRecord(table))
+        table.Cancel();
+    else
+        table.CheckBrowseMode();
+}
+
 bool TDM::MayReplaceEditorTables()
 {
     return !Unsaved || Unsaved->SaveBeforeReplacing();

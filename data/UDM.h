@@ -131,5 +131,13 @@ QString ModelName(int kasa);
 // The refusal of a code number that is not a short number on such a model.
 QString ShortCodeOnlyMessage(const QString &displayedNumber, int kasa);
 
+// A new record of an editor table that holds nothing but what the table
+// puts into every new record: leaving it drops it. The one answer for the
+// grids, the editor commands, the find bar and the exchange.
+bool IsUntouchedNewRecord(const TRxMemoryData &table);
+// Ends a pending edit of the table: an untouched new record is dropped, any
+// other pending insert or edit posted (its error raised).
+void PostOrDropPendingEdit(TRxMemoryData &table);
+
 // The program's data module; set by the program at start-up.
 extern TDM *DM;

@@ -249,8 +249,6 @@ void TTableForm::Add()
         const QString field = m_commands->Add();
         if (field.isEmpty())
             return;
-        // A record Add filled in is kept when the user leaves it.
-        m_grid->Model()->MarkPendingTouched();
         m_grid->FocusField(field, m_setup.AlwaysShowEditor);
     });
 }

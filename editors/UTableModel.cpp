@@ -297,8 +297,7 @@ bool TTableModel::setData(const QModelIndex &index, const QVariant &value, int r
     bool started = false;
     TFieldValue old;
     try {
-        // An editor closed without a change is no change (and does not
-        // count as touching a new row).
+        // An editor closed without a change is no change.
         if (m_table->State() != TDataSetState::Browse && field.Text() == text)
             return true;
         if (m_table->State() == TDataSetState::Browse) {
@@ -324,8 +323,6 @@ bool TTableModel::setData(const QModelIndex &index, const QVariant &value, int r
         RowDataChanged(CurrentViewRow());
         return false;
     }
-    if (m_table->State() == TDataSetState::Insert)
-        m_touched = true;
     KeysChanged();
     RowDataChanged(CurrentViewRow());
     return true;
@@ -347,10 +344,7 @@ void TTableModel::sort(int column, Qt::SortOrder)
 bool TTableModel::LeaveRow()
 {
     try {
-        if (m_table->State() == TDataSetState::Insert && !m_touched)
-            m_table->Cancel();
-        else
-            m_table->CheckBrowseMode();
+        PostOrDropPendingEdit(*m_table);
     } catch (const Exception &e) {
         Show(e.Message());
         return false;
@@ -406,7 +400,6 @@ void TTableModel::DataChanged(TRxMemoryData &, TDataChange change, int row)
             beginInsertRows(QModelIndex(), newBuffer, newBuffer);
             m_bufferRow = newBuffer;
             m_rows = newRows;
-            m_touched = false;
             endInsertRows();
             emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
             emit CurrentRowChanged(newBuffer);

@@ -60,17 +60,14 @@ public:
     // The view row of the table's current record (the pending insert's row
     // while inserting); -1 when the table is empty.
     int CurrentViewRow() const;
-    // Whether the user typed into the pending insert since it began.
-    bool PendingInsertTouched() const { return m_touched; }
-    // A pending insert the program filled in counts as touched.
-    void MarkPendingTouched() { m_touched = true; }
     CheckResult RowCheck(int viewRow) const;
     // The refusal of a pasted text of this length, longer than the
     // column's field holds.
     QString TooLongMessage(int column, int length) const;
 
     // Leaving the current row: an untouched pending insert is dropped, any
-    // other pending edit posted. False when the post failed (shown).
+    // other pending edit posted (PostOrDropPendingEdit). False when the post
+    // failed (shown).
     bool LeaveRow();
     // Makes the table's current record the one of viewRow (leaving the
     // current row first). False when the pending edit could not be posted.
@@ -117,5 +114,4 @@ private:
     bool m_readOnly = false;
     int m_rows = 0;       // rows the view knows of
     int m_bufferRow = -1; // view row of the pending insert
-    bool m_touched = false;
 };

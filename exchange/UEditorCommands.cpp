@@ -40,12 +40,8 @@ TRxMemoryData &TEditorCommands::Table() const
 
 void TEditorCommands::EndPendingEdit()
 {
-    TRxMemoryData &t = Table();
     // A new row the user did not touch is dropped, as when leaving it.
-    if (IsUntouchedNewRecord(t))
-        t.Cancel();
-    else
-        t.CheckBrowseMode();
+    PostOrDropPendingEdit(Table());
 }
 
 // A record's number as an integer: a group or deposit number, or a code's

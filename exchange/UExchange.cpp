@@ -75,35 +75,6 @@ QString TablePlural(TExchangeTable table)
 
 } // namespace
 
-bool IsUntouchedNewRecord(const TRxMemoryData &t)
-{
-    if (t.State() != TDataSetState::Insert)
-        return false;
-    if (!t.Modified())
-        return true;
-    // The after-insert values: zero amounts and counters, limit 8, sale
-    // and price kind "0", VAT "A".
-    for (int i = 0; i < t.FieldCount(); ++i) {
-        const TField &f = t.Field(i);
-        const TFieldValue &v = f.Value();
-        if (std::holds_alternative<std::monostate>(v))
-            continue;
-        if (const auto *n = std::get_if<std::int64_t>(&v)) {
-            if (*n == 0 || (*n == 8 && f.Name() == QLatin1String("Limit")))
-                continue;
-        } else if (const auto *d = std::get_if<double>(&v)) {
-            if (*d == 0)
-                continue;
-        } else if (const auto *s = std::get_if<QString>(&v)) {
-            if (s->isEmpty() || (*s == QLatin1String("0") && f.Name().startsWith(QLatin1String("Rodzaj")))
-                || (*s == QLatin1String("A") && f.Name() == QLatin1String("VAT")))
-                continue;
-        }
-        return false;
-    }
-    return true;
-}
-
 TExchange::TExchange(TDM &dm, TExchangeTable table, const QString &exchangeFile, IJobRunner &jobs, IWaitRunner &wait,
                      IMessages &messages, IExchangeDialogs &dialogs)
     : m_dm(dm), m_table(table), m_file(exchangeFile), m_jobs(jobs), m_wait(wait), m_messages(messages),
@@ -364,12 +335,8 @@ QStringList TExchange::TotalsTexts(bool withCounters) const
 
 void TExchange::EndPendingEdit()
 {
-    TRxMemoryData &t = EditorTable();
     // A new row the user did not touch is dropped, as when leaving it.
-    if (IsUntouchedNewRecord(t))
-        t.Cancel();
-    else
-        t.CheckBrowseMode();
+    PostOrDropPendingEdit(EditorTable());
 }
 
 void TExchange::Read()

@@ -13,10 +13,6 @@
 
 enum class TExchangeTable { Grupy, Kody, Kaucje };
 
-// A new record of an editor table that holds nothing but what the table
-// puts into every new record: leaving it drops it.
-bool IsUntouchedNewRecord(const TRxMemoryData &table);
-
 struct TReadTotals {
     Currency Daily, Periodic, Sale, Issued, Returned;
 };
