@@ -160,18 +160,18 @@ QAction *TTableForm::Action(const QString &objectName) const
     return findChild<QAction *>(objectName);
 }
 
-std::function<CheckResult()> TTableForm::RecordCheck() const
+std::function<CheckResult(int row)> TTableForm::RecordCheck() const
 {
     TDM *dm = m_env.DM;
     if (m_setup.View || !dm)
         return {};
     switch (m_setup.Table) {
     case TExchangeTable::Grupy:
-        return [dm] { return dm->CheckGrupy(false); };
+        return [dm](int row) { return dm->CheckGrupy(row).Result; };
     case TExchangeTable::Kody:
-        return [dm] { return dm->CheckKody(false); };
+        return [dm](int row) { return dm->CheckKody(row).Result; };
     case TExchangeTable::Kaucje:
-        return [dm] { return dm->CheckKaucje(false); };
+        return [dm](int row) { return dm->CheckKaucje(row).Result; };
     }
     return {};
 }

@@ -40,7 +40,7 @@ int TTableModel::ColumnOfField(const QString &fieldName) const
     return -1;
 }
 
-void TTableModel::SetRecordCheck(std::function<CheckResult()> check)
+void TTableModel::SetRecordCheck(std::function<CheckResult(int row)> check)
 {
     m_check = std::move(check);
     InvalidateColors();
@@ -148,35 +148,24 @@ CheckResult TTableModel::RecordCheckAt(int viewRow) const
 {
     if (!m_check)
         return CheckResult::Normal;
-    const bool editing = m_table->State() != TDataSetState::Browse;
-    const int tableRow = TableRowOf(viewRow);
-    // The record being edited is the current one: check it as it stands.
-    if (editing && (tableRow < 0 || (m_table->State() == TDataSetState::Edit && tableRow == m_table->CurrentRow()))) {
+    const auto checked = [this](int row) {
         try {
-            return m_check();
+            return m_check(row);
         } catch (...) {
             return CheckResult::Error;
         }
-    }
+    };
+    const int tableRow = TableRowOf(viewRow);
+    // The record being edited is checked as it stands in the edit buffer.
+    if (tableRow < 0 || (m_table->State() == TDataSetState::Edit && tableRow == m_table->CurrentRow()))
+        return checked(CurrentRecord);
     const TBookmark bookmark = m_table->BookmarkAt(tableRow);
+    if (bookmark == NoBookmark)
+        return CheckResult::Normal;
     const auto cached = m_colors.find(bookmark);
     if (cached != m_colors.end())
         return cached->second;
-    if (editing || bookmark == NoBookmark)
-        return CheckResult::Normal; // the cursor cannot move now
-    // The checks work on the current record: visit the row and come back.
-    // The visits are ours, so the observer ignores them.
-    m_evaluating = true;
-    const int saved = m_table->CurrentRow();
-    CheckResult result = CheckResult::Normal;
-    try {
-        m_table->SetRecNo(tableRow + 1);
-        result = m_check();
-    } catch (...) {
-        result = CheckResult::Error;
-    }
-    m_table->SetRecNo(saved + 1);
-    m_evaluating = false;
+    const CheckResult result = checked(tableRow);
     m_colors.emplace(bookmark, result);
     return result;
 }
@@ -385,8 +374,6 @@ void TTableModel::ResetAll()
 
 void TTableModel::DataChanged(TRxMemoryData &, TDataChange change, int row)
 {
-    if (m_evaluating)
-        return;
     if (change != TDataChange::CursorMoved)
         KeysChanged();
     const int newBuffer = m_table->InsertRow();

@@ -41,9 +41,10 @@ public:
     // Refused texts and failed posts are shown through this (when set).
     void SetMessages(IMessages *messages) { m_messages = messages; }
     IMessages *Messages() const { return m_messages; }
-    // The record check that colours the cells (called on the current
-    // record, never raising); none: no colours.
-    void SetRecordCheck(std::function<CheckResult()> check);
+    // The record check that colours the cells, given a table row or
+    // CurrentRecord (the record being edited); none: no colours. Painting
+    // never moves the table's cursor.
+    void SetRecordCheck(std::function<CheckResult(int row)> check);
     // Forgets the cached colours (the profile changed).
     void InvalidateColors();
     // Records that carry one value of this field (compared as CheckTable
@@ -103,9 +104,8 @@ private:
     QList<TGridColumn> m_columns;
     std::vector<TField *> m_fields;
     IMessages *m_messages = nullptr;
-    std::function<CheckResult()> m_check;
+    std::function<CheckResult(int row)> m_check;
     mutable std::unordered_map<TBookmark, CheckResult> m_colors;
-    mutable bool m_evaluating = false;
     const TField *m_key = nullptr;
     mutable QSet<QString> m_repeated;
     mutable bool m_keysValid = false;

@@ -255,15 +255,15 @@ void TEditorCommands::Check()
     QString done;
     switch (m_table) {
     case TExchangeTable::Grupy:
-        check = [this](bool raise) { return m_dm.CheckGrupy(raise); };
+        check = [this](int row) { return m_dm.CheckGrupy(row); };
         done = QStringLiteral("Grupy poprawne.");
         break;
     case TExchangeTable::Kody:
-        check = [this](bool raise) { return m_dm.CheckKody(raise); };
+        check = [this](int row) { return m_dm.CheckKody(row); };
         done = QStringLiteral("Kody poprawne.");
         break;
     case TExchangeTable::Kaucje:
-        check = [this](bool raise) { return m_dm.CheckKaucje(raise); };
+        check = [this](int row) { return m_dm.CheckKaucje(row); };
         done = QStringLiteral("Kaucje poprawne.");
         break;
     }

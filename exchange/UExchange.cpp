@@ -401,9 +401,9 @@ void TExchange::ReadProcedure(bool withCounters, bool clearFirst)
 TRecordCheck TExchange::RecordCheck() const
 {
     switch (m_table) {
-    case TExchangeTable::Grupy: return [this](bool raise) { return m_dm.CheckGrupy(raise); };
-    case TExchangeTable::Kody: return [this](bool raise) { return m_dm.CheckKody(raise); };
-    default: return [this](bool raise) { return m_dm.CheckKaucje(raise); };
+    case TExchangeTable::Grupy: return [this](int row) { return m_dm.CheckGrupy(row); };
+    case TExchangeTable::Kody: return [this](int row) { return m_dm.CheckKody(row); };
+    default: return [this](int row) { return m_dm.CheckKaucje(row); };
     }
 }
 
@@ -503,16 +503,14 @@ void TExchange::DeleteSelected(const TDBGridRef &grid)
         return;
     TFinally removeFile([this] { DeleteExchangeFile(); });
     m_wait.Execute(QStringLiteral("Przygotowuję kody do skasowanie..."), [&] {
-        m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, true, [this](bool raise) {
-            const CheckResult r = m_dm.CheckKodyNumer(raise);
+        m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, true, [this](int row) {
+            const TCheckOutcome r = m_dm.CheckKodyNumer(row);
             // A long number cut to four digits would delete another code.
-            const QString stored = m_dm.MDKody.FieldByName(QStringLiteral("Numer")).AsString();
-            if (r != CheckResult::Error && ShortKeys() && !stored.isEmpty() && !stored.startsWith(kShortPrefix)) {
-                const QString text = ShortCodeOnlyMessage(CodeToDisplay(stored).Text, m_dm.RegisterProfile.Kasa);
-                if (raise)
-                    throw Exception(text);
-                return CheckResult::Error;
-            }
+            const TField &numer = m_dm.MDKody.FieldByName(QStringLiteral("Numer"));
+            const QString stored = numer.ValueToString(numer.ValueAt(row));
+            if (r.Result != CheckResult::Error && ShortKeys() && !stored.isEmpty() && !stored.startsWith(kShortPrefix))
+                return TCheckOutcome{CheckResult::Error,
+                                     ShortCodeOnlyMessage(CodeToDisplay(stored).Text, m_dm.RegisterProfile.Kasa)};
             return r;
         });
         WriteLineFile(m_file, grid, true, [this](TRxMemoryData &table) { return DeleteLine(table); });

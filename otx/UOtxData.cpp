@@ -39,10 +39,10 @@ int OtxCheck(const QStringList &argList)
         return ExitRefused;
     }
     LoadDataFile(dm, file, sections, true);
-    CheckSection(dm, 0, [&](bool raise) { return dm.CheckGrupy(raise); });
-    CheckSection(dm, 1, [&](bool raise) { return dm.CheckKody(raise); });
+    CheckSection(dm, 0, [&](int row) { return dm.CheckGrupy(row); });
+    CheckSection(dm, 1, [&](int row) { return dm.CheckKody(row); });
     if (sections.Contains(2))
-        CheckSection(dm, 2, [&](bool raise) { return dm.CheckKaucje(raise); });
+        CheckSection(dm, 2, [&](int row) { return dm.CheckKaucje(row); });
     RequireUniqueNames(dm, DupScopeBoth);
     Print(stdout, QStringLiteral("Plik \"%1\" jest poprawny i nadaje się do wysłania do kasy (sekcje: %2; grupy: %3, kody: %4, kaucje: %5).")
                       .arg(file, SectionList(sections), QString::number(dm.MDGrupy.RecordCount()),
