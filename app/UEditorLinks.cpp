@@ -27,17 +27,8 @@ public:
     }
 };
 
-// The data module's Yes/No/Cancel question ("Czy chcesz usunąć wszystkie ...").
-class TEditorLinks::TAppPrompt : public IUserPrompt {
-public:
-    TPromptAnswer Ask(const QString &question) override
-    {
-        return AppMessages().Ask(question, TAskKind::Confirmation, true);
-    }
-};
-
 TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm)
-    : m_dm(dm), m_messages(std::make_unique<TAppMessages>()), m_prompt(std::make_unique<TAppPrompt>())
+    : m_dm(dm), m_messages(std::make_unique<TAppMessages>())
 {
     TFormOSH *osh = windows.FormOSH;
     m_jobs = std::make_unique<TFunctionJobRunner>([osh](const QString &switches) { osh->Run(switches); });
@@ -68,12 +59,9 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
         windows.FormPowtNazwy->Attach(dm, m_messages.get(), windows.FormGrupy, windows.FormKody);
         dm.DuplicatesView = windows.FormPowtNazwy;
     }
-    dm.Prompt = m_prompt.get();
 }
 
 TEditorLinks::~TEditorLinks()
 {
-    if (m_dm.Prompt == m_prompt.get())
-        m_dm.Prompt = nullptr;
     m_dm.DuplicatesView = nullptr;
 }

@@ -548,15 +548,10 @@ void TDM::CheckTable(const TDBGridRef &grid, const QString &keyField, const QStr
     }
 }
 
-bool TDM::DeleteAll(const QString &pluralName, TRxMemoryData &table)
+void TDM::EmptyEditorTable(TRxMemoryData &table)
 {
-    if (!Prompt)
-        return false;
-    if (Prompt->Ask(QStringLiteral("Czy chcesz usunąć wszystkie ") + pluralName + QStringLiteral(" ?")) != TPromptAnswer::Yes)
-        return false;
     table.Cancel();
     table.EmptyTable();
-    return true;
 }
 
 bool IsUntouchedNewRecord(const TRxMemoryData &t)

@@ -79,8 +79,6 @@ public:
     bool Kaucje = true;
     int Eprom235 = 0;
 
-    // Window side; may stay null (DeleteAll then does nothing).
-    IUserPrompt *Prompt = nullptr;
     IDuplicateNamesView *DuplicatesView = nullptr;
     // The main window's save question; null (the console, tests): go on.
     IUnsavedChanges *Unsaved = nullptr;
@@ -112,9 +110,9 @@ public:
     void CheckTable(const TDBGridRef &grid, const QString &keyField, const QString &repeatedKeyMessage,
                     bool selectedOnly, const TRecordCheck &check = {});
 
-    // Asks "Czy chcesz usunąć wszystkie <plural> ?"; only Yes empties the
-    // table (a pending edit is cancelled). Returns whether it was emptied.
-    bool DeleteAll(const QString &pluralName, TRxMemoryData &table);
+    // What "Usuń wszystkie" does once the user said Yes: a pending edit of
+    // the table is cancelled and the table emptied (Modified unchanged).
+    void EmptyEditorTable(TRxMemoryData &table);
 
     // Every command that replaces editor tables calls this first; false:
     // replace nothing (the user cancelled or the save did not happen).

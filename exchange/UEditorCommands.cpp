@@ -243,7 +243,14 @@ void TEditorCommands::Delete(const TDBGridRef &grid)
 bool TEditorCommands::DeleteAll()
 {
     static const char *const plural[] = {"grupy", "kody", "kaucje"};
-    const auto empty = [&] { return m_dm.DeleteAll(QLatin1String(plural[int(m_table)]), Table()); };
+    const auto empty = [&] {
+        const QString question = QStringLiteral("Czy chcesz usunąć wszystkie ") + QLatin1String(plural[int(m_table)])
+                                 + QStringLiteral(" ?");
+        if (m_messages.Ask(question, TAskKind::Confirmation, true) != TPromptAnswer::Yes)
+            return false;
+        m_dm.EmptyEditorTable(Table());
+        return true;
+    };
     return m_history ? m_history->DeleteAll(empty) : empty();
 }
 

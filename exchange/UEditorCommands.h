@@ -21,7 +21,9 @@ public:
     void Insert();
     // Ctrl+Delete: the selected rows (codes) or the current record, no question.
     void Delete(const TDBGridRef &grid);
-    // "Usuń wszystkie ...".
+    // "Usuń wszystkie ...": asks "Czy chcesz usunąć wszystkie <plural> ?"
+    // (Yes, No, Cancel); only Yes empties the table, a pending edit
+    // included. Returns whether it was emptied.
     bool DeleteAll();
     // "&Sprawdź poprawność danych": raises Exception on a failure.
     void Check();

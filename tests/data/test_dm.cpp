@@ -7,18 +7,6 @@
 
 namespace {
 
-class FakePrompt : public IUserPrompt {
-public:
-    explicit FakePrompt(TPromptAnswer a) : answer(a) {}
-    TPromptAnswer Ask(const QString &q) override
-    {
-        questions << q;
-        return answer;
-    }
-    TPromptAnswer answer;
-    QStringList questions;
-};
-
 class DataModule : public PolishDataModuleTest {
 protected:
     // Text as the data file writer would list it: "Name=start,width;".
@@ -294,9 +282,7 @@ TEST_F(DataModule, ModifiedIsSetByPostsToEditorTablesOnly)
     AddKod("1");
     AddKod("2");
     dm.Modified = false;
-    FakePrompt yes(TPromptAnswer::Yes);
-    dm.Prompt = &yes;
-    EXPECT_TRUE(dm.DeleteAll("kody", dm.MDKody));
+    dm.EmptyEditorTable(dm.MDKody);
     EXPECT_TRUE(dm.MDKody.IsEmpty());
     EXPECT_FALSE(dm.Modified);
 
@@ -305,32 +291,6 @@ TEST_F(DataModule, ModifiedIsSetByPostsToEditorTablesOnly)
     dm.MDKaucje.FieldByName("Cena").SetAsInteger(0);
     dm.MDKaucje.Post();
     EXPECT_TRUE(dm.Modified);
-}
-
-TEST_F(DataModule, DeleteAllEmptiesOnlyOnYes)
-{
-    AddGrupa(dm.MDGrupy, 1);
-    for (TPromptAnswer a : {TPromptAnswer::No, TPromptAnswer::Cancel}) {
-        FakePrompt p(a);
-        dm.Prompt = &p;
-        dm.MDGrupy.Edit();
-        EXPECT_FALSE(dm.DeleteAll("grupy", dm.MDGrupy));
-        EXPECT_EQ(dm.MDGrupy.RecordCount(), 1);
-        ASSERT_EQ(p.questions.size(), 1);
-        EXPECT_EQ(p.questions[0], "Czy chcesz usunąć wszystkie grupy ?");
-        dm.MDGrupy.Cancel();
-    }
-    FakePrompt yes(TPromptAnswer::Yes);
-    dm.Prompt = &yes;
-    dm.MDGrupy.Edit();
-    dm.MDGrupy.FieldByName("Numer").Clear(); // a pending bad edit is dropped, not posted
-    EXPECT_TRUE(dm.DeleteAll("grupy", dm.MDGrupy));
-    EXPECT_TRUE(dm.MDGrupy.IsEmpty());
-    EXPECT_EQ(dm.MDGrupy.State(), TDataSetState::Browse);
-    dm.Prompt = nullptr;
-    AddGrupa(dm.MDGrupy, 1);
-    EXPECT_FALSE(dm.DeleteAll("grupy", dm.MDGrupy));
-    EXPECT_EQ(dm.MDGrupy.RecordCount(), 1);
 }
 
 TEST_F(DataModule, CheckKodyNumerAndCheckKody)
