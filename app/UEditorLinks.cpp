@@ -28,7 +28,7 @@ public:
 };
 
 TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm)
-    : m_dm(dm), m_messages(std::make_unique<TAppMessages>())
+    : m_messages(std::make_unique<TAppMessages>())
 {
     TFormOSH *osh = windows.FormOSH;
     m_jobs = std::make_unique<TFunctionJobRunner>([osh](const QString &switches) { osh->Run(switches); });
@@ -43,6 +43,7 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
     m_env.Wait = windows.FormWait;
     m_env.Jobs = m_jobs.get();
     m_env.Dialogs = m_dialogs.get();
+    m_env.Duplicates = windows.FormPowtNazwy;
     m_env.RegisterPort = [osh] { return osh->PortName(); };
     m_env.GrupyFile = settings.GrupyFile;
     m_env.KodyFile = settings.KodyFile;
@@ -55,13 +56,8 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
     windows.FormGrupy->SetInRegisterView(windows.FormGrupyWKasie);
     windows.FormKody->SetInRegisterView(windows.FormKodyWKasie);
     windows.FormKaucje->SetInRegisterView(windows.FormKaucjeWKasie);
-    if (windows.FormPowtNazwy) {
+    if (windows.FormPowtNazwy)
         windows.FormPowtNazwy->Attach(dm, m_messages.get(), windows.FormGrupy, windows.FormKody);
-        dm.DuplicatesView = windows.FormPowtNazwy;
-    }
 }
 
-TEditorLinks::~TEditorLinks()
-{
-    m_dm.DuplicatesView = nullptr;
-}
+TEditorLinks::~TEditorLinks() = default;

@@ -22,7 +22,6 @@ public:
 
 private:
     class TAppMessages;
-    TDM &m_dm;
     std::unique_ptr<TAppMessages> m_messages;
     std::unique_ptr<TFunctionJobRunner> m_jobs;
     std::unique_ptr<TExchangeDialogs> m_dialogs;

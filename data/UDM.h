@@ -79,7 +79,6 @@ public:
     bool Kaucje = true;
     int Eprom235 = 0;
 
-    IDuplicateNamesView *DuplicatesView = nullptr;
     // The main window's save question; null (the console, tests): go on.
     IUnsavedChanges *Unsaved = nullptr;
 

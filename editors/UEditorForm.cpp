@@ -189,8 +189,11 @@ void TTableForm::Attach(const TEditorEnv &env)
                                                  *env.Dialogs);
     m_commands = std::make_unique<TEditorCommands>(*env.DM, m_setup.Table, messages);
     m_commands->SetStatus(this);
-    if (m_exchange)
+    m_commands->SetDuplicatesView(env.Duplicates);
+    if (m_exchange) {
         m_exchange->SetStatus(this);
+        m_exchange->SetDuplicatesView(env.Duplicates);
+    }
 
     TRxMemoryData &table = m_setup.View ? (m_exchange ? m_exchange->TwinTable()
                                                       : m_setup.Table == TExchangeTable::Grupy ? env.DM->MDGrupyWKasie

@@ -2,8 +2,8 @@
 
 #include "exchange/UCsvExport.h"
 #include "data/UErrors.h"
-#include "data/UPowtNazwy.h"
 #include "exchange/UStatusTexts.h"
+#include "exchange/UUniqueNames.h"
 
 #include <QFileInfo>
 
@@ -283,7 +283,7 @@ void TEditorCommands::Check()
                         + QStringLiteral(" występuje więcej niż raz."));
     }
     if (m_table != TExchangeTable::Kaucje)
-        RequireUniqueNames(m_dm, DupScopeBoth);
+        RefuseDuplicateNames(RequireUniqueNames(m_dm, DupScopeBoth), m_duplicates);
     m_messages.Information(done);
 }
 

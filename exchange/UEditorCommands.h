@@ -42,6 +42,9 @@ public:
     void SetHistory(TEditHistory *history) { m_history = history; }
     // The window's status bar (may stay null).
     void SetStatus(IStatusReport *status) { m_status = status; }
+    // The duplicate-names window, shown when Check finds names the register
+    // would see as one (may stay null).
+    void SetDuplicatesView(IDuplicateNamesView *view) { m_duplicates = view; }
 
 private:
     QString AddGroup();
@@ -56,4 +59,5 @@ private:
     IMessages &m_messages;
     TEditHistory *m_history = nullptr;
     IStatusReport *m_status = nullptr;
+    IDuplicateNamesView *m_duplicates = nullptr;
 };

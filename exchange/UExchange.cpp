@@ -6,8 +6,8 @@
 #include "data/UFinally.h"
 #include "data/ULocale.h"
 #include "data/UOrvanIO.h"
-#include "data/UPowtNazwy.h"
 #include "exchange/UStatusTexts.h"
+#include "exchange/UUniqueNames.h"
 
 #include <QFile>
 #include <QDateTime>
@@ -431,9 +431,9 @@ void TExchange::PrepareSend()
     TTableGridRef grid(t);
     m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, false, RecordCheck());
     if (m_table == TExchangeTable::Grupy)
-        RequireUniqueNames(m_dm, DupScopeGroups);
+        RefuseDuplicateNames(RequireUniqueNames(m_dm, DupScopeGroups), m_duplicates);
     else if (m_table == TExchangeTable::Kody)
-        RequireUniqueNames(m_dm, DupScopeCodes);
+        RefuseDuplicateNames(RequireUniqueNames(m_dm, DupScopeCodes), m_duplicates);
     WriteLineFile(m_file, grid, false, [this](TRxMemoryData &table) { return RecordToLine(table); });
 }
 
@@ -563,7 +563,7 @@ void TExchange::CheckWholeTable()
     t.CheckBrowseMode();
     RefuseEmptySend();
     m_dm.CheckTable(TTableGridRef(t), QStringLiteral("Numer"), kRepeatedKey, false, RecordCheck());
-    RequireUniqueNames(m_dm, DupScopeCodes);
+    RefuseDuplicateNames(RequireUniqueNames(m_dm, DupScopeCodes), m_duplicates);
 }
 
 void TExchange::PrepareSendRows(const std::vector<int> &rows)

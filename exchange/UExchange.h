@@ -56,6 +56,9 @@ public:
     // The window's status bar: told what a read, send or delete did. May
     // stay null.
     void SetStatus(IStatusReport *status) { m_status = status; }
+    // The duplicate-names window, shown when a send is refused for names
+    // the register would see as one. May stay null.
+    void SetDuplicatesView(IDuplicateNamesView *view) { m_duplicates = view; }
     // Codes a "send changed" would send and delete now; raises the memory's
     // error for a damaged file.
     TCodesDiff ChangedCodes(TRegisterContent *remembered = nullptr) const;
@@ -137,4 +140,5 @@ private:
     TReadTotals m_totals;
     TRegisterMemory *m_memory = nullptr;
     IStatusReport *m_status = nullptr;
+    IDuplicateNamesView *m_duplicates = nullptr;
 };

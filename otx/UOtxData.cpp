@@ -3,7 +3,7 @@
 #include "data/UOrvanIO.h"
 #include "otx/UOtxCommands.h"
 #include "otx/UOtxCommon.h"
-#include "data/UPowtNazwy.h"
+#include "exchange/UUniqueNames.h"
 
 namespace {
 
@@ -32,7 +32,6 @@ int OtxCheck(const QStringList &argList)
     const QString file = args.Positional.at(0);
 
     TPrintedDuplicates printer(dm);
-    dm.DuplicatesView = &printer;
     const TSectionSet sections = ScanDataFile(dm, file);
     if (sections.IsEmpty()) {
         Print(stderr, QStringLiteral("Plik \"%1\" nie zawiera żadnej sekcji do wysłania (Grupy, Kody, Kaucje).").arg(file));
@@ -43,7 +42,7 @@ int OtxCheck(const QStringList &argList)
     CheckSection(dm, 1, [&](int row) { return dm.CheckKody(row); });
     if (sections.Contains(2))
         CheckSection(dm, 2, [&](int row) { return dm.CheckKaucje(row); });
-    RequireUniqueNames(dm, DupScopeBoth);
+    RefuseDuplicateNames(RequireUniqueNames(dm, DupScopeBoth), &printer);
     Print(stdout, QStringLiteral("Plik \"%1\" jest poprawny i nadaje się do wysłania do kasy (sekcje: %2; grupy: %3, kody: %4, kaucje: %5).")
                       .arg(file, SectionList(sections), QString::number(dm.MDGrupy.RecordCount()),
                            QString::number(dm.MDKody.RecordCount()), QString::number(dm.MDKaucje.RecordCount())));

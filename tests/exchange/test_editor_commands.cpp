@@ -186,7 +186,6 @@ TEST_F(EditorCommands, CheckReportsTheFirstFaultOrSaysTheTableIsCorrect)
     struct Listed : IDuplicateNamesView {
         void ShowDuplicates() override {}
     } view;
-    dm.DuplicatesView = &view;
     AddGroup(dm, 1, QStringLiteral("Chleb"));
     AddCode(dm, "5", QStringLiteral("Bułka"));
     AddDeposit(dm, 1, "0,50");
@@ -212,6 +211,7 @@ TEST_F(EditorCommands, CheckReportsTheFirstFaultOrSaysTheTableIsCorrect)
         c.spoil();
         messages.Log.clear();
         TEditorCommands cmd(dm, c.table, messages);
+        cmd.SetDuplicatesView(&view);
         const std::string error = MessageOf([&] { cmd.Check(); });
         EXPECT_EQ(error == "no error" ? messages.Log.value(0).toStdString() : error, c.result);
     }
