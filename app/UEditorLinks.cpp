@@ -24,17 +24,8 @@ public:
     }
 };
 
-// The data module's Yes/No/Cancel question ("Czy chcesz usunąć wszystkie ...").
-class TEditorLinks::TAppPrompt : public IUserPrompt {
-public:
-    TPromptAnswer Ask(const QString &question) override
-    {
-        return AppMessages().Ask(question, TAskKind::Confirmation, true);
-    }
-};
-
 TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm)
-    : m_dm(dm), m_messages(std::make_unique<TAppMessages>()), m_prompt(std::make_unique<TAppPrompt>())
+    : m_messages(std::make_unique<TAppMessages>())
 {
     TFormOSH *osh = windows.FormOSH;
     m_jobs = std::make_unique<TFunctionJobRunner>([osh](const TJobRequest &request) { osh->Run(request); });
@@ -49,6 +40,7 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
     m_env.Wait = windows.FormWait;
     m_env.Jobs = m_jobs.get();
     m_env.Dialogs = m_dialogs.get();
+    m_env.Duplicates = windows.FormPowtNazwy;
     m_env.RegisterPort = [osh] { return osh->PortName(); };
     m_env.GrupyFile = settings.GrupyFile;
     m_env.KodyFile = settings.KodyFile;
@@ -61,16 +53,8 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
     windows.FormGrupy->SetInRegisterView(windows.FormGrupyWKasie);
     windows.FormKody->SetInRegisterView(windows.FormKodyWKasie);
     windows.FormKaucje->SetInRegisterView(windows.FormKaucjeWKasie);
-    if (windows.FormPowtNazwy) {
+    if (windows.FormPowtNazwy)
         windows.FormPowtNazwy->Attach(dm, m_messages.get(), windows.FormGrupy, windows.FormKody);
-        dm.DuplicatesView = windows.FormPowtNazwy;
-    }
-    dm.Prompt = m_prompt.get();
 }
 
-TEditorLinks::~TEditorLinks()
-{
-    if (m_dm.Prompt == m_prompt.get())
-        m_dm.Prompt = nullptr;
-    m_dm.DuplicatesView = nullptr;
-}
+TEditorLinks::~TEditorLinks() = default;

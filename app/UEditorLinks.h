@@ -22,10 +22,7 @@ public:
 
 private:
     class TAppMessages;
-    class TAppPrompt;
-    TDM &m_dm;
     std::unique_ptr<TAppMessages> m_messages;
-    std::unique_ptr<TAppPrompt> m_prompt;
     std::unique_ptr<TFunctionJobRunner> m_jobs;
     std::unique_ptr<TExchangeDialogs> m_dialogs;
     TEditorEnv m_env;

@@ -124,7 +124,7 @@ void BM_CheckTable(benchmark::State &state)
     const TTableGridRef grid(dm.MDKody);
     const QString repeated = QStringLiteral("Numery nie mogą się powtarzać.");
     for (auto _ : state)
-        dm.CheckTable(grid, QStringLiteral("Numer"), repeated, false, [&](bool raise) { return dm.CheckKody(raise); });
+        dm.CheckTable(grid, QStringLiteral("Numer"), repeated, false, [&](int row) { return dm.CheckKody(row); });
 }
 
 void BM_SortKeys(benchmark::State &state)

@@ -55,12 +55,11 @@ public:
     void Execute(const QString &, const std::function<void()> &f) override { f(); }
 };
 
-class TYes : public IMessages, public IExchangeDialogs, public IUserPrompt {
+class TYes : public IMessages, public IExchangeDialogs {
 public:
     void Information(const QString &) override {}
     void Error(const QString &) override {}
     TPromptAnswer Ask(const QString &, TAskKind, bool) override { return TPromptAnswer::Yes; }
-    TPromptAnswer Ask(const QString &) override { return TPromptAnswer::Yes; }
     bool ConfirmRead(bool, bool &, bool &) override { return true; }
     bool ConfirmSend() override { return true; }
 };
@@ -116,7 +115,6 @@ struct TShop {
     {
         FormatSettings() = TFormatSettings::Polish();
         dm.ApplyProfile(5, true, 0);
-        dm.Prompt = &yes;
         std::string error;
         started = sim.Start(&error);
         FillCodes(dm, codes);
@@ -240,12 +238,7 @@ void BM_FindAfterReset9999(benchmark::State &state)
 }
 
 struct THistoryTable {
-    THistoryTable()
-    {
-        t.dm.Prompt = &yes;
-        commands.SetHistory(&history);
-    }
-    ~THistoryTable() { t.dm.Prompt = nullptr; }
+    THistoryTable() { commands.SetHistory(&history); }
     TFindTable t;
     TYes yes;
     TEditHistory history{t.dm, t.dm.MDKody};

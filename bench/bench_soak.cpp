@@ -196,7 +196,6 @@ int main(int argc, char **argv)
     const QString folder = dir.path();
 
     TDM dm;
-    dm.DuplicatesView = nullptr;
     dm.ApplyProfile(5, true, 0);
     Fill(dm);
 
@@ -224,7 +223,6 @@ int main(int argc, char **argv)
     std::map<int, QStringList> reference;
     for (TExchangeTable t : kTables) {
         TDM d;
-        d.DuplicatesView = nullptr;
         d.ApplyProfile(5, true, 0);
         auto x = exchange(d, t, cleanRunner, cleanDialogs);
         x->ReadProcedure(true, true);
@@ -271,7 +269,6 @@ int main(int argc, char **argv)
                         exchange(dm, t, cleanRunner, cleanDialogs)->SendAll();
                 } else if (kind == 2) {
                     TDM d;
-                    d.DuplicatesView = nullptr;
                     d.ApplyProfile(5, true, 0);
                     auto x = exchange(d, table, runner, dialogs);
                     try {

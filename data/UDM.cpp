@@ -366,30 +366,35 @@ void TDM::ApplyProfile(int kasa, bool kaucje, int eprom235)
 
 // ---------------------------------------------------------------- checks
 
-CheckResult TDM::Fail(bool raise, QString *message, const QString &text)
+namespace {
+
+// A field's value on a check's record.
+const TFieldValue &At(const TField &f, int row)
 {
-    if (raise)
-        throw Exception(text);
-    if (message)
-        *message = text;
-    return CheckResult::Error;
+    return row == CurrentRecord ? f.Value() : f.ValueAt(row);
 }
 
-CheckResult TDM::CheckKodyNumer(bool raise, QString *message)
+bool IsNullAt(const TField &f, int row) { return std::holds_alternative<std::monostate>(At(f, row)); }
+
+TCheckOutcome Failed(const QString &message) { return {CheckResult::Error, message}; }
+
+} // namespace
+
+TCheckOutcome TDM::CheckKodyNumer(int row) const
 {
     const TField &numer = MDKody.FieldByName(QStringLiteral("Numer"));
-    if (numer.IsNull())
-        return CheckResult::Normal;
-    const CodeResult r = CodeToDisplay(numer.AsString());
+    if (IsNullAt(numer, row))
+        return {};
+    const CodeResult r = CodeToDisplay(numer.ValueToString(At(numer, row)));
     switch (r.Status) {
     case CodeStatus::Invalid:
-        return Fail(raise, message, InvalidCodeMessage(r.Text));
+        return Failed(InvalidCodeMessage(r.Text));
     case CodeStatus::Zero:
-        return CheckResult::ZeroCode;
+        return {CheckResult::ZeroCode, QString()};
     case CodeStatus::Valid:
         break;
     }
-    return CheckResult::Normal;
+    return {};
 }
 
 bool ShortRecordKeys(int kasa)
@@ -415,40 +420,42 @@ QString ShortCodeOnlyMessage(const QString &displayedNumber, int kasa)
         .arg(displayedNumber, ModelName(kasa));
 }
 
-CheckResult TDM::CheckKody(bool raise, QString *message)
+TCheckOutcome TDM::CheckKody(int row) const
 {
-    const CheckResult number = CheckKodyNumer(raise, message);
+    const TCheckOutcome number = CheckKodyNumer(row);
+    if (number.Result == CheckResult::Error)
+        return number;
     const TField &numer = MDKody.FieldByName(QStringLiteral("Numer"));
     const TField &grupa = MDKody.FieldByName(QStringLiteral("Grupa"));
-    if (number != CheckResult::Error && !numer.IsNull() && ShortRecordKeys(RegisterProfile.Kasa)
-        && !numer.AsString().startsWith(QStringLiteral("0000000000"))) {
+    const QString stored = numer.ValueToString(At(numer, row));
+    if (!IsNullAt(numer, row) && ShortRecordKeys(RegisterProfile.Kasa) && !stored.startsWith(QStringLiteral("0000000000"))) {
         // These registers key their codes by four digits only.
-        return Fail(raise, message, ShortCodeOnlyMessage(CodeToDisplay(numer.AsString()).Text, RegisterProfile.Kasa));
+        return Failed(ShortCodeOnlyMessage(CodeToDisplay(stored).Text, RegisterProfile.Kasa));
     }
-    if (numer.IsNull() || grupa.IsNull())
+    if (IsNullAt(numer, row) || IsNullAt(grupa, row))
         return number;
-    if (grupa.AsInteger() > RegisterProfile.MaxGroups)
-        return Fail(raise, message, OutOfRangeMessage(grupa.AsInteger(), QStringLiteral("Grupa"), RegisterProfile.MaxGroups));
-    if (number != CheckResult::Error) {
-        const QString problem = NameCharacterProblem(MDKody.FieldByName(QStringLiteral("Nazwa")).AsString());
-        if (!problem.isEmpty())
-            return Fail(raise, message, problem);
-    }
+    const int group = grupa.ValueToInteger(At(grupa, row));
+    if (group > RegisterProfile.MaxGroups)
+        return Failed(OutOfRangeMessage(group, QStringLiteral("Grupa"), RegisterProfile.MaxGroups));
+    const TField &nazwa = MDKody.FieldByName(QStringLiteral("Nazwa"));
+    const QString problem = NameCharacterProblem(nazwa.ValueToString(At(nazwa, row)));
+    if (!problem.isEmpty())
+        return Failed(problem);
     return number;
 }
 
-CheckResult TDM::CheckGrupy(bool raise, QString *message)
+TCheckOutcome TDM::CheckGrupy(int row) const
 {
     const TField &numer = MDGrupy.FieldByName(QStringLiteral("Numer"));
-    if (numer.IsNull())
-        return CheckResult::Normal;
-    const int n = numer.AsInteger();
+    if (IsNullAt(numer, row))
+        return {};
+    const int n = numer.ValueToInteger(At(numer, row));
     if (n > RegisterProfile.MaxGroups)
-        return Fail(raise, message, OutOfRangeMessage(n, QStringLiteral("Numer"), RegisterProfile.MaxGroups));
+        return Failed(OutOfRangeMessage(n, QStringLiteral("Numer"), RegisterProfile.MaxGroups));
     const TField &vat = MDGrupy.FieldByName(QStringLiteral("VAT"));
-    if (vat.IsNull())
-        return CheckResult::Normal;
-    const QChar c = vat.AsString().at(0);
+    if (IsNullAt(vat, row))
+        return {};
+    const QChar c = vat.ValueToString(At(vat, row)).at(0);
 
     QString failure;
     CheckResult result = CheckResult::Normal;
@@ -470,22 +477,24 @@ CheckResult TDM::CheckGrupy(bool raise, QString *message)
     }
     if (!RegisterProfile.VatAllowed(c))
         failure = RegisterProfile.VatRefusedMessage(QString(c));
-    if (failure.isEmpty())
-        failure = NameCharacterProblem(MDGrupy.FieldByName(QStringLiteral("Nazwa")).AsString());
+    if (failure.isEmpty()) {
+        const TField &nazwa = MDGrupy.FieldByName(QStringLiteral("Nazwa"));
+        failure = NameCharacterProblem(nazwa.ValueToString(At(nazwa, row)));
+    }
     if (!failure.isEmpty())
-        return Fail(raise, message, failure);
-    return result;
+        return Failed(failure);
+    return {result, QString()};
 }
 
-CheckResult TDM::CheckKaucje(bool raise, QString *message)
+TCheckOutcome TDM::CheckKaucje(int row) const
 {
     const TField &numer = MDKaucje.FieldByName(QStringLiteral("Numer"));
-    if (numer.IsNull())
-        return CheckResult::Normal;
-    const int n = numer.AsInteger();
+    if (IsNullAt(numer, row))
+        return {};
+    const int n = numer.ValueToInteger(At(numer, row));
     if (n <= RegisterProfile.MaxDeposits)
-        return CheckResult::Normal;
-    return Fail(raise, message, OutOfRangeMessage(n, QStringLiteral("Numer"), RegisterProfile.MaxDeposits));
+        return {};
+    return Failed(OutOfRangeMessage(n, QStringLiteral("Numer"), RegisterProfile.MaxDeposits));
 }
 
 // ------------------------------------------------------- whole-table work
@@ -505,7 +514,6 @@ void TDM::CheckTable(const TDBGridRef &grid, const QString &keyField, const QStr
     if (table->IsEmpty())
         return;
     TControlsDisabler disabled(*table);
-    const TBookmark saved = table->GetBookmark();
     const TField &key = table->FieldByName(keyField);
 
     std::vector<int> rows;
@@ -524,27 +532,63 @@ void TDM::CheckTable(const TDBGridRef &grid, const QString &keyField, const QStr
     QSet<QString> keys;
     keys.reserve(qsizetype(rows.size()));
     for (int row : rows) {
-        table->SetRecNo(row + 1);
         const qsizetype before = keys.size();
         keys.insert(KeyText(key, key.ValueAt(row)));
-        if (keys.size() == before)
+        if (keys.size() == before) {
+            table->SetRecNo(row + 1); // the editor shows the second record
             throw ERepeatedKey(repeatedKeyMessage);
-        if (check)
-            check(true);
+        }
+        if (!check)
+            continue;
+        const TCheckOutcome outcome = check(row);
+        if (outcome.Result == CheckResult::Error) {
+            table->SetRecNo(row + 1);
+            throw Exception(outcome.Message);
+        }
     }
-    if (!table->GotoBookmark(saved))
-        table->First();
 }
 
-bool TDM::DeleteAll(const QString &pluralName, TRxMemoryData &table)
+void TDM::EmptyEditorTable(TRxMemoryData &table)
 {
-    if (!Prompt)
-        return false;
-    if (Prompt->Ask(QStringLiteral("Czy chcesz usunąć wszystkie ") + pluralName + QStringLiteral(" ?")) != TPromptAnswer::Yes)
-        return false;
     table.Cancel();
     table.EmptyTable();
+}
+
+bool IsUntouchedNewRecord(const TRxMemoryData &t)
+{
+    if (t.State() != TDataSetState::Insert)
+        return false;
+    if (!t.Modified())
+        return true;
+    // The after-insert values: zero amounts and counters, limit 8, sale
+    // and price kind "0", VAT "A".
+    for (int i = 0; i < t.FieldCount(); ++i) {
+        const TField &f = t.Field(i);
+        const TFieldValue &v = f.Value();
+        if (std::holds_alternative<std::monostate>(v))
+            continue;
+        if (const auto *n = std::get_if<std::int64_t>(&v)) {
+            if (*n == 0 || (*n == 8 && f.Name() == QLatin1String("Limit")))
+                continue;
+        } else if (const auto *d = std::get_if<double>(&v)) {
+            if (*d == 0)
+                continue;
+        } else if (const auto *s = std::get_if<QString>(&v)) {
+            if (s->isEmpty() || (*s == QLatin1String("0") && f.Name().startsWith(QLatin1String("Rodzaj")))
+                || (*s == QLatin1String("A") && f.Name() == QLatin1String("VAT")))
+                continue;
+        }
+        return false;
+    }
     return true;
+}
+
+void PostOrDropPendingEdit(TRxMemoryData &table)
+{
+    if (IsUntouchedNewRecord(table))
+        table.Cancel();
+    else
+        table.CheckBrowseMode();
 }
 
 bool TDM::MayReplaceEditorTables()

@@ -14,8 +14,19 @@
 // Cell colour classes of the record checks.
 enum class CheckResult { Normal, ZeroCode, DepositGroup, Error };
 
-// A record check as CheckTable calls it (raise flag set).
-using TRecordCheck = std::function<CheckResult(bool raise)>;
+// What a record check found: the colour class and, with Error, the message.
+struct TCheckOutcome {
+    CheckResult Result = CheckResult::Normal;
+    QString Message;
+};
+
+// The record a check reads: a row of its table, or CurrentRecord for the
+// record under the cursor as it stands (the edit buffer while inserting or
+// editing).
+constexpr int CurrentRecord = -1;
+
+// A record check as CheckTable calls it, on one row of the table.
+using TRecordCheck = std::function<TCheckOutcome(int row)>;
 
 // CheckTable's refusal of a key that two records carry; the cursor is on
 // the second of them.
@@ -68,9 +79,6 @@ public:
     bool Kaucje = true;
     int Eprom235 = 0;
 
-    // Window side; may stay null (DeleteAll then does nothing).
-    IUserPrompt *Prompt = nullptr;
-    IDuplicateNamesView *DuplicatesView = nullptr;
     // The main window's save question; null (the console, tests): go on.
     IUnsavedChanges *Unsaved = nullptr;
 
@@ -85,24 +93,25 @@ public:
     // Eprom235 1).
     void ApplyProfile(int kasa, bool kaucje, int eprom235);
 
-    // Record checks on the current record of their editor table. With raise
-    // set a failure throws Exception; otherwise it gives Error and puts the
-    // message into *message (when given).
-    CheckResult CheckKodyNumer(bool raise, QString *message = nullptr);
-    CheckResult CheckKody(bool raise, QString *message = nullptr);
-    CheckResult CheckGrupy(bool raise, QString *message = nullptr);
-    CheckResult CheckKaucje(bool raise, QString *message = nullptr);
+    // Record checks on one record of their editor table (a row, or
+    // CurrentRecord); the cursor stays where it is. A failure gives Error
+    // with its message; the first failure ends the check.
+    TCheckOutcome CheckKodyNumer(int row) const;
+    TCheckOutcome CheckKody(int row) const;
+    TCheckOutcome CheckGrupy(int row) const;
+    TCheckOutcome CheckKaucje(int row) const;
 
     // Key uniqueness and record validity over the grid's table (or its
-    // selected rows, in selection order). Throws Exception (ERepeatedKey for
-    // a repeated key) with the cursor on the offending record; on success the
-    // cursor goes back where it was.
+    // selected rows, in selection order). On the first failure it puts the
+    // cursor on the offending record, so the editor shows it, and throws
+    // Exception (ERepeatedKey for a repeated key); on success the cursor
+    // has not moved.
     void CheckTable(const TDBGridRef &grid, const QString &keyField, const QString &repeatedKeyMessage,
                     bool selectedOnly, const TRecordCheck &check = {});
 
-    // Asks "Czy chcesz usunąć wszystkie <plural> ?"; only Yes empties the
-    // table (a pending edit is cancelled). Returns whether it was emptied.
-    bool DeleteAll(const QString &pluralName, TRxMemoryData &table);
+    // What "Usuń wszystkie" does once the user said Yes: a pending edit of
+    // the table is cancelled and the table emptied (Modified unchanged).
+    void EmptyEditorTable(TRxMemoryData &table);
 
     // Every command that replaces editor tables calls this first; false:
     // replace nothing (the user cancelled or the save did not happen).
@@ -119,7 +128,6 @@ private:
     void DefinePowtNazwy(TRxMemoryData &t);
     void SetVatText(TField &field, const QString &text);
     void SetNameText(TField &field, const QString &text);
-    CheckResult Fail(bool raise, QString *message, const QString &text);
 };
 
 // Models whose register keeps codes and deposits under a four-digit key
@@ -130,6 +138,14 @@ bool ShortRecordKeys(int kasa);
 QString ModelName(int kasa);
 // The refusal of a code number that is not a short number on such a model.
 QString ShortCodeOnlyMessage(const QString &displayedNumber, int kasa);
+
+// A new record of an editor table that holds nothing but what the table
+// puts into every new record: leaving it drops it. The one answer for the
+// grids, the editor commands, the find bar and the exchange.
+bool IsUntouchedNewRecord(const TRxMemoryData &table);
+// Ends a pending edit of the table: an untouched new record is dropped, any
+// other pending insert or edit posted (its error raised).
+void PostOrDropPendingEdit(TRxMemoryData &table);
 
 // The program's data module; set by the program at start-up.
 extern TDM *DM;

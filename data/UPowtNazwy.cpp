@@ -111,13 +111,12 @@ int FindDuplicateNames(TDM &dm, int scope)
     return result.RecordCount();
 }
 
-void RequireUniqueNames(TDM &dm, int scope)
+TDuplicateNames RequireUniqueNames(TDM &dm, int scope)
 {
     if (!NeedsUniqueNames(dm.Kasa))
-        return;
-    if (FindDuplicateNames(dm, scope) == 0)
-        return;
-    if (dm.DuplicatesView)
-        dm.DuplicatesView->ShowDuplicates();
-    throw Exception(QStringLiteral("Nazwy kodów i grup nie mogą się powtarzać !"));
+        return {};
+    const int listed = FindDuplicateNames(dm, scope);
+    if (listed == 0)
+        return {};
+    return {listed, QStringLiteral("Nazwy kodów i grup nie mogą się powtarzać !")};
 }

@@ -1,8 +1,10 @@
 #pragma once
 // Duplicate names, data side: which groups and codes the register would see
-// under the same name. The window that lists them implements
-// IDuplicateNamesView.
+// under the same name. Showing them is the caller's (the duplicate-names
+// window, the console's list).
 #include "data/UDM.h"
+
+#include <QString>
 
 // Scope bits of a search.
 enum TDupScope { DupScopeGroups = 1, DupScopeCodes = 2, DupScopeBoth = 3 };
@@ -13,7 +15,17 @@ enum TDupScope { DupScopeGroups = 1, DupScopeCodes = 2, DupScopeBoth = 3 };
 // the number of records listed. The source tables keep their positions.
 int FindDuplicateNames(TDM &dm, int scope);
 
-// On a model that needs unique names: searches, and when anything is listed
-// shows dm.DuplicatesView (when set) and raises Exception "Nazwy kodów i
-// grup nie mogą się powtarzać !". On other models it does nothing.
-void RequireUniqueNames(TDM &dm, int scope);
+// What RequireUniqueNames found: the records listed in dm.MDPowtNazwy and
+// the refusal that goes with them.
+struct TDuplicateNames {
+    int Listed = 0;
+    QString Message; // empty when nothing is listed
+    explicit operator bool() const { return Listed > 0; }
+};
+
+// On a model that needs unique names: FindDuplicateNames with the scope;
+// when anything is listed the result carries the refusal "Nazwy kodów i
+// grup nie mogą się powtarzać !". On other models nothing is searched. It
+// shows nothing and raises nothing: the caller shows the duplicates and
+// raises the refusal.
+[[nodiscard]] TDuplicateNames RequireUniqueNames(TDM &dm, int scope);

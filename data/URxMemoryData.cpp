@@ -165,7 +165,11 @@ QString TField::AsString() const
 
 int TField::AsInteger() const
 {
-    const TFieldValue &v = Value();
+    return ValueToInteger(Value());
+}
+
+int TField::ValueToInteger(const TFieldValue &v) const
+{
     if (const auto *i = std::get_if<std::int64_t>(&v)) {
         const std::int64_t whole = m_def.Type == TFieldType::Currency ? RoundUnitsToWhole(*i) : *i;
         return int(std::clamp<std::int64_t>(whole, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));

@@ -136,6 +136,8 @@ public:
     // Plain text of a value of this field: numbers with the locale's
     // decimal separator, amounts with up to four decimals.
     QString ValueToString(const TFieldValue &value) const;
+    // A value of this field as AsInteger gives it.
+    int ValueToInteger(const TFieldValue &value) const;
     QString ValueToDisplay(const TFieldValue &value) const;
 
 private:

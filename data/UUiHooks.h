@@ -31,14 +31,8 @@ private:
     std::vector<TBookmark> m_selected;
 };
 
+// The answer to a question of IMessages::Ask.
 enum class TPromptAnswer { Yes, No, Cancel };
-
-// A question with the buttons Yes, No and Cancel.
-class IUserPrompt {
-public:
-    virtual ~IUserPrompt() = default;
-    virtual TPromptAnswer Ask(const QString &question) = 0;
-};
 
 // Asked before a command replaces editor tables. With changes not saved the
 // program asks as it does at exit: Yes saves first, No goes on, Cancel (or

@@ -17,6 +17,9 @@ struct TEditorEnv {
     IWaitRunner *Wait = nullptr;
     IJobRunner *Jobs = nullptr;
     IExchangeDialogs *Dialogs = nullptr;
+    // The duplicate-names window, shown when a send or check is refused for
+    // names the register would see as one. May stay null.
+    IDuplicateNamesView *Duplicates = nullptr;
     // The port the next job talks to: with the model it names the register
     // whose codes the program remembers ("send changed"). May stay empty.
     std::function<QString()> RegisterPort;

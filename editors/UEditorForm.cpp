@@ -184,18 +184,18 @@ QAction *TTableForm::Action(const QString &objectName) const
     return findChild<QAction *>(objectName);
 }
 
-std::function<CheckResult()> TTableForm::RecordCheck() const
+std::function<CheckResult(int row)> TTableForm::RecordCheck() const
 {
     TDM *dm = m_env.DM;
     if (m_setup.View || !dm)
         return {};
     switch (m_setup.Table) {
     case TExchangeTable::Grupy:
-        return [dm] { return dm->CheckGrupy(false); };
+        return [dm](int row) { return dm->CheckGrupy(row).Result; };
     case TExchangeTable::Kody:
-        return [dm] { return dm->CheckKody(false); };
+        return [dm](int row) { return dm->CheckKody(row).Result; };
     case TExchangeTable::Kaucje:
-        return [dm] { return dm->CheckKaucje(false); };
+        return [dm](int row) { return dm->CheckKaucje(row).Result; };
     }
     return {};
 }
@@ -213,8 +213,11 @@ void TTableForm::Attach(const TEditorEnv &env)
                                                  *env.Dialogs);
     m_commands = std::make_unique<TEditorCommands>(*env.DM, m_setup.Table, messages);
     m_commands->SetStatus(this);
-    if (m_exchange)
+    m_commands->SetDuplicatesView(env.Duplicates);
+    if (m_exchange) {
         m_exchange->SetStatus(this);
+        m_exchange->SetDuplicatesView(env.Duplicates);
+    }
 
     TRxMemoryData &table = m_setup.View ? (m_exchange ? m_exchange->TwinTable()
                                                       : m_setup.Table == TExchangeTable::Grupy ? env.DM->MDGrupyWKasie
@@ -273,8 +276,6 @@ void TTableForm::Add()
         const QString field = m_commands->Add();
         if (field.isEmpty())
             return;
-        // A record Add filled in is kept when the user leaves it.
-        m_grid->Model()->MarkPendingTouched();
         m_grid->FocusField(field, m_setup.AlwaysShowEditor);
     });
 }

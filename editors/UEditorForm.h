@@ -100,7 +100,7 @@ protected:
 private:
     void Activated();
     void Deactivated();
-    std::function<CheckResult()> RecordCheck() const;
+    std::function<CheckResult(int row)> RecordCheck() const;
 
     TTableFormSetup m_setup;
     TEditorEnv m_env;

@@ -40,7 +40,7 @@ int TTableModel::ColumnOfField(const QString &fieldName) const
     return -1;
 }
 
-void TTableModel::SetRecordCheck(std::function<CheckResult()> check)
+void TTableModel::SetRecordCheck(std::function<CheckResult(int row)> check)
 {
     m_check = std::move(check);
     InvalidateColors();
@@ -148,35 +148,24 @@ CheckResult TTableModel::RecordCheckAt(int viewRow) const
 {
     if (!m_check)
         return CheckResult::Normal;
-    const bool editing = m_table->State() != TDataSetState::Browse;
-    const int tableRow = TableRowOf(viewRow);
-    // The record being edited is the current one: check it as it stands.
-    if (editing && (tableRow < 0 || (m_table->State() == TDataSetState::Edit && tableRow == m_table->CurrentRow()))) {
+    const auto checked = [this](int row) {
         try {
-            return m_check();
+            return m_check(row);
         } catch (...) {
             return CheckResult::Error;
         }
-    }
+    };
+    const int tableRow = TableRowOf(viewRow);
+    // The record being edited is checked as it stands in the edit buffer.
+    if (tableRow < 0 || (m_table->State() == TDataSetState::Edit && tableRow == m_table->CurrentRow()))
+        return checked(CurrentRecord);
     const TBookmark bookmark = m_table->BookmarkAt(tableRow);
+    if (bookmark == NoBookmark)
+        return CheckResult::Normal;
     const auto cached = m_colors.find(bookmark);
     if (cached != m_colors.end())
         return cached->second;
-    if (editing || bookmark == NoBookmark)
-        return CheckResult::Normal; // the cursor cannot move now
-    // The checks work on the current record: visit the row and come back.
-    // The visits are ours, so the observer ignores them.
-    m_evaluating = true;
-    const int saved = m_table->CurrentRow();
-    CheckResult result = CheckResult::Normal;
-    try {
-        m_table->SetRecNo(tableRow + 1);
-        result = m_check();
-    } catch (...) {
-        result = CheckResult::Error;
-    }
-    m_table->SetRecNo(saved + 1);
-    m_evaluating = false;
+    const CheckResult result = checked(tableRow);
     m_colors.emplace(bookmark, result);
     return result;
 }
@@ -297,8 +286,7 @@ bool TTableModel::setData(const QModelIndex &index, const QVariant &value, int r
     bool started = false;
     TFieldValue old;
     try {
-        // An editor closed without a change is no change (and does not
-        // count as touching a new row).
+        // An editor closed without a change is no change.
         if (m_table->State() != TDataSetState::Browse && field.Text() == text)
             return true;
         if (m_table->State() == TDataSetState::Browse) {
@@ -324,8 +312,6 @@ bool TTableModel::setData(const QModelIndex &index, const QVariant &value, int r
         RowDataChanged(CurrentViewRow());
         return false;
     }
-    if (m_table->State() == TDataSetState::Insert)
-        m_touched = true;
     KeysChanged();
     RowDataChanged(CurrentViewRow());
     return true;
@@ -347,10 +333,7 @@ void TTableModel::sort(int column, Qt::SortOrder)
 bool TTableModel::LeaveRow()
 {
     try {
-        if (m_table->State() == TDataSetState::Insert && !m_touched)
-            m_table->Cancel();
-        else
-            m_table->CheckBrowseMode();
+        PostOrDropPendingEdit(*m_table);
     } catch (const Exception &e) {
         Show(e.Message());
         return false;
@@ -391,8 +374,6 @@ void TTableModel::ResetAll()
 
 void TTableModel::DataChanged(TRxMemoryData &, TDataChange change, int row)
 {
-    if (m_evaluating)
-        return;
     if (change != TDataChange::CursorMoved)
         KeysChanged();
     const int newBuffer = m_table->InsertRow();
@@ -406,7 +387,6 @@ void TTableModel::DataChanged(TRxMemoryData &, TDataChange change, int row)
             beginInsertRows(QModelIndex(), newBuffer, newBuffer);
             m_bufferRow = newBuffer;
             m_rows = newRows;
-            m_touched = false;
             endInsertRows();
             emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
             emit CurrentRowChanged(newBuffer);

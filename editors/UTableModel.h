@@ -41,9 +41,10 @@ public:
     // Refused texts and failed posts are shown through this (when set).
     void SetMessages(IMessages *messages) { m_messages = messages; }
     IMessages *Messages() const { return m_messages; }
-    // The record check that colours the cells (called on the current
-    // record, never raising); none: no colours.
-    void SetRecordCheck(std::function<CheckResult()> check);
+    // The record check that colours the cells, given a table row or
+    // CurrentRecord (the record being edited); none: no colours. Painting
+    // never moves the table's cursor.
+    void SetRecordCheck(std::function<CheckResult(int row)> check);
     // Forgets the cached colours (the profile changed).
     void InvalidateColors();
     // Records that carry one value of this field (compared as CheckTable
@@ -60,17 +61,14 @@ public:
     // The view row of the table's current record (the pending insert's row
     // while inserting); -1 when the table is empty.
     int CurrentViewRow() const;
-    // Whether the user typed into the pending insert since it began.
-    bool PendingInsertTouched() const { return m_touched; }
-    // A pending insert the program filled in counts as touched.
-    void MarkPendingTouched() { m_touched = true; }
     CheckResult RowCheck(int viewRow) const;
     // The refusal of a pasted text of this length, longer than the
     // column's field holds.
     QString TooLongMessage(int column, int length) const;
 
     // Leaving the current row: an untouched pending insert is dropped, any
-    // other pending edit posted. False when the post failed (shown).
+    // other pending edit posted (PostOrDropPendingEdit). False when the post
+    // failed (shown).
     bool LeaveRow();
     // Makes the table's current record the one of viewRow (leaving the
     // current row first). False when the pending edit could not be posted.
@@ -106,9 +104,8 @@ private:
     QList<TGridColumn> m_columns;
     std::vector<TField *> m_fields;
     IMessages *m_messages = nullptr;
-    std::function<CheckResult()> m_check;
+    std::function<CheckResult(int row)> m_check;
     mutable std::unordered_map<TBookmark, CheckResult> m_colors;
-    mutable bool m_evaluating = false;
     const TField *m_key = nullptr;
     mutable QSet<QString> m_repeated;
     mutable bool m_keysValid = false;
@@ -117,5 +114,4 @@ private:
     bool m_readOnly = false;
     int m_rows = 0;       // rows the view knows of
     int m_bufferRow = -1; // view row of the pending insert
-    bool m_touched = false;
 };

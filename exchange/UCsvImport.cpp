@@ -249,12 +249,13 @@ QString KeyOf(const TFieldValue &v)
     return QString();
 }
 
-CheckResult CheckSection(TDM &dm, int section, QString *message)
+// The section's record check on the record being inserted.
+TCheckOutcome CheckSection(const TDM &dm, int section)
 {
     switch (section) {
-    case 0: return dm.CheckGrupy(false, message);
-    case 1: return dm.CheckKody(false, message);
-    default: return dm.CheckKaucje(false, message);
+    case 0: return dm.CheckGrupy(CurrentRecord);
+    case 1: return dm.CheckKody(CurrentRecord);
+    default: return dm.CheckKaucje(CurrentRecord);
     }
 }
 
@@ -610,9 +611,9 @@ TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const
             }
             f->SetText(text);
         }
-        QString message;
-        if (CheckSection(scratch, section, &message) == CheckResult::Error)
-            throw Exception(message);
+        const TCheckOutcome check = CheckSection(scratch, section);
+        if (check.Result == CheckResult::Error)
+            throw Exception(check.Message);
         // What Post would refuse; the record itself is not kept.
         for (int i = 0; i < table.FieldCount(); ++i)
             if (table.Field(i).Required() && table.Field(i).IsNull())

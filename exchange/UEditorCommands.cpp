@@ -2,8 +2,8 @@
 
 #include "exchange/UCsvExport.h"
 #include "data/UErrors.h"
-#include "data/UPowtNazwy.h"
 #include "exchange/UStatusTexts.h"
+#include "exchange/UUniqueNames.h"
 
 #include <QFileInfo>
 
@@ -40,12 +40,8 @@ TRxMemoryData &TEditorCommands::Table() const
 
 void TEditorCommands::EndPendingEdit()
 {
-    TRxMemoryData &t = Table();
     // A new row the user did not touch is dropped, as when leaving it.
-    if (IsUntouchedNewRecord(t))
-        t.Cancel();
-    else
-        t.CheckBrowseMode();
+    PostOrDropPendingEdit(Table());
 }
 
 // A record's number as an integer: a group or deposit number, or a code's
@@ -247,7 +243,14 @@ void TEditorCommands::Delete(const TDBGridRef &grid)
 bool TEditorCommands::DeleteAll()
 {
     static const char *const plural[] = {"grupy", "kody", "kaucje"};
-    const auto empty = [&] { return m_dm.DeleteAll(QLatin1String(plural[int(m_table)]), Table()); };
+    const auto empty = [&] {
+        const QString question = QStringLiteral("Czy chcesz usunąć wszystkie ") + QLatin1String(plural[int(m_table)])
+                                 + QStringLiteral(" ?");
+        if (m_messages.Ask(question, TAskKind::Confirmation, true) != TPromptAnswer::Yes)
+            return false;
+        m_dm.EmptyEditorTable(Table());
+        return true;
+    };
     return m_history ? m_history->DeleteAll(empty) : empty();
 }
 
@@ -259,15 +262,15 @@ void TEditorCommands::Check()
     QString done;
     switch (m_table) {
     case TExchangeTable::Grupy:
-        check = [this](bool raise) { return m_dm.CheckGrupy(raise); };
+        check = [this](int row) { return m_dm.CheckGrupy(row); };
         done = QStringLiteral("Grupy poprawne.");
         break;
     case TExchangeTable::Kody:
-        check = [this](bool raise) { return m_dm.CheckKody(raise); };
+        check = [this](int row) { return m_dm.CheckKody(row); };
         done = QStringLiteral("Kody poprawne.");
         break;
     case TExchangeTable::Kaucje:
-        check = [this](bool raise) { return m_dm.CheckKaucje(raise); };
+        check = [this](int row) { return m_dm.CheckKaucje(row); };
         done = QStringLiteral("Kaucje poprawne.");
         break;
     }
@@ -280,7 +283,7 @@ void TEditorCommands::Check()
                         + QStringLiteral(" występuje więcej niż raz."));
     }
     if (m_table != TExchangeTable::Kaucje)
-        RequireUniqueNames(m_dm, DupScopeBoth);
+        RefuseDuplicateNames(RequireUniqueNames(m_dm, DupScopeBoth), m_duplicates);
     m_messages.Information(done);
 }
 

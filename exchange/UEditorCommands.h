@@ -21,7 +21,9 @@ public:
     void Insert();
     // Ctrl+Delete: the selected rows (codes) or the current record, no question.
     void Delete(const TDBGridRef &grid);
-    // "Usuń wszystkie ...".
+    // "Usuń wszystkie ...": asks "Czy chcesz usunąć wszystkie <plural> ?"
+    // (Yes, No, Cancel); only Yes empties the table, a pending edit
+    // included. Returns whether it was emptied.
     bool DeleteAll();
     // "&Sprawdź poprawność danych": raises Exception on a failure.
     void Check();
@@ -40,6 +42,9 @@ public:
     void SetHistory(TEditHistory *history) { m_history = history; }
     // The window's status bar (may stay null).
     void SetStatus(IStatusReport *status) { m_status = status; }
+    // The duplicate-names window, shown when Check finds names the register
+    // would see as one (may stay null).
+    void SetDuplicatesView(IDuplicateNamesView *view) { m_duplicates = view; }
 
 private:
     QString AddGroup();
@@ -54,4 +59,5 @@ private:
     IMessages &m_messages;
     TEditHistory *m_history = nullptr;
     IStatusReport *m_status = nullptr;
+    IDuplicateNamesView *m_duplicates = nullptr;
 };

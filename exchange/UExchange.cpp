@@ -7,6 +7,7 @@
 #include "data/ULocale.h"
 #include "data/UPowtNazwy.h"
 #include "exchange/UStatusTexts.h"
+#include "exchange/UUniqueNames.h"
 
 #include <QFile>
 #include <QDateTime>
@@ -27,35 +28,6 @@ QString TablePlural(TExchangeTable table)
 }
 
 } // namespace
-
-bool IsUntouchedNewRecord(const TRxMemoryData &t)
-{
-    if (t.State() != TDataSetState::Insert)
-        return false;
-    if (!t.Modified())
-        return true;
-    // The after-insert values: zero amounts and counters, limit 8, sale
-    // and price kind "0", VAT "A".
-    for (int i = 0; i < t.FieldCount(); ++i) {
-        const TField &f = t.Field(i);
-        const TFieldValue &v = f.Value();
-        if (std::holds_alternative<std::monostate>(v))
-            continue;
-        if (const auto *n = std::get_if<std::int64_t>(&v)) {
-            if (*n == 0 || (*n == 8 && f.Name() == QLatin1String("Limit")))
-                continue;
-        } else if (const auto *d = std::get_if<double>(&v)) {
-            if (*d == 0)
-                continue;
-        } else if (const auto *s = std::get_if<QString>(&v)) {
-            if (s->isEmpty() || (*s == QLatin1String("0") && f.Name().startsWith(QLatin1String("Rodzaj")))
-                || (*s == QLatin1String("A") && f.Name() == QLatin1String("VAT")))
-                continue;
-        }
-        return false;
-    }
-    return true;
-}
 
 TExchange::TExchange(TDM &dm, TExchangeTable table, const QString &exchangeFile, IJobRunner &jobs, IWaitRunner &wait,
                      IMessages &messages, IExchangeDialogs &dialogs)
@@ -99,12 +71,8 @@ QStringList TExchange::TotalsTexts(bool withCounters) const
 
 void TExchange::EndPendingEdit()
 {
-    TRxMemoryData &t = EditorTable();
     // A new row the user did not touch is dropped, as when leaving it.
-    if (IsUntouchedNewRecord(t))
-        t.Cancel();
-    else
-        t.CheckBrowseMode();
+    PostOrDropPendingEdit(EditorTable());
 }
 
 void TExchange::Read()
@@ -169,9 +137,9 @@ void TExchange::ReadProcedure(bool withCounters, bool clearFirst)
 TRecordCheck TExchange::RecordCheck() const
 {
     switch (m_table) {
-    case TExchangeTable::Grupy: return [this](bool raise) { return m_dm.CheckGrupy(raise); };
-    case TExchangeTable::Kody: return [this](bool raise) { return m_dm.CheckKody(raise); };
-    default: return [this](bool raise) { return m_dm.CheckKaucje(raise); };
+    case TExchangeTable::Grupy: return [this](int row) { return m_dm.CheckGrupy(row); };
+    case TExchangeTable::Kody: return [this](int row) { return m_dm.CheckKody(row); };
+    default: return [this](int row) { return m_dm.CheckKaucje(row); };
     }
 }
 
@@ -199,9 +167,9 @@ void TExchange::PrepareSend()
     TTableGridRef grid(t);
     m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, false, RecordCheck());
     if (m_table == TExchangeTable::Grupy)
-        RequireUniqueNames(m_dm, DupScopeGroups);
+        RefuseDuplicateNames(RequireUniqueNames(m_dm, DupScopeGroups), m_duplicates);
     else if (m_table == TExchangeTable::Kody)
-        RequireUniqueNames(m_dm, DupScopeCodes);
+        RefuseDuplicateNames(RequireUniqueNames(m_dm, DupScopeCodes), m_duplicates);
     m_lines.WriteLines(m_file, grid, false);
 }
 
@@ -272,16 +240,13 @@ void TExchange::DeleteSelected(const TDBGridRef &grid)
     TFinally removeFile([this] { DeleteExchangeFile(); });
     m_wait.Execute(QStringLiteral("Przygotowuję kody do skasowanie..."), [&] {
         const TField &numer = m_dm.MDKody.Field(m_lines.Fields().Numer.Field);
-        m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, true, [this, &numer](bool raise) {
-            const CheckResult r = m_dm.CheckKodyNumer(raise);
+        m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, true, [this, &numer](int row) {
+            const TCheckOutcome r = m_dm.CheckKodyNumer(row);
             // A long number cut to four digits would delete another code.
-            const QString stored = numer.AsString();
-            if (r != CheckResult::Error && !stored.isEmpty() && m_lines.KeyCutsNumber(stored)) {
-                const QString text = ShortCodeOnlyMessage(CodeToDisplay(stored).Text, m_dm.RegisterProfile.Kasa);
-                if (raise)
-                    throw Exception(text);
-                return CheckResult::Error;
-            }
+            const QString stored = numer.ValueToString(numer.ValueAt(row));
+            if (r.Result != CheckResult::Error && !stored.isEmpty() && m_lines.KeyCutsNumber(stored))
+                return TCheckOutcome{CheckResult::Error,
+                                     ShortCodeOnlyMessage(CodeToDisplay(stored).Text, m_dm.RegisterProfile.Kasa)};
             return r;
         });
         m_lines.WriteDeleteLines(m_file, grid);
@@ -333,7 +298,7 @@ void TExchange::CheckWholeTable()
     t.CheckBrowseMode();
     RefuseEmptySend();
     m_dm.CheckTable(TTableGridRef(t), QStringLiteral("Numer"), kRepeatedKey, false, RecordCheck());
-    RequireUniqueNames(m_dm, DupScopeCodes);
+    RefuseDuplicateNames(RequireUniqueNames(m_dm, DupScopeCodes), m_duplicates);
 }
 
 void TExchange::PrepareSendRows(const std::vector<int> &rows)

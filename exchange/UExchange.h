@@ -13,10 +13,6 @@
 #include <QString>
 #include <QStringList>
 
-// A new record of an editor table that holds nothing but what the table
-// puts into every new record: leaving it drops it.
-bool IsUntouchedNewRecord(const TRxMemoryData &table);
-
 
 class TExchange {
 public:
@@ -54,6 +50,9 @@ public:
     // The window's status bar: told what a read, send or delete did. May
     // stay null.
     void SetStatus(IStatusReport *status) { m_status = status; }
+    // The duplicate-names window, shown when a send is refused for names
+    // the register would see as one. May stay null.
+    void SetDuplicatesView(IDuplicateNamesView *view) { m_duplicates = view; }
     // Codes a "send changed" would send and delete now; raises the memory's
     // error for a damaged file.
     TCodesDiff ChangedCodes(TRegisterContent *remembered = nullptr) const;
@@ -122,4 +121,5 @@ private:
     TExchangeLines m_lines;
     TRegisterMemory *m_memory = nullptr;
     IStatusReport *m_status = nullptr;
+    IDuplicateNamesView *m_duplicates = nullptr;
 };

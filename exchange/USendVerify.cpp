@@ -100,7 +100,6 @@ std::vector<TSendDifference> TSendVerifier::Verify(const std::vector<int> &rows)
 {
     TDM &dm = m_sent.DataModule();
     TDM scratch;
-    scratch.DuplicatesView = nullptr;
     scratch.ApplyProfile(dm.Kasa, dm.Kaucje, dm.Eprom235);
     TExchange read(scratch, m_sent.Table(), m_sent.ExchangeFile(), m_sent.Jobs(), m_sent.Wait(), m_sent.Messages(),
                    m_sent.Dialogs());

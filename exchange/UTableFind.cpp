@@ -1,6 +1,6 @@
 #include "exchange/UTableFind.h"
 
-#include "exchange/UExchange.h"
+#include "data/UDM.h"
 
 #include <array>
 
@@ -113,10 +113,7 @@ bool TTableFind::EndPendingEdit()
 {
     // Leaving a new row the user has not touched drops it, as the grid
     // does; any other pending edit is posted (its error goes to the caller).
-    if (IsUntouchedNewRecord(m_table))
-        m_table.Cancel();
-    else
-        m_table.CheckBrowseMode();
+    PostOrDropPendingEdit(m_table);
     return !Matches().empty();
 }
 

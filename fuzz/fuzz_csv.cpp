@@ -15,7 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int section = data[0] % 3;
     const QByteArray bytes(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     TDM dm;
-    dm.DuplicatesView = nullptr;
     dm.ApplyProfile(data[0] & 0x40 ? 1 : 5, true, 0);
     try {
         TCsvImport csv(dm, section);

@@ -24,7 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool kaucje = data[0] & 0x80;
     const QString file = fuzz::WriteFile(QStringLiteral("in.otx"), data + 1, size - 1);
     TDM dm;
-    dm.DuplicatesView = nullptr;
     dm.ApplyProfile(kasa, kaucje, 0);
     try {
         const TSectionSet sections = ScanDataFile(dm, file);
@@ -38,7 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     TDM second;
-    second.DuplicatesView = nullptr;
     second.ApplyProfile(kasa, kaucje, 0);
     try {
         LoadDataFile(second, again, ScanDataFile(second, again), true);

@@ -31,7 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool kaucje = data[0] & 0x80;
     const QString file = fuzz::WriteFile(QStringLiteral("lines.txt"), data + 1, size - 1);
     TDM dm;
-    dm.DuplicatesView = nullptr;
     dm.ApplyProfile(kasa, kaucje, data[0] & 0x40 ? 1 : 0);
     if (table == TExchangeTable::Kaucje && !kaucje)
         return 0;

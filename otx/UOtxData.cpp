@@ -3,7 +3,7 @@
 #include "data/UOrvanIO.h"
 #include "otx/UOtxCommands.h"
 #include "otx/UOtxCommon.h"
-#include "data/UPowtNazwy.h"
+#include "exchange/UUniqueNames.h"
 
 namespace {
 
@@ -32,18 +32,17 @@ int OtxCheck(const QStringList &argList)
     const QString file = args.Positional.at(0);
 
     TPrintedDuplicates printer(dm);
-    dm.DuplicatesView = &printer;
     const TSectionSet sections = ScanDataFile(dm, file);
     if (sections.IsEmpty()) {
         Print(stderr, QStringLiteral("Plik \"%1\" nie zawiera żadnej sekcji do wysłania (Grupy, Kody, Kaucje).").arg(file));
         return ExitRefused;
     }
     LoadDataFile(dm, file, sections, true);
-    CheckSection(dm, 0, [&](bool raise) { return dm.CheckGrupy(raise); });
-    CheckSection(dm, 1, [&](bool raise) { return dm.CheckKody(raise); });
+    CheckSection(dm, 0, [&](int row) { return dm.CheckGrupy(row); });
+    CheckSection(dm, 1, [&](int row) { return dm.CheckKody(row); });
     if (sections.Contains(2))
-        CheckSection(dm, 2, [&](bool raise) { return dm.CheckKaucje(raise); });
-    RequireUniqueNames(dm, DupScopeBoth);
+        CheckSection(dm, 2, [&](int row) { return dm.CheckKaucje(row); });
+    RefuseDuplicateNames(RequireUniqueNames(dm, DupScopeBoth), &printer);
     Print(stdout, QStringLiteral("Plik \"%1\" jest poprawny i nadaje się do wysłania do kasy (sekcje: %2; grupy: %3, kody: %4, kaucje: %5).")
                       .arg(file, SectionList(sections), QString::number(dm.MDGrupy.RecordCount()),
                            QString::number(dm.MDKody.RecordCount()), QString::number(dm.MDKaucje.RecordCount())));

@@ -171,7 +171,6 @@ int OtxSend(const QStringList &argList)
     TDM dm;
     const TExchangeOptions o = ParseOptions(argList, false, dm);
     TDuplicatesAfterMessage duplicates;
-    dm.DuplicatesView = &duplicates;
 
     const TSectionSet inFile = ScanDataFile(dm, o.File);
     TSectionSet tables = o.TablesGiven ? o.Tables : inFile;
@@ -213,9 +212,11 @@ int OtxSend(const QStringList &argList)
     TConsoleFrontEnd front(dm, o, folder);
     std::vector<std::unique_ptr<TExchange>> exchanges;
     for (TExchangeTable t : kTables)
-        if (tables.Contains(int(t)))
+        if (tables.Contains(int(t))) {
             exchanges.push_back(std::make_unique<TExchange>(dm, t, folder + u'/' + ExchangeFileName(t), front.Jobs,
                                                             front.Wait, front.Messages, front.Dialogs));
+            exchanges.back()->SetDuplicatesView(&duplicates);
+        }
 
     const std::unique_ptr<TRegisterMemory> memory = MemoryFor(dm, o.Port);
     TCodesDiff diff;

@@ -4,7 +4,7 @@
 #include "data/UErrors.h"
 #include "app/UFormPowtNazwy.h"
 #include "data/ULocale.h"
-#include "data/UPowtNazwy.h"
+#include "exchange/UUniqueNames.h"
 
 #include "app_test_util.h"
 
@@ -113,8 +113,7 @@ TEST_F(FormPowtNazwyTest, RefreshSearchesAgainWithTheLastScope)
 
 TEST_F(FormPowtNazwyTest, RequireUniqueNamesShowsTheWindow)
 {
-    dm.DuplicatesView = &window;
-    EXPECT_THROW(RequireUniqueNames(dm, DupScopeBoth), Exception);
+    EXPECT_THROW(RefuseDuplicateNames(RequireUniqueNames(dm, DupScopeBoth), &window), Exception);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.Grid()->Model()->rowCount(), 4);
     // It opens wide enough for its last column, the screen permitting.

@@ -7,18 +7,6 @@
 
 namespace {
 
-class FakePrompt : public IUserPrompt {
-public:
-    explicit FakePrompt(TPromptAnswer a) : answer(a) {}
-    TPromptAnswer Ask(const QString &q) override
-    {
-        questions << q;
-        return answer;
-    }
-    TPromptAnswer answer;
-    QStringList questions;
-};
-
 class DataModule : public PolishDataModuleTest {
 protected:
     // Text as the data file writer would list it: "Name=start,width;".
@@ -294,9 +282,7 @@ TEST_F(DataModule, ModifiedIsSetByPostsToEditorTablesOnly)
     AddKod("1");
     AddKod("2");
     dm.Modified = false;
-    FakePrompt yes(TPromptAnswer::Yes);
-    dm.Prompt = &yes;
-    EXPECT_TRUE(dm.DeleteAll("kody", dm.MDKody));
+    dm.EmptyEditorTable(dm.MDKody);
     EXPECT_TRUE(dm.MDKody.IsEmpty());
     EXPECT_FALSE(dm.Modified);
 
@@ -307,56 +293,35 @@ TEST_F(DataModule, ModifiedIsSetByPostsToEditorTablesOnly)
     EXPECT_TRUE(dm.Modified);
 }
 
-TEST_F(DataModule, DeleteAllEmptiesOnlyOnYes)
-{
-    AddGrupa(dm.MDGrupy, 1);
-    for (TPromptAnswer a : {TPromptAnswer::No, TPromptAnswer::Cancel}) {
-        FakePrompt p(a);
-        dm.Prompt = &p;
-        dm.MDGrupy.Edit();
-        EXPECT_FALSE(dm.DeleteAll("grupy", dm.MDGrupy));
-        EXPECT_EQ(dm.MDGrupy.RecordCount(), 1);
-        ASSERT_EQ(p.questions.size(), 1);
-        EXPECT_EQ(p.questions[0], "Czy chcesz usunąć wszystkie grupy ?");
-        dm.MDGrupy.Cancel();
-    }
-    FakePrompt yes(TPromptAnswer::Yes);
-    dm.Prompt = &yes;
-    dm.MDGrupy.Edit();
-    dm.MDGrupy.FieldByName("Numer").Clear(); // a pending bad edit is dropped, not posted
-    EXPECT_TRUE(dm.DeleteAll("grupy", dm.MDGrupy));
-    EXPECT_TRUE(dm.MDGrupy.IsEmpty());
-    EXPECT_EQ(dm.MDGrupy.State(), TDataSetState::Browse);
-    dm.Prompt = nullptr;
-    AddGrupa(dm.MDGrupy, 1);
-    EXPECT_FALSE(dm.DeleteAll("grupy", dm.MDGrupy));
-    EXPECT_EQ(dm.MDGrupy.RecordCount(), 1);
-}
-
 TEST_F(DataModule, CheckKodyNumerAndCheckKody)
 {
     dm.ApplyProfile(0, false, 0); // 20 groups
     AddKod("0");
-    EXPECT_EQ(dm.CheckKodyNumer(false), CheckResult::ZeroCode);
-    EXPECT_EQ(dm.CheckKody(true), CheckResult::ZeroCode); // does not stop a transmission
+    EXPECT_EQ(dm.CheckKodyNumer(CurrentRecord).Result, CheckResult::ZeroCode);
+    EXPECT_EQ(dm.CheckKody(CurrentRecord).Result, CheckResult::ZeroCode); // does not stop a transmission
     AddKod("12", 21);
-    QString msg;
-    EXPECT_EQ(dm.CheckKody(false, &msg), CheckResult::Error);
-    EXPECT_EQ(msg, "\"21\" nie może być wartością pola \"Grupa\". Dozwolona wartość jest z zakresu 1 do 20");
-    EXPECT_THROW(dm.CheckKody(true), Exception);
-    EXPECT_EQ(dm.CheckKodyNumer(false), CheckResult::Normal);
+    TCheckOutcome outcome = dm.CheckKody(CurrentRecord);
+    EXPECT_EQ(outcome.Result, CheckResult::Error);
+    EXPECT_EQ(outcome.Message, "\"21\" nie może być wartością pola \"Grupa\". Dozwolona wartość jest z zakresu 1 do 20");
+    EXPECT_EQ(dm.CheckKodyNumer(CurrentRecord).Result, CheckResult::Normal);
+    // A row is checked where it stands, the cursor elsewhere.
+    dm.MDKody.First();
+    EXPECT_EQ(dm.CheckKody(1).Message, outcome.Message);
+    EXPECT_EQ(dm.CheckKody(0).Result, CheckResult::ZeroCode);
+    EXPECT_EQ(dm.MDKody.RecNo(), 1);
+    dm.MDKody.Last();
 
     dm.MDKody.Edit();
     dm.MDKody.FieldByName("Numer").SetAsString("30000012345678");
     dm.MDKody.FieldByName("Grupa").SetAsInteger(2);
-    msg.clear();
-    EXPECT_EQ(dm.CheckKodyNumer(false, &msg), CheckResult::Error);
-    EXPECT_EQ(msg, "\"30000012345678\" nie jest prawidłowym numerem kodu.");
-    EXPECT_EQ(MessageOf([&] { dm.CheckKody(true); }), "\"30000012345678\" nie jest prawidłowym numerem kodu.");
+    outcome = dm.CheckKodyNumer(CurrentRecord);
+    EXPECT_EQ(outcome.Result, CheckResult::Error);
+    EXPECT_EQ(outcome.Message, "\"30000012345678\" nie jest prawidłowym numerem kodu.");
+    EXPECT_EQ(dm.CheckKody(CurrentRecord).Message, "\"30000012345678\" nie jest prawidłowym numerem kodu.");
 
     dm.MDKody.FieldByName("Numer").Clear();
     dm.MDKody.FieldByName("Grupa").SetAsInteger(25);
-    EXPECT_EQ(dm.CheckKody(true), CheckResult::Normal); // empty number: nothing to check
+    EXPECT_EQ(dm.CheckKody(CurrentRecord).Result, CheckResult::Normal); // empty number: nothing to check
     dm.MDKody.Cancel();
 }
 
@@ -399,13 +364,9 @@ TEST_F(DataModule, CheckGrupyByProfile)
             d.MDGrupy.Edit();
             d.MDGrupy.FieldByName("Numer").SetAsInteger(c.numer);
         }
-        QString msg;
-        EXPECT_EQ(d.CheckGrupy(false, &msg), c.result) << c.kasa << " " << c.numer << c.vat;
-        EXPECT_EQ(msg.toStdString(), c.message);
-        if (c.result == CheckResult::Error)
-            EXPECT_EQ(MessageOf([&] { d.CheckGrupy(true); }), c.message);
-        else
-            EXPECT_EQ(d.CheckGrupy(true), c.result);
+        const TCheckOutcome outcome = d.CheckGrupy(CurrentRecord);
+        EXPECT_EQ(outcome.Result, c.result) << c.kasa << " " << c.numer << c.vat;
+        EXPECT_EQ(outcome.Message.toStdString(), c.message);
     }
 }
 
@@ -417,7 +378,7 @@ TEST_F(DataModule, LoadedLettersAreFlaggedByTheCheck)
     dm.MDGrupy.FieldByName("VAT").SetText("Z");
     dm.MDGrupy.Post();
     dm.Loading = false;
-    EXPECT_EQ(dm.CheckGrupy(false), CheckResult::Error);
+    EXPECT_EQ(dm.CheckGrupy(CurrentRecord).Result, CheckResult::Error);
 }
 
 // Typing refuses a control character and a letter the register would
@@ -447,12 +408,12 @@ TEST_F(DataModule, NamesHoldOnlyWhatTheRegisterStores)
     dm.Loading = false;
     AddGrupa(dm.MDGrupy, 1, "A", QStringLiteral("Éclair"));
     AddKod("7", 1, QStringLiteral("Tab\there"));
-    QString msg;
-    EXPECT_EQ(dm.CheckKody(false, &msg), CheckResult::Error);
-    EXPECT_EQ(msg, QStringLiteral("Nazwa \"Tab<09>here\" zawiera znak sterujący o kodzie 0x09, którego kasa nie przyjmuje."));
+    const TCheckOutcome outcome = dm.CheckKody(CurrentRecord);
+    EXPECT_EQ(outcome.Result, CheckResult::Error);
+    EXPECT_EQ(outcome.Message, QStringLiteral("Nazwa \"Tab<09>here\" zawiera znak sterujący o kodzie 0x09, którego kasa nie przyjmuje."));
     EXPECT_EQ(MessageOf([&] {
                   dm.CheckTable(TTableGridRef(dm.MDGrupy), "Numer", "Numery nie mogą się powtarzać.", false,
-                                [&](bool r) { return dm.CheckGrupy(r); });
+                                [&](int row) { return dm.CheckGrupy(row); });
               }),
               letterMessage.toStdString());
 }
@@ -462,10 +423,10 @@ TEST_F(DataModule, EmptyNumbersPassTheChecks)
     dm.MDGrupy.Append();
     dm.MDKody.Append();
     dm.MDKaucje.Append();
-    EXPECT_EQ(dm.CheckGrupy(true), CheckResult::Normal);
-    EXPECT_EQ(dm.CheckKody(true), CheckResult::Normal);
-    EXPECT_EQ(dm.CheckKodyNumer(true), CheckResult::Normal);
-    EXPECT_EQ(dm.CheckKaucje(true), CheckResult::Normal);
+    EXPECT_EQ(dm.CheckGrupy(CurrentRecord).Result, CheckResult::Normal);
+    EXPECT_EQ(dm.CheckKody(CurrentRecord).Result, CheckResult::Normal);
+    EXPECT_EQ(dm.CheckKodyNumer(CurrentRecord).Result, CheckResult::Normal);
+    EXPECT_EQ(dm.CheckKaucje(CurrentRecord).Result, CheckResult::Normal);
 }
 
 TEST_F(DataModule, CheckKaucjeUsesMaxDeposits)
@@ -477,11 +438,11 @@ TEST_F(DataModule, CheckKaucjeUsesMaxDeposits)
         dm.MDKaucje.FieldByName("Cena").SetAsInteger(1);
         dm.MDKaucje.Post();
     }
-    QString msg;
-    EXPECT_EQ(dm.CheckKaucje(false, &msg), CheckResult::Error);
-    EXPECT_EQ(msg, "\"31\" nie może być wartością pola \"Numer\". Dozwolona wartość jest z zakresu 1 do 30");
+    const TCheckOutcome outcome = dm.CheckKaucje(CurrentRecord);
+    EXPECT_EQ(outcome.Result, CheckResult::Error);
+    EXPECT_EQ(outcome.Message, "\"31\" nie może być wartością pola \"Numer\". Dozwolona wartość jest z zakresu 1 do 30");
     dm.MDKaucje.First();
-    EXPECT_EQ(dm.CheckKaucje(true), CheckResult::Normal);
+    EXPECT_EQ(dm.CheckKaucje(CurrentRecord).Result, CheckResult::Normal);
 }
 
 TEST_F(DataModule, CheckTableFindsTwoSpellingsOfOneCode)
@@ -495,7 +456,7 @@ TEST_F(DataModule, CheckTableFindsTwoSpellingsOfOneCode)
     TTableGridRef grid(dm.MDKody);
     EXPECT_EQ(MessageOf([&] {
                   dm.CheckTable(grid, "Numer", "Numery nie mogą się powtarzać.", false,
-                                [&](bool r) { return dm.CheckKody(r); });
+                                [&](int row) { return dm.CheckKody(row); });
               }),
               "Numery nie mogą się powtarzać.");
     EXPECT_EQ(dm.MDKody.RecNo(), 4); // the second spelling
@@ -510,7 +471,7 @@ TEST_F(DataModule, CheckTableStopsOnTheFirstBadRecordAndRestoresOnSuccess)
     AddKod("3", 1);
     dm.MDKody.SetRecNo(3);
     TTableGridRef grid(dm.MDKody);
-    auto check = [&](bool r) { return dm.CheckKody(r); };
+    auto check = [&](int row) { return dm.CheckKody(row); };
     EXPECT_EQ(MessageOf([&] { dm.CheckTable(grid, "Numer", "dup", false, check); }),
               "\"25\" nie może być wartością pola \"Grupa\". Dozwolona wartość jest z zakresu 1 do 20");
     EXPECT_EQ(dm.MDKody.RecNo(), 2);

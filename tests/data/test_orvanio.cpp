@@ -351,7 +351,7 @@ TEST_F(DataFile, NamesTheRegisterCannotStoreOnLoad)
     WriteBytes(file, Lines({kKodyLine, "             1,Éclair          , 1,     1,00,Pr,"}));
     LoadDataFile(dm, file, TSectionSet::All(), true);
     EXPECT_EQ(Column(dm.MDKody, "Nazwa"), "Éclair");
-    EXPECT_EQ(dm.CheckKody(false), CheckResult::Error);
+    EXPECT_EQ(dm.CheckKody(CurrentRecord).Result, CheckResult::Error);
 
     const struct {
         const char *name;

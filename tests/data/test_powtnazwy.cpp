@@ -1,5 +1,4 @@
 #include "data/UDM.h"
-#include "data/UErrors.h"
 #include "data/ULocale.h"
 #include "data/UPowtNazwy.h"
 #include "data_test_support.h"
@@ -9,20 +8,8 @@
 
 namespace {
 
-class CountingView : public IDuplicateNamesView {
-public:
-    void ShowDuplicates() override { ++shown; }
-    int shown = 0;
-};
-
 class DuplicateNames : public PolishDataModuleTest {
 protected:
-    void SetUp() override
-    {
-        PolishDataModuleTest::SetUp();
-        dm.DuplicatesView = &view;
-    }
-
     void AddGrupa(int numer, const QString &nazwa)
     {
         dm.MDGrupy.Append();
@@ -53,7 +40,6 @@ protected:
         }
         return out;
     }
-    CountingView view;
 };
 
 TEST_F(DuplicateNames, GroupsDifferingInCaseStopTheSend)
@@ -61,8 +47,9 @@ TEST_F(DuplicateNames, GroupsDifferingInCaseStopTheSend)
     AddGrupa(1, "Mleko");
     AddGrupa(2, "MLEKO");
     AddGrupa(3, "Chleb");
-    EXPECT_EQ(MessageOf([&] { RequireUniqueNames(dm, 1); }), "Nazwy kodów i grup nie mogą się powtarzać !");
-    EXPECT_EQ(view.shown, 1);
+    const TDuplicateNames found = RequireUniqueNames(dm, 1);
+    EXPECT_EQ(found.Message, "Nazwy kodów i grup nie mogą się powtarzać !");
+    EXPECT_EQ(found.Listed, 2);
     EXPECT_EQ(Listed(), (std::vector<std::string>{"Mleko/MLEKO/1/Grupy w edytorze/1/", "MLEKO/MLEKO/2/Grupy w edytorze/2/"}));
     EXPECT_EQ(dm.LastDupScope, 1);
     EXPECT_EQ(dm.MDPowtNazwy.RecNo(), 1);
@@ -81,9 +68,7 @@ TEST_F(DuplicateNames, OnlySomeModelsNeedUniqueNames)
         dm.ApplyProfile(c.kasa, false, 1);
         dm.MDPowtNazwy.EmptyTable();
         dm.LastDupScope = 0;
-        view.shown = 0;
-        EXPECT_EQ(MessageOf([&] { RequireUniqueNames(dm, 3); }) != "no error", c.refused);
-        EXPECT_EQ(view.shown, c.refused ? 1 : 0);
+        EXPECT_EQ(bool(RequireUniqueNames(dm, 3)), c.refused);
         EXPECT_EQ(dm.MDPowtNazwy.RecordCount(), c.refused ? 2 : 0);
         EXPECT_EQ(dm.LastDupScope, c.refused ? 3 : 0);
     }
@@ -93,8 +78,8 @@ TEST_F(DuplicateNames, ScopeDecidesWhichTablesTakePart)
 {
     AddGrupa(4, "Chleb");
     AddKod("20000012345678", "CHLEB");
-    EXPECT_EQ(MessageOf([&] { RequireUniqueNames(dm, 1); }), "no error");
-    EXPECT_EQ(MessageOf([&] { RequireUniqueNames(dm, 2); }), "no error");
+    EXPECT_FALSE(RequireUniqueNames(dm, 1));
+    EXPECT_FALSE(RequireUniqueNames(dm, 2));
     EXPECT_EQ(dm.LastDupScope, 2);
     EXPECT_EQ(FindDuplicateNames(dm, 3), 2);
     EXPECT_EQ(Listed(), (std::vector<std::string>{"Chleb/CHLEB/4/Grupy w edytorze/4/",

@@ -139,12 +139,12 @@ TEST_F(Templates, EachLoadsUnderItsProfileAndPassesTheChecks)
                     LoadDataFile(dm, file, sections, true);
                     const QString repeated = QStringLiteral("Numery nie mogą się powtarzać.");
                     dm.CheckTable(TTableGridRef(dm.MDGrupy), "Numer", repeated, false,
-                                  [&](bool raise) { return dm.CheckGrupy(raise); });
+                                  [&](int row) { return dm.CheckGrupy(row); });
                     dm.CheckTable(TTableGridRef(dm.MDKody), "Numer", repeated, false,
-                                  [&](bool raise) { return dm.CheckKody(raise); });
+                                  [&](int row) { return dm.CheckKody(row); });
                     dm.CheckTable(TTableGridRef(dm.MDKaucje), "Numer", repeated, false,
-                                  [&](bool raise) { return dm.CheckKaucje(raise); });
-                    RequireUniqueNames(dm, 3);
+                                  [&](int row) { return dm.CheckKaucje(row); });
+                    EXPECT_EQ(RequireUniqueNames(dm, 3).Message.toStdString(), "");
                 } catch (const Exception &e) {
                     ADD_FAILURE() << e.Message().toStdString();
                 }

@@ -80,7 +80,6 @@ protected:
         env.GrupyFile = folder.filePath(QStringLiteral("grupy.txt"));
         env.KodyFile = folder.filePath(QStringLiteral("kody.txt"));
         env.KaucjeFile = folder.filePath(QStringLiteral("kaucje.txt"));
-        dm.Prompt = &prompt;
     }
 
     // Appends one record with the given field texts (through set-text).
@@ -92,16 +91,10 @@ protected:
         t.Post();
     }
 
-    class TYesPrompt : public IUserPrompt {
-    public:
-        TPromptAnswer Ask(const QString &) override { return TPromptAnswer::Yes; }
-    };
-
     QTemporaryDir folder;
     TFakeMessages messages;
     TFakeWait wait{messages};
     TFakeJobs jobs;
     TFakeDialogs dialogs;
-    TYesPrompt prompt;
     TEditorEnv env;
 };

@@ -125,6 +125,7 @@ TEST_F(FindUndoWindows, UndoAndRedoItemsOfTheEditMenu)
     EXPECT_EQ(undo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_EQ(redo->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+    messages.Answers.push_back(TPromptAnswer::Yes);
     w->Action("MIUsunWszystkie")->trigger();
     EXPECT_TRUE(dm.MDKody.IsEmpty());
     EXPECT_TRUE(dm.Modified);

@@ -132,7 +132,7 @@ TEST_F(TableModelTest, CellsTakeTheColourOfTheRecordCheckAndTheCursorStays)
     Groups({{"8", "A"}, {"9", "+"}, {"10", "A"}, {"25", "B"}});
     dm.MDGrupy.SetRecNo(2);
     TTableModel m(dm.MDGrupy, GrupyColumns());
-    m.SetRecordCheck([this] { return dm.CheckGrupy(false); });
+    m.SetRecordCheck([this](int row) { return dm.CheckGrupy(row).Result; });
     const QVariant none;
     const std::vector<QVariant> expected = {none, QColor(0, 255, 255), QColor(255, 0, 0), QColor(255, 0, 0)};
     for (int row = 0; row < 4; ++row)
@@ -145,6 +145,27 @@ TEST_F(TableModelTest, CellsTakeTheColourOfTheRecordCheckAndTheCursorStays)
     EXPECT_EQ(m.data(m.index(2, 0), Qt::BackgroundRole), QVariant(QColor(0, 255, 255)));
 }
 
+// The checks read the row they are given: painting, also while another
+// record is being edited, never moves the cursor.
+TEST_F(TableModelTest, PaintingNeverMovesTheCursor)
+{
+    dm.ApplyProfile(0, true, 0);
+    Groups({{"8", "A"}, {"9", "+"}, {"25", "B"}});
+    int scrolls = 0;
+    dm.MDGrupy.OnAfterScroll = [&](TRxMemoryData &) { ++scrolls; };
+    dm.MDGrupy.SetRecNo(1);
+    TTableModel m(dm.MDGrupy, GrupyColumns());
+    m.SetRecordCheck([this](int row) { return dm.CheckGrupy(row).Result; });
+    scrolls = 0;
+    ASSERT_TRUE(m.setData(m.index(0, m.ColumnOfField("Nazwa")), QStringLiteral("Mleko")));
+    ASSERT_EQ(dm.MDGrupy.State(), TDataSetState::Edit);
+    EXPECT_EQ(m.data(m.index(1, 0), Qt::BackgroundRole), QVariant(QColor(0, 255, 255)));
+    EXPECT_EQ(m.data(m.index(2, 0), Qt::BackgroundRole), QVariant(QColor(255, 0, 0)));
+    EXPECT_EQ(scrolls, 0);
+    EXPECT_EQ(dm.MDGrupy.RecNo(), 1);
+    dm.MDGrupy.OnAfterScroll = nullptr;
+}
+
 TEST_F(TableModelTest, CodeColoursZeroCodeOrangeAndGroupOverTheLimitRed)
 {
     dm.ApplyProfile(1, false, 0); // ER-A275P: 30 groups
@@ -152,7 +173,7 @@ TEST_F(TableModelTest, CodeColoursZeroCodeOrangeAndGroupOverTheLimitRed)
     AddRow(dm.MDKody, {"Numer", "17", "Grupa", "30"});
     dm.ApplyProfile(0, false, 0); // now only 20 groups
     TTableModel m(dm.MDKody, KodyColumns());
-    m.SetRecordCheck([this] { return dm.CheckKody(false); });
+    m.SetRecordCheck([this](int row) { return dm.CheckKody(row).Result; });
     EXPECT_EQ(m.data(m.index(0, 0), Qt::BackgroundRole), QVariant(QColor(255, 128, 0)));
     EXPECT_EQ(m.data(m.index(1, 0), Qt::BackgroundRole), QVariant(QColor(255, 0, 0)));
 }

@@ -92,7 +92,6 @@ protected:
     {
         PolishDataModuleTest::SetUp();
         ASSERT_TRUE(dir.isValid());
-        dm.DuplicatesView = nullptr;
     }
     void StartSim(const TSimOptions &options = {}, const std::function<void(TSimRegister &)> &setup = {})
     {

@@ -1,4 +1,4 @@
-// The editor commands without windows: Add, Insert, Delete, Check and the
+// The editor commands without windows: Add, Insert, Delete, Delete all, Check and the
 // VAT drop-down.
 #include "exchange_test_support.h"
 
@@ -138,12 +138,54 @@ TEST_F(EditorCommands, DeleteTakesTheSelectionOrTheCurrentRecord)
     EXPECT_EQ(Numbers(dm.MDGrupy), (QList<int>{2}));
 }
 
+// "Usuń wszystkie": a confirmation with Cancel naming the table; only Yes
+// empties it, dropping a pending bad edit instead of posting it.
+TEST_F(EditorCommands, DeleteAllEmptiesOnlyOnYes)
+{
+    struct Asked : TScriptedMessages {
+        TPromptAnswer Ask(const QString &text, TAskKind kind, bool withCancel) override
+        {
+            Confirmation = kind == TAskKind::Confirmation && withCancel;
+            return TScriptedMessages::Ask(text, kind, withCancel);
+        }
+        bool Confirmation = false;
+    } asked;
+    AddGroup(dm, 1, QStringLiteral("A"));
+    TEditorCommands groups(dm, TExchangeTable::Grupy, asked);
+    for (TPromptAnswer a : {TPromptAnswer::No, TPromptAnswer::Cancel}) {
+        asked.Answer = a;
+        asked.Log.clear();
+        dm.MDGrupy.Edit();
+        EXPECT_FALSE(groups.DeleteAll());
+        EXPECT_EQ(dm.MDGrupy.RecordCount(), 1);
+        EXPECT_EQ(asked.Log, QStringList{"ask Czy chcesz usunąć wszystkie grupy ?"});
+        EXPECT_TRUE(asked.Confirmation);
+        dm.MDGrupy.Cancel();
+    }
+    asked.Answer = TPromptAnswer::Yes;
+    dm.MDGrupy.Edit();
+    dm.MDGrupy.FieldByName("Numer").Clear(); // a pending bad edit is dropped, not posted
+    EXPECT_TRUE(groups.DeleteAll());
+    EXPECT_TRUE(dm.MDGrupy.IsEmpty());
+    EXPECT_EQ(dm.MDGrupy.State(), TDataSetState::Browse);
+
+    const struct {
+        TExchangeTable table;
+        const char *question;
+    } others[] = {{TExchangeTable::Kody, "ask Czy chcesz usunąć wszystkie kody ?"},
+                  {TExchangeTable::Kaucje, "ask Czy chcesz usunąć wszystkie kaucje ?"}};
+    for (const auto &c : others) {
+        asked.Log.clear();
+        EXPECT_TRUE(TEditorCommands(dm, c.table, asked).DeleteAll());
+        EXPECT_EQ(asked.Log, QStringList{c.question});
+    }
+}
+
 TEST_F(EditorCommands, CheckReportsTheFirstFaultOrSaysTheTableIsCorrect)
 {
     struct Listed : IDuplicateNamesView {
         void ShowDuplicates() override {}
     } view;
-    dm.DuplicatesView = &view;
     AddGroup(dm, 1, QStringLiteral("Chleb"));
     AddCode(dm, "5", QStringLiteral("Bułka"));
     AddDeposit(dm, 1, "0,50");
@@ -169,6 +211,7 @@ TEST_F(EditorCommands, CheckReportsTheFirstFaultOrSaysTheTableIsCorrect)
         c.spoil();
         messages.Log.clear();
         TEditorCommands cmd(dm, c.table, messages);
+        cmd.SetDuplicatesView(&view);
         const std::string error = MessageOf([&] { cmd.Check(); });
         EXPECT_EQ(error == "no error" ? messages.Log.value(0).toStdString() : error, c.result);
     }

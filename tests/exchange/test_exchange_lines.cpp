@@ -71,12 +71,12 @@ TEST_F(ExchangeLines, DeleteLineAndLongCodesOnFourDigitModels)
     dm.ApplyProfile(3, true, 0);
     EXPECT_EQ(MessageOf([&] { x->Lines().DeleteLine(dm.MDKody); }),
               "Kod \"5901234123457\" nie może być wysłany do kasy ER-A277P: ta kasa przyjmuje tylko numery kodów od 0 do 9999.");
-    QString msg;
-    EXPECT_EQ(dm.CheckKody(false, &msg), CheckResult::Error);
-    EXPECT_EQ(msg.toStdString(),
+    const TCheckOutcome outcome = dm.CheckKody(CurrentRecord);
+    EXPECT_EQ(outcome.Result, CheckResult::Error);
+    EXPECT_EQ(outcome.Message.toStdString(),
               "Kod \"5901234123457\" nie może być wysłany do kasy ER-A277P: ta kasa przyjmuje tylko numery kodów od 0 do 9999.");
     dm.ApplyProfile(4, true, 0);
-    EXPECT_EQ(dm.CheckKody(false), CheckResult::Normal);
+    EXPECT_EQ(dm.CheckKody(CurrentRecord).Result, CheckResult::Normal);
 }
 
 struct ReadCase {

@@ -409,7 +409,6 @@ TEST_F(ExchangeRegister, DuplicateNamesStopTheSendOnlyWhereTheModelNeedsUniqueNa
         void ShowDuplicates() override { ++Shown; }
         int Shown = 0;
     } view;
-    dm.DuplicatesView = &view;
     for (const int kasa : {5, 1}) {
         dm.ApplyProfile(kasa, true, 0);
         dm.MDGrupy.EmptyTable();
@@ -417,6 +416,7 @@ TEST_F(ExchangeRegister, DuplicateNamesStopTheSendOnlyWhereTheModelNeedsUniqueNa
         AddGroup(dm, 2, QStringLiteral("MLEKO"));
         TScriptedJobs scripted(dir.path());
         TExchange x(dm, TExchangeTable::Grupy, FileOf(TExchangeTable::Grupy), scripted, wait, messages, dialogs);
+        x.SetDuplicatesView(&view);
         if (kasa == 5) {
             EXPECT_THROW(x.SendAll(), EAbort);
             EXPECT_EQ(wait.Errors.last(), "Nazwy kodów i grup nie mogą się powtarzać !");

@@ -8,12 +8,6 @@
 
 namespace {
 
-class TYesPrompt : public IUserPrompt {
-public:
-    TPromptAnswer Ask(const QString &) override { return Answer; }
-    TPromptAnswer Answer = TPromptAnswer::Yes;
-};
-
 QStringList Names(const TRxMemoryData &t) { return Rows(t, {"Numer", "Nazwa", "Cena"}); }
 
 } // namespace
@@ -138,18 +132,12 @@ protected:
     void SetUp() override
     {
         PolishDataModuleTest::SetUp();
-        dm.Prompt = &prompt;
         for (int i = 1; i <= 5; ++i)
             AddCode(dm, QString::number(i), QStringLiteral("Kod %1").arg(i));
         dm.MDKody.SetRecNo(3);
         dm.Modified = false;
         history = std::make_unique<TEditHistory>(dm, dm.MDKody);
         commands.SetHistory(history.get());
-    }
-    void TearDown() override
-    {
-        dm.Prompt = nullptr;
-        PolishDataModuleTest::TearDown();
     }
     void Edit(int row, const char *field, const QString &text)
     {
@@ -175,7 +163,6 @@ protected:
         import.Apply(mode, history.get());
     }
 
-    TYesPrompt prompt;
     TRecordingMessages messages;
     TEditorCommands commands{dm, TExchangeTable::Kody, messages};
     std::unique_ptr<TEditHistory> history;
@@ -355,7 +342,7 @@ TEST_F(EditHistory, DeleteAllKeepsTheValueBeingTypedUnlessAnsweredYes)
 {
     for (TPromptAnswer answer : {TPromptAnswer::No, TPromptAnswer::Cancel, TPromptAnswer::Yes}) {
         SCOPED_TRACE(int(answer));
-        prompt.Answer = answer;
+        messages.Answer = answer;
         dm.MDKody.SetRecNo(2);
         dm.MDKody.Edit();
         dm.MDKody.FieldByName("Nazwa").SetAsString("Piszę");

@@ -139,7 +139,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        dm.DuplicatesView = nullptr;
         dm.ApplyProfile(5, true, 0);
     }
     TPolishFormats formats;
@@ -160,7 +159,6 @@ TEST_F(KillDuringSaveTest, DataFileIsOldOrNewWhole)
 
     // The next start loads the file.
     TDM next;
-    next.DuplicatesView = nullptr;
     next.ApplyProfile(5, true, 0);
     const TKillTally t = KillDuringSave(
         100, 20261207, [&] { WriteAll(target, oldBytes); }, [&] { SaveDataFile(dm, target, TSectionSet::All()); },
