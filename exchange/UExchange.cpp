@@ -38,8 +38,6 @@ TExchange::TExchange(TDM &dm, TExchangeTable table, const QString &exchangeFile,
 
 void TExchange::DeleteExchangeFile() const { QFile::remove(m_file); }
 
-}
-
 // ---------------------------------------------------------------- totals
 
 QStringList TExchange::TotalsTexts(bool withCounters) const
