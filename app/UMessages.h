@@ -1,7 +1,7 @@
 #pragma once
 // Message boxes and the application's error handler. Every window asks its
 // questions through IMessages, so tests answer them without a window.
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QString>
 #include <exception>

@@ -1,6 +1,6 @@
 #include "app/UPlacement.h"
 
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,7 +1,7 @@
 #pragma once
 // The wait window: runs one long operation behind a modal
 // "Proszę czekać ..." box.
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QDialog>
 #include <QTimer>

@@ -5,7 +5,7 @@
 #include "data/UErrors.h"
 #include "data/UProfile.h"
 #include "data/URxMemoryData.h"
-#include "data/UUiHooks.h"
+#include "data/UGridRef.h"
 
 #include <QString>
 #include <QStringList>

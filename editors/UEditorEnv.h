@@ -3,8 +3,7 @@
 // exists: the data module and the front-end objects the exchange and
 // editor logic talks through. The windows cannot reach app/ themselves.
 #include "data/UDM.h"
-#include "exchange/UExchangeHooks.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QString>
 #include <functional>

@@ -4,7 +4,7 @@
 // title clicks that sort, drop-down lists, record colours, the row
 // indicator, and a column layout the placement file keeps.
 #include "editors/UTableModel.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QStyledItemDelegate>
 #include <QTableView>

@@ -3,7 +3,7 @@
 // boxes keep their state between uses; a read for an in-register view shows
 // the clear box unticked and disabled and gives it its state back after.
 #include "editors/UConfirmDialog.h"
-#include "exchange/UExchangeHooks.h"
+#include "exchange/UUiHooks.h"
 
 namespace Ui {
 class TFormOdczyt;

@@ -5,7 +5,7 @@
 // interface keeps the view in step, and bulk work arrives as one reset.
 #include "data/UDM.h"
 #include "data/URxMemoryData.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QAbstractTableModel>
 #include <QColor>

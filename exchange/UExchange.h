@@ -5,7 +5,7 @@
 // in through IJobRunner, IWaitRunner, IMessages and IExchangeDialogs.
 #include "data/UCurrency.h"
 #include "data/UDM.h"
-#include "exchange/UExchangeHooks.h"
+#include "exchange/UUiHooks.h"
 #include "exchange/UJobRequest.h"
 #include "exchange/ULineLayout.h"
 #include "exchange/URegisterMemory.h"

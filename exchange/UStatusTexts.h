@@ -1,7 +1,7 @@
 #pragma once
 // Counts in the status bars' Polish: the noun takes the form its number
 // asks for ("1 kod", "2 kody", "5 kodów", "22 kody", "12 kodów").
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QString>
 #include <QStringList>

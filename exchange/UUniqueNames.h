@@ -2,7 +2,7 @@
 // The refusal of names the register would see as one: the duplicate-names
 // window is shown, then the send or check stops.
 #include "data/UPowtNazwy.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 // When RequireUniqueNames listed anything: shows view (when given) and
 // raises Exception with the refusal. Otherwise nothing.

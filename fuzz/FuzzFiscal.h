@@ -4,7 +4,7 @@
 // random source so that a finding replays the same way.
 #include "FuzzSupport.h"
 
-#include "exchange/UExchangeHooks.h"
+#include "exchange/UUiHooks.h"
 #include "reports/core/UFiscalMemory.h"
 
 #include <QDateTime>

@@ -3,7 +3,7 @@
 // formats, and quiet fakes of the user-interface hooks.
 #include "data/UErrors.h"
 #include "data/ULocale.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -4,7 +4,7 @@
 
 #include "data/UDM.h"
 #include "exchange/UExchange.h"
-#include "exchange/UExchangeHooks.h"
+#include "exchange/UUiHooks.h"
 #include "data/UOrvanIO.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // parser and the register profile options.
 #include "data/UDM.h"
 #include "data/UOrvanIO.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QString>
 #include <QStringList>

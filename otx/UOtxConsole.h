@@ -3,7 +3,7 @@
 // process through RunModule with a console sink, boxes become lines, the
 // wait window runs its step at once and dialogs are answered by the command
 // line.
-#include "exchange/UExchangeHooks.h"
+#include "exchange/UUiHooks.h"
 #include "otx/UOtxCommon.h"
 
 #include <QString>

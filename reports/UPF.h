@@ -6,7 +6,7 @@
 // What the commands do is TFiscalMemory's; this is its window.
 #include "reports/core/UFiscalMemory.h"
 #include "reports/UShellOpen.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QWidget>
 #include <functional>

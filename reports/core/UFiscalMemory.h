@@ -16,7 +16,7 @@
 #include "data/UErrors.h"
 #include "reports/core/UFiscalReport.h"
 #include "reports/core/UFiscalTables.h"
-#include "exchange/UExchangeHooks.h"
+#include "exchange/UUiHooks.h"
 #include "exchange/UJobRequest.h"
 #include "reports/core/UPDFReportPrinter.h"
 

@@ -4,7 +4,7 @@
 // (ReportContent), built from the decoded fiscal memory tables.
 #include "data/UCurrency.h"
 #include "data/URxMemoryData.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 #include "reports/core/UFiscalTables.h"
 
 #include <QDate>

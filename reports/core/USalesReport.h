@@ -4,10 +4,9 @@
 // reads from the register first when the report is to be made from the
 // register's data). No window here: the reports window and orvan-otx give
 // the hooks.
-#include "exchange/UExchangeHooks.h"
+#include "exchange/UUiHooks.h"
 #include "data/ULocale.h"
 #include "reports/core/UPDFReportPrinter.h"
-#include "data/UUiHooks.h"
 
 #include <QByteArray>
 #include <QDateTime>

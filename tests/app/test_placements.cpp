@@ -7,7 +7,7 @@
 #include "app/UPlacement.h"
 #include "app/UProgram.h"
 #include "data/URecentFolders.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 #include "app_test_util.h"
 
 #include <QCoreApplication>

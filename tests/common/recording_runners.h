@@ -2,8 +2,7 @@
 // The wait window and the module job runner as the tests stand them in:
 // each runs at once and records what it was asked.
 #include "data/UErrors.h"
-#include "exchange/UExchangeHooks.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QStringList>
 #include <functional>

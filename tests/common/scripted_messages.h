@@ -2,7 +2,7 @@
 // Messages as the tests stand them in: every question gets the answer set
 // beforehand, and everything said is logged.
 #include "data/ULocale.h"
-#include "data/UUiHooks.h"
+#include "exchange/UUiHooks.h"
 
 #include <QStringList>
 #include <deque>

@@ -3,7 +3,7 @@
 // end, fiscal lines in the module's layout, a job runner over the real
 // module and the simulated register on the in-process line.
 #include "data/UErrors.h"
-#include "exchange/UExchangeHooks.h"
+#include "exchange/UUiHooks.h"
 #include "reports/core/UFiscalMemory.h"
 #include "exchange/UJobCommandLine.h"
 #include "link/UKOMDisplay.h"

@@ -4,7 +4,7 @@
 #include "data/UDM.h"
 #include "editors/UEditorEnv.h"
 #include "data/UErrors.h"
-#include "exchange/UExchangeHooks.h"
+#include "exchange/UUiHooks.h"
 #include "data/UGlobals.h"
 #include "data/ULocale.h"
 #include "reports/core/USalesReport.h"

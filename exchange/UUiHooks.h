@@ -1,47 +1,15 @@
 #pragma once
-// Small interfaces that the windows implement, so that the table logic can
-// ask a question, read a grid's selection or show a window without knowing
-// any window class. Tests use fakes.
-#include "data/URxMemoryData.h"
+// What the logic needs from its front end (the windows, orvan-otx or a
+// test): questions and messages, the wait window, a status bar, window
+// extras, the duplicate-names window, a module job and the two dialogs
+// before a job. Tests use fakes.
+#include "data/UGridRef.h"
+#include "exchange/UJobRequest.h"
 
 #include <QString>
 #include <functional>
-#include <vector>
 
-// A grid bound to a table.
-class TDBGridRef {
-public:
-    virtual ~TDBGridRef() = default;
-    virtual TRxMemoryData *Table() const = 0;
-    // The selected rows as bookmarks, in the order the user selected them.
-    virtual std::vector<TBookmark> SelectedRows() const = 0;
-};
-
-// A grid reference without a window: a table and a selection list.
-class TTableGridRef : public TDBGridRef {
-public:
-    explicit TTableGridRef(TRxMemoryData &table, std::vector<TBookmark> selected = {})
-        : m_table(&table), m_selected(std::move(selected)) {}
-    TRxMemoryData *Table() const override { return m_table; }
-    std::vector<TBookmark> SelectedRows() const override { return m_selected; }
-    void SetSelectedRows(std::vector<TBookmark> selected) { m_selected = std::move(selected); }
-
-private:
-    TRxMemoryData *m_table;
-    std::vector<TBookmark> m_selected;
-};
-
-// The answer to a question of IMessages::Ask.
 enum class TPromptAnswer { Yes, No, Cancel };
-
-// Asked before a command replaces editor tables. With changes not saved the
-// program asks as it does at exit: Yes saves first, No goes on, Cancel (or
-// a save that did not happen) stops. True when the command may go on.
-class IUnsavedChanges {
-public:
-    virtual ~IUnsavedChanges() = default;
-    virtual bool SaveBeforeReplacing() = 0;
-};
 
 // The duplicate-names window (modeless).
 class IDuplicateNamesView {
@@ -88,4 +56,37 @@ public:
     virtual ~IPlacementExtras() = default;
     virtual void SaveExtras(const QString &placementFile, const QString &section) const = 0;
     virtual void RestoreExtras(const QString &placementFile, const QString &section) = 0;
+};
+
+class IJobRunner {
+public:
+    virtual ~IJobRunner() = default;
+    // Runs one module job, spelled by JobSwitches; the runner adds the
+    // model, port and speed. Returns when the job ended with 0000; otherwise
+    // raises EAbort (the window has offered the repeat and the user
+    // declined; the console has printed the end line).
+    virtual void Run(const TJobRequest &request) = 0;
+};
+
+class IExchangeDialogs {
+public:
+    virtual ~IExchangeDialogs() = default;
+    // "Odczyt danych z kasy": false when cancelled; the two boxes' states
+    // come back in clearFirst and withCounters. forView: a read for an
+    // in-register view (the clear box is shown unticked and disabled, and
+    // gets its own state back afterwards).
+    virtual bool ConfirmRead(bool forView, bool &clearFirst, bool &withCounters) = 0;
+    // "Wysłanie danych do kasy": false when cancelled.
+    virtual bool ConfirmSend() = 0;
+    // "Sprawdź po wysłaniu" of the confirmed send: read the table back and
+    // compare it with what was sent.
+    virtual bool VerifySend() { return false; }
+    // Whether to delete in the register the codes it holds and the editor
+    // does not; No is the default answer (and what a front end without
+    // the question gives).
+    virtual bool ConfirmDeleteMissing(const QString &question)
+    {
+        (void)question;
+        return false;
+    }
 };
