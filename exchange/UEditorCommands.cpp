@@ -110,27 +110,37 @@ QString TEditorCommands::Add()
     return QString();
 }
 
+std::optional<int> TEditorCommands::OpenWithNextNumber(TField &numer)
+{
+    TRxMemoryData &t = Table();
+    if (t.IsEmpty()) {
+        t.Append();
+        return numer.DefaultText().toInt();
+    }
+    const int current = numer.AsInteger();
+    const std::optional<qint64> next = NextFreeNumber(current, qint64(numer.MaxValue()));
+    if (!next)
+        return std::nullopt;
+    OpenAfterCurrent(current, *next);
+    return int(*next);
+}
+
 QString TEditorCommands::AddGroup()
 {
     TRxMemoryData &t = Table();
     TField &numer = F(t, "Numer");
-    int n = numer.DefaultText().toInt();
     QString vat = F(t, "VAT").DefaultText();
     QString saleText; // empty: the default value "0"
     int limit = F(t, "Limit").DefaultText().toInt();
-    if (t.IsEmpty()) {
-        t.Append();
-    } else {
-        const int current = numer.AsInteger();
-        const std::optional<qint64> next = NextFreeNumber(current, qint64(numer.MaxValue()));
-        if (!next)
-            return QString();
-        n = int(*next);
+    if (!t.IsEmpty()) {
         vat = F(t, "VAT").AsString();
         saleText = F(t, "RodzajSprz").Text();
         limit = F(t, "Limit").AsInteger();
-        OpenAfterCurrent(current, n);
     }
+    const std::optional<int> next = OpenWithNextNumber(numer);
+    if (!next)
+        return QString();
+    const int n = *next;
     if (m_dm.RegisterProfile.DepositGroups) {
         if (n == 9)
             vat = QStringLiteral("+");
@@ -190,18 +200,10 @@ QString TEditorCommands::AddDeposit()
 {
     TRxMemoryData &t = Table();
     TField &numer = F(t, "Numer");
-    int n = numer.DefaultText().toInt();
-    if (t.IsEmpty()) {
-        t.Append();
-    } else {
-        const int current = numer.AsInteger();
-        const std::optional<qint64> next = NextFreeNumber(current, qint64(numer.MaxValue()));
-        if (!next)
-            return QString();
-        n = int(*next);
-        OpenAfterCurrent(current, n);
-    }
-    numer.SetAsInteger(n);
+    const std::optional<int> n = OpenWithNextNumber(numer);
+    if (!n)
+        return QString();
+    numer.SetAsInteger(*n);
     for (const char *c : {"Cena", "LDWw", "LDIw", "LDWz", "LDIz"})
         SetDefault(F(t, c));
     return QStringLiteral("Cena");

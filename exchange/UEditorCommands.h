@@ -47,6 +47,10 @@ public:
     void SetDuplicatesView(IDuplicateNamesView *view) { m_duplicates = view; }
 
 private:
+    // Groups and deposits: a new record after the current one with the
+    // first free number (the default number in an empty table); nothing
+    // when no number is free.
+    std::optional<int> OpenWithNextNumber(TField &numer);
     QString AddGroup();
     QString AddCode();
     QString AddDeposit();

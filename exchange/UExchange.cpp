@@ -217,12 +217,7 @@ void TExchange::SendSelected(const TDBGridRef &grid)
     for (TBookmark b : grid.SelectedRows())
         if (const int row = EditorTable().RowOfBookmark(b); row >= 0)
             rows.push_back(row);
-    const std::vector<TRememberedCode> sent = RowsOf(rows);
-    m_jobs.Run(Job(TJobKind::SendSelected));
-    if (m_memory)
-        Remember([&] { m_memory->Upsert(sent); });
-    if (m_dialogs.VerifySend())
-        VerifyAfterSend(*this, m_messages, rows);
+    RunSendRowsJob(rows);
     ReportStatus(m_status, QStringLiteral("Wysłano %1 do kasy")
                                .arg(CountText(qint64(rows.size()), "zaznaczony kod", "zaznaczone kody",
                                               "zaznaczonych kodów")));
