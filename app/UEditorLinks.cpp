@@ -24,7 +24,7 @@ public:
     }
 };
 
-TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm)
+TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm, IUnsavedChanges *unsaved)
     : m_messages(std::make_unique<TAppMessages>())
 {
     TFormOSH *osh = windows.FormOSH;
@@ -41,6 +41,7 @@ TEditorLinks::TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm
     m_env.Jobs = m_jobs.get();
     m_env.Dialogs = m_dialogs.get();
     m_env.Duplicates = windows.FormPowtNazwy;
+    m_env.Unsaved = unsaved;
     m_env.RegisterPort = [osh] { return osh->PortName(); };
     m_env.GrupyFile = settings.GrupyFile;
     m_env.KodyFile = settings.KodyFile;

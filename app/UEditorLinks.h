@@ -13,7 +13,7 @@ class TExchangeDialogs;
 
 class TEditorLinks {
 public:
-    TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm);
+    TEditorLinks(const TWindows &windows, TSettings &settings, TDM &dm, IUnsavedChanges *unsaved);
     ~TEditorLinks();
     TEditorLinks(const TEditorLinks &) = delete;
     TEditorLinks &operator=(const TEditorLinks &) = delete;

@@ -148,7 +148,6 @@ void TFormMain::Attach(const TWindows &windows, IDataFiles &files)
     m_windows = windows;
     m_commands = std::make_unique<TMainCommands>(m_settings, m_dm, m_konfig, files, *this, *windows.FormWait);
     m_commands->SetStatus(this);
-    m_dm.Unsaved = m_commands.get();
 }
 
 void TFormMain::ShowStatus(const QString &text)

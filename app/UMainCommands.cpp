@@ -17,11 +17,7 @@ TMainCommands::TMainCommands(TSettings &settings, TDM &dm, TKonfigLogic &konfig,
 {
 }
 
-TMainCommands::~TMainCommands()
-{
-    if (m_dm.Unsaved == this)
-        m_dm.Unsaved = nullptr;
-}
+TMainCommands::~TMainCommands() = default;
 
 void TMainCommands::StartUp()
 {

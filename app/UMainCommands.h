@@ -56,8 +56,8 @@ public:
     virtual void Ustawienia() = 0;
 };
 
-// The data module's save question before tables are replaced is this
-// object's once the program has set DM.Unsaved to it.
+// The save question before a read or a load replaces the editor tables
+// is this object's: the program gives it to the editors and reports.
 class TMainCommands : public IUnsavedChanges {
 public:
     TMainCommands(TSettings &settings, TDM &dm, TKonfigLogic &konfig, IDataFiles &files, IMainDialogs &dialogs,

@@ -119,7 +119,7 @@ void TProgram::CreateWindows()
     m_windows.FormOSH->SetFolder(m_settings.TempPrefix.isEmpty() ? QDir::currentPath()
                                                                   : QFileInfo(m_settings.TempPrefix).absolutePath());
     m_main->Attach(m_windows, *m_files);
-    m_editorLinks = std::make_unique<TEditorLinks>(m_windows, m_settings, *m_dm);
+    m_editorLinks = std::make_unique<TEditorLinks>(m_windows, m_settings, *m_dm, m_main->Commands());
     // While the windows still exist: the end of the event loop comes later.
     m_main->OnClosing = [this] { SavePlacements(); };
     m_windows.FormRaporty->SetDepositsItemEnabled(m_settings.Kaucje);

@@ -591,11 +591,6 @@ void PostOrDropPendingEdit(TRxMemoryData &table)
         table.CheckBrowseMode();
 }
 
-bool TDM::MayReplaceEditorTables()
-{
-    return !Unsaved || Unsaved->SaveBeforeReplacing();
-}
-
 void TDM::CopyTable(TRxMemoryData &src, TRxMemoryData &dst, bool emptyFirst)
 {
     const bool wasLoading = Loading;

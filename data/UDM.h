@@ -80,7 +80,6 @@ public:
     int Eprom235 = 0;
 
     // The main window's save question; null (the console, tests): go on.
-    IUnsavedChanges *Unsaved = nullptr;
 
     // 0 MDGrupy, 1 MDKody, 2 MDKaucje, anything else nullptr.
     TRxMemoryData *TableBySection(int section);
@@ -113,9 +112,6 @@ public:
     // the table is cancelled and the table emptied (Modified unchanged).
     void EmptyEditorTable(TRxMemoryData &table);
 
-    // Every command that replaces editor tables calls this first; false:
-    // replace nothing (the user cancelled or the save did not happen).
-    bool MayReplaceEditorTables();
 
     // Appends every record of src to dst, field by field of the same name,
     // as stored values.

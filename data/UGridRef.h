@@ -1,7 +1,6 @@
 #pragma once
-// What the data core knows of a grid (its table and selected rows) and of
-// the front end's question before editor tables are replaced. Tests use
-// the window-free implementations.
+// What the data core knows of a grid: its table and selected rows. Tests
+// use the window-free implementation.
 #include "data/URxMemoryData.h"
 
 #include <vector>
@@ -30,11 +29,3 @@ private:
 };
 
 // The answer to a question of IMessages::Ask.
-// Asked before a command replaces editor tables. With changes not saved the
-// program asks as it does at exit: Yes saves first, No goes on, Cancel (or
-// a save that did not happen) stops. True when the command may go on.
-class IUnsavedChanges {
-public:
-    virtual ~IUnsavedChanges() = default;
-    virtual bool SaveBeforeReplacing() = 0;
-};

@@ -19,6 +19,8 @@ struct TEditorEnv {
     // The duplicate-names window, shown when a send or check is refused for
     // names the register would see as one. May stay null.
     IDuplicateNamesView *Duplicates = nullptr;
+    // Asked before a read replaces editor tables (the main window's commands).
+    IUnsavedChanges *Unsaved = nullptr;
     // The port the next job talks to: with the model it names the register
     // whose codes the program remembers ("send changed"). May stay empty.
     std::function<QString()> RegisterPort;

@@ -216,6 +216,7 @@ void TTableForm::Attach(const TEditorEnv &env)
     m_commands->SetDuplicatesView(env.Duplicates);
     if (m_exchange) {
         m_exchange->SetStatus(this);
+        m_exchange->SetUnsaved(env.Unsaved);
         m_exchange->SetDuplicatesView(env.Duplicates);
     }
 

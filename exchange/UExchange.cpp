@@ -76,7 +76,7 @@ void TExchange::EndPendingEdit()
 void TExchange::Read()
 {
     EndPendingEdit();
-    if (!m_dm.MayReplaceEditorTables())
+    if (!MayReplaceEditorTables(m_unsaved))
         return;
     bool clearFirst = true;
     bool withCounters = true;

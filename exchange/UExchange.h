@@ -50,6 +50,8 @@ public:
     // The window's status bar: told what a read, send or delete did. May
     // stay null.
     void SetStatus(IStatusReport *status) { m_status = status; }
+    // Asked before a read replaces the editor table. May stay null.
+    void SetUnsaved(IUnsavedChanges *unsaved) { m_unsaved = unsaved; }
     // The duplicate-names window, shown when a send is refused for names
     // the register would see as one. May stay null.
     void SetDuplicatesView(IDuplicateNamesView *view) { m_duplicates = view; }
@@ -121,5 +123,6 @@ private:
     TExchangeLines m_lines;
     TRegisterMemory *m_memory = nullptr;
     IStatusReport *m_status = nullptr;
+    IUnsavedChanges *m_unsaved = nullptr;
     IDuplicateNamesView *m_duplicates = nullptr;
 };

@@ -11,6 +11,21 @@
 
 enum class TPromptAnswer { Yes, No, Cancel };
 
+// Asked before a command replaces editor tables. With changes not saved the
+// program asks as it does at exit: Yes saves first, No goes on, Cancel (or
+// a save that did not happen) stops. True when the command may go on.
+class IUnsavedChanges {
+public:
+    virtual ~IUnsavedChanges() = default;
+    virtual bool SaveBeforeReplacing() = 0;
+};
+
+// True when nothing is there to ask or the answer lets the command go on.
+inline bool MayReplaceEditorTables(IUnsavedChanges *unsaved)
+{
+    return !unsaved || unsaved->SaveBeforeReplacing();
+}
+
 // The duplicate-names window (modeless).
 class IDuplicateNamesView {
 public:

@@ -44,6 +44,7 @@ void TFormRaporty::SetEnv(const TEditorEnv &env)
     m_dm = env.DM;
     m_messages = env.Messages;
     m_wait = env.Wait;
+    m_unsaved = env.Unsaved;
     m_reads.reset();
     if (env.DM && env.Jobs && env.Wait && env.Messages && env.Dialogs)
         m_reads = std::make_unique<TExchangeSalesReads>(
@@ -135,6 +136,7 @@ void TFormRaporty::BBWykonajClick()
     if (source == TSalesSource::Register && TickReadOptions)
         TickReadOptions();
     TSalesReportMaker maker(*m_dm, *m_reads, *m_wait);
+    maker.Unsaved = m_unsaved;
     TSalesReportCommand command(maker, *m_messages, *m_opener);
     command.SetBusy = [this](bool busy) { SetBusy(busy); };
     command.Execute(fileName, ticked, *source);

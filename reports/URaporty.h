@@ -66,6 +66,7 @@ private:
     std::unique_ptr<ISalesReportReads> m_reads;
     IMessages *m_messages = nullptr;
     IWaitRunner *m_wait = nullptr;
+    IUnsavedChanges *m_unsaved = nullptr;
     TDesktopShellOpener m_desktopOpener;
     IShellOpener *m_opener = &m_desktopOpener;
     bool m_busy = false;

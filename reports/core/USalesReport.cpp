@@ -291,7 +291,7 @@ void TSalesReportMaker::Make(const QString &fileName, TSalesSections chosen, TSa
     if (source == TSalesSource::Register) {
         const std::vector<TSalesSection> reads = ReadsFor(chosen);
         // The reads replace the editor tables.
-        if (!reads.empty() && !m_dm.MayReplaceEditorTables())
+        if (!reads.empty() && !MayReplaceEditorTables(Unsaved))
             throw EAbort();
         for (TSalesSection s : reads)
             m_reads.ReadTable(s);

@@ -107,6 +107,8 @@ public:
     // deposits kept as the codes of groups 9 and 10 then need the codes
     // read even when the codes section is not chosen.
     bool ReadCodesForDepositGroups = false;
+    // Asked before the reads replace the editor tables; may stay null.
+    IUnsavedChanges *Unsaved = nullptr;
 
     // Reads (source Register) and writes the report file. Reads that the
     // save question stops, or a failed read, end it with EAbort before

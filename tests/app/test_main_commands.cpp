@@ -360,10 +360,11 @@ private:
 // question does, when they hold changes not saved.
 TEST_F(MainCommands, CommandsThatReplaceTheTablesAskToSaveFirst)
 {
-    dm.Unsaved = &commands;
     TJobLog front(log);
     TExchange exchange(dm, TExchangeTable::Grupy, dir.filePath(QStringLiteral("grupy.txt")), front, wait, boxes, front);
+    exchange.SetUnsaved(&commands);
     TSalesReportMaker report(dm, front, wait);
+    report.Unsaved = &commands;
     const struct {
         const char *name;
         std::function<void()> run;
