@@ -213,10 +213,7 @@ void TExchange::SendSelected(const TDBGridRef &grid)
         m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, true, RecordCheck());
         m_lines.WriteLines(m_file, grid, true);
     });
-    std::vector<int> rows;
-    for (TBookmark b : grid.SelectedRows())
-        if (const int row = EditorTable().RowOfBookmark(b); row >= 0)
-            rows.push_back(row);
+    const std::vector<int> rows = SelectedRows(grid);
     RunSendRowsJob(rows);
     ReportStatus(m_status, QStringLiteral("Wysłano %1 do kasy")
                                .arg(CountText(qint64(rows.size()), "zaznaczony kod", "zaznaczone kody",
@@ -244,13 +241,8 @@ void TExchange::DeleteSelected(const TDBGridRef &grid)
         });
         m_lines.WriteDeleteLines(m_file, grid);
     });
-    std::vector<int> rows;
-    TRxMemoryData &t = EditorTable();
-    for (TBookmark b : grid.SelectedRows())
-        if (const int row = t.RowOfBookmark(b); row >= 0)
-            rows.push_back(row);
     std::vector<QString> numbers;
-    for (const TRememberedCode &c : RowsOf(rows))
+    for (const TRememberedCode &c : RowsOf(SelectedRows(grid)))
         numbers.push_back(c.Numer);
     m_jobs.Run(Job(TJobKind::DeleteSelected));
     if (m_memory)
@@ -267,6 +259,15 @@ void TExchange::Remember(const std::function<void()> &update)
     } catch (const Exception &e) {
         m_messages.Error(e.Message());
     }
+}
+
+std::vector<int> TExchange::SelectedRows(const TDBGridRef &grid) const
+{
+    std::vector<int> rows;
+    for (TBookmark b : grid.SelectedRows())
+        if (const int row = EditorTable().RowOfBookmark(b); row >= 0)
+            rows.push_back(row);
+    return rows;
 }
 
 std::vector<TRememberedCode> TExchange::RowsOf(const std::vector<int> &rows) const

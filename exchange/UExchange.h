@@ -108,6 +108,8 @@ private:
     // failure: its message is shown and the command goes on.
     void Remember(const std::function<void()> &update);
     std::vector<TRememberedCode> RowsOf(const std::vector<int> &rows) const;
+    // The grid's selected rows of the editor table, in selection order.
+    std::vector<int> SelectedRows(const TDBGridRef &grid) const;
 public:
     // When the memory was last brought up to date, in local time.
     static QString UpdatedText(const QDateTime &updated);
