@@ -7,8 +7,10 @@
 #include "data/URegisterText.h"
 #include "data/USystemError.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -22,8 +24,10 @@
 #include <windows.h>
 #include <QDir>
 #include <string>
+#include <vector>
 #undef ReplaceFile // ours, not the Windows call's ANSI/wide macro
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -453,9 +457,29 @@ QString SystemReason(int error)
     return SystemErrorText(error);
 }
 
-QString PendingName(const QString &fileName)
+// Fresh pending names are tried this many times: a taken one is never
+// opened, another random part is drawn instead.
+constexpr int kPendingTries = 100;
+
+QString RandomPart()
 {
-    return ResolvedTarget(fileName) + QStringLiteral(".zapis");
+    return QString::number(QRandomGenerator::system()->generate64() & 0xFFFFFFFFFFFFull, 16).rightJustified(12, u'0');
+}
+
+// A pending file that is left over, as the next save or load finds it.
+struct TLeftover {
+    QString Path;
+    qint64 Modified = 0;
+};
+
+QStringList NewestFirst(std::vector<TLeftover> &found)
+{
+    std::sort(found.begin(), found.end(),
+              [](const TLeftover &a, const TLeftover &b) { return a.Modified > b.Modified; });
+    QStringList paths;
+    for (const TLeftover &f : found)
+        paths << f.Path;
+    return paths;
 }
 
 #ifdef _WIN32
@@ -519,29 +543,94 @@ QString WriteAllToDisk(HANDLE file, const QByteArray &bytes)
     return FlushFileBuffers(file) ? QString() : LastReason();
 }
 
-QString WriteNamedFile(const QString &path, const QByteArray &bytes)
+// The pending file of a save of target, whole and on the disk, under a
+// name that was not there: CREATE_NEW opens neither a file nor a link
+// planted under it. Its access follows the folder's: what the program
+// keeps for itself lies in the user's profile, which other users cannot
+// enter; a replaced file's own attributes and access list go over to it
+// with ReplaceFileW.
+QString WritePending(const QString &target, const QByteArray &content, TFileAccess, QString &pending)
 {
-    const std::wstring name = NativePath(path);
-    const HANDLE file =
-        CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return LastReason();
-    QString reason = WriteAllToDisk(file, bytes);
-    if (!CloseHandle(file) && reason.isEmpty())
-        reason = LastReason();
-    if (!reason.isEmpty())
-        DeleteFileW(name.c_str());
-    return reason;
+    const QString prefix = PendingPrefix(target);
+    for (int attempt = 0; attempt < kPendingTries; ++attempt) {
+        pending = prefix + RandomPart();
+        const std::wstring name = NativePath(pending);
+        const HANDLE file =
+            CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                continue;
+            pending.clear();
+            return SystemReason(int(error));
+        }
+        QString reason = WriteAllToDisk(file, content);
+        if (!CloseHandle(file) && reason.isEmpty())
+            reason = LastReason();
+        if (!reason.isEmpty()) {
+            DeleteFileW(name.c_str());
+            pending.clear();
+        }
+        return reason;
+    }
+    pending.clear();
+    return SystemReason(ERROR_FILE_EXISTS);
 }
 
-// The pending file of a save, whole and on the disk, under its name: a save
-// killed while writing leaves it for the next load or save to remove. Its
-// access follows the folder's: what the program keeps for itself lies in
-// the user's profile, which other users cannot enter; a replaced file's
-// own attributes and access list go over to it with ReplaceFileW.
-QString WritePending(const QString &pending, const QString &, const QByteArray &content, TFileAccess)
+// Whether the file belongs to whoever this process makes files for.
+bool OwnedByUs(const std::wstring &path)
 {
-    return WriteNamedFile(pending, content);
+    DWORD needed = 0;
+    GetFileSecurityW(path.c_str(), OWNER_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (needed == 0)
+        return false;
+    std::vector<BYTE> descriptor(needed);
+    if (!GetFileSecurityW(path.c_str(), OWNER_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
+        return false;
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) || !owner)
+        return false;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenOwner, nullptr, 0, &size);
+    std::vector<BYTE> ours(size);
+    const bool known = size > 0 && GetTokenInformation(token, TokenOwner, ours.data(), size, &size);
+    CloseHandle(token);
+    return known && EqualSid(owner, reinterpret_cast<TOKEN_OWNER *>(ours.data())->Owner);
+}
+
+// The pending files of target's saves that are ours: plain files only,
+// never a link or a folder planted under such a name. With remove they go.
+QStringList ScanLeftovers(const QString &target, bool remove)
+{
+    const QString prefix = PendingPrefix(target);
+    const QString folder = QFileInfo(prefix).absolutePath();
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = FindFirstFileW(NativePath(prefix + u'*').c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return {};
+    std::vector<TLeftover> found;
+    do {
+        if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE))
+            continue;
+        const QString path = folder + u'/' + QString::fromWCharArray(entry.cFileName);
+        // The search also matches short 8.3 names: only our own long ones.
+        if (!path.startsWith(prefix))
+            continue;
+        const std::wstring name = NativePath(path);
+        if (!OwnedByUs(name))
+            continue;
+        if (remove)
+            DeleteFileW(name.c_str());
+        else
+            found.push_back({path, (qint64(entry.ftLastWriteTime.dwHighDateTime) << 32)
+                                       | qint64(entry.ftLastWriteTime.dwLowDateTime)});
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return NewestFirst(found);
 }
 
 #else
@@ -581,50 +670,99 @@ QString WriteAllToDisk(int fd, const QByteArray &bytes, const QByteArray &replac
     return ::fsync(fd) == 0 ? QString() : SystemReason(errno);
 }
 
-QString WriteNamedFile(const QString &path, const QByteArray &bytes, const QByteArray &replaced,
-                       TFileAccess access = TFileAccess::Usual)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                          access == TFileAccess::OwnerOnly ? 0600 : 0666);
-    if (fd < 0)
-        return SystemReason(errno);
-    QString reason = WriteAllToDisk(fd, bytes, replaced, access);
-    if (::close(fd) != 0 && reason.isEmpty())
-        reason = SystemReason(errno);
-    if (!reason.isEmpty())
-        ::unlink(name.constData());
-    return reason;
-}
-
-// The pending file of a save of target, whole and on the disk.
-QString WritePending(const QString &pending, const QString &target, const QByteArray &content, TFileAccess access)
+// The pending file of a save of target, whole and on the disk, under a
+// name that was not there: neither a file nor a link planted under one of
+// our names is opened, followed or written.
+QString WritePending(const QString &target, const QByteArray &content, TFileAccess access, QString &pending)
 {
     const QByteArray targetName = QFile::encodeName(target);
+    const QString prefix = PendingPrefix(target);
+    const mode_t mode = access == TFileAccess::OwnerOnly ? 0600 : 0666;
+    pending.clear();
 #ifdef O_TMPFILE
     // Unnamed until whole: a save killed while writing leaves nothing. It
-    // gets our own name only for the moment between the link and the
-    // rename, so the next load or save knows what to remove.
+    // gets a name only for the moment between the link and the rename, so
+    // the next load or save knows what to remove.
     const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
-    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
-                          access == TFileAccess::OwnerOnly ? 0600 : 0666);
-    if (fd >= 0) {
-        bool written = false;
-        const QString reason = WriteAllToDisk(fd, content, targetName, access);
-        if (reason.isEmpty()) {
-            const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-            // Without /proc the file is written again under its name below.
-            written = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, QFile::encodeName(pending).constData(),
-                               AT_SYMLINK_FOLLOW) == 0;
-        }
-        ::close(fd);
-        if (!reason.isEmpty())
+    if (const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode); fd >= 0) {
+        TFinally closeFile([fd] { ::close(fd); });
+        if (const QString reason = WriteAllToDisk(fd, content, targetName, access); !reason.isEmpty())
             return reason;
-        if (written)
-            return QString();
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        int error = EEXIST;
+        for (int attempt = 0; attempt < kPendingTries && error == EEXIST; ++attempt) {
+            const QString name = prefix + RandomPart();
+            const QByteArray bytes = QFile::encodeName(name);
+            // linkat never replaces nor follows what is under the new name.
+            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, bytes.constData(), AT_SYMLINK_FOLLOW) == 0) {
+                pending = name;
+                return QString();
+            }
+            error = errno;
+        }
+        // Without /proc the file is written again under its name below.
+        if (error == EEXIST)
+            return SystemReason(EEXIST);
     }
 #endif
-    return WriteNamedFile(pending, content, targetName, access);
+    for (int attempt = 0; attempt < kPendingTries; ++attempt) {
+        const QString name = prefix + RandomPart();
+        const QByteArray bytes = QFile::encodeName(name);
+        const int fd = ::open(bytes.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return SystemReason(errno);
+        QString reason = WriteAllToDisk(fd, content, targetName, access);
+        if (::close(fd) != 0 && reason.isEmpty())
+            reason = SystemReason(errno);
+        if (!reason.isEmpty()) {
+            ::unlink(bytes.constData());
+            return reason;
+        }
+        pending = name;
+        return QString();
+    }
+    return SystemReason(EEXIST);
+}
+
+// The pending files of target's saves that are ours: regular files this
+// user owns, never a link or anything else planted under such a name.
+// With remove they go; the folder is held open so each check and removal
+// acts on the same entry's folder.
+QStringList ScanLeftovers(const QString &target, bool remove)
+{
+    const QString prefix = PendingPrefix(target);
+    const QString folder = QFileInfo(prefix).absolutePath();
+    const QByteArray start = QFile::encodeName(QFileInfo(prefix).fileName());
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return {};
+    const int listFd = ::dup(dirFd);
+    DIR *list = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!list) {
+        if (listFd >= 0)
+            ::close(listFd);
+        ::close(dirFd);
+        return {};
+    }
+    std::vector<TLeftover> found;
+    while (const dirent *entry = ::readdir(list)) {
+        if (std::strncmp(entry->d_name, start.constData(), size_t(start.size())) != 0)
+            continue;
+        struct stat st {};
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)
+            || st.st_uid != ::geteuid())
+            continue;
+        if (remove)
+            ::unlinkat(dirFd, entry->d_name, 0);
+        else
+            found.push_back({folder + u'/' + QFile::decodeName(entry->d_name),
+                              qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec});
+    }
+    ::closedir(list);
+    ::close(dirFd);
+    return NewestFirst(found);
 }
 
 #endif
@@ -693,11 +831,6 @@ QString SaveTargetProblem(const QString &fileName)
     return QString();
 }
 
-QString WriteFileToDisk(const QString &path, const QByteArray &bytes)
-{
-    return WriteNamedFile(path, bytes);
-}
-
 QString RenameFileOver(const QString &from, const QString &to)
 {
     const std::wstring source = NativePath(from), target = NativePath(to);
@@ -760,11 +893,6 @@ QString SaveTargetProblem(const QString &fileName)
     return KindProblem(st.st_mode);
 }
 
-QString WriteFileToDisk(const QString &path, const QByteArray &bytes)
-{
-    return WriteNamedFile(path, bytes, QByteArray());
-}
-
 QString RenameFileOver(const QString &from, const QString &to)
 {
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
@@ -774,9 +902,29 @@ QString RenameFileOver(const QString &from, const QString &to)
 
 #endif
 
+QString PendingPrefix(const QString &target)
+{
+    // A short tag of the name rather than the name itself: the target's
+    // name may already be as long as the file system allows.
+    const QFileInfo info(target);
+    const QByteArray tag =
+        QCryptographicHash::hash(QFile::encodeName(info.fileName()), QCryptographicHash::Sha1).left(4).toHex();
+    return info.absolutePath() + QStringLiteral("/.") + QLatin1String(tag) + QStringLiteral(".zapis-");
+}
+
+QString WritePendingFile(const QString &target, const QByteArray &content, QString &pending, TFileAccess access)
+{
+    return WritePending(target, content, access, pending);
+}
+
+QStringList UnfinishedSaves(const QString &fileName)
+{
+    return ScanLeftovers(ResolvedTarget(fileName), false);
+}
+
 void RemoveUnfinishedSave(const QString &fileName)
 {
-    QFile::remove(PendingName(fileName));
+    ScanLeftovers(ResolvedTarget(fileName), true);
 }
 
 QString TryReplaceFile(const QString &name, const QByteArray &content, TFileAccess access)
@@ -788,13 +936,13 @@ QString TryReplaceFile(const QString &name, const QByteArray &content, TFileAcce
     // A rename would replace a read-only file; the user made it so on purpose.
     if (target.exists() && !target.isWritable())
         return SystemReason(kAccessDenied);
-    const QString pending = PendingName(fileName);
     RemoveUnfinishedSave(fileName);
-    if (const QString reason = WritePending(pending, fileName, content, access); !reason.isEmpty())
+    QString pending;
+    if (const QString reason = WritePending(fileName, content, access, pending); !reason.isEmpty())
         return reason;
     const QString reason = RenameFileOver(pending, fileName);
     if (!reason.isEmpty())
-        RemoveUnfinishedSave(fileName);
+        QFile::remove(pending);
     return reason;
 }
 

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <initializer_list>
@@ -116,22 +117,34 @@ QString SaveTargetProblem(const QString &fileName);
 // so the link stays a link.
 QString ResolvedTarget(const QString &name);
 
-// Writes bytes to path and on to the disk. Gives the system's reason when
-// it could not (the file is then removed), an empty text when it did.
-QString WriteFileToDisk(const QString &path, const QByteArray &bytes);
 // Renames from over to; the system's reason, or an empty text.
 QString RenameFileOver(const QString &from, const QString &to);
+
+// Where the pending files of target's saves begin: "<folder>/.<tag>.zapis-",
+// the tag 8 hex digits of a hash of target's file name. A random part
+// follows, so no name is derived from target's alone and a long name fits.
+QString PendingPrefix(const QString &target);
+// Writes the whole content to the disk beside target under a new pending
+// name, given in pending: never a name that was there, never through a
+// link. The file takes target's mode (0600 with OwnerOnly). Gives the
+// system's reason on failure (nothing is then left), an empty text when it
+// wrote.
+QString WritePendingFile(const QString &target, const QByteArray &content, QString &pending,
+                         TFileAccess access = TFileAccess::Usual);
 
 // Writes the whole content to the disk beside the target, then renames it
 // over the target: a failed or killed save leaves the old file as it was
 // (a read-only file is refused, the new file keeps the old one's mode).
 // Gives the system's reason on failure, an empty text on success.
 QString TryReplaceFile(const QString &fileName, const QByteArray &content, TFileAccess access = TFileAccess::Usual);
-// Removes "<file>.zapis", what a save killed just before its rename leaves
-// beside the file; the next save or load of the file calls it.
-void RemoveUnfinishedSave(const QString &fileName);
 // The same; a failure raises EInOutError "Nie można zapisać pliku …: reason".
 void ReplaceFile(const QString &fileName, const QByteArray &content, TFileAccess access = TFileAccess::Usual);
+// The pending files that this user's saves of the file left beside it (a
+// save killed just before its rename), newest first: regular files only,
+// what anyone else put under such a name is neither listed nor touched.
+QStringList UnfinishedSaves(const QString &fileName);
+// Removes them; the next save or load of the file calls it.
+void RemoveUnfinishedSave(const QString &fileName);
 
 // Lines of a Windows-1250 text: split at LF, one trailing CR removed from
 // each; a final line end does not start another line. The views point into

@@ -441,28 +441,28 @@ void TFiscalMemory::LoadReportFile(const QString &fileName, bool verify)
 }
 
 // A report file and its digest replace the earlier pair together: both are
-// written whole beside their targets (the digest first), then the digest
-// and the report are renamed over theirs. A save killed between the two
-// renames leaves the new report as "<file>.zapis" beside the new digest;
-// the next load or save of the file puts it in place. Any other leftover
-// is an unfinished write and goes, so the earlier pair stays. Through a
-// link the targets are the files it points at, as for every other save.
+// written whole beside their targets under fresh pending names (the digest
+// first), then the digest and the report are renamed over theirs. A save
+// killed between the two renames leaves the new report pending beside the
+// new digest; the next load or save of the file puts it in place. Any other
+// leftover is an unfinished write and goes, so the earlier pair stays.
+// Through a link the targets are the files it points at, as for every
+// other save.
 static QString ReportTarget(const QString &fileName) { return ResolvedTarget(fileName); }
 static QString DigestTarget(const QString &fileName) { return ResolvedTarget(fileName + QStringLiteral(".dig")); }
-static QString PendingReport(const QString &fileName) { return ReportTarget(fileName) + QStringLiteral(".zapis"); }
-static QString PendingDigest(const QString &fileName) { return DigestTarget(fileName) + QStringLiteral(".zapis"); }
 
 static void FinishInterruptedSave(const QString &fileName)
 {
-    const QString frp = PendingReport(fileName), dig = PendingDigest(fileName);
-    if (QFileInfo::exists(frp) && !QFileInfo::exists(dig)) {
+    const QStringList reports = UnfinishedSaves(ReportTarget(fileName));
+    if (!reports.isEmpty() && UnfinishedSaves(DigestTarget(fileName)).isEmpty()) {
         // The new digest is in place: only the report's rename is missing.
         // When even that fails, the report stays for a later try.
-        (void)RenameFileOver(frp, ReportTarget(fileName));
+        if (RenameFileOver(reports.first(), ReportTarget(fileName)).isEmpty())
+            RemoveUnfinishedSave(ReportTarget(fileName));
         return;
     }
-    QFile::remove(frp);
-    QFile::remove(dig);
+    RemoveUnfinishedSave(ReportTarget(fileName));
+    RemoveUnfinishedSave(DigestTarget(fileName));
 }
 
 [[noreturn]] static void RaiseWriteReason(const QString &fileName, const QString &reason)
@@ -470,11 +470,12 @@ static void FinishInterruptedSave(const QString &fileName)
     throw EInOutError(QStringLiteral("Nie mogę zapisać pliku %1: %2").arg(fileName, reason));
 }
 
-// Writes bytes to path and to the disk; target names the file in messages.
-static void WriteWhole(const QString &path, const QByteArray &bytes, const QString &target)
+// Writes bytes whole and to the disk under a pending name of target, set
+// in pending; shown names the file in messages.
+static void WriteWhole(const QString &target, const QByteArray &bytes, const QString &shown, QString &pending)
 {
-    if (const QString reason = WriteFileToDisk(path, bytes); !reason.isEmpty())
-        RaiseWriteReason(target, reason);
+    if (const QString reason = WritePendingFile(target, bytes, pending); !reason.isEmpty())
+        RaiseWriteReason(shown, reason);
 }
 
 static void RenameOver(const QString &from, const QString &to)
@@ -501,14 +502,15 @@ void TFiscalMemory::SaveReportFile(const QString &fileName) const
         if (const QString problem = SaveTargetProblem(target); !problem.isEmpty())
             RaiseWriteReason(target, problem);
     FinishInterruptedSave(fileName);
-    const QString pendingDigest = PendingDigest(fileName), pendingReport = PendingReport(fileName);
-    WriteWhole(pendingDigest, digest, digestFile);
+    QString pendingDigest, pendingReport;
+    WriteWhole(DigestTarget(fileName), digest, digestFile, pendingDigest);
     try {
-        WriteWhole(pendingReport, text, fileName);
+        WriteWhole(ReportTarget(fileName), text, fileName, pendingReport);
         RenameOver(pendingDigest, DigestTarget(fileName));
     } catch (...) {
         QFile::remove(pendingDigest);
-        QFile::remove(pendingReport);
+        if (!pendingReport.isEmpty())
+            QFile::remove(pendingReport);
         throw;
     }
     // From here the new digest is in place: a failed rename leaves the

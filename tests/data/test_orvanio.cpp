@@ -13,6 +13,10 @@
 #include <limits>
 #include <random>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 const char *kGrupyLine = "[Grupy] Numer=1,2;Nazwa=4,16;VAT=21,1;Cena=23,9;RodzajSprz=33,2;Limit=36,1;LDW=38,13;LDI=52,9;LOW=62,13;LOI=76,9;";
@@ -458,14 +462,14 @@ TEST_F(DataFile, FailedSaveKeepsThePreviousFileWhole)
     EXPECT_THROW(SaveDataFile(dm, Path("no/such/dir.otx"), TSectionSet::All()), EInOutError);
 }
 
-// What a save killed just before its rename leaves ("<file>.zapis") goes at
-// the next load or save; a read-only file is refused rather than renamed
-// over; the saved file keeps its mode.
+// What a save killed just before its rename leaves (a pending file of the
+// target's own) goes at the next load or save; a read-only file is refused
+// rather than renamed over; the saved file keeps its mode.
 TEST_F(DataFile, ReplacingKeepsModeRefusesReadOnlyAndClearsAnUnfinishedSave)
 {
     AddGrupa(1, "G");
     const QString file = Path("a.otx");
-    const QString pending = file + QStringLiteral(".zapis");
+    const QString pending = PendingPrefix(file) + QStringLiteral("0123456789ab");
     auto leave = [&] {
         QFile f(pending);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -534,9 +538,70 @@ TEST_F(DataFile, ReadsAndReplacesOnlyRegularFiles)
         EXPECT_EQ(MessageOf([&] { SaveDataFile(dm, file, TSectionSet::All()); }),
                   "Nie można zapisać pliku " + file.toStdString() + notRegular);
     }
-    EXPECT_EQ(QDir(dir.path()).entryList({"*.zapis"}, QDir::AllEntries | QDir::Hidden | QDir::System), QStringList());
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.zapis*"}, QDir::AllEntries | QDir::Hidden | QDir::System), QStringList());
 #ifndef _WIN32
     EXPECT_FALSE(QFileInfo(pipe).isFile() || QFileInfo(pipe).isSymLink());
+#endif
+}
+
+// Whatever someone put under a name a save could write first (a link to
+// their victim, a file anyone may write, a folder) is neither followed nor
+// written nor in the way: the save makes a name of its own. A target name
+// as long as the file system allows saves too.
+TEST_F(DataFile, APlantedPendingNameIsNeitherFollowedNorWrittenNorInTheWay)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links and file modes are POSIX's";
+#else
+    enum TPlant { Link, OpenFile, Folder };
+    struct TCase {
+        int nameLength;     // 0: "kody.csv"
+        TPlant plant;
+        bool atOldName;     // "<target>.zapis"
+        bool atOwnPattern;  // names of the target's own pending pattern
+    };
+    const TCase cases[] = {
+        {0, Link, true, true},       {0, OpenFile, true, false}, {0, Folder, true, true},
+        {250, Link, false, true},    {255, Link, false, true},   {255, Folder, false, true},
+    };
+    int round = 0;
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(round);
+        const QString folder = dir.filePath(QString::number(round++));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString target =
+            folder + u'/' + (c.nameLength ? QString(c.nameLength - 4, u'k') + QStringLiteral(".csv") : QStringLiteral("kody.csv"));
+        const QString victim = folder + QStringLiteral("/ofiara.txt");
+        WriteBytes(victim, "dane ofiary");
+        WriteBytes(target, "stare");
+        QStringList planted;
+        if (c.atOldName)
+            planted << target + QStringLiteral(".zapis");
+        if (c.atOwnPattern)
+            for (const char *random : {"000000000000", "0123456789ab", "ffffffffffff"})
+                planted << PendingPrefix(target) + QLatin1String(random);
+        for (const QString &name : planted) {
+            if (c.plant == Link) {
+                ASSERT_TRUE(QFile::link(victim, name));
+            } else if (c.plant == Folder) {
+                ASSERT_TRUE(QDir().mkdir(name));
+            } else {
+                WriteBytes(name, "podrzucony");
+                ASSERT_EQ(::chmod(QFile::encodeName(name).constData(), 0666), 0);
+            }
+        }
+        EXPECT_EQ(TryReplaceFile(target, "nowe"), QString());
+        RemoveUnfinishedSave(target);
+        EXPECT_EQ(ReadBytes(target), "nowe");
+        EXPECT_EQ(ReadBytes(victim), "dane ofiary");
+        for (const QString &name : planted) {
+            EXPECT_TRUE(c.plant != Link || QFileInfo(name).isSymLink()) << name.toStdString();
+            EXPECT_TRUE(c.plant != OpenFile || ReadBytes(name) == "podrzucony") << name.toStdString();
+        }
+        // Nothing of the save's own is left beside the target.
+        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+                  2 + planted.size());
+    }
 #endif
 }
 

@@ -4,6 +4,7 @@
 #include "fiscal_test_support.h"
 
 #include "data/UCodePage.h"
+#include "data/UOrvanIO.h"
 
 #include <QDir>
 #include <QFile>
@@ -250,6 +251,60 @@ TEST_F(FiscalMemoryTest, ASaveThroughLinksKeepsThemAndReplacesTheFilesTheyPointA
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 2); // nothing left beside
 }
 
+// Links planted under names a save of the pair could write first, or that
+// a load could take for the rest of a killed save, lead neither the load
+// nor the save to the file they point at. A report name that leaves its
+// digest's name as long as the file system allows saves too.
+TEST_F(FiscalMemoryTest, PlantedPendingNamesOfThePairAreNotFollowed)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links: QFile::link makes shortcuts on Windows";
+#else
+    struct TCase {
+        int nameLength;  // 0: "r.frp"
+        QStringList oldSuffixes;  // beside the report's name
+        bool ownPattern;          // three names of each target's own pending pattern
+    };
+    const TCase cases[] = {
+        {0, {QStringLiteral(".zapis")}, false},
+        {0, {QStringLiteral(".zapis"), QStringLiteral(".dig.zapis")}, true},
+        {251, {}, true},
+    };
+    pf.Lines = TFiscalFile().Lines();
+    int round = 0;
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(round);
+        const QString folder = Path(QString::number(round++));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString name = folder + u'/'
+                             + (c.nameLength ? QString(c.nameLength - 4, u'r') + QStringLiteral(".frp")
+                                             : QStringLiteral("r.frp"));
+        const QString victim = folder + QStringLiteral("/ofiara.txt");
+        WriteAll(victim, "dane ofiary");
+        ASSERT_TRUE(pf.Zapisz(name)) << messages.Log.join(u'\n').toStdString();
+        QStringList planted;
+        for (const QString &suffix : c.oldSuffixes)
+            planted << name + suffix;
+        if (c.ownPattern)
+            for (const QString &target : {name, name + QStringLiteral(".dig")})
+                for (const char *random : {"000000000000", "0123456789ab", "ffffffffffff"})
+                    planted << PendingPrefix(target) + QLatin1String(random);
+        for (const QString &p : planted)
+            ASSERT_TRUE(QFile::link(victim, p)) << p.toStdString();
+        EXPECT_TRUE(pf.Wczytaj(name)) << messages.Log.join(u'\n').toStdString();
+        EXPECT_TRUE(pf.Zapisz(name)) << messages.Log.join(u'\n').toStdString();
+        EXPECT_TRUE(pf.Wczytaj(name)) << messages.Log.join(u'\n').toStdString();
+        EXPECT_EQ(ReadAll(victim), QByteArray("dane ofiary"));
+        EXPECT_FALSE(QFileInfo(name).isSymLink());
+        EXPECT_FALSE(QFileInfo(name + QStringLiteral(".dig")).isSymLink());
+        for (const QString &p : planted)
+            EXPECT_TRUE(QFileInfo(p).isSymLink()) << p.toStdString();
+        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+                  3 + planted.size());
+    }
+#endif
+}
+
 TEST_F(FiscalMemoryTest, DigestFilesWithoutBaselineOrInLowerCaseAreAccepted)
 {
     pf.Lines = TFiscalFile().Lines();
@@ -365,7 +420,7 @@ TEST_F(FiscalMemoryTest, AReportPairOverAPipeOrADeviceIsNotWritten)
 #ifndef _WIN32
     EXPECT_FALSE(QFileInfo(digest).isFile() || QFileInfo::exists(name));
 #endif
-    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.zapis")}, QDir::AllEntries | QDir::Hidden), QStringList());
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.zapis*")}, QDir::AllEntries | QDir::Hidden), QStringList());
 }
 
 // The range part of the read's switches (before /F).
