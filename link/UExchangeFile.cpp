@@ -6,14 +6,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #ifdef _WIN32
 #include "link/UWinApi.h"
 #include "link/UWinText.h"
 
+#include <fcntl.h>
 #include <io.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 const char *const ExchangeEndText = "xzoikjoidjawodijawodi";
@@ -52,23 +55,13 @@ const std::string &notRegularText()
     return text;
 }
 
-// Names are UTF-8 on every system.
-std::FILE *openFile(const std::string &name, const char *mode)
-{
-#ifdef _WIN32
-    return _wfopen(WideFromPage(name).c_str(), WideFromPage(mode).c_str());
-#else
-    return std::fopen(name.c_str(), mode);
-#endif
-}
-
 #ifdef _WIN32
 // Windows opens a device or a pipe without waiting, so the open file itself
-// is judged.
+// is judged. Names are UTF-8 on every system.
 std::FILE *openForReading(const std::string &name, const std::string *&why)
 {
     why = nullptr;
-    std::FILE *file = openFile(name, "rb");
+    std::FILE *file = _wfopen(WideFromPage(name).c_str(), L"rb");
     if (!file)
         return nullptr;
     const int fd = _fileno(file);
@@ -82,28 +75,91 @@ std::FILE *openForReading(const std::string &name, const std::string *&why)
     }
     return file;
 }
-#else
-// Why name is not read, or nullptr. Only a regular file (or a link to
-// one) is opened: a pipe would block the open, a device never end.
-const std::string *refusal(const std::string &name)
+
+// Opened (or made) without emptying it, judged, and only then emptied: a
+// device is never written.
+std::FILE *openForWriting(const std::string &name, const std::string *&why)
 {
-    const std::string &notRegular = notRegularText();
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(name, ec);
-    if (ec || !std::filesystem::exists(status))
-        return nullptr; // the open fails on its own
-    if (!std::filesystem::is_regular_file(status))
-        return &notRegular;
-    const std::uintmax_t size = std::filesystem::file_size(name, ec);
-    return !ec && size > kFileLimit ? &tooLargeText() : nullptr;
+    why = nullptr;
+    const HANDLE handle = CreateFileW(WideFromPage(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        why = &notRegularText();
+        CloseHandle(handle);
+        return nullptr;
+    }
+    if (!SetEndOfFile(handle)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE *file = _fdopen(fd, "wb");
+    if (!file)
+        _close(fd);
+    return file;
+}
+#else
+// Opens name without waiting (a pipe would block the open) and keeps it
+// only when the open file is a regular one, for a name swapped after the
+// check before; then it reads and writes as usual. why says why a file was
+// refused, or stays nullptr when the open itself failed.
+int openRegular(const std::string &name, int flags, const std::string *&why)
+{
+    const int fd = ::open(name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    const int mode = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || mode < 0 || ::fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode))
+        why = &notRegularText();
+    else if ((flags & O_ACCMODE) == O_RDONLY && static_cast<std::uintmax_t>(st.st_size) > kFileLimit)
+        why = &tooLargeText();
+    if (why) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
-// Opens name for reading when it is a file a register's data can be in;
-// else why says why not, or stays nullptr when the open itself failed.
 std::FILE *openForReading(const std::string &name, const std::string *&why)
 {
-    why = refusal(name);
-    return why ? nullptr : openFile(name, "rb");
+    why = ExchangeFileRefusal(name);
+    if (why)
+        return nullptr;
+    const int fd = openRegular(name, O_RDONLY, why);
+    if (fd < 0)
+        return nullptr;
+    std::FILE *file = ::fdopen(fd, "rb");
+    if (!file)
+        ::close(fd);
+    return file;
+}
+
+// A new file is made readable by its owner only: the register's data is
+// for its owner (a file that was there keeps its mode). It is emptied only
+// once it is known to be a regular file.
+std::FILE *openForWriting(const std::string &name, const std::string *&why)
+{
+    why = ExchangeFileRefusal(name);
+    if (why)
+        return nullptr;
+    const int fd = openRegular(name, O_WRONLY | O_CREAT, why);
+    if (fd < 0)
+        return nullptr;
+    std::FILE *file = ::ftruncate(fd, 0) == 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (!file)
+        ::close(fd);
+    return file;
 }
 #endif
 
@@ -131,6 +187,19 @@ std::string ExchangeDisplayLine(const std::string &line)
     if (line.size() > kShownMax)
         return line.substr(0, kShownCut) + " ...";
     return line;
+}
+
+const std::string *ExchangeFileRefusal(const std::string &name)
+{
+#ifdef _WIN32
+    (void)name;
+    return nullptr;
+#else
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return nullptr; // the open fails on its own
+    return S_ISREG(st.st_mode) ? nullptr : &notRegularText();
+#endif
 }
 
 // ---- reader ---------------------------------------------------------------
@@ -331,23 +400,14 @@ bool TExchangeWriter::create(const std::string &name)
     }
     m_failed = false;
     m_lines = 0;
-#ifndef _WIN32
-    std::error_code error;
-    const bool existed = std::filesystem::exists(name, error);
-#endif
-    m_file = openFile(name, "wb");
+    const std::string *why = nullptr;
+    m_file = openForWriting(name, why);
     if (!m_file) {
+        if (why && !m_context.Quiet)
+            m_context.WriteLine(*why);
         m_failed = true;
         return false;
     }
-#ifndef _WIN32
-    // The register's data is for its owner: a new file is closed to others
-    // before anything is in it (a file that was there keeps its mode). On
-    // Windows the folder's access list does that.
-    if (!existed)
-        std::filesystem::permissions(name, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::replace, error);
-#endif
     if (!m_context.Quiet)
         m_context.Display.WriteLine("");
     return true;

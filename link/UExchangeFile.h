@@ -18,6 +18,12 @@ extern const char *const ExchangeEndText;
 // 66 followed by " ...".
 std::string ExchangeDisplayLine(const std::string &line);
 
+// Why name cannot be an exchange file, told without opening it (the
+// module's line, CP852): a device, a pipe or a socket. nullptr when nothing
+// there speaks against it; the reader and the writer check the open file
+// again.
+const std::string *ExchangeFileRefusal(const std::string &name);
+
 // Reader and writer keep references to the run's context and code page;
 // both must outlive them. Display lines show the file's own (PC) text.
 class TExchangeReader {
@@ -77,8 +83,10 @@ public:
     TExchangeWriter(const TExchangeWriter &) = delete;
     TExchangeWriter &operator=(const TExchangeWriter &) = delete;
 
-    // Creates (or empties) the file; false when it cannot (0x1100). A new
-    // file is readable by its owner only.
+    // Creates (or empties) the file; false when it cannot (0x1100). Only a
+    // regular file or a new one is written: a device or a pipe is refused
+    // with a line saying so, without waiting on it. A new file is readable
+    // by its owner only.
     bool create(const std::string &name);
     // Translates a register-code-page line to the PC code page and writes it
     // with CR LF. After a failure the writer stays failed and writes nothing

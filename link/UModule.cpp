@@ -3,6 +3,7 @@
 #include "link/UClock.h"
 #include "link/UComPort.h"
 #include "link/UDnUp.h"
+#include "link/UExchangeFile.h"
 #include "link/UKOMDisplay.h"
 #include "link/UProtoco.h"
 
@@ -22,6 +23,7 @@ const TModel kModels[] = {
 };
 
 constexpr uint16_t kPortOpenFailed = 0x1000;
+constexpr uint16_t kFileOpenFailed = 0x1100;
 constexpr uint16_t kCannotCreate = 0x9000;
 constexpr uint16_t kStopped = 0xFFF1;
 constexpr uint32_t kStatusPause = 2000;
@@ -74,6 +76,7 @@ private:
     void writeBanner();
     bool validateGeneral();
     bool validateJob();
+    bool jobFileUsable();
     bool runTransfer(TJob &job, const TTaskFactory &factory, bool sending, const std::string *name);
     void statusQuery(TJob &job);
     // Sleeps in short slices; false when the user asked to stop meanwhile.
@@ -162,6 +165,22 @@ bool TRun::validateJob()
     return true;
 }
 
+// A /F naming a device, a pipe or a socket fails before the port is
+// opened: opening a pipe would wait for its other end with the port held.
+bool TRun::jobFileUsable()
+{
+    if (!m_param.has('F'))
+        return true;
+    const std::string *why = ExchangeFileRefusal(ResolveJobFile(m_folder, m_param.value('F')));
+    if (!why)
+        return true;
+    writeBanner();
+    if (!m_ctx.Quiet)
+        m_ctx.WriteLine(*why);
+    m_ctx.SetError(kFileOpenFailed, false);
+    return false;
+}
+
 bool TRun::waitSeconds(uint32_t seconds)
 {
     const uint64_t total = static_cast<uint64_t>(seconds) * 1000;
@@ -181,6 +200,8 @@ void TRun::RunJob()
         writeBanner();
         return;
     }
+    if (!jobFileUsable())
+        return;
     uint32_t baud = decimal(m_param.value('B'));
     uint32_t portNumber = decimal(m_param.value('P'));
     if (portNumber == 0)

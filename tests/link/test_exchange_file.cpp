@@ -8,6 +8,9 @@
 #include "link/URecord.h"
 #ifndef _WIN32
 #include "pipe_guard.h"
+
+#include <csignal>
+#include <sys/resource.h>
 #endif
 
 #include <gtest/gtest.h>
@@ -23,6 +26,32 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+#ifndef _WIN32
+// A file size limit of the process stands in for a full disk: a write past
+// it fails (EFBIG) instead of raising SIGXFSZ.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        m_ok = ::getrlimit(RLIMIT_FSIZE, &m_old) == 0;
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_ok = m_ok && ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~TFileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    void (*m_handler)(int);
+    rlimit m_old{};
+    bool m_ok = false;
+};
+#endif
 
 class LineDisplay : public TKOMDisplay {
 public:
@@ -291,11 +320,14 @@ TEST_F(ExchangeFileTest, WriterThatCannotCreateStaysFailed)
 
 TEST_F(ExchangeFileTest, WriteFailureLatches)
 {
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full here";
+#ifdef _WIN32
+    GTEST_SKIP() << "a full disk is made with a POSIX file size limit";
+#else
     ctx.Quiet = true;
     TExchangeWriter writer(ctx, national);
-    ASSERT_TRUE(writer.create("/dev/full"));
+    ASSERT_TRUE(writer.create((dir / "out.txt").string()));
+    const TFileSizeLimit full(0);
+    ASSERT_TRUE(full.Ok());
     const std::string line(250, 'q');
     int written = 0;
     while (written < 10000 && writer.writeLine(line))
@@ -305,16 +337,51 @@ TEST_F(ExchangeFileTest, WriteFailureLatches)
     EXPECT_FALSE(writer.writeLine("after"));
     EXPECT_EQ(writer.linesWritten(), written);
     EXPECT_FALSE(writer.close());
+#endif
 }
 
 TEST_F(ExchangeFileTest, CloseReportsALostFlush)
 {
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full here";
+#ifdef _WIN32
+    GTEST_SKIP() << "a full disk is made with a POSIX file size limit";
+#else
     TExchangeWriter writer(ctx, national);
-    ASSERT_TRUE(writer.create("/dev/full"));
+    ASSERT_TRUE(writer.create((dir / "out.txt").string()));
+    const TFileSizeLimit full(0);
+    ASSERT_TRUE(full.Ok());
     EXPECT_TRUE(writer.writeLine("short"));   // still in the buffer
     EXPECT_FALSE(writer.close());
+#endif
+}
+
+// Only a regular file or a new name is written: a pipe is refused without
+// waiting for its other end, a device is never written; a line says why.
+TEST_F(ExchangeFileTest, WriterRefusesPipesAndDevices)
+{
+#ifdef _WIN32
+    const std::vector<std::string> names = {(dir / "NUL").string()};
+#else
+    const std::string null = (dir / "null.txt").string();
+    fs::create_symlink("/dev/null", null);
+    // The guard holds the pipe's other end: a writer that opened it would
+    // not wait but write into it, and the test fail.
+    const TPipeGuard pipe((dir / "pipe.txt").string());
+    ASSERT_TRUE(pipe.Ok());
+    const std::vector<std::string> names = {null, (dir / "pipe.txt").string(), "/dev/null"};
+#endif
+    for (const std::string &name : names) {
+        display.lines.clear();
+        TExchangeWriter writer(ctx, national);
+        EXPECT_FALSE(writer.create(name)) << name;
+        EXPECT_FALSE(writer.writeLine("1,A")) << name;
+        EXPECT_FALSE(writer.close()) << name;
+        ASSERT_EQ(display.lines.size(), 1u) << name;
+        EXPECT_EQ(PcToUtf8('W', display.lines[0]), "To nie jest zwykły plik, lecz urządzenie, potok lub gniazdo.");
+    }
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(dir / "pipe.txt").type(), fs::file_type::fifo);
+    EXPECT_EQ(fs::status(null).type(), fs::file_type::character);
+#endif
 }
 
 // 9999 code records through the line builder, the writer, the reader and

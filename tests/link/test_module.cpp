@@ -7,6 +7,7 @@
 #include "link/UProtoco.h"
 #include "link/UVirtualClock.h"
 #include "link_test_support.h"
+#include "pipe_guard.h"
 #include "pty_pair.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +165,35 @@ TEST_F(ModuleFixture, PortThatCannotOpenGives1000)
     const TModuleResult r = Run("/P1 /XD", "/nonexistent/ttyNone");
     EXPECT_EQ(r.Code, 0x1000);
     EXPECT_TRUE(display.HasLine(w("-= 1000 Błąd otwarcia portu komunikacyjnego =-")));
+}
+
+// A /F that names a pipe or a device fails before the port is opened (the
+// port here does not exist): opening a pipe would wait with the port held,
+// a device would be read or written.
+TEST_F(ModuleFixture, AJobFileThatIsAPipeOrADeviceFailsBeforeThePort)
+{
+    char folder[] = "/tmp/orvan_module_XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string pipe = std::string(folder) + "/potok.txt", null = std::string(folder) + "/null.txt";
+    {
+        const TPipeGuard guard(pipe);
+        ASSERT_TRUE(guard.Ok());
+        ASSERT_EQ(::symlink("/dev/null", null.c_str()), 0);
+        for (const char *file : {"potok.txt", "null.txt"}) {
+            for (const char *job : {"/XU /T01", "/XP", "/XD /T01"}) {
+                display.lines.clear();
+                TModuleResult r;
+                RunModule("/P1 " + std::string(job) + " /F" + file, "/nonexistent/ttyNone", folder, display, clock,
+                          jobs, r);
+                EXPECT_EQ(r.Code, 0x1100) << file << " " << job;
+                EXPECT_TRUE(display.HasLine(w("To nie jest zwykły plik, lecz urządzenie, potok lub gniazdo."))) << file;
+                EXPECT_TRUE(display.HasLine(w("-= 1100 Błąd otwarcia pliku =-"))) << file;
+            }
+        }
+    }
+    ::unlink(null.c_str());
+    ::unlink(pipe.c_str());
+    ::rmdir(folder);
 }
 
 // Validation B runs with the port open.
