@@ -163,6 +163,18 @@ std::FILE *openForWriting(const std::string &name, const std::string *&why)
 }
 #endif
 
+// One character of a file line as a display line shows it: a control
+// character by its code ("<1B>"), the others as they are.
+std::string shownCharacter(char c)
+{
+    const auto code = static_cast<unsigned char>(c);
+    if (code >= 0x20 && code != 0x7F)
+        return std::string(1, c);
+    char text[8];
+    std::snprintf(text, sizeof text, "<%02X>", code);
+    return text;
+}
+
 bool hasVisibleCharacter(const std::string &line)
 {
     return std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) > ' '; });
@@ -184,9 +196,23 @@ std::string percentText(long done, long total)
 
 std::string ExchangeDisplayLine(const std::string &line)
 {
-    if (line.size() > kShownMax)
-        return line.substr(0, kShownCut) + " ...";
-    return line;
+    // A control character is shown by its code: raw, it would act on the
+    // terminal or the window that shows the line.
+    std::string shown;
+    std::size_t i = 0;
+    for (; i < line.size() && shown.size() <= kShownMax; ++i)
+        shown += shownCharacter(line[i]);
+    if (i == line.size() && shown.size() <= kShownMax)
+        return shown;
+    // Cut after the last whole character that ends within kShownCut.
+    std::string cut;
+    for (std::size_t j = 0; j < line.size(); ++j) {
+        const std::string c = shownCharacter(line[j]);
+        if (cut.size() + c.size() > kShownCut)
+            break;
+        cut += c;
+    }
+    return cut + " ...";
 }
 
 const std::string *ExchangeFileRefusal(const std::string &name)

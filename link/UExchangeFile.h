@@ -14,8 +14,9 @@ class TNational;
 // matches it.
 extern const char *const ExchangeEndText;
 
-// Display form of a file line: a line longer than 71 characters is cut to
-// 66 followed by " ...".
+// Display form of a file line: control characters shown by their code
+// ("<1B>"); a line longer than 71 characters is cut to 66 followed by
+// " ...".
 std::string ExchangeDisplayLine(const std::string &line);
 
 // Why name cannot be an exchange file, told without opening it (the

@@ -6,6 +6,7 @@
 #include "fake_line.h"
 #include "link_test_support.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -250,6 +251,7 @@ TEST_F(TaskTest, DownloadBadLineGives1110WithItsLineNumber)
         {" 7,00, 0,00,     0.05,Woda,", 23},             // short name
         {"7 ,00, 0,00,     0.05,Woda            ,", 1},  // digit then blank
         {" 7,00, 0,00,     0,05,Woda            ,", 13}, // no point
+        {" 7,0a, 0,00,     0.05,\x1B[2J\x1B[H\x07\x7F       ,", 4}, // controls in the name
     };
     for (const Case &c : cases) {
         run.Context.Error = ModuleError{};
@@ -261,8 +263,11 @@ TEST_F(TaskTest, DownloadBadLineGives1110WithItsLineNumber)
         const std::string where = Translate(MessageTranslation('W'), Utf8ToCp852("Linia 3 pliku wejściowego, kolumna "))
                                   + std::to_string(c.column) + ":";
         bool shown = false;
-        for (const auto &l : run.Display.Lines)
+        for (const auto &l : run.Display.Lines) {
             shown = shown || l == where;
+            // The quoted line shows control characters by their code.
+            EXPECT_EQ(std::count_if(l.begin(), l.end(), [](char ch) { return ch < ' ' && ch >= 0; }), 0) << l;
+        }
         EXPECT_TRUE(shown) << c.bad;
     }
 }

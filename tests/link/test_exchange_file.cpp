@@ -384,6 +384,36 @@ TEST_F(ExchangeFileTest, WriterRefusesPipesAndDevices)
 #endif
 }
 
+// A control character of a file line reaches no terminal or window as it
+// is: the display shows its code, and the cut to 66 never splits a code.
+TEST_F(ExchangeFileTest, DisplayShowsControlCharactersByTheirCode)
+{
+    struct Case { std::string line; std::string shown; };
+    const std::vector<Case> cases = {
+        {std::string("a\0b", 3), "a<00>b"},
+        {"\x1B[2J\x1B[H,Woda", "<1B>[2J<1B>[H,Woda"},
+        {"x\x7Fy\tz\r", "x<7F>y<09>z<0D>"},
+        {"\xB3\xF3" "d\x9F", "\xB3\xF3" "d\x9F"},  // Polish letters stay
+        {std::string(64, 'x') + "\x1B" + std::string(10, 'x'), std::string(64, 'x') + " ..."},
+        {std::string(62, 'x') + "\x1B" + std::string(10, 'x'), std::string(62, 'x') + "<1B> ..."},
+        {std::string(67, 'x') + "\x1B", std::string(67, 'x') + "<1B>"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ExchangeDisplayLine(c.line), c.shown) << c.line;
+
+    // What the reader and the writer show of the lines they pass.
+    display.lines.clear();
+    readAll(put(std::string("1,\x1B[2J\0,\x7F\r\n", 11)));
+    ASSERT_EQ(display.lines.size(), 3u);
+    EXPECT_EQ(display.lines[1], " 100.0% 1,<1B>[2J<00>,<7F>");
+    display.lines.clear();
+    TExchangeWriter writer(ctx, national);
+    ASSERT_TRUE(writer.create((dir / "out.txt").string()));
+    ASSERT_TRUE(writer.writeLine("\x1B]0;x\x07"));
+    ASSERT_TRUE(writer.close());
+    EXPECT_EQ(display.lines[1], "      1 <1B>]0;x<07>");
+}
+
 // 9999 code records through the line builder, the writer, the reader and
 // the line parser, back to the same bytes.
 TEST_F(ExchangeFileTest, FullCodesTableRoundTrip)
