@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <atomic>
+
 #ifdef Q_OS_WIN
 #include <algorithm>
 #include <fcntl.h>
@@ -78,8 +80,24 @@ void Print(FILE *to, QString text)
     }
 #endif
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-    std::fflush(to);
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to) != size_t(bytes.size()) || std::fflush(to) != 0) {
+        std::clearerr(to);
+        MarkOutputLost();
+    }
+}
+
+namespace {
+std::atomic<bool> g_outputLost{false};
+}
+
+bool OutputLost()
+{
+    return g_outputLost;
+}
+
+void MarkOutputLost()
+{
+    g_outputLost = true;
 }
 
 TOtxArgs::TOtxArgs(const QStringList &args, const QStringList &valued, const QStringList &flags)

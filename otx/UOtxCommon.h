@@ -18,7 +18,14 @@ constexpr int ExitUsage = 2;
 // UTF-8 text, CR or CR LF inside a message separating its lines; a line end
 // is added when missing. A Windows console gets the text as UTF-16, so
 // Polish letters show whatever its code page.
+// A text that cannot be written (the reader of a pipe has gone) marks the
+// output lost.
 void Print(FILE *to, QString text);
+
+// A write to standard output or error has failed: the command stops its
+// jobs as after Ctrl+C, and ends through its clean-up.
+bool OutputLost();
+void MarkOutputLost();
 
 // For the run of the program, on Windows: the output streams carry the
 // same bytes as on Linux (UTF-8, LF line ends) into a file or a pipe, and

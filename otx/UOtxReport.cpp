@@ -33,7 +33,8 @@ TSalesSections ParseSections(const QString &list)
 int OtxReport(const QStringList &argList)
 {
     QStringList valued = TProfileOptions::Names();
-    valued << QStringLiteral("--port") << QStringLiteral("--sections") << QStringLiteral("--baud");
+    valued << QStringLiteral("--port") << QStringLiteral("--sections") << QStringLiteral("--baud")
+           << QStringLiteral("--timeout");
     const TOtxArgs args(argList, valued);
     args.RequirePositional(1, QStringLiteral("polecenie report wymaga jednej nazwy pliku raportu."));
     const QString port = args.Value(QStringLiteral("--port"));
@@ -43,6 +44,7 @@ int OtxReport(const QStringList &argList)
                                         ? ParseSections(args.Value(QStringLiteral("--sections")))
                                         : TSalesSections{};
     const int baud = BaudOption(args);
+    const int timeout = TimeoutOption(args);
     const QString out = args.Positional.at(0);
 
     TDM dm;
@@ -55,7 +57,7 @@ int OtxReport(const QStringList &argList)
     const QDir folder(ExchangeFolder());
 
     // Standard output keeps only the command's own result.
-    TConsoleJobRunner jobs(dm.RegisterProfile.ModelCode, baud, port, folder.path(), stderr);
+    TConsoleJobRunner jobs(dm.RegisterProfile.ModelCode, baud, port, folder.path(), stderr, timeout);
     TConsoleWait wait;
     TConsoleMessages messages;
     TNoDialogs dialogs;

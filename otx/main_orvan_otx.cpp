@@ -21,10 +21,13 @@ const char *const kUsage =
     "  orvan-otx check PLIK [--kasa N] [--eprom N] [--kaucje 0|1]\n"
     "  orvan-otx normalize WEJŚCIE WYJŚCIE [--kasa N] [--eprom N] [--kaucje 0|1]\n"
     "  orvan-otx send PLIK --port URZĄDZENIE [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N] [--tables LISTA]\n"
-    "                 [--changed [--delete-missing]] [--verify]\n"
+    "                 [--changed [--delete-missing]] [--verify] [--timeout SEKUNDY]\n"
     "  orvan-otx read PLIK --port URZĄDZENIE [--counters] [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N] [--tables LISTA]\n"
+    "                 [--timeout SEKUNDY]\n"
     "  orvan-otx report WYJŚCIE.txt --port URZĄDZENIE [--sections LISTA] [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N]\n"
+    "                 [--timeout SEKUNDY]\n"
     "  orvan-otx fiscal-read WYJŚCIE.frp --port URZĄDZENIE [--numbers N-M | --dates RRRR-MM-DD..RRRR-MM-DD] [--baud N]\n"
+    "                 [--timeout SEKUNDY]\n"
     "  orvan-otx fiscal-text WEJŚCIE.frp\n"
     "  orvan-otx fiscal-pdf WEJŚCIE.frp WYJŚCIE.pdf\n"
     "  orvan-otx import PLIK.csv WYJŚCIE.otx --table kody|grupy --columns OPIS [--separator ZNAK]\n"
@@ -65,6 +68,10 @@ const char *const kUsage =
     "  --kaucje 0|1   obsługa kaucji: 0 nie, 1 tak (domyślnie 1)\n"
     "  --port URZĄDZENIE  port szeregowy kasy (COM1, ttyUSB0, /dev/ttyS0, ...)\n"
     "  --baud N       prędkość: 19200, 9600, 4800 lub 2400 (domyślnie 9600)\n"
+    "  --timeout SEKUNDY  send, read, report, fiscal-read: gdy kasa nic nie odpowiada przez\n"
+    "                 tyle sekund, zadanie zostaje przerwane jak przez Ctrl+C i polecenie\n"
+    "                 kończy się kodem 1 (domyślnie 120; 0: bez limitu, polecenie czeka\n"
+    "                 na kasę aż do Ctrl+C)\n"
     "  --tables LISTA, --sections LISTA  tabele oddzielone przecinkami: grupy,kody,kaucje\n"
     "  --counters     odczyt z licznikami sprzedaży\n"
     "  --changed      wysyła tylko kody nowe i zmienione od ostatniego wysłania lub odczytu\n"
@@ -148,7 +155,9 @@ int main(int argc, char **argv)
 
     InitFormatSettingsFromSystem();
     try {
-        return command->Run(args);
+        const int code = command->Run(args);
+        // A reader that went away saw no end: the command cannot report success.
+        return code == ExitOk && OutputLost() ? ExitRefused : code;
     } catch (const TUsageError &e) {
         return Usage(e.Text);
     } catch (const EAbort &) {
