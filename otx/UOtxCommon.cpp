@@ -234,12 +234,15 @@ TSectionSet LoadExistingSections(TDM &dm, const QString &fileName)
     }
 }
 
-void RequireOutputFolder(const QString &file)
+void RequireOutputFile(const QString &file)
 {
-    const QFileInfo target(file);
     const QString refused = QStringLiteral("Nie można zapisać pliku \"%1\": ").arg(file);
-    if (target.isDir())
-        throw EInOutError(refused + QStringLiteral("to jest folder."));
+    if (const QString problem = SaveTargetProblem(file); !problem.isEmpty())
+        throw EInOutError(refused + problem + u'.');
+    // Through a link the save writes beside the file it points at.
+    const QFileInfo target(ResolvedTarget(file));
+    if (target.exists() && !target.isWritable())
+        throw EInOutError(refused + QStringLiteral("plik jest tylko do odczytu."));
     const QFileInfo folder(target.absolutePath());
     if (!folder.isDir())
         throw EInOutError(refused + QStringLiteral("nie ma takiego folderu."));

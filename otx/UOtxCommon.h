@@ -87,9 +87,9 @@ private:
 };
 
 // Refuses, before any job, an output file that could not be written at the
-// end: a name that is a folder, a folder that is missing or not writable.
-// Raises EInOutError.
-void RequireOutputFolder(const QString &file);
+// end: a folder, a pipe or a device under its name, a read-only file, a
+// folder that is missing or not writable. Raises EInOutError naming it.
+void RequireOutputFile(const QString &file);
 
 // The section names of a set, comma separated.
 QString SectionList(TSectionSet s);

@@ -297,13 +297,9 @@ int OtxRead(const QStringList &argList)
         Print(stderr, QStringLiteral("Nie wybrano żadnej tabeli do odczytu."));
         return ExitRefused;
     }
-    // The file is written only at the end; a folder that is not there
+    // The file is written only at the end: a target that cannot be written
     // would waste every read.
-    const QFileInfo target(o.File);
-    if (!target.absoluteDir().exists() || target.isDir()) {
-        Print(stderr, QStringLiteral("Nie można zapisać pliku \"%1\": nie ma takiego folderu.").arg(o.File));
-        return ExitRefused;
-    }
+    RequireOutputFile(o.File);
     // The tables read replace their sections; the file's others stay.
     TSectionSet written = LoadExistingSections(dm, o.File);
     for (int s = 0; s < 3; ++s)

@@ -71,7 +71,8 @@ int OtxFiscalRead(const QStringList &argList)
     const int timeout = TimeoutOption(args);
     const TFiscalReadRange range = RangeOf(args);
     const QString out = args.Positional.at(0);
-    RequireOutputFolder(out);
+    RequireOutputFile(out);
+    RequireOutputFile(out + QStringLiteral(".dig"));
 
     TFiscalConsole console(ExchangeFolder(), args.Value(QStringLiteral("--port")), baud, timeout);
     TFiscalMemory &pf = *console.Memory;

@@ -53,7 +53,7 @@ int OtxReport(const QStringList &argList)
         Print(stderr, QStringLiteral("Nie wybrano żadnej sekcji raportu (kaucje są wyłączone opcją --kaucje 0)."));
         return ExitRefused;
     }
-    RequireOutputFolder(out);
+    RequireOutputFile(out);
     const QDir folder(ExchangeFolder());
 
     // Standard output keeps only the command's own result.
