@@ -10,8 +10,11 @@
 #include "data/URunFolder.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QString>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -98,6 +101,36 @@ int Usage(const QString &problem = QString())
     return ExitUsage;
 }
 
+#ifndef Q_OS_WIN
+// An argument whose bytes are not text of the system's encoding would
+// reach the program as another name (every bad byte a U+FFFD): shows the
+// argument with its bad bytes as \xHH, or an empty text when it is text.
+QString NotText(const QByteArray &arg)
+{
+    const auto isText = [](const QByteArray &bytes) {
+        return QFile::encodeName(QString::fromLocal8Bit(bytes)) == bytes;
+    };
+    if (isText(arg))
+        return QString();
+    QString shown;
+    for (qsizetype at = 0; at < arg.size();) {
+        // The longest clean character from here (UTF-8: up to 4 bytes), or
+        // one bad byte.
+        qsizetype n = std::min<qsizetype>(4, arg.size() - at);
+        while (n > 0 && !isText(arg.mid(at, n)))
+            --n;
+        if (n == 0) {
+            shown += QStringLiteral("\\x") + QString::number(uchar(arg.at(at)), 16).rightJustified(2, u'0').toUpper();
+            ++at;
+        } else {
+            shown += QString::fromLocal8Bit(arg.mid(at, n));
+            at += n;
+        }
+    }
+    return shown;
+}
+#endif
+
 struct TCommand {
     const char *Name;
     int (*Run)(const QStringList &args);
@@ -132,8 +165,15 @@ int main(int argc, char **argv)
     QStringList args = QCoreApplication::arguments().mid(1);
 #else
     QStringList args;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
+        // Never open another file than the one named.
+        if (const QString shown = NotText(QByteArray(argv[i])); !shown.isEmpty())
+            return Usage(QStringLiteral("argument \"%1\" zawiera bajty, które nie są tekstem w kodowaniu systemu "
+                                        "(pokazane jako \\xHH); zmień nazwę pliku albo ustaw odpowiednie "
+                                        "kodowanie (LANG).")
+                             .arg(shown));
         args << QString::fromLocal8Bit(argv[i]);
+    }
 #endif
     if (args.size() == 1 && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
         Print(stdout, QString::fromUtf8(kUsage));
