@@ -207,7 +207,12 @@ int main(int argc, char **argv)
         Print(stderr, e.Message());
         return ExitRefused;
     } catch (const std::exception &e) {
-        Print(stderr, QString::fromUtf8(e.what()));
+        // The system's own words only after the sentence in Polish.
+        Print(stderr, QStringLiteral("Błąd wewnętrzny programu w poleceniu %1; polecenie przerwano (%2).")
+                          .arg(name, QString::fromUtf8(e.what())));
+        return ExitRefused;
+    } catch (...) {
+        Print(stderr, QStringLiteral("Błąd wewnętrzny programu w poleceniu %1; polecenie przerwano.").arg(name));
         return ExitRefused;
     }
 }

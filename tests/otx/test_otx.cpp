@@ -368,6 +368,21 @@ TEST_F(OtxTool, ANameThatIsNotTextOfTheSystemIsRefused)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }
 
+// Not even one thread can start (each would take more memory than the
+// process may have): the system's exception ends as a Polish sentence.
+TEST_F(OtxTool, AnUnexpectedExceptionEndsAsAPolishMessage)
+{
+    QProcess p;
+    p.setProcessEnvironment(OtxEnvironment());
+    p.start("/bin/sh", {"-c", "ulimit -s 4000000 && ulimit -v 3000000 && exec \"$0\" find-register --ports /dev/ttyNoSuchPort",
+                        ORVAN_BIN_DIR "/orvan-otx"});
+    ASSERT_TRUE(p.waitForFinished(OtxWaitMs));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.startsWith("Błąd wewnętrzny programu w poleceniu find-register; polecenie przerwano (")) << err.toStdString();
+}
+
 // Another user's link to the victim's file, or a file anyone may write,
 // under the name the fiscal read once had.
 TEST_F(OtxTool, FiscalReadNeverWritesThroughANamePlantedInTheTemporaryFolder)
