@@ -296,23 +296,17 @@ QStringList ManyCodes(int n)
 TEST(OtxSilenceLimit, StopsTheJobOfARegisterThatFallsSilent)
 {
     struct Case {
-        const char *name;
         int silentAfter; // packets of the job, 0: answers all
         uint32_t limitMs;
         unsigned code;
-    };
-    const Case cases[] = {
-        {"answering register", 0, 2000, 0},
-        {"silent after the command", 2, 2000, 0xFFF1},
-        {"silent half way, long bound", 6, 30000, 0xFFF1},
-    };
+    } const cases[] = {{0, 2000, 0}, {2, 2000, 0xFFF1}, {6, 30000, 0xFFF1}};
     QTemporaryDir dir;
     QStringList codes; // exchange file lines: number, group, price kind, price, name
     for (int n = 1; n <= 20; ++n)
         codes << QStringLiteral("%1, 1,01,     1.00,%2,").arg(n, 14, 10, QChar(u'0')).arg(QStringLiteral("Kod %1").arg(n), -16);
     ASSERT_TRUE(WriteBytes(dir.filePath("kody.txt"), DataLines(codes)).endsWith("kody.txt"));
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.silentAfter);
         TVirtualClock clock;
         TPtyOptions pty;
         pty.Clock = pty.SilenceClock = &clock;
@@ -330,9 +324,7 @@ TEST(OtxSilenceLimit, StopsTheJobOfARegisterThatFallsSilent)
         std::fclose(lines);
         EXPECT_EQ(unsigned(r.Code), c.code);
         EXPECT_EQ(limit.Expired(), c.code != 0);
-        if (c.code != 0) { // not before the bound
-            EXPECT_GE(clock.Elapsed(), c.limitMs);
-        }
+        EXPECT_GE(clock.Elapsed(), c.code != 0 ? c.limitMs : 0u); // not before the bound
     }
 }
 
@@ -354,20 +346,16 @@ TEST_F(OtxExchange, TimeoutEndsASendToASilentRegisterAsAStop)
 TEST_F(OtxExchange, AReaderThatGoesAwayStopsTheJob)
 {
     StartSim();
-    const QString file = Write("k.otx", ManyCodes(400));
-    for (const char *bytes : {"1", "300"}) {
-        SCOPED_TRACE(bytes);
-        QProcess p;
-        QProcessEnvironment env = OtxEnvironment();
-        env.insert(QStringLiteral("TMPDIR"), tmp.path());
-        p.setProcessEnvironment(env);
-        p.start("/bin/bash", {"-c", QStringLiteral("\"$0\" \"$@\" | head -c %1 >/dev/null; exit ${PIPESTATUS[0]}").arg(bytes),
-                              ORVAN_BIN_DIR "/orvan-otx", "send", file, "--port", port, "--tables", "kody"});
-        ASSERT_TRUE(p.waitForFinished(OtxWaitMs));
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().toStdString();
-        EXPECT_TRUE(TmpEmpty());
-    }
+    QProcess p;
+    QProcessEnvironment env = OtxEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), tmp.path());
+    p.setProcessEnvironment(env);
+    p.start("/bin/bash", {"-c", "\"$0\" \"$@\" | head -c 300 >/dev/null; exit ${PIPESTATUS[0]}", ORVAN_BIN_DIR "/orvan-otx",
+                          "send", Write("k.otx", ManyCodes(400)), "--port", port});
+    ASSERT_TRUE(p.waitForFinished(OtxWaitMs));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(TmpEmpty());
 }
 
 } // namespace
