@@ -1,5 +1,6 @@
 #include "link/UConsoleDisplay.h"
 
+#include "link/UComPort.h"
 #include "link/UNational.h"
 
 #ifdef _WIN32
@@ -69,16 +70,60 @@ std::string ConsoleText(char codePage, const std::string &pcText)
     return PcToUtf8(codePage, pcText);
 }
 
+void TConsoleDisplay::Put(const std::string &line, std::FILE *to)
+{
+    if (std::fwrite(line.data(), 1, line.size(), to) != line.size() || std::fflush(to) != 0) {
+        std::clearerr(to);
+        m_lost = true;
+        StopRequested = true;
+    }
+}
+
 void TConsoleDisplay::WriteLine(const std::string &text)
 {
-    const std::string line = ConsoleText(m_codePage, text) + "\n";
-    std::fwrite(line.data(), 1, line.size(), m_out);
-    std::fflush(m_out);
+    Put(ConsoleText(m_codePage, text) + "\n", m_out);
 }
 
 void TConsoleDisplay::SetStatus(const std::string &text)
 {
-    const std::string line = ConsoleText(m_codePage, text) + "\n";
-    std::fwrite(line.data(), 1, line.size(), m_err);
-    std::fflush(m_err);
+    Put(ConsoleText(m_codePage, text) + "\n", m_err);
+}
+
+int TConsoleDisplay::AddHistory(uint16_t code)
+{
+    if ((code >> 8) == (HistoryReceived(0) >> 8))
+        ++m_heard;
+    return 0;
+}
+
+TSilenceLimit::TSilenceLimit(TClock &base, TConsoleDisplay &display, uint32_t limitMs)
+    : m_base(base), m_display(display), m_limit(limitMs), m_heard(display.Heard()),
+      m_since(base.TickCount())
+{
+}
+
+void TSilenceLimit::Sleep(uint32_t ms)
+{
+    m_base.Sleep(ms);
+    // The module's own pauses are not the register's silence.
+    m_slept += ms;
+    Check(m_base.TickCount());
+}
+
+uint32_t TSilenceLimit::Check(uint32_t now)
+{
+    const uint64_t heard = m_display.Heard();
+    if (heard != m_heard) {
+        m_heard = heard;
+        m_since = now;
+        m_slept = 0;
+        return now;
+    }
+    const uint32_t passed = now - m_since;
+    const uint32_t silent = passed > m_slept ? passed - m_slept : 0;
+    if (m_limit != 0 && !m_expired && silent >= m_limit) {
+        m_expired = true;
+        m_display.StopRequested = true;
+    }
+    return now;
 }

@@ -51,5 +51,9 @@ void InstallStopHandler(void (*handler)(int))
     action.sa_flags = SA_RESETHAND;
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 #endif

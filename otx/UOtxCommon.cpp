@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <atomic>
+
 #ifdef Q_OS_WIN
 #include <algorithm>
 #include <fcntl.h>
@@ -78,8 +80,24 @@ void Print(FILE *to, QString text)
     }
 #endif
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-    std::fflush(to);
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to) != size_t(bytes.size()) || std::fflush(to) != 0) {
+        std::clearerr(to);
+        MarkOutputLost();
+    }
+}
+
+namespace {
+std::atomic<bool> g_outputLost{false};
+}
+
+bool OutputLost()
+{
+    return g_outputLost;
+}
+
+void MarkOutputLost()
+{
+    g_outputLost = true;
 }
 
 TOtxArgs::TOtxArgs(const QStringList &args, const QStringList &valued, const QStringList &flags)
@@ -216,12 +234,15 @@ TSectionSet LoadExistingSections(TDM &dm, const QString &fileName)
     }
 }
 
-void RequireOutputFolder(const QString &file)
+void RequireOutputFile(const QString &file)
 {
-    const QFileInfo target(file);
     const QString refused = QStringLiteral("Nie można zapisać pliku \"%1\": ").arg(file);
-    if (target.isDir())
-        throw EInOutError(refused + QStringLiteral("to jest folder."));
+    if (const QString problem = SaveTargetProblem(file); !problem.isEmpty())
+        throw EInOutError(refused + problem + u'.');
+    // Through a link the save writes beside the file it points at.
+    const QFileInfo target(ResolvedTarget(file));
+    if (target.exists() && !target.isWritable())
+        throw EInOutError(refused + QStringLiteral("plik jest tylko do odczytu."));
     const QFileInfo folder(target.absolutePath());
     if (!folder.isDir())
         throw EInOutError(refused + QStringLiteral("nie ma takiego folderu."));

@@ -18,7 +18,14 @@ constexpr int ExitUsage = 2;
 // UTF-8 text, CR or CR LF inside a message separating its lines; a line end
 // is added when missing. A Windows console gets the text as UTF-16, so
 // Polish letters show whatever its code page.
+// A text that cannot be written (the reader of a pipe has gone) marks the
+// output lost.
 void Print(FILE *to, QString text);
+
+// A write to standard output or error has failed: the command stops its
+// jobs as after Ctrl+C, and ends through its clean-up.
+bool OutputLost();
+void MarkOutputLost();
 
 // For the run of the program, on Windows: the output streams carry the
 // same bytes as on Linux (UTF-8, LF line ends) into a file or a pipe, and
@@ -80,9 +87,9 @@ private:
 };
 
 // Refuses, before any job, an output file that could not be written at the
-// end: a name that is a folder, a folder that is missing or not writable.
-// Raises EInOutError.
-void RequireOutputFolder(const QString &file);
+// end: a folder, a pipe or a device under its name, a read-only file, a
+// folder that is missing or not writable. Raises EInOutError naming it.
+void RequireOutputFile(const QString &file);
 
 // The section names of a set, comma separated.
 QString SectionList(TSectionSet s);

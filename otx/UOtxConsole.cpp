@@ -34,9 +34,9 @@ void InstallInterrupt()
 }
 
 TConsoleJobRunner::TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
-                                     FILE *out)
+                                     FILE *out, int timeoutSeconds)
     // The module takes names as UTF-8 on every system.
-    : m_model(modelCode), m_baud(baud), m_out(out), m_port(port.toStdString()),
+    : m_model(modelCode), m_baud(baud), m_out(out), m_timeout(timeoutSeconds), m_port(port.toStdString()),
       m_folder(folder.toStdString())
 {
 }
@@ -45,25 +45,31 @@ void TConsoleJobRunner::Run(const TJobRequest &request)
 {
     const std::string line = BuildCommandLine(m_model, m_baud, JobSwitches(request)).toStdString();
     TConsoleDisplay display(OutputCodePage(line), m_out, m_out);
+    TSilenceLimit clock(SteadyClock(), display, uint32_t(m_timeout) * 1000u);
     TModuleResult result;
     try {
         display.Start();
         g_stop = &display.StopRequested;
-        if (g_interrupted)
+        if (g_interrupted || OutputLost())
             display.StopRequested = true;
-        RunModule(line, m_port, m_folder, display, SteadyClock(), DefaultJobTable(), result);
+        RunModule(line, m_port, m_folder, display, clock, DefaultJobTable(), result);
         g_stop = nullptr;
     } catch (const std::exception &e) {
         g_stop = nullptr;
         Print(m_out, QStringLiteral("9999 Błąd wewnętrzny programu: ") + QString::fromUtf8(e.what()));
         throw EAbort();
     }
+    if (display.OutputLost())
+        MarkOutputLost();
     if (result.Code == 0) {
         Print(m_out, QStringLiteral("0000"));
         return;
     }
     Print(m_out, QStringLiteral("%1 ").arg(unsigned(result.Code) & 0xFFFFu, 4, 16, QChar(u'0')).toUpper()
                       + QString::fromStdString(ConsoleText(result.CodePage, result.Text)));
+    if (clock.Expired())
+        Print(stderr, QStringLiteral("Kasa nie odpowiadała przez %1 s: zadanie przerwano (opcja --timeout).")
+                          .arg(m_timeout));
     throw EAbort();
 }
 
@@ -107,6 +113,11 @@ int BaudOption(const TOtxArgs &args)
     if (baud != 2400 && baud != 4800 && baud != 9600 && baud != 19200)
         throw TUsageError{QStringLiteral("niepoprawna prędkość %1 (dozwolone 19200, 9600, 4800, 2400).").arg(baud)};
     return baud;
+}
+
+int TimeoutOption(const TOtxArgs &args)
+{
+    return args.Int(QStringLiteral("--timeout"), TConsoleJobRunner::DefaultTimeout, 0, 86400);
 }
 
 QString ExchangeFolder()

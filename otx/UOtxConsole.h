@@ -11,17 +11,21 @@
 // One module job: the module's lines go to `out` as it writes them, then
 // its end line ("0000", or the code and its message); a failed job raises
 // EAbort. Ctrl+C, SIGTERM or SIGHUP stops a running job as the Stop button
-// does, and every later job of the command at its start.
+// does, and every later job of the command at its start; so does a lost
+// output. A register silent for timeoutSeconds (0: no bound) stops the job.
 class TConsoleJobRunner : public IJobRunner {
 public:
     TConsoleJobRunner(const QString &modelCode, int baud, const QString &port, const QString &folder,
-                      FILE *out = stdout);
+                      FILE *out = stdout, int timeoutSeconds = DefaultTimeout);
     void Run(const TJobRequest &request) override;
+
+    static constexpr int DefaultTimeout = 120;
 
 private:
     QString m_model;
     int m_baud;
     FILE *m_out;
+    int m_timeout;
     std::string m_port;
     std::string m_folder;
 };
@@ -57,6 +61,10 @@ public:
 
 // --baud: 19200, 9600 (the default), 4800 or 2400.
 int BaudOption(const TOtxArgs &args);
+
+// --timeout: seconds of silence of the register before its job is stopped,
+// 0..86400, 0 for no bound.
+int TimeoutOption(const TOtxArgs &args);
 
 // The run's private folder (URunFolder.h) for the exchange files; it goes
 // when the program ends. Installs the interrupt. EInOutError when the

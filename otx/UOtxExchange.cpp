@@ -40,6 +40,7 @@ struct TExchangeOptions {
     QString File;
     QString Port;
     int Baud = 9600;
+    int Timeout = TConsoleJobRunner::DefaultTimeout;
     bool TablesGiven = false;
     TSectionSet Tables;
     bool Counters = false;
@@ -52,7 +53,7 @@ TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
 {
     QStringList valued = TProfileOptions::Names();
     valued << QStringLiteral("--port") << QStringLiteral("--baud") << QStringLiteral("--tables")
-           << QStringLiteral("--sections");
+           << QStringLiteral("--sections") << QStringLiteral("--timeout");
     const QStringList flags = read ? QStringList{QStringLiteral("--counters")}
                                    : QStringList{QStringLiteral("--changed"), QStringLiteral("--delete-missing"),
                                                  QStringLiteral("--verify")};
@@ -65,6 +66,7 @@ TExchangeOptions ParseOptions(const QStringList &argList, bool read, TDM &dm)
     if (o.Port.isEmpty())
         throw TUsageError{QStringLiteral("polecenie %1 wymaga opcji --port z nazwą portu kasy.").arg(command)};
     o.Baud = BaudOption(args);
+    o.Timeout = TimeoutOption(args);
     const QString list = args.Value(QStringLiteral("--tables"), args.Value(QStringLiteral("--sections")));
     if (args.Has(QStringLiteral("--tables")) || args.Has(QStringLiteral("--sections"))) {
         o.TablesGiven = true;
@@ -97,7 +99,7 @@ void DropDepositsWithoutTable(TDM &dm, TSectionSet &tables)
 
 struct TConsoleFrontEnd {
     TConsoleFrontEnd(TDM &dm, const TExchangeOptions &o, const QString &folder)
-        : Jobs(ModelCodeOf(dm.Kasa), o.Baud, o.Port, folder)
+        : Jobs(ModelCodeOf(dm.Kasa), o.Baud, o.Port, folder, stdout, o.Timeout)
     {
     }
     TConsoleJobRunner Jobs;
@@ -295,13 +297,9 @@ int OtxRead(const QStringList &argList)
         Print(stderr, QStringLiteral("Nie wybrano żadnej tabeli do odczytu."));
         return ExitRefused;
     }
-    // The file is written only at the end; a folder that is not there
+    // The file is written only at the end: a target that cannot be written
     // would waste every read.
-    const QFileInfo target(o.File);
-    if (!target.absoluteDir().exists() || target.isDir()) {
-        Print(stderr, QStringLiteral("Nie można zapisać pliku \"%1\": nie ma takiego folderu.").arg(o.File));
-        return ExitRefused;
-    }
+    RequireOutputFile(o.File);
     // The tables read replace their sections; the file's others stay.
     TSectionSet written = LoadExistingSections(dm, o.File);
     for (int s = 0; s < 3; ++s)

@@ -20,11 +20,12 @@ struct TFiscalConsole {
 
     // folder: where the read goes (the run's private folder); none for
     // the commands that only load a report file.
-    explicit TFiscalConsole(const QString &folder = QString(), const QString &port = QString(), int baud = 9600)
+    explicit TFiscalConsole(const QString &folder = QString(), const QString &port = QString(), int baud = 9600,
+                            int timeout = TConsoleJobRunner::DefaultTimeout)
     {
         const QDir dir(folder);
         // Standard output keeps only the command's own result.
-        Jobs = std::make_unique<TConsoleJobRunner>(ModelCodeOf(KasaER_A277PSPlus), baud, port, folder, stderr);
+        Jobs = std::make_unique<TConsoleJobRunner>(ModelCodeOf(KasaER_A277PSPlus), baud, port, folder, stderr, timeout);
         Memory = std::make_unique<TFiscalMemory>(
             *Jobs, Wait, Messages, folder.isEmpty() ? QString() : dir.filePath(QStringLiteral("pf.txt")),
             folder.isEmpty() ? QString() : dir.filePath(QStringLiteral("orvan277PSPlus-raport")));
@@ -62,16 +63,18 @@ TFiscalReadRange RangeOf(const TOtxArgs &args)
 int OtxFiscalRead(const QStringList &argList)
 {
     const TOtxArgs args(argList, {QStringLiteral("--port"), QStringLiteral("--numbers"), QStringLiteral("--dates"),
-                                  QStringLiteral("--baud")});
+                                  QStringLiteral("--baud"), QStringLiteral("--timeout")});
     args.RequirePositional(1, QStringLiteral("polecenie fiscal-read wymaga jednej nazwy pliku raportu."));
     if (!args.Has(QStringLiteral("--port")) || args.Value(QStringLiteral("--port")).isEmpty())
         throw TUsageError{QStringLiteral("polecenie fiscal-read wymaga opcji --port.")};
     const int baud = BaudOption(args);
+    const int timeout = TimeoutOption(args);
     const TFiscalReadRange range = RangeOf(args);
     const QString out = args.Positional.at(0);
-    RequireOutputFolder(out);
+    RequireOutputFile(out);
+    RequireOutputFile(out + QStringLiteral(".dig"));
 
-    TFiscalConsole console(ExchangeFolder(), args.Value(QStringLiteral("--port")), baud);
+    TFiscalConsole console(ExchangeFolder(), args.Value(QStringLiteral("--port")), baud, timeout);
     TFiscalMemory &pf = *console.Memory;
     if (!pf.Odczytaj(range, KasaER_A277PSPlus) || !pf.Zapisz(out))
         return ExitRefused;

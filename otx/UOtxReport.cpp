@@ -33,7 +33,8 @@ TSalesSections ParseSections(const QString &list)
 int OtxReport(const QStringList &argList)
 {
     QStringList valued = TProfileOptions::Names();
-    valued << QStringLiteral("--port") << QStringLiteral("--sections") << QStringLiteral("--baud");
+    valued << QStringLiteral("--port") << QStringLiteral("--sections") << QStringLiteral("--baud")
+           << QStringLiteral("--timeout");
     const TOtxArgs args(argList, valued);
     args.RequirePositional(1, QStringLiteral("polecenie report wymaga jednej nazwy pliku raportu."));
     const QString port = args.Value(QStringLiteral("--port"));
@@ -43,6 +44,7 @@ int OtxReport(const QStringList &argList)
                                         ? ParseSections(args.Value(QStringLiteral("--sections")))
                                         : TSalesSections{};
     const int baud = BaudOption(args);
+    const int timeout = TimeoutOption(args);
     const QString out = args.Positional.at(0);
 
     TDM dm;
@@ -51,11 +53,11 @@ int OtxReport(const QStringList &argList)
         Print(stderr, QStringLiteral("Nie wybrano żadnej sekcji raportu (kaucje są wyłączone opcją --kaucje 0)."));
         return ExitRefused;
     }
-    RequireOutputFolder(out);
+    RequireOutputFile(out);
     const QDir folder(ExchangeFolder());
 
     // Standard output keeps only the command's own result.
-    TConsoleJobRunner jobs(dm.RegisterProfile.ModelCode, baud, port, folder.path(), stderr);
+    TConsoleJobRunner jobs(dm.RegisterProfile.ModelCode, baud, port, folder.path(), stderr, timeout);
     TConsoleWait wait;
     TConsoleMessages messages;
     TNoDialogs dialogs;

@@ -10,8 +10,11 @@
 #include "data/URunFolder.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QString>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,10 +24,13 @@ const char *const kUsage =
     "  orvan-otx check PLIK [--kasa N] [--eprom N] [--kaucje 0|1]\n"
     "  orvan-otx normalize WEJŚCIE WYJŚCIE [--kasa N] [--eprom N] [--kaucje 0|1]\n"
     "  orvan-otx send PLIK --port URZĄDZENIE [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N] [--tables LISTA]\n"
-    "                 [--changed [--delete-missing]] [--verify]\n"
+    "                 [--changed [--delete-missing]] [--verify] [--timeout SEKUNDY]\n"
     "  orvan-otx read PLIK --port URZĄDZENIE [--counters] [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N] [--tables LISTA]\n"
+    "                 [--timeout SEKUNDY]\n"
     "  orvan-otx report WYJŚCIE.txt --port URZĄDZENIE [--sections LISTA] [--kasa N] [--eprom N] [--kaucje 0|1] [--baud N]\n"
+    "                 [--timeout SEKUNDY]\n"
     "  orvan-otx fiscal-read WYJŚCIE.frp --port URZĄDZENIE [--numbers N-M | --dates RRRR-MM-DD..RRRR-MM-DD] [--baud N]\n"
+    "                 [--timeout SEKUNDY]\n"
     "  orvan-otx fiscal-text WEJŚCIE.frp\n"
     "  orvan-otx fiscal-pdf WEJŚCIE.frp WYJŚCIE.pdf\n"
     "  orvan-otx import PLIK.csv WYJŚCIE.otx --table kody|grupy --columns OPIS [--separator ZNAK]\n"
@@ -65,6 +71,10 @@ const char *const kUsage =
     "  --kaucje 0|1   obsługa kaucji: 0 nie, 1 tak (domyślnie 1)\n"
     "  --port URZĄDZENIE  port szeregowy kasy (COM1, ttyUSB0, /dev/ttyS0, ...)\n"
     "  --baud N       prędkość: 19200, 9600, 4800 lub 2400 (domyślnie 9600)\n"
+    "  --timeout SEKUNDY  send, read, report, fiscal-read: gdy kasa nic nie odpowiada przez\n"
+    "                 tyle sekund, zadanie zostaje przerwane jak przez Ctrl+C i polecenie\n"
+    "                 kończy się kodem 1 (domyślnie 120; 0: bez limitu, polecenie czeka\n"
+    "                 na kasę aż do Ctrl+C)\n"
     "  --tables LISTA, --sections LISTA  tabele oddzielone przecinkami: grupy,kody,kaucje\n"
     "  --counters     odczyt z licznikami sprzedaży\n"
     "  --changed      wysyła tylko kody nowe i zmienione od ostatniego wysłania lub odczytu\n"
@@ -90,6 +100,36 @@ int Usage(const QString &problem = QString())
     Print(stderr, QString::fromUtf8(kUsage));
     return ExitUsage;
 }
+
+#ifndef Q_OS_WIN
+// An argument whose bytes are not text of the system's encoding would
+// reach the program as another name (every bad byte a U+FFFD): shows the
+// argument with its bad bytes as \xHH, or an empty text when it is text.
+QString NotText(const QByteArray &arg)
+{
+    const auto isText = [](const QByteArray &bytes) {
+        return QFile::encodeName(QString::fromLocal8Bit(bytes)) == bytes;
+    };
+    if (isText(arg))
+        return QString();
+    QString shown;
+    for (qsizetype at = 0; at < arg.size();) {
+        // The longest clean character from here (UTF-8: up to 4 bytes), or
+        // one bad byte.
+        qsizetype n = std::min<qsizetype>(4, arg.size() - at);
+        while (n > 0 && !isText(arg.mid(at, n)))
+            --n;
+        if (n == 0) {
+            shown += QStringLiteral("\\x") + QString::number(uchar(arg.at(at)), 16).rightJustified(2, u'0').toUpper();
+            ++at;
+        } else {
+            shown += QString::fromLocal8Bit(arg.mid(at, n));
+            at += n;
+        }
+    }
+    return shown;
+}
+#endif
 
 struct TCommand {
     const char *Name;
@@ -125,8 +165,15 @@ int main(int argc, char **argv)
     QStringList args = QCoreApplication::arguments().mid(1);
 #else
     QStringList args;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
+        // Never open another file than the one named.
+        if (const QString shown = NotText(QByteArray(argv[i])); !shown.isEmpty())
+            return Usage(QStringLiteral("argument \"%1\" zawiera bajty, które nie są tekstem w kodowaniu systemu "
+                                        "(pokazane jako \\xHH); zmień nazwę pliku albo ustaw odpowiednie "
+                                        "kodowanie (LANG).")
+                             .arg(shown));
         args << QString::fromLocal8Bit(argv[i]);
+    }
 #endif
     if (args.size() == 1 && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
         Print(stdout, QString::fromUtf8(kUsage));
@@ -148,7 +195,9 @@ int main(int argc, char **argv)
 
     InitFormatSettingsFromSystem();
     try {
-        return command->Run(args);
+        const int code = command->Run(args);
+        // A reader that went away saw no end: the command cannot report success.
+        return code == ExitOk && OutputLost() ? ExitRefused : code;
     } catch (const TUsageError &e) {
         return Usage(e.Text);
     } catch (const EAbort &) {
@@ -158,7 +207,12 @@ int main(int argc, char **argv)
         Print(stderr, e.Message());
         return ExitRefused;
     } catch (const std::exception &e) {
-        Print(stderr, QString::fromUtf8(e.what()));
+        // The system's own words only after the sentence in Polish.
+        Print(stderr, QStringLiteral("Błąd wewnętrzny programu w poleceniu %1; polecenie przerwano (%2).")
+                          .arg(name, QString::fromUtf8(e.what())));
+        return ExitRefused;
+    } catch (...) {
+        Print(stderr, QStringLiteral("Błąd wewnętrzny programu w poleceniu %1; polecenie przerwano.").arg(name));
         return ExitRefused;
     }
 }

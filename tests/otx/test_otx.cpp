@@ -336,6 +336,52 @@ TEST_F(OtxTool, AStopSignalEndsTheJobAndTheRunLeavesNothingInTheTemporaryFolder)
     }
 }
 
+// A Latin-1 "kód" on a UTF-8 system would reach the program as "k\uFFFDd":
+// another file. The command refuses the name and shows its bad byte; the
+// file of the other name stays as it was.
+TEST_F(OtxTool, ANameThatIsNotTextOfTheSystemIsRefused)
+{
+    const QByteArray other = DataLines({kGrupy, Grupa(1, "Inne")});
+    const QString otherName = dir.filePath(QStringLiteral(u"k\uFFFDd.otx"));
+    ASSERT_EQ(WriteBytes(otherName, other), otherName);
+    Write("dobry.otx", {kGrupy, Grupa(1, "Napoje")});
+    struct TCase {
+        QString Args; // as the shell reads them in the test's folder
+        QString Shown;
+    };
+    const TCase cases[] = {
+        {"check k$(printf '\\363')d.otx", "k\\xF3d.otx"},
+        {"normalize dobry.otx k$(printf '\\363')d.otx", "k\\xF3d.otx"},
+        {"send dobry.otx --port /dev/tty$(printf '\\377')", "/dev/tty\\xFF"},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Args.toStdString());
+        QProcess p;
+        p.setProcessEnvironment(OtxEnvironment());
+        p.start("/bin/sh", {"-c", "cd \"$1\" && exec \"$0\" " + c.Args, ORVAN_BIN_DIR "/orvan-otx", dir.path()});
+        ASSERT_TRUE(p.waitForFinished(OtxWaitMs));
+        EXPECT_EQ(p.exitCode(), 2);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_TRUE(err.startsWith("orvan-otx: argument \"" + c.Shown + "\" zawiera bajty")) << err.toStdString();
+        EXPECT_EQ(ReadBytes(otherName), other);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+// Not even one thread can start (each would take more memory than the
+// process may have): the system's exception ends as a Polish sentence.
+TEST_F(OtxTool, AnUnexpectedExceptionEndsAsAPolishMessage)
+{
+    QProcess p;
+    p.setProcessEnvironment(OtxEnvironment());
+    p.start("/bin/sh", {"-c", "ulimit -s 4000000 && ulimit -v 3000000 && exec \"$0\" find-register --ports /dev/ttyNoSuch",
+                        ORVAN_BIN_DIR "/orvan-otx"});
+    ASSERT_TRUE(p.waitForFinished(OtxWaitMs));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.startsWith("Błąd wewnętrzny programu w poleceniu find-register; polecenie przerwano (")) << err.toStdString();
+}
+
 // Another user's link to the victim's file, or a file anyone may write,
 // under the name the fiscal read once had.
 TEST_F(OtxTool, FiscalReadNeverWritesThroughANamePlantedInTheTemporaryFolder)

@@ -4,6 +4,9 @@
 #include "data/UDM.h"
 #include "data/ULocale.h"
 #include "data/UOrvanIO.h"
+#include "link/UConsoleDisplay.h"
+#include "link/UModule.h"
+#include "link/UVirtualClock.h"
 #include "sim/USimPty.h"
 #include "otx_test_support.h"
 
@@ -59,9 +62,9 @@ protected:
         FormatSettings() = m_saved;
     }
 
-    void StartSim(const std::function<void(TSimRegister &)> &setup = {})
+    void StartSim(const std::function<void(TSimRegister &)> &setup = {}, const TSimOptions &options = {})
     {
-        sim = std::make_unique<TPtySimulator>();
+        sim = std::make_unique<TPtySimulator>(options);
         if (setup)
             sim->WithRegister([&](TSimRegister &r) { setup(r); });
         std::string error;
@@ -266,6 +269,10 @@ TEST_F(OtxExchange, WrongArgumentsGiveCode2)
         {"send", file, "--port", "COM1", "--counters"},
         {"read", "--port", "COM1"},
         {"read", file, "--port", "COM1", "--kasa", "7"},
+        {"send", file, "--port", "COM1", "--timeout", "-1"},
+        {"read", file, "--port", "COM1", "--timeout", "x"},
+        {"report", file, "--port", "COM1", "--timeout", "86401"},
+        {"fiscal-read", file, "--port", "COM1", "--timeout", ""},
     };
     for (const QStringList &args : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
@@ -273,6 +280,82 @@ TEST_F(OtxExchange, WrongArgumentsGiveCode2)
         EXPECT_EQ(r.code, 2);
         EXPECT_TRUE(r.err.contains("Użycie:"));
     }
+}
+
+// The codes lines of a big send.
+QStringList ManyCodes(int n)
+{
+    QStringList lines{kKody};
+    for (int i = 1; i <= n; ++i)
+        lines << Kod(QString::number(i), QStringLiteral("Kod %1").arg(i));
+    return lines;
+}
+
+// The module repeats an unanswered packet until somebody stops the job; the
+// console's bound stops it once the register has said nothing for so long.
+TEST(OtxSilenceLimit, StopsTheJobOfARegisterThatFallsSilent)
+{
+    struct Case {
+        int silentAfter; // packets of the job, 0: answers all
+        uint32_t limitMs;
+        unsigned code;
+    } const cases[] = {{0, 2000, 0}, {2, 2000, 0xFFF1}, {6, 30000, 0xFFF1}};
+    QTemporaryDir dir;
+    QStringList codes; // exchange file lines: number, group, price kind, price, name
+    for (int n = 1; n <= 20; ++n)
+        codes << QStringLiteral("%1, 1,01,     1.00,%2,").arg(n, 14, 10, QChar(u'0')).arg(QStringLiteral("Kod %1").arg(n), -16);
+    ASSERT_TRUE(WriteBytes(dir.filePath("kody.txt"), DataLines(codes)).endsWith("kody.txt"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.silentAfter);
+        TVirtualClock clock;
+        TPtyOptions pty;
+        pty.Clock = pty.SilenceClock = &clock;
+        TSimOptions options;
+        options.SilentAfter = c.silentAfter;
+        TPtySimulator sim(options, pty);
+        ASSERT_TRUE(sim.Start());
+        std::FILE *lines = std::fopen("/dev/null", "w");
+        ASSERT_NE(lines, nullptr);
+        TConsoleDisplay display('W', lines, lines);
+        TSilenceLimit limit(clock, display, c.limitMs);
+        display.Start();
+        const TModuleResult r = RunModule("/LW /V277PSP /P1 /r2 /Fkody.txt /T11 /AABDE /XD", sim.PortPath(),
+                                          dir.path().toStdString(), display, limit);
+        std::fclose(lines);
+        EXPECT_EQ(unsigned(r.Code), c.code);
+        EXPECT_EQ(limit.Expired(), c.code != 0);
+        EXPECT_GE(clock.Elapsed(), c.code != 0 ? c.limitMs : 0u); // not before the bound
+    }
+}
+
+TEST_F(OtxExchange, TimeoutEndsASendToASilentRegisterAsAStop)
+{
+    TSimOptions silent;
+    silent.SilentAfter = 4;
+    StartSim({}, silent);
+    const QString file = Write("k.otx", ManyCodes(30));
+    const OtxRun r = Otx({"send", file, "--port", port, "--timeout", "1"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.endsWith("FFF1 Transmisja przerwana przez użytkownika\n")) << r.out.toStdString();
+    EXPECT_EQ(r.err, "Kasa nie odpowiadała przez 1 s: zadanie przerwano (opcja --timeout).\n");
+    EXPECT_TRUE(TmpEmpty());
+}
+
+// "send big.otx | head -c N": the reader goes away, the job stops as on
+// Ctrl+C and the run cleans up; the command never reports success.
+TEST_F(OtxExchange, AReaderThatGoesAwayStopsTheJob)
+{
+    StartSim();
+    QProcess p;
+    QProcessEnvironment env = OtxEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), tmp.path());
+    p.setProcessEnvironment(env);
+    p.start("/bin/bash", {"-c", "\"$0\" \"$@\" | head -c 300 >/dev/null; exit ${PIPESTATUS[0]}", ORVAN_BIN_DIR "/orvan-otx",
+                          "send", Write("k.otx", ManyCodes(400)), "--port", port});
+    ASSERT_TRUE(p.waitForFinished(OtxWaitMs));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(TmpEmpty());
 }
 
 } // namespace

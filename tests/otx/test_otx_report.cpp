@@ -4,7 +4,9 @@
 #include "link/URecord.h"
 #include "sim/USimPty.h"
 #include "otx_test_support.h"
+#include "pipe_guard.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -20,6 +22,7 @@ TEST(OtxReport, NeedsThePseudoTerminalOfTheSimulatedRegister)
 }
 
 #else
+#include <unistd.h>
 
 namespace {
 
@@ -170,10 +173,18 @@ TEST(OtxReportDepositGroups, TheDepositsSectionReadsTheCodesOfGroupsNineAndTen)
     EXPECT_EQ(lines.mid(7, 4), expected) << lines.join(u'\n').toStdString();
 }
 
+// Every command that writes after reading the register.
 TEST_F(OtxReport, TheOutputIsCheckedBeforeAnyJobAndTheModulesLinesGoToStandardError)
 {
     const QString file = dir.filePath(QStringLiteral("plik"));
     ASSERT_EQ(WriteBytes(file, "x"), file);
+    const QString fifo = dir.filePath(QStringLiteral("potok"));
+    const TPipeGuard pipe(fifo.toStdString());
+    ASSERT_TRUE(pipe.Ok());
+    const QString locked = dir.filePath(QStringLiteral("zamknięty"));
+    ASSERT_TRUE(QDir().mkdir(locked));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    const QString notRegular = QStringLiteral("to nie jest zwykły plik, lecz urządzenie, potok lub gniazdo.");
     struct TCase {
         QString Out, Reason;
     };
@@ -181,15 +192,28 @@ TEST_F(OtxReport, TheOutputIsCheckedBeforeAnyJobAndTheModulesLinesGoToStandardEr
         {dir.path(), QStringLiteral("to jest folder.")},
         {dir.filePath(QStringLiteral("brak/r.txt")), QStringLiteral("nie ma takiego folderu.")},
         {file + QStringLiteral("/r.txt"), QStringLiteral("nie ma takiego folderu.")},
+        {fifo, notRegular},
+        {QStringLiteral("/dev/null"), notRegular},
+        {locked + QStringLiteral("/r.txt"), QStringLiteral("brak prawa zapisu w folderze \"%1\".").arg(locked)},
     };
-    for (const char *command : {"report", "fiscal-read"})
+    // The owner of everything writes into a read-only folder all the same.
+    const bool superuser = ::geteuid() == 0;
+    for (const char *command : {"read", "report", "fiscal-read"})
         for (const TCase &c : cases) {
+            if (superuser && c.Out.startsWith(locked))
+                continue;
             SCOPED_TRACE(std::string(command) + " " + c.Out.toStdString());
             const OtxRun r = Otx({command, c.Out, "--port", port});
             EXPECT_EQ(r.code, 1);
             EXPECT_EQ(r.err, QStringLiteral("Nie można zapisać pliku \"%1\": %2\n").arg(c.Out, c.Reason));
             EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
         }
+    // The digest beside the fiscal report too.
+    const QString frp = dir.filePath(QStringLiteral("pf.frp"));
+    ASSERT_TRUE(QDir().mkdir(frp + QStringLiteral(".dig")));
+    const OtxRun digest = Otx({"fiscal-read", frp, "--port", port});
+    EXPECT_EQ(digest.code, 1);
+    EXPECT_EQ(digest.err, QStringLiteral("Nie można zapisać pliku \"%1.dig\": to jest folder.\n").arg(frp));
     EXPECT_EQ(sim.Counters().WakeUps, 0);
     // A report that runs: the module's lines on standard error, the result
     // alone on standard output.
