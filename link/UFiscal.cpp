@@ -79,6 +79,16 @@ bool RealDate(const uint8_t *bytes)
     return date.ok();
 }
 
+// Days since 1970 of a packed date that exists.
+long DayOf(const uint8_t *bytes)
+{
+    const int yy = static_cast<int>(Packed(bytes + 2, 1));
+    const std::chrono::year_month_day date{std::chrono::year(yy >= 90 ? 1900 + yy : 2000 + yy),
+                                           std::chrono::month(static_cast<unsigned>(Packed(bytes + 1, 1))),
+                                           std::chrono::day(static_cast<unsigned>(Packed(bytes, 1)))};
+    return std::chrono::sys_days(date).time_since_epoch().count();
+}
+
 // A date not yet set is all FF.
 bool DateOrEmpty(const uint8_t *bytes)
 {
@@ -201,6 +211,11 @@ bool TTaskFiscal::Start(int64_t registerNumber, TParam *params)
     FSuspectCopies = 0;
     FSuspectMixed = false;
     FDueMismatches.clear();
+    FLastRates.fill(0);
+    FLastDay = -1;
+    FLastRamResets = 0;
+    FRamRecords = -1;
+    FLastRefused.clear();
     if (!params) {
         Fail(0x9999);
         return false;
@@ -298,7 +313,14 @@ bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
     TDecoded decoded;
     TBytes data;
     const TContent content = Examine(payload, decoded, data);
-    if (content != TContent::Good) {
+    if (content == TContent::Unusual) {
+        // Noise never brings the same damage twice under a good sum.
+        const bool confirmed = payload == FLastRefused;
+        FLastRefused = payload;
+        if (!confirmed)
+            return Refuse();
+    } else if (content != TContent::Good) {
+        FLastRefused = payload;
         if (!SameCopyToTheEnd(payload))
             return Refuse();
         // The register's own record: what cannot be written stays refused.
@@ -350,8 +372,14 @@ bool TTaskFiscal::Commit(const TDecoded &decoded, const TBytes &data)
     FSuspectCopies = 0;
     FSuspectMixed = false;
     ++FPackets;
+    FLastRefused.clear();
     if (decoded.Daily >= 0) {
         FLastDaily = decoded.Daily;
+        FLastRates = decoded.Rates;
+        FLastDay = decoded.Day;
+        FLastRamResets = decoded.RamResets;
+    } else if (FModel == 11 && decoded.Number >= 3 && decoded.Number <= 6) {
+        FRamRecords = std::max(FRamRecords, 0) + decoded.RamResets;
         ++FReports;
     }
     if (FLastSeen)
@@ -440,8 +468,11 @@ bool TTaskFiscal::DecodePSPlus(std::size_t payloadLength, const TBytes &d, TDeco
             return false;
         for (uint32_t i = 0; i < 50; ++i) {
             const uint8_t *rec = d.data() + 5 * i;
-            if (!AllFF(rec, 3) && !(RealDate(rec) && RealTime(rec + 3)))
-                return false;
+            if (!AllFF(rec, 3)) {
+                if (!RealDate(rec) || !RealTime(rec + 3))
+                    return false;
+                ++out.RamResets;
+            }
             const uint32_t r = (number - 3) * 50 + i + 1;
             std::string hex;
             HexText(rec, 5, hex);
@@ -537,8 +568,16 @@ bool TTaskFiscal::DecodeDaily64(const TBytes &d, bool checkCounts, TDecoded &out
     uint64_t sales = 0;
     for (std::size_t i = 0; i < 7; ++i)
         sales += Packed(d.data() + 5 + 5 * i, 5);
+    std::copy(d.begin() + 40, d.begin() + 47, out.Rates.begin());
+    out.Day = DayOf(d.data() + 2);
+    out.RamResets = d[47];
     if (PolishReport(static_cast<uint32_t>(report)) && sales != Packed(d.data() + 51, 5))
         out.Content = TContent::DueMismatch;
+    else if ((FLastDaily >= 0
+              && (out.Rates != FLastRates || out.Day < FLastDay || out.Day > FLastDay + 366
+                  || out.RamResets < FLastRamResets))
+             || (FRamRecords >= 0 && out.RamResets > FRamRecords))
+        out.Content = TContent::Unusual;
     out.Daily = report;
     out.Lines.push_back(std::move(line));
     return true;

@@ -54,6 +54,11 @@ public:
         // its sales under A..G: kept when the register sends the same
         // bytes every time, the report side marks it.
         DueMismatch,
+        // Well formed, but unlike the report before (other rates, a date
+        // earlier or over a year later, fewer RAM resets) or counting more
+        // RAM resets than there are records: taken when a second copy
+        // brings the same bytes.
+        Unusual,
         Malformed,
     };
     // Daily reports kept with a total due that differs from their sales.
@@ -72,6 +77,9 @@ private:
         std::vector<std::string> Lines;
         std::vector<TCurrencyChange> Currencies;
         long Daily = -1; // report number of a daily report
+        std::array<uint8_t, 7> Rates{};
+        long Day = -1;
+        int RamResets = 0; // a daily report's counter; used records of packets 3..6
         TContent Content = TContent::Good;
     };
     TContent Examine(const std::string &payload, TDecoded &out, TBytes &data) const;
@@ -108,9 +116,14 @@ private:
     std::array<uint8_t, 5> FKept{};
     std::vector<TCurrencyChange> FCurrencies;
     long FLastDaily = -1;       // number of the last daily report taken
+    std::array<uint8_t, 7> FLastRates{};
+    long FLastDay = -1;         // its date, days since 1970
+    int FLastRamResets = 0;     // its RAM reset counter
+    int FRamRecords = -1;       // used RAM reset records; -1 until read
     int FRefusals = 0;          // refusals in a row of the awaited packet
     std::string FSuspect;       // its first copy that failed on content
     int FSuspectCopies = 0;
     bool FSuspectMixed = false; // a later copy differed
+    std::string FLastRefused;   // the copy refused last on its content
     std::vector<uint32_t> FDueMismatches;
 };

@@ -541,3 +541,37 @@ TEST_F(FiscalTest, TheSameInconsistentReportEveryTimeIsKeptAndNoted)
         }
     }
 }
+
+TEST_F(FiscalTest, AnUnusualReportIsTakenWhenASecondCopyBringsTheSameBytes)
+{
+    TBytes newRates = Daily(2);
+    newRates[40] = 0x23; // A from 22 % to 23 %
+    TBytes earlier = Daily(2);
+    earlier[4] = 0x25; // 01.01.25, before report 1
+    TBytes later = Daily(2);
+    later[4] = 0x30; // 01.01.30, four years after report 1
+    TBytes fewerResets = Daily(2);
+    fewerResets[47] = 0x01;
+    TBytes previousReport = Daily(1);
+    previousReport[47] = 0x02;
+    const std::string previous = Payload(12, false, previousReport);
+    struct Case {
+        const char *what;
+        std::string packet;
+    };
+    const std::vector<Case> cases = {
+        {"rates differ from the report before", Payload(13, false, newRates)},
+        {"dated before the report before", Payload(13, false, earlier)},
+        {"dated years after the report before", Payload(13, false, later)},
+        {"fewer RAM resets than the report before", Payload(13, false, fewerResets)},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(Start("/Fpf.txt /M0")) << c.what;
+        ASSERT_TRUE(Send(previous)) << c.what;
+        EXPECT_FALSE(Send(c.packet)) << c.what;
+        EXPECT_FALSE(task->InError()) << c.what;
+        EXPECT_TRUE(Send(c.packet)) << c.what;
+        EXPECT_EQ(run.Context.Error.Code, 0) << c.what;
+        EXPECT_TRUE(task->DueMismatches().empty()) << c.what;
+    }
+}
