@@ -424,8 +424,6 @@ TEST_F(FiscalTest, ADamagedCopyWithAMatchingSumIsAskedAgainAndTheGoodOneTaken)
     eightDigits[3] = 0x1A;
     TBytes badDate = Daily(2);
     badDate[2] = 0x32; // 32.01.26
-    TBytes badRate = Daily(2);
-    badRate[41] = 0xC0;
     TBytes tooManyResets = Daily(2);
     tooManyResets[47] = 201;
     struct Case {
@@ -438,7 +436,6 @@ TEST_F(FiscalTest, ADamagedCopyWithAMatchingSumIsAskedAgainAndTheGoodOneTaken)
          DropAndDouble(report, at(5), at(20)), report},
         {"rate codes shifted", {}, DropAndDouble(report, at(35), at(47)), report},
         {"a date that does not exist", {}, Payload(13, false, badDate), report},
-        {"a rate that is no rate", {}, Payload(13, false, badRate), report},
         {"more RAM resets than records", {}, Payload(13, false, tooManyResets), report},
         {"report numbers going back", {Payload(12, false, Daily(3))}, Payload(13, false, Daily(2)),
          Payload(13, false, Daily(4))},
@@ -450,9 +447,6 @@ TEST_F(FiscalTest, ADamagedCopyWithAMatchingSumIsAskedAgainAndTheGoodOneTaken)
         {"a currency change after report 00A1", {},
          Payload(7, false, Currencies(Join({Bytes({0x01, 0x00, 0xA1, 0x01, 0x01, 0x26, 0x08, 0x00}), Text("EUR ")}))),
          Payload(7, false, Currencies(Join({Bytes({0x01, 0x00, 0x21, 0x01, 0x01, 0x26, 0x08, 0x00}), Text("EUR ")})))},
-        {"a closing on 31.02.26", {Payload(1, false, TBytes(30, 0))},
-         Payload(2, false, Closing(Bytes({0x00, 0x31, 0x02, 0x26, 0x18, 0x30}))),
-         Payload(2, false, Closing(Bytes({0x00, 0x28, 0x02, 0x26, 0x18, 0x30})))},
     };
     for (const Case &c : cases) {
         run.Context.Error = ModuleError{};
