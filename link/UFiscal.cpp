@@ -7,6 +7,7 @@
 #include "link/UNational.h"
 #include "link/UParam.h"
 
+#include <algorithm>
 #include <chrono>
 
 using namespace LinkText;
@@ -39,6 +40,65 @@ std::string Number(uint32_t value, int digits)
     if (s.size() < static_cast<std::size_t>(digits))
         s.insert(0, static_cast<std::size_t>(digits) - s.size(), '0');
     return s;
+}
+
+bool IsBcd(const uint8_t *bytes, std::size_t count)
+{
+    return std::all_of(bytes, bytes + count, [](uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; });
+}
+
+// The value of packed decimal bytes already known to hold digits only.
+uint64_t Packed(const uint8_t *bytes, std::size_t count)
+{
+    uint64_t v = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        v = v * 100 + (bytes[i] >> 4) * 10 + (bytes[i] & 0x0F);
+    return v;
+}
+
+bool AllFF(const uint8_t *bytes, std::size_t count)
+{
+    return std::all_of(bytes, bytes + count, [](uint8_t b) { return b == 0xFF; });
+}
+
+// Text bytes: no control characters.
+bool Printable(const uint8_t *bytes, std::size_t count)
+{
+    return std::all_of(bytes, bytes + count, [](uint8_t b) { return b >= 0x20 && b != 0x7F; });
+}
+
+// A packed ddmmyy date that exists (years 90..99 are the 1990s).
+bool RealDate(const uint8_t *bytes)
+{
+    if (!IsBcd(bytes, 3))
+        return false;
+    const int yy = static_cast<int>(Packed(bytes + 2, 1));
+    const std::chrono::year_month_day date{std::chrono::year(yy >= 90 ? 1900 + yy : 2000 + yy),
+                                           std::chrono::month(static_cast<unsigned>(Packed(bytes + 1, 1))),
+                                           std::chrono::day(static_cast<unsigned>(Packed(bytes, 1)))};
+    return date.ok();
+}
+
+// Days since 1970 of a packed date that exists.
+long DayOf(const uint8_t *bytes)
+{
+    const int yy = static_cast<int>(Packed(bytes + 2, 1));
+    const std::chrono::year_month_day date{std::chrono::year(yy >= 90 ? 1900 + yy : 2000 + yy),
+                                           std::chrono::month(static_cast<unsigned>(Packed(bytes + 1, 1))),
+                                           std::chrono::day(static_cast<unsigned>(Packed(bytes, 1)))};
+    return std::chrono::sys_days(date).time_since_epoch().count();
+}
+
+// A date not yet set is all FF.
+bool DateOrEmpty(const uint8_t *bytes)
+{
+    return AllFF(bytes, 3) || RealDate(bytes);
+}
+
+// Packed hhmm.
+bool RealTime(const uint8_t *bytes)
+{
+    return IsBcd(bytes, 2) && Packed(bytes, 1) < 24 && Packed(bytes + 1, 1) < 60;
 }
 
 bool Bit(const std::array<uint8_t, TTaskFiscal::MapBytes> &map, uint32_t record)
@@ -144,6 +204,18 @@ bool TTaskFiscal::Start(int64_t registerNumber, TParam *params)
     FSent = false;
     FZMap.fill(0);
     FStarMap.fill(0);
+    FCurrencies.clear();
+    FLastDaily = -1;
+    FRefusals = 0;
+    FSuspect.clear();
+    FSuspectCopies = 0;
+    FSuspectMixed = false;
+    FDueMismatches.clear();
+    FLastRates.fill(0);
+    FLastDay = -1;
+    FLastRamResets = 0;
+    FRamRecords = -1;
+    FLastRefused.clear();
     if (!params) {
         Fail(0x9999);
         return false;
@@ -202,6 +274,24 @@ bool TTaskFiscal::Write(const std::string &line)
     return false;
 }
 
+bool TTaskFiscal::Refuse()
+{
+    ++FRefusals;
+    return false;
+}
+
+bool TTaskFiscal::SameCopyToTheEnd(const std::string &payload)
+{
+    // Copies the line damaged beyond their sum never get here; any copy
+    // with a good sum that differs from the others shows a line fault.
+    if (FSuspectCopies == 0)
+        FSuspect = payload;
+    else if (payload != FSuspect)
+        FSuspectMixed = true;
+    ++FSuspectCopies;
+    return FRefusals >= TProtocol::MaxNAKsInARow && FSuspectCopies >= 2 && !FSuspectMixed;
+}
+
 bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
 {
     if (InError())
@@ -214,66 +304,127 @@ bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
         }
     }
     if (!Packet.Check(buffer))
+        return Refuse();
+    if (!HasLayout(FModel)) {
+        Fail(kBadPacket);
         return false;
+    }
     const std::string payload = buffer.Str();
-    if (payload.size() < MinPayload || payload.size() > MaxPayload) {
-        Fail(kBadPacket);
-        return false;
-    }
-    const bool decimalNumbers = FModel < 7 || FModel == 11;
-    uint32_t number = 0, last = 0;
-    const std::string_view numberText = std::string_view(payload).substr(0, 4);
-    const bool numberOk = decimalNumbers ? ParseDecimal(numberText, number) : ParseHex(numberText, number);
-    if (!numberOk || number < FNextExpected || !ParseHex(std::string_view(payload).substr(6, 2), last) || last > 1) {
-        Fail(kBadPacket);
-        return false;
-    }
-    FNextExpected = number + 1;
-    if (last == 1)
-        FLastSeen = true;
+    TDecoded decoded;
     TBytes data;
-    if (!HexToBytes(std::string_view(payload).substr(8), data) || !Decode(number, payload.size(), data)) {
-        if (FWriteFailed)
-            Fail(0x1102);
-        else
+    const TContent content = Examine(payload, decoded, data);
+    if (content == TContent::Unusual) {
+        // Noise never brings the same damage twice under a good sum.
+        const bool confirmed = payload == FLastRefused;
+        FLastRefused = payload;
+        if (!confirmed)
+            return Refuse();
+    } else if (content != TContent::Good) {
+        FLastRefused = payload;
+        if (!SameCopyToTheEnd(payload))
+            return Refuse();
+        // The register's own record: what cannot be written stays refused.
+        if (content == TContent::Malformed) {
             Fail(kBadPacket);
+            return false;
+        }
+        FDueMismatches.push_back(static_cast<uint32_t>(decoded.Daily));
+    }
+    if (!Commit(decoded, data)) {
+        Fail(0x1102);
         return false;
     }
-    ++FPackets;
-    // Identity, closing, RAM resets and currency changes come first; every
-    // packet after them is one daily report.
-    if (number >= (FModel == 11 ? 12u : 1u))
-        ++FReports;
-    if (FLastSeen)
-        FReportsTotal = FReports;
     Context.Display.Progress('P', 0, FReports, FReportsTotal);
     Packet.AdvanceSequence();
     return true;
 }
 
-bool TTaskFiscal::Decode(uint32_t number, std::size_t payloadLength, const TBytes &data)
+TTaskFiscal::TContent TTaskFiscal::Examine(const std::string &payload, TDecoded &out, TBytes &data) const
+{
+    if (payload.size() < MinPayload || payload.size() > MaxPayload)
+        return TContent::Malformed;
+    const bool decimalNumbers = FModel < 7 || FModel == 11;
+    uint32_t last = 0;
+    const std::string_view numberText = std::string_view(payload).substr(0, 4);
+    const bool numberOk = decimalNumbers ? ParseDecimal(numberText, out.Number) : ParseHex(numberText, out.Number);
+    if (!numberOk || out.Number < FNextExpected || !ParseHex(std::string_view(payload).substr(6, 2), last) || last > 1)
+        return TContent::Malformed;
+    out.Last = last == 1;
+    if (!HexToBytes(std::string_view(payload).substr(8), data) || !Decode(payload.size(), data, out))
+        return TContent::Malformed;
+    return out.Content;
+}
+
+bool TTaskFiscal::Commit(const TDecoded &decoded, const TBytes &data)
+{
+    FNextExpected = decoded.Number + 1;
+    if (decoded.Last)
+        FLastSeen = true;
+    if (FModel == 11 && decoded.Number == 1) {
+        std::copy(data.begin(), data.begin() + MapBytes, FZMap.begin());
+        std::copy(data.begin() + MapBytes, data.end(), FKept.begin());
+    } else if (FModel == 11 && decoded.Number == 2) {
+        std::copy(data.begin(), data.begin() + MapBytes, FStarMap.begin());
+    }
+    FCurrencies.insert(FCurrencies.end(), decoded.Currencies.begin(), decoded.Currencies.end());
+    FRefusals = 0;
+    FSuspect.clear();
+    FSuspectCopies = 0;
+    FSuspectMixed = false;
+    ++FPackets;
+    FLastRefused.clear();
+    if (decoded.Daily >= 0) {
+        FLastDaily = decoded.Daily;
+        FLastRates = decoded.Rates;
+        FLastDay = decoded.Day;
+        FLastRamResets = decoded.RamResets;
+    } else if (FModel == 11 && decoded.Number >= 3 && decoded.Number <= 6) {
+        FRamRecords = std::max(FRamRecords, 0) + decoded.RamResets;
+        ++FReports;
+    }
+    if (FLastSeen)
+        FReportsTotal = FReports;
+    for (const std::string &line : decoded.Lines)
+        if (!Write(line))
+            return false;
+    return true;
+}
+
+bool TTaskFiscal::PolishReport(uint32_t number) const
+{
+    bool polish = true;
+    for (const TCurrencyChange &c : FCurrencies)
+        if (number > c.LastOld)
+            polish = c.Polish;
+    return polish;
+}
+
+bool TTaskFiscal::Decode(std::size_t payloadLength, const TBytes &data, TDecoded &out) const
 {
     switch (FModel) {
     case 11:
-        return DecodePSPlus(number, payloadLength, data);
+        return DecodePSPlus(payloadLength, data, out);
     case 5:
     case 6:
-        return number == 0 ? DecodeHeader(data, false) : DecodeDaily64(data, false);
+        return out.Number == 0 ? DecodeHeader(data, false, out) : DecodeDaily64(data, false, out);
     case 0:
     case 1:
     case 3:
     case 4:
-        return number == 0 ? DecodeHeader(data, true) : DecodeDaily52(data);
+        return out.Number == 0 ? DecodeHeader(data, true, out) : DecodeDaily52(data, out);
     default:
         return false;
     }
 }
 
-bool TTaskFiscal::DecodeHeader(const TBytes &d, bool shortHeader)
+bool TTaskFiscal::DecodeHeader(const TBytes &d, bool shortHeader, TDecoded &out) const
 {
     // Unique number (letters and digits), NIP, installation date.
     const std::size_t letters = shortHeader ? 2 : 3;
     if (d.size() != (shortHeader ? 22u : 24u))
+        return false;
+    if (!Printable(d.data(), letters) || !Printable(d.data() + letters + 4, 13)
+        || (!shortHeader && !IsBcd(d.data() + letters, 4)) || !DateOrEmpty(d.data() + letters + 17))
         return false;
     std::string line(d.begin(), d.begin() + static_cast<long>(letters));
     HexText(d.data() + letters, 4, line);
@@ -286,43 +437,47 @@ bool TTaskFiscal::DecodeHeader(const TBytes &d, bool shortHeader)
         HexText(d.data() + 23, 1, line);
         line += ',';
     }
-    return Write(line);
+    out.Lines.push_back(std::move(line));
+    return true;
 }
 
-bool TTaskFiscal::DecodePSPlus(uint32_t number, std::size_t payloadLength, const TBytes &d)
+bool TTaskFiscal::DecodePSPlus(std::size_t payloadLength, const TBytes &d, TDecoded &out) const
 {
+    const uint32_t number = out.Number;
     if (number == 0)
-        return DecodeHeader(d, false);
-    if (number == 1) {
-        if (d.size() != 30)
-            return false;
-        std::copy(d.begin(), d.begin() + MapBytes, FZMap.begin());
-        std::copy(d.begin() + MapBytes, d.end(), FKept.begin());
-        return true;
-    }
+        return DecodeHeader(d, false, out);
+    if (number == 1)
+        return d.size() == 30;
     if (number == 2) {
         if (d.size() != 31)
             return false;
-        std::copy(d.begin(), d.begin() + MapBytes, FStarMap.begin());
+        // "FF": not closed, the rest of the record is not used.
+        if (d[25] != 0xFF && !(RealDate(d.data() + 26) && RealTime(d.data() + 29)))
+            return false;
         std::string line = ",";
         HexText(d.data() + 25, 1, line);
         line += ',';
         HexText(d.data() + 26, 3, line);
         line += ',';
         HexText(d.data() + 29, 2, line);
-        return Write(line);
+        out.Lines.push_back(std::move(line));
+        return true;
     }
     if (number <= 6) {
         if (payloadLength != 508)
             return false;
         for (uint32_t i = 0; i < 50; ++i) {
+            const uint8_t *rec = d.data() + 5 * i;
+            if (!AllFF(rec, 3)) {
+                if (!RealDate(rec) || !RealTime(rec + 3))
+                    return false;
+                ++out.RamResets;
+            }
             const uint32_t r = (number - 3) * 50 + i + 1;
             std::string hex;
-            HexText(d.data() + 5 * i, 5, hex);
-            std::string line = Number(r, 3) + "," + (Bit(FZMap, r) ? "1" : "0") + "," + (Bit(FStarMap, r) ? "1" : "0")
-                               + "," + hex.substr(0, 6) + "," + hex.substr(6, 4);
-            if (!Write(line))
-                return false;
+            HexText(rec, 5, hex);
+            out.Lines.push_back(Number(r, 3) + "," + (Bit(FZMap, r) ? "1" : "0") + "," + (Bit(FStarMap, r) ? "1" : "0")
+                                + "," + hex.substr(0, 6) + "," + hex.substr(6, 4));
         }
         return true;
     }
@@ -331,6 +486,16 @@ bool TTaskFiscal::DecodePSPlus(uint32_t number, std::size_t payloadLength, const
             return false;
         for (uint32_t i = 0; i < 10; ++i) {
             const uint8_t *rec = d.data() + 12 * i;
+            if (rec[0] != 0xFF) {
+                // The window reads the numbers as decimal.
+                if (!IsBcd(rec, 3) || !RealDate(rec + 3) || !RealTime(rec + 6))
+                    return false;
+                std::string symbol;
+                for (int k = 8; k < 12; ++k)
+                    if (rec[k] > ' ')
+                        symbol += static_cast<char>(rec[k]);
+                out.Currencies.push_back({static_cast<uint32_t>(Packed(rec + 1, 2)), symbol == "PLN"});
+            }
             std::string line = Number((number - 7) * 10 + i + 1, 2) + ",";
             HexText(rec, 1, line);
             line += ',';
@@ -341,8 +506,7 @@ bool TTaskFiscal::DecodePSPlus(uint32_t number, std::size_t payloadLength, const
             HexText(rec + 6, 2, line);
             line += ',';
             HexText(rec + 8, 4, line);
-            if (!Write(line))
-                return false;
+            out.Lines.push_back(std::move(line));
         }
         return true;
     }
@@ -352,15 +516,14 @@ bool TTaskFiscal::DecodePSPlus(uint32_t number, std::size_t payloadLength, const
         for (uint32_t i = 0; i < 2; ++i) {
             std::string line = Number((number - 10) * 2 + i + 1, 3) + ",";
             HexText(d.data() + 64 * i, 64, line);
-            if (!Write(line))
-                return false;
+            out.Lines.push_back(std::move(line));
         }
         return true;
     }
-    return DecodeDaily64(d, true);
+    return DecodeDaily64(d, true, out);
 }
 
-bool TTaskFiscal::DecodeDaily64(const TBytes &d, bool checkCounts)
+bool TTaskFiscal::DecodeDaily64(const TBytes &d, bool checkCounts, TDecoded &out) const
 {
     if (d.size() != 64)
         return false;
@@ -374,6 +537,14 @@ bool TTaskFiscal::DecodeDaily64(const TBytes &d, bool checkCounts)
     };
     if (!DailyFront(d, 7, line, text))
         return false;
+    // Numbers only grow, the date exists, every rate is a rate and there
+    // are no more RAM resets than records for them.
+    const long report = static_cast<long>(Packed(d.data(), 2));
+    if (report <= FLastDaily || !RealDate(d.data() + 2) || d[47] > 200)
+        return false;
+    for (std::size_t i = 40; i < 47; ++i)
+        if (d[i] != 0xA0 && d[i] != 0xB0 && !IsBcd(d.data() + i, 1))
+            return false;
     HexText(d.data() + 47, 1, line);
     line += ',';
     if (!count(48))
@@ -394,10 +565,25 @@ bool TTaskFiscal::DecodeDaily64(const TBytes &d, bool checkCounts)
     line += ',';
     HexText(d.data() + 63, 1, line);
     line += ',';
-    return Write(line);
+    uint64_t sales = 0;
+    for (std::size_t i = 0; i < 7; ++i)
+        sales += Packed(d.data() + 5 + 5 * i, 5);
+    std::copy(d.begin() + 40, d.begin() + 47, out.Rates.begin());
+    out.Day = DayOf(d.data() + 2);
+    out.RamResets = d[47];
+    if (PolishReport(static_cast<uint32_t>(report)) && sales != Packed(d.data() + 51, 5))
+        out.Content = TContent::DueMismatch;
+    else if ((FLastDaily >= 0
+              && (out.Rates != FLastRates || out.Day < FLastDay || out.Day > FLastDay + 366
+                  || out.RamResets < FLastRamResets))
+             || (FRamRecords >= 0 && out.RamResets > FRamRecords))
+        out.Content = TContent::Unusual;
+    out.Daily = report;
+    out.Lines.push_back(std::move(line));
+    return true;
 }
 
-bool TTaskFiscal::DecodeDaily52(const TBytes &d)
+bool TTaskFiscal::DecodeDaily52(const TBytes &d, TDecoded &out) const
 {
     if (d.size() != 52)
         return false;
@@ -410,7 +596,9 @@ bool TTaskFiscal::DecodeDaily52(const TBytes &d)
         HexText(d.data() + at, n, line);
         line += ',';
     }
-    return Write(line);
+    out.Daily = static_cast<long>(Packed(d.data(), 2));
+    out.Lines.push_back(std::move(line));
+    return true;
 }
 
 void TTaskFiscal::End(bool success)

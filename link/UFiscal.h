@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TNational;
 
@@ -43,14 +44,58 @@ public:
     // point. false when a nibble is above 9.
     static bool AmountText(const uint8_t *bytes, std::string &text);
 
+    // What the content of a packet whose sum matched turned out to be. The
+    // 8-bit sum lets through a dropped character together with a doubled
+    // one, so every field is also held to its form: such a packet is asked
+    // again like one with a bad sum.
+    enum class TContent {
+        Good,
+        // Well formed, but the total due of a report in PLN differs from
+        // its sales under A..G: kept when the register sends the same
+        // bytes every time, the report side marks it.
+        DueMismatch,
+        // Well formed, but unlike the report before (other rates, a date
+        // earlier or over a year later, fewer RAM resets) or counting more
+        // RAM resets than there are records: taken when a second copy
+        // brings the same bytes.
+        Unusual,
+        Malformed,
+    };
+    // Daily reports kept with a total due that differs from their sales.
+    const std::vector<uint32_t> &DueMismatches() const { return FDueMismatches; }
+
 private:
-    // Decodes one packet's data and writes its lines; false: 0xE003 (or
-    // 0x1102 already reported when a write failed).
-    bool Decode(uint32_t number, std::size_t payloadLength, const TBytes &data);
-    bool DecodePSPlus(uint32_t number, std::size_t payloadLength, const TBytes &data);
-    bool DecodeHeader(const TBytes &data, bool shortHeader);
-    bool DecodeDaily64(const TBytes &data, bool checkCounts);
-    bool DecodeDaily52(const TBytes &data);
+    struct TCurrencyChange {
+        uint32_t LastOld = 0; // the last report in the old currency
+        bool Polish = false;  // the new currency is PLN
+    };
+    // One packet taken apart; nothing of the task changes until it is
+    // accepted.
+    struct TDecoded {
+        uint32_t Number = 0;
+        bool Last = false;
+        std::vector<std::string> Lines;
+        std::vector<TCurrencyChange> Currencies;
+        long Daily = -1; // report number of a daily report
+        std::array<uint8_t, 7> Rates{};
+        long Day = -1;
+        int RamResets = 0; // a daily report's counter; used records of packets 3..6
+        TContent Content = TContent::Good;
+    };
+    TContent Examine(const std::string &payload, TDecoded &out, TBytes &data) const;
+    bool Decode(std::size_t payloadLength, const TBytes &data, TDecoded &out) const;
+    bool DecodePSPlus(std::size_t payloadLength, const TBytes &data, TDecoded &out) const;
+    bool DecodeHeader(const TBytes &data, bool shortHeader, TDecoded &out) const;
+    bool DecodeDaily64(const TBytes &data, bool checkCounts, TDecoded &out) const;
+    bool DecodeDaily52(const TBytes &data, TDecoded &out) const;
+    bool PolishReport(uint32_t number) const;
+    // Takes a packet that decoded: state, maps and its lines.
+    bool Commit(const TDecoded &decoded, const TBytes &data);
+    // Asks for the packet again (the protocol answers NAK).
+    bool Refuse();
+    // Notes a copy that failed on its content; true when the register has
+    // had its last try and sent these same bytes every time.
+    bool SameCopyToTheEnd(const std::string &payload);
     bool Write(const std::string &line);
 
     const TNational &FNational;
@@ -69,4 +114,16 @@ private:
     std::array<uint8_t, MapBytes> FZMap{};
     std::array<uint8_t, MapBytes> FStarMap{};
     std::array<uint8_t, 5> FKept{};
+    std::vector<TCurrencyChange> FCurrencies;
+    long FLastDaily = -1;       // number of the last daily report taken
+    std::array<uint8_t, 7> FLastRates{};
+    long FLastDay = -1;         // its date, days since 1970
+    int FLastRamResets = 0;     // its RAM reset counter
+    int FRamRecords = -1;       // used RAM reset records; -1 until read
+    int FRefusals = 0;          // refusals in a row of the awaited packet
+    std::string FSuspect;       // its first copy that failed on content
+    int FSuspectCopies = 0;
+    bool FSuspectMixed = false; // a later copy differed
+    std::string FLastRefused;   // the copy refused last on its content
+    std::vector<uint32_t> FDueMismatches;
 };

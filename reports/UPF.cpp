@@ -7,6 +7,7 @@
 #include "data/UErrors.h"
 #include "data/UGlobals.h"
 #include "data/URecentFolders.h"
+#include "reports/core/URowValues.h"
 
 #include <QCalendarWidget>
 #include <QFileDialog>
@@ -120,6 +121,10 @@ TFormPF::TFormPF(const QString &exchangeFile, const QString &reportPrefix, QWidg
         if (c.FieldName == QLatin1String("Data"))
             c.Width = 80; // pixels, where the other widths are characters
     ui->DBGPF->SetTable(m_pf->MTPF, daily);
+    // Reports kept as the register sent them stand out; their note says why.
+    ui->DBGPF->Model()->SetRecordCheck([this](int row) {
+        return row >= 0 && !StringAt(m_pf->PFFields.Uwagi, row).isEmpty() ? CheckResult::Error : CheckResult::Normal;
+    });
     for (TKvDBGrid *grid : {ui->DBGSumUp, ui->DBGPF})
         grid->SetReadOnly(true);
 

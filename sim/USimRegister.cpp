@@ -357,7 +357,7 @@ std::vector<TDailyReport> TSimRegister::DailyReports() const
         h = mix(h);
         append(b, PackUnsigned(1 + h % 400, 2));          // receipts
         b.push_back(r % 10 == 0 ? 0x01 : 0x00);           // product base changed
-        append(b, PackUnsigned(total, 5));
+        append(b, PackUnsigned(total + (r == Fiscal.DueMismatch ? 1 : 0), 5));
         h = mix(h);
         const uint64_t cancelled = h % 4;
         append(b, PackUnsigned(cancelled, 2));

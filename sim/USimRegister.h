@@ -35,6 +35,9 @@ struct TFiscalOptions {
     int CurrencyChange = 0;    // the last report in the old currency; 0: none
     bool Closed = false;
     int RamResets = 3;         // at most 200
+    // A report whose total due is 0.01 above its sales, as a register may
+    // keep one; 0: none.
+    int DueMismatch = 0;
 };
 
 // One daily report as the register keeps it (64 bytes on the line).

@@ -40,6 +40,7 @@ const char *const kHelp =
     "  --ram-resets N             number of RAM resets (default 3, at most 200)\n"
     "  --currency-change N        accounting currency changes after report N\n"
     "  --closed                   the fiscal memory is closed\n"
+    "  --due-mismatch N           report N's total due is 0.01 above its sales\n"
     "Line:\n"
     "  --baud N                   pace every byte as an N-baud line (11 bits a character)\n"
     "  --stdin-eof                end when standard input reaches end of file\n"
@@ -133,6 +134,10 @@ int main(int argc, char **argv)
             fiscal.CurrencyChange = static_cast<int>(v);
         } else if (arg == "--closed") {
             fiscal.Closed = true;
+        } else if (arg == "--due-mismatch") {
+            if (!number(next(), 9000, v) || v == 0)
+                return bad("--due-mismatch needs a report number 1..9000");
+            fiscal.DueMismatch = static_cast<int>(v);
         } else if (arg == "--baud") {
             if (!number(next(), 1000000, v) || v < 50)
                 return bad("--baud needs 50..1000000");

@@ -5,6 +5,8 @@
 #include "data/UFinally.h"
 #include "data/UOrvanIO.h"
 #include "data/UProfile.h"
+#include "data/URegisterText.h"
+#include "reports/core/URowValues.h"
 
 #include <QCryptographicHash>
 #include <algorithm>
@@ -21,10 +23,11 @@ const QString kBadTmp = QStringLiteral("Niewlasciwy format pliku tmp");
 const QString kMissing = QStringLiteral("Nie mogę odnaleźć pliku ");
 const QString kBadDigest = QStringLiteral("Nieprawidłowa zawartość pliku.");
 const QString kDigestSalt = QStringLiteral("XJQ7");
+const QString kInternalError = QStringLiteral("Nieoczekiwany błąd programu. Operacja została przerwana.");
 
 [[noreturn]] void RaiseInteger(const QString &text)
 {
-    throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną liczbą całkowitą").arg(text));
+    throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną liczbą całkowitą").arg(QuotedText(text)));
 }
 
 QString Field(const QString &line, int pos, int len)
@@ -137,7 +140,7 @@ QDate PFDate(const QString &line, int pos)
         date = QDate(century + d[4] * 10 + d[5], d[2] * 10 + d[3], d[0] * 10 + d[1]);
     }
     if (!date.isValid())
-        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną datą").arg(text.toString()));
+        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną datą").arg(QuotedText(text.toString())));
     return date;
 }
 
@@ -147,7 +150,7 @@ static QTime PFTime(const QString &line, int pos)
     const int m = PFDecimal(line, pos + 2, 2);
     const QTime t(h, m);
     if (!t.isValid())
-        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawnym czasem").arg(Field(line, pos, 4)));
+        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawnym czasem").arg(QuotedText(Field(line, pos, 4))));
     return t;
 }
 
@@ -175,7 +178,7 @@ Currency PFAmount(const QString &line, int pos)
         text[8] = u'.';
     const auto v = Currency::Parse(text, u'.');
     if (!v)
-        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną liczbą zmiennoprzecinkową").arg(text));
+        throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną liczbą zmiennoprzecinkową").arg(QuotedText(text)));
     return *v;
 }
 
@@ -321,12 +324,17 @@ void TFiscalMemory::DecodeDaily(const QString &line)
     const Currency due = PFAmount(line, 129);
     const int cancelled = PFDecimal(line, 141, 4);
     const Currency cancelledValue = PFAmount(line, 146);
-    // A report after the last one kept in the old currency is in the new one.
-    const TField &z1 = PFCurrFields.Z1Count;
-    while (m_currencyRow < MTPFCurr.RecordCount() && number > std::get<std::int64_t>(z1.ValueAt(m_currencyRow))) {
-        m_currency = std::get<QString>(PFCurrFields.CurrSymbol.ValueAt(m_currencyRow));
+    // A report after the last one kept in the old currency is in the new
+    // one. A blank symbol is stored as an empty field.
+    while (m_currencyRow < MTPFCurr.RecordCount() && number > IntAt(PFCurrFields.Z1Count, m_currencyRow)) {
+        m_currency = StringAt(PFCurrFields.CurrSymbol, m_currencyRow);
         ++m_currencyRow;
     }
+    Currency sales;
+    for (const Currency &g : gross)
+        sales += g;
+    // Kept by the module only when the register sent it so every time.
+    const bool dueMismatch = m_currency == QLatin1String("PLN") && due != sales;
 
     const TPFFields &pf = PFFields;
     MTPF.Append();
@@ -345,6 +353,8 @@ void TFiscalMemory::DecodeDaily(const QString &line)
     pf.Waluta.SetAsString(m_currency);
     pf.Anulacji.SetAsInteger(cancelled);
     pf.WartAnulacji.SetAsCurrency(cancelledValue);
+    if (dueMismatch)
+        pf.Uwagi.SetAsString(DueMismatchNote());
     MTPF.Post();
     ReceiptsTotal += parag;
 }
@@ -377,6 +387,9 @@ void TFiscalMemory::ParseLines()
         }
     } catch (const Exception &e) {
         throw EFiscalLineError(e.Message(), n);
+    } catch (const std::exception &) {
+        // What the library says is for developers; the user learns where.
+        throw EFiscalLineError(kBadData, n);
     }
     auto report = std::make_unique<TFiscalReport>(NIP, UniqueNumber, FiscalizationDate, MTPF, MTPFCurr,
                                                   ReportContent, MTSumUp, MTMRS, ClosingDate, ClosingTime,
@@ -420,7 +433,7 @@ void TFiscalMemory::LoadReportFile(const QString &fileName, bool verify)
             bool ok = false;
             MrsBaseline = t.toInt(&ok);
             if (!ok)
-                throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną liczbą całkowitą").arg(first)
+                throw EDatabaseError(QStringLiteral("\"%1\" nie jest poprawną liczbą całkowitą").arg(QuotedText(first))
                                      + LinePlace(digestFile, 1));
             hasBaseline = true;
             stored = dig.value(1);
@@ -596,8 +609,8 @@ bool TFiscalMemory::Command(F &&f)
     } catch (const EAbort &) {
     } catch (const Exception &e) {
         m_messages.Error(e.Message());
-    } catch (const std::exception &e) {
-        m_messages.Error(QString::fromLocal8Bit(e.what()));
+    } catch (const std::exception &) {
+        m_messages.Error(kInternalError);
     }
     return false;
 }

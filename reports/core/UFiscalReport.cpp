@@ -218,6 +218,19 @@ TFiscalReport::TFiscalReport(const QString &nip, const QString &uniqueNumber, co
         m_totalizers[size_t(i)] = TTotalizer(QString(QChar(u'A' + i)));
 }
 
+// A text broken at blanks into lines of the roll.
+static QStringList RollLines(const QString &text)
+{
+    QStringList lines;
+    for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (!lines.isEmpty() && lines.last().size() + 1 + word.size() <= TFiscalReport::LineWidth)
+            lines.last() += u' ' + word;
+        else
+            lines << word;
+    }
+    return lines;
+}
+
 void TFiscalReport::Fail(const QString &message) const
 {
     throw Exception(message);
@@ -552,6 +565,10 @@ void TFiscalReport::BuildReportLines(int baseline)
             AddPair(QStringLiteral("EWIDENCYJNA"), CurrencyText);
 
             AddPair(QStringLiteral("ILOŚĆ POZYCJI"), QString::number(m_content.RecordCount() - c));
+            // A report kept as the register sent it says on the roll what
+            // is wrong with it.
+            for (const QString &l : RollLines(StringAt(pf.Uwagi, row)))
+                AddLeft(l);
             ++row;
         }
         CumulativeBlock();

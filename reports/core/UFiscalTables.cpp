@@ -111,6 +111,7 @@ void DefineMTPF(TRxMemoryData &t)
     t.AddField(Def("Waluta", TFieldType::String, QString(), 0, 4));
     t.AddField(Def("Anulacji", TFieldType::Integer, QStringLiteral("Liczba anulacji")));
     AmountField(t, "WartAnulacji", QStringLiteral("Wart. anulacji"));
+    t.AddField(Def("Uwagi", TFieldType::String, QStringLiteral("Uwagi"), 0, 60));
 }
 
 void DefineMTPFCurr(TRxMemoryData &t)
@@ -157,7 +158,7 @@ QStringList MTPFGridColumns()
             QStringLiteral("VD"), QStringLiteral("TE"), QStringLiteral("VE"), QStringLiteral("TF"),
             QStringLiteral("VF"), QStringLiteral("TG"), QStringLiteral("VG"), QStringLiteral("Parag"),
             QStringLiteral("ZmianaPLU"), QStringLiteral("MRSCounter"), QStringLiteral("Anulacji"),
-            QStringLiteral("WartAnulacji")};
+            QStringLiteral("WartAnulacji"), QStringLiteral("Uwagi")};
 }
 
 QStringList MTSumUpGridColumns()
@@ -194,7 +195,7 @@ TPFFields::TPFFields(const TRxMemoryData &t)
     : Numer(F(t, "Numer")), Data(F(t, "Data")), SumaPTU(F(t, "SumaPTU")), SumaNal(F(t, "SumaNal")),
       T(Letters(t, 'T')), V(Letters(t, 'V')), Parag(F(t, "Parag")), ZmianaPLU(F(t, "ZmianaPLU")),
       MRSCounter(F(t, "MRSCounter")), MRSTime(F(t, "MRSTime")), Waluta(F(t, "Waluta")), Anulacji(F(t, "Anulacji")),
-      WartAnulacji(F(t, "WartAnulacji"))
+      WartAnulacji(F(t, "WartAnulacji")), Uwagi(F(t, "Uwagi"))
 {
 }
 
@@ -221,4 +222,9 @@ TFiscalTables::TFiscalTables()
       MRSFields(Defined(MTMRS, DefineMTMRS)), SumUpFields(Defined(MTSumUp, DefineMTSumUp))
 {
     DefineReportContent(ReportContent);
+}
+
+QString DueMismatchNote()
+{
+    return QStringLiteral("suma należności nie zgadza się z sumą sprzedaży");
 }

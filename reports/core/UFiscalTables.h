@@ -44,7 +44,11 @@ struct TPFFields {
     std::array<TField *, 7> T; // TA..TG, the gross sales of the letters
     std::array<TField *, 7> V; // VA..VG, their rate codes
     TField &Parag, &ZmianaPLU, &MRSCounter, &MRSTime, &Waluta, &Anulacji, &WartAnulacji;
+    TField &Uwagi; // what is wrong with a report kept as the register sent it
 };
+
+// The note of a report in PLN whose total due is not the sum of its sales.
+QString DueMismatchNote();
 
 struct TPFCurrFields {
     explicit TPFCurrFields(const TRxMemoryData &t);

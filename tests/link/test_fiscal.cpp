@@ -92,6 +92,14 @@ protected:
         return ok;
     }
     std::vector<std::string> Lines() { return ReadFile("pf.txt"); }
+    // Every try before the last is refused without an error (NAK).
+    bool RefusedUntilTheLastTry(const std::string &payload)
+    {
+        for (int i = 0; i < TProtocol::MaxNAKsInARow; ++i)
+            if (Send(payload) || task->InError())
+                return false;
+        return true;
+    }
     // Every packet of a full ER-A277PS Plus read with reports daily reports.
     std::vector<std::string> FullRead(int reports)
     {
@@ -220,6 +228,7 @@ TEST_F(FiscalTest, PacketNumbersMayJumpButNeverRepeat)
     ASSERT_TRUE(Start("/Fpf.txt /M0"));
     ASSERT_TRUE(Send(Payload(12, false, Daily(1))));
     ASSERT_TRUE(Send(Payload(15, false, Daily(2))));
+    EXPECT_TRUE(RefusedUntilTheLastTry(Payload(15, false, Daily(3))));
     EXPECT_FALSE(Send(Payload(15, false, Daily(3))));
     EXPECT_EQ(run.Context.Error.Code, 0xE003);
     EXPECT_TRUE(task->InError());
@@ -252,9 +261,12 @@ TEST_F(FiscalTest, MalformedPacketsGiveE003)
         Payload(10, false, TBytes(127, 0)),
         Payload(12, false, TBytes(52, 0)),
     };
+    // Asked again like a damaged packet; the register's own bytes, sent
+    // the same every time, end the read.
     for (const auto &p : cases) {
         run.Context.Error = ModuleError{};
         ASSERT_TRUE(Start("/Fpf.txt /M0"));
+        EXPECT_TRUE(RefusedUntilTheLastTry(p)) << p;
         EXPECT_FALSE(Send(p)) << p;
         EXPECT_EQ(run.Context.Error.Code, 0xE003) << p;
         EXPECT_TRUE(task->InError());
@@ -346,6 +358,7 @@ TEST_F(FiscalTest, OlderModelLayouts)
     }
     // The ER-A277PS Plus keeps the digit check.
     ASSERT_TRUE(Start("/Fpf.txt /M0", 11));
+    EXPECT_TRUE(RefusedUntilTheLastTry(Payload(12, false, daily64)));
     EXPECT_FALSE(Send(Payload(12, false, daily64)));
     EXPECT_EQ(run.Context.Error.Code, 0xE003);
 }
@@ -358,5 +371,201 @@ TEST_F(FiscalTest, ModelsWithoutALayoutRefuseEveryPacket)
         ASSERT_TRUE(Start("/Fpf.txt /M0", model));
         EXPECT_FALSE(Send(Payload(0, false, Identity))) << model;
         EXPECT_EQ(run.Context.Error.Code, 0xE003) << model;
+    }
+}
+
+namespace {
+
+// The payload with the character at drop left out and the one at twin
+// doubled: what a noisy line does unseen by the 8-bit sum when both are
+// the same character.
+std::string DropAndDouble(const std::string &payload, std::size_t drop, std::size_t twin)
+{
+    std::string s = payload;
+    s.insert(twin + 1, 1, s[twin]);
+    s.erase(drop, 1);
+    EXPECT_EQ(Checksum(s), Checksum(payload));
+    EXPECT_NE(s, payload);
+    return s;
+}
+
+TBytes Resets(std::initializer_list<TBytes> first)
+{
+    TBytes r(250, 0xFF);
+    std::size_t at = 0;
+    for (const TBytes &rec : first) {
+        std::copy(rec.begin(), rec.end(), r.begin() + static_cast<long>(at));
+        at += 5;
+    }
+    return r;
+}
+
+TBytes Currencies(const TBytes &first)
+{
+    TBytes c(120, 0xFF);
+    std::copy(first.begin(), first.end(), c.begin());
+    return c;
+}
+
+TBytes Closing(const TBytes &record)
+{
+    return Join({TBytes(25, 0), record});
+}
+
+} // namespace
+
+TEST_F(FiscalTest, ADamagedCopyWithAMatchingSumIsAskedAgainAndTheGoodOneTaken)
+{
+    // Data positions in the payload: 8 + 2 × byte offset.
+    auto at = [](int byte) { return static_cast<std::size_t>(8 + 2 * byte); };
+    const std::string report = Payload(13, false, Daily(2));
+    TBytes identity = Identity;
+    TBytes eightDigits = Identity;
+    eightDigits[3] = 0x1A;
+    TBytes badDate = Daily(2);
+    badDate[2] = 0x32; // 32.01.26
+    TBytes tooManyResets = Daily(2);
+    tooManyResets[47] = 201;
+    struct Case {
+        const char *what;
+        std::vector<std::string> before;
+        std::string bad, good;
+    };
+    const std::vector<Case> cases = {
+        {"amounts shifted: A 1234.50, B 0.50 against a total due of 123.50", {},
+         DropAndDouble(report, at(5), at(20)), report},
+        {"rate codes shifted", {}, DropAndDouble(report, at(35), at(47)), report},
+        {"a date that does not exist", {}, Payload(13, false, badDate), report},
+        {"more RAM resets than records", {}, Payload(13, false, tooManyResets), report},
+        {"report numbers going back", {Payload(12, false, Daily(3))}, Payload(13, false, Daily(2)),
+         Payload(13, false, Daily(4))},
+        {"a unique number with a letter among its digits", {}, Payload(0, false, eightDigits),
+         Payload(0, false, identity)},
+        {"a RAM reset at 24:60", {Payload(1, false, TBytes(30, 0)), Payload(2, false, Closing(TBytes(6, 0xFF)))},
+         Payload(3, false, Resets({Bytes({0x01, 0x01, 0x26, 0x24, 0x60})})),
+         Payload(3, false, Resets({Bytes({0x01, 0x01, 0x26, 0x23, 0x59})}))},
+        {"a currency change after report 00A1", {},
+         Payload(7, false, Currencies(Join({Bytes({0x01, 0x00, 0xA1, 0x01, 0x01, 0x26, 0x08, 0x00}), Text("EUR ")}))),
+         Payload(7, false, Currencies(Join({Bytes({0x01, 0x00, 0x21, 0x01, 0x01, 0x26, 0x08, 0x00}), Text("EUR ")})))},
+    };
+    for (const Case &c : cases) {
+        run.Context.Error = ModuleError{};
+        ASSERT_TRUE(Start("/Fpf.txt /M0")) << c.what;
+        for (const auto &p : c.before)
+            ASSERT_TRUE(Send(p)) << c.what;
+        const std::size_t lines = Lines().size();
+        EXPECT_FALSE(Send(c.bad)) << c.what;
+        EXPECT_FALSE(task->InError()) << c.what;
+        EXPECT_EQ(Lines().size(), lines) << c.what; // nothing of it written
+        EXPECT_TRUE(Send(c.good)) << c.what;
+        EXPECT_EQ(run.Context.Error.Code, 0) << c.what;
+        EXPECT_TRUE(task->DueMismatches().empty()) << c.what;
+    }
+}
+
+TEST_F(FiscalTest, OddButWellFormedRecordsPassAtOnce)
+{
+    TBytes zero = Daily(1);
+    for (int i = 5; i < 40; ++i)
+        zero[static_cast<std::size_t>(i)] = 0;
+    std::fill(zero.begin() + 51, zero.end(), 0);
+    TBytes euroOff = Daily(3);
+    euroOff[55] = 0x99; // total due in EUR is not checked against the sales
+    const TBytes euro = Join({Bytes({0x02, 0x00, 0x02, 0x01, 0x02, 0x26, 0x23, 0x59}), Text("EUR ")});
+    const TBytes blank = Join({Bytes({0x03, 0x00, 0x02, 0x01, 0x02, 0x26, 0x23, 0x59}), Text("    ")});
+    struct Case {
+        const char *what;
+        std::vector<std::string> packets;
+    };
+    const std::vector<Case> cases = {
+        {"a zero report", {Payload(12, false, zero)}},
+        {"an installation date not yet set", {Payload(0, false, Join({TBytes(Identity.begin(), Identity.begin() + 20), Bytes({0xFF, 0xFF, 0xFF, 0x01})}))}},
+        {"a report in EUR", {Payload(7, false, Currencies(euro)), Payload(12, false, Daily(2)), Payload(13, false, euroOff)}},
+        {"a blank currency symbol", {Payload(7, false, Currencies(blank)), Payload(13, false, euroOff)}},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(Start("/Fpf.txt /M0")) << c.what;
+        for (const auto &p : c.packets)
+            EXPECT_TRUE(Send(p)) << c.what;
+        EXPECT_TRUE(task->DueMismatches().empty()) << c.what;
+    }
+}
+
+TEST_F(FiscalTest, TheSameInconsistentReportEveryTimeIsKeptAndNoted)
+{
+    TBytes off = Daily(4);
+    off[55] = 0x51; // total due 123.51 against sales of 123.50
+    const std::string bad = Payload(15, true, off);
+    const std::string other = DropAndDouble(bad, 8 + 2 * 5, 8 + 2 * 20);
+    const std::string damaged; // a copy the line damaged beyond its sum
+    struct Case {
+        const char *what;
+        std::vector<std::string> copies; // the register's answers, in turn
+        bool kept;
+    };
+    const std::vector<Case> cases = {
+        {"the same bytes every time", {bad}, true},
+        {"the same bytes, some damaged on the line", {bad, damaged, damaged}, true},
+        {"one copy differs", {bad, other}, false},
+    };
+    for (const Case &c : cases) {
+        run.Context.Error = ModuleError{};
+        ASSERT_TRUE(Start("/Fpf.txt /M0")) << c.what;
+        for (int i = 0; i < TProtocol::MaxNAKsInARow; ++i) {
+            const std::string &copy = c.copies[static_cast<std::size_t>(i) % c.copies.size()];
+            if (copy.empty()) {
+                std::string frame = BuildPacket(seq, bad).substr(1);
+                frame[3] = frame[3] == '0' ? '1' : '0';
+                TSuperString f;
+                f.Append(frame);
+                EXPECT_FALSE(task->AcceptPacket(f)) << c.what;
+            } else {
+                EXPECT_FALSE(Send(copy)) << c.what;
+            }
+        }
+        EXPECT_EQ(Send(bad), c.kept) << c.what;
+        EXPECT_FALSE(task->InError()) << c.what;
+        EXPECT_EQ(run.Context.Error.Code, 0) << c.what;
+        EXPECT_EQ(task->DueMismatches(), c.kept ? std::vector<uint32_t>{4} : std::vector<uint32_t>{}) << c.what;
+        task->End(c.kept);
+        const auto lines = Lines();
+        ASSERT_EQ(lines.size(), c.kept ? 1u : 0u) << c.what;
+        if (c.kept) {
+            EXPECT_EQ(lines[0].substr(128, 11), "     123.51");
+        }
+    }
+}
+
+TEST_F(FiscalTest, AnUnusualReportIsTakenWhenASecondCopyBringsTheSameBytes)
+{
+    TBytes newRates = Daily(2);
+    newRates[40] = 0x23; // A from 22 % to 23 %
+    TBytes earlier = Daily(2);
+    earlier[4] = 0x25; // 01.01.25, before report 1
+    TBytes later = Daily(2);
+    later[4] = 0x30; // 01.01.30, four years after report 1
+    TBytes fewerResets = Daily(2);
+    fewerResets[47] = 0x01;
+    TBytes previousReport = Daily(1);
+    previousReport[47] = 0x02;
+    const std::string previous = Payload(12, false, previousReport);
+    struct Case {
+        const char *what;
+        std::string packet;
+    };
+    const std::vector<Case> cases = {
+        {"rates differ from the report before", Payload(13, false, newRates)},
+        {"dated before the report before", Payload(13, false, earlier)},
+        {"dated years after the report before", Payload(13, false, later)},
+        {"fewer RAM resets than the report before", Payload(13, false, fewerResets)},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(Start("/Fpf.txt /M0")) << c.what;
+        ASSERT_TRUE(Send(previous)) << c.what;
+        EXPECT_FALSE(Send(c.packet)) << c.what;
+        EXPECT_FALSE(task->InError()) << c.what;
+        EXPECT_TRUE(Send(c.packet)) << c.what;
+        EXPECT_EQ(run.Context.Error.Code, 0) << c.what;
+        EXPECT_TRUE(task->DueMismatches().empty()) << c.what;
     }
 }

@@ -670,4 +670,77 @@ TEST_F(FiscalSimTest, EachReadModeGivesAMemoryThatSavesLoadsAndVerifies)
     EXPECT_TRUE(messages.Log.isEmpty()) << messages.Log.join(u'\n').toStdString();
 }
 
+TEST_F(FiscalSimTest, AReportTheRegisterKeepsInconsistentIsReadAndMarked)
+{
+    sim->WithRegister([](TSimRegister &r) {
+        r.Fiscal.DueMismatch = 5;
+        return 0;
+    });
+    TFiscalMemory read(*runner, wait, messages, Path(QStringLiteral("pf.txt")), Path(QStringLiteral("raport")));
+    read.Now = pf.Now;
+    ASSERT_TRUE(read.Odczytaj(TFiscalReadRange::Full(), KasaER_A277PSPlus)) << " end code " << runner->LastCode;
+    for (int row = 0; row < read.MTPF.RecordCount(); ++row)
+        EXPECT_EQ(read.PFFields.Uwagi.TextAt(row).isEmpty(), row != 4) << row;
+}
+
 } // namespace
+
+TEST_F(FiscalMemoryTest, ABlankCurrencySymbolLoadsAndPrints)
+{
+    TFiscalFile f;
+    f.Currency << CurrencyLine(1, QStringLiteral("01"), QStringLiteral("0001"), QStringLiteral("030124"),
+                               QStringLiteral("2359"), QStringLiteral("20202020"));
+    TDaily d;
+    f.Daily << d.Line();
+    d.Number = 2;
+    d.Date = QStringLiteral("040124");
+    f.Daily << d.Line();
+    pf.Lines = f.Lines();
+    const QString name = Path(QStringLiteral("pusta-waluta.frp"));
+    ASSERT_TRUE(pf.Zapisz(name));
+    ASSERT_TRUE(pf.Wczytaj(name)) << messages.Log.join(u'\n').toStdString();
+    EXPECT_EQ(pf.PFFields.Waluta.TextAt(0), QStringLiteral("PLN"));
+    EXPECT_EQ(pf.PFFields.Waluta.TextAt(1), QString());
+    EXPECT_TRUE(pf.ReportLines().contains(QStringLiteral("EWIDENCYJNA      ")));
+    EXPECT_TRUE(pf.ZapiszPdf(Path(QStringLiteral("r.pdf"))));
+    EXPECT_EQ(messages.Log, QStringList());
+}
+
+TEST_F(FiscalMemoryTest, AMalformedLineIsNamedInPolishWithItsControlCharactersByCode)
+{
+    const QString daily = TDaily().Line();
+    auto in = [](QString line, int pos, const QString &text) { return line.replace(pos - 1, text.size(), text); };
+    struct TCase {
+        int Line;
+        QString Text;
+        QString Message;
+    };
+    const TCase cases[] = {
+        {237, in(daily, 1, QStringLiteral("\x1b[2J")), "\"<1B>[2J\" nie jest poprawną liczbą całkowitą"},
+        {237, in(daily, 6, QStringLiteral("01") + QChar(0) + QStringLiteral("124")), "\"01<00>124\" nie jest poprawną datą"},
+        {237, in(daily, 13, QStringLiteral("     1\x07" "3.45")), "\"     1<07>3.45\" nie jest poprawną liczbą zmiennoprzecinkową"},
+        {3, MrsLine(1, QStringLiteral("010124"), QStringLiteral("1\x1b" "00")), "\"1<1B>\" nie jest poprawną liczbą całkowitą"},
+        {203, CurrencyLine(1, QStringLiteral("01"), QStringLiteral("00\x7f" "1")), "\"00<7F>1\" nie jest poprawną liczbą całkowitą"},
+    };
+    for (const TCase &c : cases) {
+        messages.Log.clear();
+        TFiscalFile f;
+        f.Daily << daily;
+        QStringList lines = f.Lines();
+        lines[c.Line - 1] = c.Text;
+        const QString name = Path(QStringLiteral("zly.frp"));
+        pf.Lines = lines;
+        ASSERT_TRUE(pf.Zapisz(name));
+        EXPECT_FALSE(pf.Wczytaj(name));
+        EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: ") + c.Message
+                                            + QStringLiteral("\r\nPlik \"%1\", wiersz %2.").arg(name).arg(c.Line)})
+            << c.Line;
+    }
+    // The digest file's baseline line too.
+    const QString name = Path(QStringLiteral("zly.frp"));
+    WriteAll(name + QStringLiteral(".dig"), QByteArray("1\x1b[2J\r\n") + QByteArray(40, 'A') + "\r\n");
+    messages.Log.clear();
+    EXPECT_FALSE(pf.Wczytaj(name));
+    EXPECT_EQ(messages.Log, QStringList{QStringLiteral("error: \"1<1B>[2J\" nie jest poprawną liczbą całkowitą\r\nPlik \"%1\", wiersz 1.")
+                                            .arg(name + QStringLiteral(".dig"))});
+}

@@ -4,6 +4,8 @@
 
 #include "reports/core/UFiscalReport.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 Currency Amt(qint64 units)
@@ -394,3 +396,33 @@ TEST_F(FiscalReportBuild, AFailedBuildLeavesNoContentAndFailsAgainTheSameWay)
 }
 
 } // namespace
+
+TEST_F(FiscalReportBuild, AReportInPLNWhoseDueDiffersFromItsSalesIsMarkedInTheTableAndOnTheRoll)
+{
+    TFiscalFile f;
+    f.Currency << CurrencyLine(1, QStringLiteral("01"), QStringLiteral("0002"), QStringLiteral("030124"),
+                               QStringLiteral("2359"), QStringLiteral("45555220"));
+    struct Case {
+        TDaily Day;
+        bool Marked;
+    };
+    const std::vector<Case> cases = {
+        {Day(1, 10000, 10001), true},   // PLN, 0.01 above the sales
+        {Day(2, 10000, 10000), false},  // PLN, as it should be
+        {Day(3, 10000, 9000), false},   // EUR: the total due is not the sales
+    };
+    for (const Case &c : cases)
+        f.Daily << c.Day.Line();
+    Parse(f);
+    const QString note = QStringLiteral("suma należności nie zgadza się z sumą sprzedaży");
+    for (int row = 0; row < int(cases.size()); ++row)
+        EXPECT_EQ(pf.PFFields.Uwagi.TextAt(row), cases[size_t(row)].Marked ? note : QString()) << row;
+
+    const QStringList roll = Build();
+    const QStringList mark = {"suma należności", "nie zgadza się z", "sumą sprzedaży"};
+    // Right after the report's item count, and only there.
+    const qsizetype first = roll.indexOf(QRegularExpression(QStringLiteral("ILOŚĆ POZYCJI +[0-9]+")));
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(roll.mid(first + 1, 3), mark);
+    EXPECT_EQ(roll.count(mark.at(1)), 1);
+}

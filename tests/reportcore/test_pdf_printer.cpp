@@ -173,3 +173,24 @@ TEST(ReportFontTest, CourierNewResolvesToAMonospacedTrueTypeFile)
 }
 
 } // namespace
+
+TEST_F(PdfPrinterTest, AReportKeptAsTheRegisterSentItCarriesItsMarkIntoThePdf)
+{
+    TPolishFormats formats;
+    TRecMessages messages;
+    TRecWait wait{messages};
+    TRecJobs jobs;
+    TFiscalMemory pf{jobs, wait, messages, dir.filePath(QStringLiteral("pf.txt")), dir.filePath(QStringLiteral("raport"))};
+    TFiscalFile f;
+    TDaily d;
+    d.Gross[0] = 10000;
+    d.Due = 10001;
+    f.Daily << d.Line();
+    pf.Lines = f.Lines();
+    pf.ParseLines();
+    const QString name = dir.filePath(QStringLiteral("kept.pdf"));
+    pf.PrintToPdf(name);
+    const QString text = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), name, QStringLiteral("-")});
+    for (const char *line : {"suma należności", "nie zgadza się z", "sumą sprzedaży"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line;
+}

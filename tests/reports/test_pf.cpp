@@ -10,6 +10,7 @@
 #include "data/UCodePage.h"
 #include "data/UDM.h"
 #include "editors/UEditorEnv.h"
+#include "editors/UKvDBGrid.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,6 +37,7 @@ QString Amount11(qint64 cents)
 struct TRegisterMemory {
     int Reports = 12;
     int RamResets = 3;
+    int DueMismatch = 0; // a report whose total due is 0.01 above its sales
 
     QDate DateOf(int n) const { return QDate(2024, 1, n); }
     QString Daily(int n) const
@@ -47,7 +49,8 @@ struct TRegisterMemory {
         s += QStringLiteral("22,A0,A0,A0,A0,A0,A0,");
         s += QStringLiteral("%1,").arg(std::min(n, RamResets), 2, 16, QLatin1Char('0')).toUpper();
         s += QStringLiteral("%1,00,").arg(n, 4, 10, QLatin1Char('0'));
-        s += Amount11(10000 + n) + QStringLiteral(",0000,") + Amount11(0) + QStringLiteral(",00,");
+        s += Amount11(10000 + n + (n == DueMismatch ? 1 : 0)) + QStringLiteral(",0000,") + Amount11(0)
+             + QStringLiteral(",00,");
         return s;
     }
     // The lines of a job: the fixed part, then the daily reports asked for.
@@ -339,3 +342,22 @@ TEST(PFWindow, OldReportPdfsGoWhenTheWindowIsMade)
 }
 
 } // namespace
+
+TEST_F(PFTest, AReportWhoseDueDiffersFromItsSalesStandsOutWithItsNote)
+{
+    memory.DueMismatch = 5;
+    form->BBOdczytClick();
+    ASSERT_EQ(Rows(), 12);
+    TTableModel *model = Child<TKvDBGrid>(*form, "DBGPF")->Model();
+    const int note = model->ColumnOfField(QStringLiteral("Uwagi"));
+    ASSERT_GE(note, 0);
+    for (int row = 0; row < Rows(); ++row) {
+        const bool marked = row == 4;
+        EXPECT_EQ(model->data(model->index(row, 0), Qt::BackgroundRole).value<QColor>(),
+                  marked ? CheckResultColor(CheckResult::Error) : QColor())
+            << row;
+        EXPECT_EQ(model->data(model->index(row, note), Qt::DisplayRole).toString(),
+                  marked ? QStringLiteral("suma należności nie zgadza się z sumą sprzedaży") : QString())
+            << row;
+    }
+}
