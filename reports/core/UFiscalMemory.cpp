@@ -505,7 +505,7 @@ void TFiscalMemory::SaveReportFile(const QString &fileName) const
         text += ToCp1250(line, &ok);
         if (!ok)
             throw Exception(QStringLiteral("Wiersz \"%1\" zawiera znak, którego nie można zapisać w pliku raportu.")
-                                .arg(line));
+                                .arg(QuotedText(line)));
         text += "\r\n";
     }
     const QByteArray digest =
