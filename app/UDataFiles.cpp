@@ -1,6 +1,7 @@
 #include "app/UDataFiles.h"
 
 #include "data/UDM.h"
+#include "data/UFileLock.h"
 
 TOrvanDataFiles::TOrvanDataFiles(TDM &dm) : m_dm(dm)
 {
@@ -18,5 +19,8 @@ void TOrvanDataFiles::Load(const QString &fileName, const TSectionSet &sections,
 
 void TOrvanDataFiles::Save(const QString &fileName, const TSectionSet &sections)
 {
-    SaveDataFile(m_dm, fileName, sections);
+    // Sections not chosen and sections of other programs stay in the file;
+    // a command rewriting the file meanwhile is waited for.
+    const TDataFileLock lock(fileName);
+    SaveDataFileSections(m_dm, fileName, sections);
 }
