@@ -587,7 +587,9 @@ TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const
                                     .arg(m.Source.Column + 1)
                                     .arg(f->DisplayName()));
             // libcsv has dropped the blanks around unquoted cells; quoted ones keep theirs.
-            QString text = m.Source.IsFixed() ? m.Source.Fixed.trimmed() : rows.Cell(row, m.Source.Column).toString();
+            // The apostrophe an export puts before a formula-like text goes.
+            QString text = m.Source.IsFixed() ? m.Source.Fixed.trimmed()
+                                              : CsvUnguardText(rows.Cell(row, m.Source.Column).toString());
             if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); })) {
                 // An empty cell leaves the field's default.
                 if (f->IsNull() && f->Required() && !f->DefaultText().isEmpty() && f->Name() != QLatin1String("Numer"))

@@ -377,4 +377,42 @@ TEST_F(CsvImportTest, ExportLinesAreTheCellTexts)
     EXPECT_EQ(CsvExportBytes(dm.MDKody, CsvDefaultColumns(dm.MDKody)).toStdString(), expected.toStdString());
 }
 
+// A name a spreadsheet would run as a formula is written as text (leading
+// apostrophe, quoted) and read back as it was; numbers stay numbers.
+TEST_F(CsvImportTest, FormulaLikeNamesGoOutAsTextAndComeBackUnchanged)
+{
+    struct Case {
+        const char *Name;
+        const char *Cell; // as the export writes it
+    };
+    const Case cases[] = {
+        {"=1+1", "\"'=1+1\""},       {"+48 600 100 200", "\"'+48 600 100 200\""},
+        {"-1", "\"'-1\""},           {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"'abc", "\"'abc\""},        {"'=x", "\"''=x\""},
+        {"''-1", "\"'''-1\""},       {"'", "\"'\""},
+        {"Chleb=2", "Chleb=2"},
+    };
+    int numer = 1;
+    for (const Case &c : cases) {
+        dm.MDKody.Append();
+        dm.MDKody.FieldByName("Numer").SetText(QString::number(numer++));
+        dm.MDKody.FieldByName("Nazwa").SetAsString(QString::fromUtf8(c.Name));
+        dm.MDKody.FieldByName("Grupa").SetAsInteger(1);
+        dm.MDKody.FieldByName("LDW").SetAsCurrency(Currency::FromUnits(-10000));
+        dm.MDKody.Post();
+    }
+    const QByteArray bytes = CsvExportBytes(dm.MDKody, {"Numer", "Nazwa", "LDW"});
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (int r = 0; r < dm.MDKody.RecordCount(); ++r) {
+        SCOPED_TRACE(cases[r].Name);
+        EXPECT_EQ(lines[r + 1].toStdString(), std::to_string(r + 1) + ";" + cases[r].Cell + ";-1,00\r");
+        EXPECT_EQ(CsvCell(dm.MDKody.FieldByName("Nazwa"), r).toStdString(),
+                  QString::fromUtf8(cases[r].Cell).remove(u'"').toStdString());
+    }
+    TCsvImport &imp = Preview(bytes);
+    EXPECT_EQ(imp.Apply(TCsvImportMode::Replace), int(std::size(cases)));
+    for (int r = 0; r < dm.MDKody.RecordCount(); ++r)
+        EXPECT_EQ(dm.MDKody.FieldByName("Nazwa").TextAt(r).toStdString(), cases[r].Name);
+}
+
 } // namespace
