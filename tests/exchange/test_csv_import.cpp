@@ -415,4 +415,46 @@ TEST_F(CsvImportTest, FormulaLikeNamesGoOutAsTextAndComeBackUnchanged)
         EXPECT_EQ(dm.MDKody.FieldByName("Nazwa").TextAt(r).toStdString(), cases[r].Name);
 }
 
+// An import never leaves a table over the model's record count (940 codes
+// on the ER-A237P with deposits); the table stays as it was.
+TEST_F(CsvImportTest, ImportBeyondTheModelsRecordCountIsRefused)
+{
+    dm.ApplyProfile(2, true, 1);
+    struct Case {
+        TCsvImportMode Mode;
+        int Before;   // codes 1..Before in the table
+        int From, To; // codes in the file
+        bool Refused;
+    };
+    const Case cases[] = {
+        {TCsvImportMode::Replace, 0, 1, 940, false},
+        {TCsvImportMode::Replace, 5, 1, 941, true},
+        {TCsvImportMode::Merge, 939, 1, 940, false},
+        {TCsvImportMode::Merge, 939, 940, 941, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.To);
+        dm.MDKody.EmptyTable();
+        for (int n = 1; n <= c.Before; ++n) {
+            dm.MDKody.Append();
+            dm.MDKody.FieldByName("Numer").SetText(QString::number(n));
+            dm.MDKody.FieldByName("Grupa").SetAsInteger(1);
+            dm.MDKody.Post();
+        }
+        QByteArray file;
+        for (int n = c.From; n <= c.To; ++n)
+            file += QByteArray::number(n) + ";Kod " + QByteArray::number(n) + "\n";
+        TCsvImport &imp = Preview(file, QStringLiteral("Numer=1,Nazwa=2"));
+        const std::string message = MessageOf([&] { imp.Apply(c.Mode); });
+        if (c.Refused) {
+            EXPECT_EQ(message, "Import nie został wykonany: tabela kodów liczyłaby 941 rekordów, a kasa ER-A237P "
+                               "mieści najwyżej 940. Tabela nie została zmieniona.");
+            EXPECT_EQ(dm.MDKody.RecordCount(), c.Before);
+        } else {
+            EXPECT_EQ(message, "no error");
+            EXPECT_EQ(dm.MDKody.RecordCount(), 940);
+        }
+    }
+}
+
 } // namespace
