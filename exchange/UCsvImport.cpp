@@ -557,6 +557,13 @@ QStringList TCsvImport::HeaderCells() const
     return m_header && !m_rows.empty() ? m_rows.Cells(0) : QStringList();
 }
 
+QString TCsvImport::ColumnCaption(int column) const
+{
+    const QString sample = m_rows.empty() ? QString() : m_rows.Cell(0, column).toString();
+    return sample.isEmpty() ? QStringLiteral("Kolumna %1").arg(column + 1)
+                            : QStringLiteral("Kolumna %1: %2").arg(column + 1).arg(QuotedText(sample, 20));
+}
+
 namespace {
 
 struct TMapped {

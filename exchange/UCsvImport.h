@@ -135,6 +135,10 @@ public:
     const TCsvRows &Rows() const { return m_rows; }
     int ColumnCount() const; // widest row
     QStringList HeaderCells() const;
+    // How a column is offered for a field: "Kolumna 2: Nazwa" by its first
+    // cell, quoted as messages quote file content (control characters by
+    // their code, cut to 20 characters).
+    QString ColumnCaption(int column) const;
 
     // Converts and checks every data row on a scratch module.
     void BuildPreview();

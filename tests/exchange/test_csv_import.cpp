@@ -457,4 +457,42 @@ TEST_F(CsvImportTest, ImportBeyondTheModelsRecordCountIsRefused)
     }
 }
 
+// What the import quotes of the file (a refused number, a column's header
+// cell) shows control characters by their code; a name takes blanks for
+// them; a NUL refuses the whole file as not text.
+TEST_F(CsvImportTest, QuotedCellsShowControlCharactersByTheirCode)
+{
+    struct Case {
+        int Section;
+        QByteArray File;
+        const char *Spec;
+        const char *Message;
+        const char *Caption; // of the first column
+    };
+    const Case cases[] = {
+        {1, "Ko\x1b" "d;Nazwa\n5\x1b" "6;Chleb\n", "Numer=1,Nazwa=2", "\"5 6\" nie jest prawidłowym numerem kodu.",
+         "Kolumna 1: Ko<1B>d"},
+        {1, "\"Nu\rmer\";Grupa\n5;1\x1b\n", "Numer=1,Grupa=2", "\"1<1B>\" nie jest poprawną wartością całkowitoliczbową",
+         "Kolumna 1: Nu<0D>mer"},
+        {1, "Numer kodu towaru w kasie;Cena\n5;2,\x1b" "50\n", "Numer=1,Cena=2", "\"2,<1B>50\" nie jest poprawną wartością",
+         "Kolumna 1: Numer kodu towaru w \u2026"},
+        {0, "\x7fNr;Nazwa\n1\x1b" "2;Pieczywo\n", "Numer=1,Nazwa=2", "\"1<1B>2\" nie jest poprawną wartością całkowitoliczbową",
+         "Kolumna 1: <7F>Nr"},
+    };
+    // Rows enough that one control character does not make the file binary.
+    const QByteArray filler = QByteArray(250, 'x') + "\n";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Message);
+        TCsvImport &imp = Preview(c.File + filler, QString::fromLatin1(c.Spec), c.Section);
+        imp.SetHeaderRow(true);
+        imp.BuildPreview();
+        ASSERT_EQ(imp.Preview().size(), 2u);
+        EXPECT_TRUE(imp.Preview()[0].Message.startsWith(QString::fromUtf8(c.Message))) << imp.Preview()[0].Message.toStdString();
+        EXPECT_EQ(imp.ColumnCaption(0).toStdString(), c.Caption);
+        EXPECT_EQ(imp.ColumnCaption(7).toStdString(), "Kolumna 8");
+    }
+    TCsvImport imp(dm, 1);
+    EXPECT_EQ(MessageOf([&] { imp.Load(QByteArray("5;Chl\0eb\n", 9)); }), "Plik nie jest plikiem tekstowym CSV.");
+}
+
 } // namespace
