@@ -1,6 +1,7 @@
 #include "app/UDataFiles.h"
 
 #include "data/UDM.h"
+#include "data/UFileLock.h"
 
 TOrvanDataFiles::TOrvanDataFiles(TDM &dm) : m_dm(dm)
 {
@@ -18,5 +19,8 @@ void TOrvanDataFiles::Load(const QString &fileName, const TSectionSet &sections,
 
 void TOrvanDataFiles::Save(const QString &fileName, const TSectionSet &sections)
 {
+    // The user confirmed replacing the file with the chosen sections; a
+    // command rewriting it meanwhile is waited for.
+    const TDataFileLock lock(fileName);
     SaveDataFile(m_dm, fileName, sections);
 }

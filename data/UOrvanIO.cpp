@@ -1139,35 +1139,92 @@ void LoadDataFile(TDM &dm, const QString &fileName, TSectionSet sections, bool c
     }
 }
 
+namespace {
+
+// The section line and record lines of one table.
+void AppendSection(QByteArray &content, TDM &dm, int section, const QString &fileName)
+{
+    TRxMemoryData &table = *dm.TableBySection(section);
+    table.CheckBrowseMode();
+    TControlsDisabler disabled(table);
+    AppendLine(content, SectionLine(SectionNames().at(section), table), fileName);
+    const std::vector<TColumnLayout> layout = LayoutOf(table);
+    content.reserve(content.size() + qsizetype(table.RecordCount()) * 90);
+    // Columns go straight into the bytes of the file.
+    struct {
+        QByteArray &out;
+        bool ok = true;
+        void Pad(qsizetype n) { out.append(n, ' '); }
+        void Text(const QString &t) { ok = AppendCp1250(out, t) && ok; }
+        void Comma() { out.append(','); }
+    } sink{content};
+    TWriteTexts texts;
+    for (int row = 0; row < table.RecordCount(); ++row) {
+        RecordToTexts(section, table, row, texts);
+        LayColumns(layout, texts, sink);
+        if (!sink.ok)
+            RaiseNotEncodable(RecordLine(section, table, row), fileName);
+        content.append("\r\n", 2);
+    }
+}
+
+} // namespace
+
 void SaveDataFile(TDM &dm, const QString &fileName, TSectionSet sections)
 {
     QByteArray content;
-    for (int section = 0; section < 3; ++section) {
-        if (!sections.Contains(section))
-            continue;
-        TRxMemoryData &table = *dm.TableBySection(section);
-        table.CheckBrowseMode();
-        TControlsDisabler disabled(table);
-        AppendLine(content, SectionLine(SectionNames().at(section), table), fileName);
-        const std::vector<TColumnLayout> layout = LayoutOf(table);
-        content.reserve(content.size() + qsizetype(table.RecordCount()) * 90);
-        // Columns go straight into the bytes of the file.
-        struct {
-            QByteArray &out;
-            bool ok = true;
-            void Pad(qsizetype n) { out.append(n, ' '); }
-            void Text(const QString &t) { ok = AppendCp1250(out, t) && ok; }
-            void Comma() { out.append(','); }
-        } sink{content};
-        TWriteTexts texts;
-        for (int row = 0; row < table.RecordCount(); ++row) {
-            RecordToTexts(section, table, row, texts);
-            LayColumns(layout, texts, sink);
-            if (!sink.ok)
-                RaiseNotEncodable(RecordLine(section, table, row), fileName);
-            content.append("\r\n", 2);
+    for (int section = 0; section < 3; ++section)
+        if (sections.Contains(section))
+            AppendSection(content, dm, section, fileName);
+    ReplaceFile(fileName, content);
+}
+
+void CheckDataFileSections(const QString &fileName)
+{
+    const QByteArray bytes = ReadWholeFile(fileName, true);
+    for (QByteArrayView line : SplitFileLines(bytes))
+        if (IsSectionLine(line))
+            SectionNameEnd(line, fileName);
+}
+
+void SaveDataFileSections(TDM &dm, const QString &fileName, TSectionSet sections)
+{
+    if (const QString problem = SaveTargetProblem(fileName); !problem.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(fileName, problem));
+    if (!QFileInfo::exists(fileName))
+        return SaveDataFile(dm, fileName, sections);
+    const QByteArray old = ReadWholeFile(fileName, false);
+    QByteArray content;
+    content.reserve(old.size());
+    TSectionSet written;
+    bool skipping = false; // inside a section being replaced
+    // Line by line with its own line end, so what is kept stays byte for byte.
+    for (qsizetype start = 0; start < old.size();) {
+        const qsizetype lf = old.indexOf('\n', start);
+        const qsizetype end = lf < 0 ? old.size() : lf + 1;
+        const QByteArrayView line = QByteArrayView(old).sliced(start, end - start);
+        start = end;
+        if (IsSectionLine(line)) {
+            QByteArrayView bare = line;
+            while (!bare.isEmpty() && (bare.back() == '\n' || bare.back() == '\r'))
+                bare.chop(1);
+            const qsizetype close = SectionNameEnd(bare, fileName);
+            const int section = SectionIndex(FromCp1250(bare.data() + 1, close - 1));
+            skipping = section >= 0 && sections.Contains(section);
+            // A section the file holds twice is written once, where it began.
+            if (skipping && !written.Contains(section)) {
+                AppendSection(content, dm, section, fileName);
+                written.Insert(section);
+            }
         }
+        if (!skipping)
+            content.append(line);
     }
+    if (!content.isEmpty() && !content.endsWith('\n'))
+        content.append("\r\n", 2);
+    for (int section = 0; section < 3; ++section)
+        if (sections.Contains(section) && !written.Contains(section))
+            AppendSection(content, dm, section, fileName);
     ReplaceFile(fileName, content);
 }
 

@@ -85,6 +85,19 @@ void LoadDataFile(TDM &dm, const QString &fileName, TSectionSet sections, bool c
 // A text that Windows-1250 cannot hold is refused with EOrvanFileError.
 void SaveDataFile(TDM &dm, const QString &fileName, TSectionSet sections);
 
+// Replaces only the chosen sections of an existing data file, each where
+// it stood (a new one at the end), and keeps every other line byte for byte:
+// the other sections with their counters, sections this program does not
+// know, what stands before the first section. Without a file, as
+// SaveDataFile. A damaged section line refuses the file, which then stays
+// as it was. The caller holds the file's TDataFileLock.
+void SaveDataFileSections(TDM &dm, const QString &fileName, TSectionSet sections);
+
+// Refuses (as LoadDataFile would) a file whose section lines are damaged,
+// so that a later SaveDataFileSections of it cannot fail on them. A
+// missing file raises EInOutError "Nie znaleziono pliku %s!".
+void CheckDataFileSections(const QString &fileName);
+
 // Conversion of one line of a line file into the record being inserted.
 using TLineToRecord = std::function<void(TRxMemoryData &table, const QString &line)>;
 // Conversion of the current record of a table into one line (no line end).

@@ -203,16 +203,12 @@ void TFormImportCsv::BuildColumnChoices()
     ui->CBNaglowek->setChecked(m_import.HeaderRow());
     ui->CBSkracaj->setChecked(m_import.TruncateNames());
     ui->CBZamieniaj->setChecked(m_import.ReplaceLetters());
-    const QStringList first = m_import.Rows().empty() ? QStringList() : m_import.Rows().Cells(0);
     const int columns = m_import.ColumnCount();
     for (const TChoice &c : m_choices) {
         c.Column->clear();
         c.Column->addItem(QStringLiteral("(brak)"));
-        for (int i = 0; i < columns; ++i) {
-            const QString sample = first.value(i).left(20);
-            c.Column->addItem(sample.isEmpty() ? QStringLiteral("Kolumna %1").arg(i + 1)
-                                               : QStringLiteral("Kolumna %1: %2").arg(i + 1).arg(sample));
-        }
+        for (int i = 0; i < columns; ++i)
+            c.Column->addItem(m_import.ColumnCaption(i));
         c.Column->addItem(QStringLiteral("Stała wartość"));
     }
     m_updating = false;

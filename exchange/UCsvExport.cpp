@@ -15,7 +15,28 @@ QString WithComma(QString text)
     return text;
 }
 
+bool NeedsGuard(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == u'\'')
+        ++i;
+    if (i == text.size())
+        return false;
+    const char16_t c = text.at(i).unicode();
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r';
+}
+
 } // namespace
+
+QString CsvGuardText(const QString &text)
+{
+    return NeedsGuard(text) ? u'\'' + text : text;
+}
+
+QString CsvUnguardText(const QString &text)
+{
+    return text.startsWith(u'\'') && NeedsGuard(QStringView(text).sliced(1)) ? text.mid(1) : text;
+}
 
 QStringList CsvDefaultColumns(const TRxMemoryData &table)
 {
@@ -29,7 +50,7 @@ QStringList CsvDefaultColumns(const TRxMemoryData &table)
 QString CsvQuote(const QString &cell)
 {
     // One pass: this runs for every cell of an export.
-    bool quote = !cell.isEmpty() && (cell.front().isSpace() || cell.back().isSpace());
+    bool quote = !cell.isEmpty() && (cell.front().isSpace() || cell.back().isSpace() || cell.front() == u'\'');
     for (qsizetype i = 0; !quote && i < cell.size(); ++i) {
         const char16_t c = cell.at(i).unicode();
         quote = c == u';' || c == u'"' || c == u'\n' || c == u'\r' || c == u'\t';
@@ -92,7 +113,8 @@ QString CsvValueText(const TField &field, const TFieldValue &v)
 
 QString CsvCell(const TField &field, int row)
 {
-    return CsvValueText(field, field.ValueAt(row));
+    const QString text = CsvValueText(field, field.ValueAt(row));
+    return field.DataType() == TFieldType::String ? CsvGuardText(text) : text;
 }
 
 namespace {
@@ -123,7 +145,7 @@ public:
     void Cell(QStringView cell)
     {
         const qsizetype start = m_used;
-        if (!cell.isEmpty() && (cell.front().isSpace() || cell.back().isSpace()))
+        if (!cell.isEmpty() && (cell.front().isSpace() || cell.back().isSpace() || cell.front() == u'\''))
             return Quoted(cell);
         char *p = Room(cell.size() * 3);
         const char16_t *s = cell.utf16();
@@ -245,8 +267,8 @@ void AppendValue(TCsvBytes &out, const TField &field, const TFieldValue &v)
         break;
     case TFieldType::String:
         if (const auto *s = std::get_if<QString>(&v); s && !field.OnGetText)
-            return out.Cell(*s);
-        break;
+            return out.Cell(CsvGuardText(*s));
+        return out.Cell(CsvGuardText(CsvValueText(field, v)));
     }
     out.Cell(CsvValueText(field, v));
 }

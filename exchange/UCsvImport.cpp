@@ -20,6 +20,7 @@
 #include <array>
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -556,6 +557,13 @@ QStringList TCsvImport::HeaderCells() const
     return m_header && !m_rows.empty() ? m_rows.Cells(0) : QStringList();
 }
 
+QString TCsvImport::ColumnCaption(int column) const
+{
+    const QString sample = m_rows.empty() ? QString() : m_rows.Cell(0, column).toString();
+    return sample.isEmpty() ? QStringLiteral("Kolumna %1").arg(column + 1)
+                            : QStringLiteral("Kolumna %1: %2").arg(column + 1).arg(QuotedText(sample, 20));
+}
+
 namespace {
 
 struct TMapped {
@@ -587,7 +595,9 @@ TCsvPreviewRow ConvertRow(TDM &scratch, int section, TRxMemoryData &table, const
                                     .arg(m.Source.Column + 1)
                                     .arg(f->DisplayName()));
             // libcsv has dropped the blanks around unquoted cells; quoted ones keep theirs.
-            QString text = m.Source.IsFixed() ? m.Source.Fixed.trimmed() : rows.Cell(row, m.Source.Column).toString();
+            // The apostrophe an export puts before a formula-like text goes.
+            QString text = m.Source.IsFixed() ? m.Source.Fixed.trimmed()
+                                              : CsvUnguardText(rows.Cell(row, m.Source.Column).toString());
             if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); })) {
                 // An empty cell leaves the field's default.
                 if (f->IsNull() && f->Required() && !f->DefaultText().isEmpty() && f->Name() != QLatin1String("Numer"))
@@ -731,6 +741,7 @@ int TCsvImport::Apply(TCsvImportMode mode, TEditHistory *history)
     if (FineCount() == 0)
         throw Exception(QStringLiteral("Plik nie zawiera żadnego poprawnego wiersza: tabela nie została zmieniona."));
     Target().CheckBrowseMode();
+    RefuseOverLimit(mode);
     int count = 0;
     if (history && &history->Table() == &Target())
         history->Batch([&] { count = PutRows(mode); });
@@ -738,6 +749,31 @@ int TCsvImport::Apply(TCsvImportMode mode, TEditHistory *history)
         count = PutRows(mode);
     m_dm.Modified = true;
     return count;
+}
+
+void TCsvImport::RefuseOverLimit(TCsvImportMode mode) const
+{
+    const TRegisterProfile &profile = m_dm.RegisterProfile;
+    const int limits[] = {profile.MaxGroups, profile.MaxCodes, profile.MaxDeposits};
+    const int limit = limits[m_section];
+    if (limit <= 0)
+        return;
+    const TRxMemoryData &t = Target();
+    const int numer = t.FieldByName(QStringLiteral("Numer")).Index();
+    std::unordered_set<QString> keys;
+    if (mode == TCsvImportMode::Merge)
+        for (int r = 0; r < t.RecordCount(); ++r)
+            keys.insert(KeyOf(t.Field(numer).ValueAt(r)));
+    for (const TCsvPreviewRow &row : m_preview)
+        if (row.Fine)
+            keys.insert(KeyOf(row.Values[size_t(numer)]));
+    if (int(keys.size()) <= limit)
+        return;
+    static const char *const tables[] = {"grup", "kodów", "kaucji"};
+    throw Exception(QStringLiteral("Import nie został wykonany: tabela %1 liczyłaby %2 rekordów, a kasa %3 mieści "
+                                   "najwyżej %4. Tabela nie została zmieniona.")
+                        .arg(QString::fromUtf8(tables[m_section]), QString::number(keys.size()), ModelName(m_dm.Kasa),
+                             QString::number(limit)));
 }
 
 int TCsvImport::PutRows(TCsvImportMode mode)

@@ -135,6 +135,10 @@ public:
     const TCsvRows &Rows() const { return m_rows; }
     int ColumnCount() const; // widest row
     QStringList HeaderCells() const;
+    // How a column is offered for a field: "Kolumna 2: Nazwa" by its first
+    // cell, quoted as messages quote file content (control characters by
+    // their code, cut to 20 characters).
+    QString ColumnCaption(int column) const;
 
     // Converts and checks every data row on a scratch module.
     void BuildPreview();
@@ -148,12 +152,16 @@ public:
 
     // Puts the fine rows of the last preview into the editor table and sets
     // Modified; returns how many went in. Nothing changes on a failure of
-    // the preview (no Numer column, no fine rows: Exception). With a
+    // the preview (no Numer column, no fine rows: Exception) or when the
+    // table would hold more records than the register model takes. With a
     // history the import is one undo step.
     int Apply(TCsvImportMode mode, TEditHistory *history = nullptr);
 
 private:
     int PutRows(TCsvImportMode mode);
+    // The table would hold more records than the register takes: Exception
+    // naming the limit, before anything changes.
+    void RefuseOverLimit(TCsvImportMode mode) const;
     void TakeBytes(const QByteArray &bytes);
     void Reparse(); // and the header row found again
     void DetectHeader();

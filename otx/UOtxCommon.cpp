@@ -217,16 +217,12 @@ void RefuseSameFile(const QStringList &inputs, const QString &output)
                                   .arg(output, in)};
 }
 
-TSectionSet LoadExistingSections(TDM &dm, const QString &fileName)
+void CheckExistingSections(const QString &fileName)
 {
     if (!QFileInfo::exists(fileName))
-        return TSectionSet();
+        return;
     try {
-        TDM scanner;
-        scanner.ApplyProfile(5, true, 0);
-        const TSectionSet sections = ScanDataFile(scanner, fileName);
-        LoadDataFile(dm, fileName, sections, true);
-        return sections;
+        CheckDataFileSections(fileName);
     } catch (const Exception &e) {
         throw Exception(e.Message() + QStringLiteral("\rPlik \"%1\" nie został zmieniony: jego pozostałe sekcje "
                                                      "zostałyby utracone.")

@@ -99,8 +99,7 @@ QString SectionList(TSectionSet s);
 // in other letter case): the command would replace what it reads.
 void RefuseSameFile(const QStringList &inputs, const QString &output);
 
-// For a command that writes some sections of a data file: loads every
-// section an existing file holds (deposits whatever the profile) and
-// returns them, so that the others are written back unchanged. A file that
-// is there but does not load is refused and stays as it is.
-TSectionSet LoadExistingSections(TDM &dm, const QString &fileName);
+// For a command that replaces some sections of a data file: refuses an
+// existing file whose sections cannot be told apart (a damaged section
+// line), as its other sections could not be kept. Raises Exception.
+void CheckExistingSections(const QString &fileName);

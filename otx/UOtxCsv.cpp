@@ -2,6 +2,7 @@
 #include "exchange/UCsvExport.h"
 #include "exchange/UCsvImport.h"
 #include "data/UErrors.h"
+#include "data/UFileLock.h"
 #include "data/UOrvanIO.h"
 #include "otx/UOtxCommands.h"
 #include "otx/UOtxCommon.h"
@@ -37,9 +38,6 @@ int OtxImport(const QStringList &argList)
     RefuseSameFile({args.Positional.at(0)}, out);
     TDM dm;
     TProfileOptions::From(args).Apply(dm);
-    // The imported section replaces its namesake; the file's other sections stay.
-    TSectionSet sections = LoadExistingSections(dm, out);
-    sections.Insert(section);
 
     TCsvImport import(dm, section);
     TCsvColumns columns;
@@ -82,8 +80,12 @@ int OtxImport(const QStringList &argList)
         Print(stderr, QStringLiteral("Żaden wiersz pliku nie został przyjęty; nie zapisano pliku."));
         return ExitRefused;
     }
+    // The imported section replaces its namesake; the file's other sections
+    // stay byte for byte.
+    const TDataFileLock lock(out);
+    CheckExistingSections(out);
     import.Apply(TCsvImportMode::Replace);
-    SaveDataFile(dm, out, sections);
+    SaveDataFileSections(dm, out, TSectionSet::Of({section}));
     Print(stdout, QStringLiteral("Zapisano plik \"%1\" (sekcja %2): przyjęto %3, odrzucono %4.")
                       .arg(out, SectionNames().at(section))
                       .arg(import.FineCount())

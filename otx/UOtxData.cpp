@@ -1,5 +1,6 @@
 // check and normalize: data files outside the program.
 #include "data/UErrors.h"
+#include "data/UFileLock.h"
 #include "data/UOrvanIO.h"
 #include "otx/UOtxCommands.h"
 #include "otx/UOtxCommon.h"
@@ -64,6 +65,7 @@ int OtxNormalize(const QStringList &argList)
     scanner.ApplyProfile(5, true, 0);
     const TSectionSet sections = ScanDataFile(scanner, in);
     LoadDataFile(dm, in, sections, true);
+    const TDataFileLock lock(out);
     SaveDataFile(dm, out, sections);
     Print(stdout, QStringLiteral("Zapisano plik \"%1\" (sekcje: %2).")
                       .arg(out, sections.IsEmpty() ? QStringLiteral("brak") : SectionList(sections)));

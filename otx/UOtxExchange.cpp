@@ -3,6 +3,7 @@
 // RunModule with a console sink, and every job ends with the module's end
 // line.
 #include "data/UErrors.h"
+#include "data/UFileLock.h"
 #include "exchange/UExchange.h"
 #include "exchange/USendVerify.h"
 #include "data/UOrvanIO.h"
@@ -300,11 +301,9 @@ int OtxRead(const QStringList &argList)
     // The file is written only at the end: a target that cannot be written
     // would waste every read.
     RequireOutputFile(o.File);
-    // The tables read replace their sections; the file's others stay.
-    TSectionSet written = LoadExistingSections(dm, o.File);
-    for (int s = 0; s < 3; ++s)
-        if (tables.Contains(s))
-            written.Insert(s);
+    // The tables read replace their sections at the end; the file's others
+    // stay as they are then, so they are only checked here.
+    CheckExistingSections(o.File);
 
     const QString folder = ExchangeFolder();
     TConsoleFrontEnd front(dm, o, folder);
@@ -326,9 +325,16 @@ int OtxRead(const QStringList &argList)
             for (const QString &text : x.TotalsTexts(true))
                 Print(stdout, text);
     }
-    SaveDataFile(dm, o.File, written);
-    Print(stdout, QStringLiteral("Zapisano plik \"%1\" (sekcje: %2; grupy: %3, kody: %4, kaucje: %5).")
-                      .arg(o.File, SectionList(written), QString::number(dm.MDGrupy.RecordCount()),
-                           QString::number(dm.MDKody.RecordCount()), QString::number(dm.MDKaucje.RecordCount())));
+    {
+        const TDataFileLock lock(o.File);
+        SaveDataFileSections(dm, o.File, tables);
+    }
+    QStringList counts;
+    for (int s = 0; s < 3; ++s)
+        if (tables.Contains(s))
+            counts << SectionNames().at(s).toLower() + QStringLiteral(": ")
+                          + QString::number(dm.TableBySection(s)->RecordCount());
+    Print(stdout, QStringLiteral("Zapisano plik \"%1\" (sekcje odczytane z kasy: %2; %3).")
+                      .arg(o.File, SectionList(tables), counts.join(QStringLiteral(", "))));
     return ExitOk;
 }

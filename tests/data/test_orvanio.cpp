@@ -1,6 +1,8 @@
 #include "data/UCodePage.h"
 #include "data/UDM.h"
 #include "data/UErrors.h"
+#include "data/UFileLock.h"
+#include "data/UFinally.h"
 #include "data/ULocale.h"
 #include "data/UOrvanIO.h"
 #include "data_test_support.h"
@@ -752,6 +754,69 @@ TEST(DataFileLines, SplitsAtLineFeedsAndDropsOneCarriageReturn)
             got.emplace_back(v.data(), size_t(v.size()));
         EXPECT_EQ(got, c.out) << c.in.toStdString();
     }
+}
+
+// Saving some sections over an existing file rewrites only those; every
+// other line (counters, sections of other programs, a preface, LF line
+// ends, a last line without its end) stays byte for byte.
+TEST_F(DataFile, SavingSomeSectionsKeepsEveryOtherLineOfTheFile)
+{
+    AddGrupa(1, "Nowa");
+    const QByteArray groups = QByteArray(kGrupyLine) + "\r\n" + ToCp1250(RecordLine(0, dm.MDGrupy, 0)) + "\r\n";
+    const QByteArray oldGroups = QByteArray(kGrupyLine) + "\r\n 1,Stara           ,A,     1,00,No,8,\r\n\r\n";
+    const QByteArray codes = QByteArray(kKodyLine)
+                             + "\r\n            41,Bu\xB3ka           , 1,     0,80,Pr,        12,40,   15,500,\r\n";
+    const QByteArray notes = "[Uwagi]\nzam\xF3wi\xE6 bu\xB3ki\n";
+    struct Case {
+        const char *Name;
+        QByteArray Before; // null: no file yet
+        QByteArray After;
+    };
+    const Case cases[] = {
+        {"replaced where it stood", "Sklep\r\n" + oldGroups + codes + notes, "Sklep\r\n" + groups + codes + notes},
+        {"appended when new", codes + "[Uwagi] x", codes + "[Uwagi] x\r\n" + groups},
+        {"held twice, written once", oldGroups + codes + oldGroups + notes, groups + codes + notes},
+        {"no file yet", QByteArray(), groups},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString file = Path("sklep.otx");
+        QFile::remove(file);
+        if (!c.Before.isNull())
+            WriteBytes(file, c.Before);
+        SaveDataFileSections(dm, file, TSectionSet::Of({0}));
+        EXPECT_EQ(ReadBytes(file).toStdString(), c.After.toStdString());
+    }
+    // Sections that cannot be told apart are not guessed at.
+    const QString damaged = Path("zly.otx");
+    WriteBytes(damaged, codes + "[]\r\n" + notes);
+    EXPECT_EQ(MessageOf([&] { SaveDataFileSections(dm, damaged, TSectionSet::Of({0})); }),
+              ("Plik \"" + damaged + "\" jest uszkodzony.").toStdString());
+    EXPECT_EQ(MessageOf([&] { CheckDataFileSections(damaged); }), ("Plik \"" + damaged + "\" jest uszkodzony.").toStdString());
+    EXPECT_EQ(ReadBytes(damaged), codes + "[]\r\n" + notes);
+}
+
+// A second holder of one data file's lock, under any name of the file, is
+// refused (here at once: no wait) until the first lets it go.
+TEST_F(DataFile, ASecondLockOnOneFileIsRefusedUntilTheFirstEnds)
+{
+    const QByteArray savedHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(Path("dane")));
+    const TFinally restore([&] { qputenv("XDG_DATA_HOME", savedHome); });
+    const QString file = Path("sklep.otx");
+    WriteBytes(file, "");
+    QStringList names = {file, dir.path() + "/./sklep.otx"};
+#ifndef _WIN32
+    ASSERT_TRUE(QFile::link(file, Path("link.otx")));
+    names << Path("link.otx");
+#endif
+    auto first = std::make_unique<TDataFileLock>(file, std::chrono::milliseconds(0));
+    for (const QString &name : names)
+        EXPECT_EQ(MessageOf([&] { TDataFileLock second(name, std::chrono::milliseconds(0)); }),
+                  TDataFileLock::BusyMessage(name).toStdString());
+    EXPECT_EQ(MessageOf([&] { TDataFileLock other(Path("inny.otx"), std::chrono::milliseconds(0)); }), "no error");
+    first.reset();
+    EXPECT_EQ(MessageOf([&] { TDataFileLock again(names.last(), std::chrono::milliseconds(0)); }), "no error");
 }
 
 } // namespace

@@ -377,4 +377,122 @@ TEST_F(CsvImportTest, ExportLinesAreTheCellTexts)
     EXPECT_EQ(CsvExportBytes(dm.MDKody, CsvDefaultColumns(dm.MDKody)).toStdString(), expected.toStdString());
 }
 
+// A name a spreadsheet would run as a formula is written as text (leading
+// apostrophe, quoted) and read back as it was; numbers stay numbers.
+TEST_F(CsvImportTest, FormulaLikeNamesGoOutAsTextAndComeBackUnchanged)
+{
+    struct Case {
+        const char *Name;
+        const char *Cell; // as the export writes it
+    };
+    const Case cases[] = {
+        {"=1+1", "\"'=1+1\""},       {"+48 600 100 200", "\"'+48 600 100 200\""},
+        {"-1", "\"'-1\""},           {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"'abc", "\"'abc\""},        {"'=x", "\"''=x\""},
+        {"''-1", "\"'''-1\""},       {"'", "\"'\""},
+        {"Chleb=2", "Chleb=2"},
+    };
+    int numer = 1;
+    for (const Case &c : cases) {
+        dm.MDKody.Append();
+        dm.MDKody.FieldByName("Numer").SetText(QString::number(numer++));
+        dm.MDKody.FieldByName("Nazwa").SetAsString(QString::fromUtf8(c.Name));
+        dm.MDKody.FieldByName("Grupa").SetAsInteger(1);
+        dm.MDKody.FieldByName("LDW").SetAsCurrency(Currency::FromUnits(-10000));
+        dm.MDKody.Post();
+    }
+    const QByteArray bytes = CsvExportBytes(dm.MDKody, {"Numer", "Nazwa", "LDW"});
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (int r = 0; r < dm.MDKody.RecordCount(); ++r) {
+        SCOPED_TRACE(cases[r].Name);
+        EXPECT_EQ(lines[r + 1].toStdString(), std::to_string(r + 1) + ";" + cases[r].Cell + ";-1,00\r");
+        EXPECT_EQ(CsvCell(dm.MDKody.FieldByName("Nazwa"), r).toStdString(),
+                  QString::fromUtf8(cases[r].Cell).remove(u'"').toStdString());
+    }
+    TCsvImport &imp = Preview(bytes);
+    EXPECT_EQ(imp.Apply(TCsvImportMode::Replace), int(std::size(cases)));
+    for (int r = 0; r < dm.MDKody.RecordCount(); ++r)
+        EXPECT_EQ(dm.MDKody.FieldByName("Nazwa").TextAt(r).toStdString(), cases[r].Name);
+}
+
+// An import never leaves a table over the model's record count (940 codes
+// on the ER-A237P with deposits); the table stays as it was.
+TEST_F(CsvImportTest, ImportBeyondTheModelsRecordCountIsRefused)
+{
+    dm.ApplyProfile(2, true, 1);
+    struct Case {
+        TCsvImportMode Mode;
+        int Before;   // codes 1..Before in the table
+        int From, To; // codes in the file
+        bool Refused;
+    };
+    const Case cases[] = {
+        {TCsvImportMode::Replace, 0, 1, 940, false},
+        {TCsvImportMode::Replace, 5, 1, 941, true},
+        {TCsvImportMode::Merge, 939, 1, 940, false},
+        {TCsvImportMode::Merge, 939, 940, 941, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.To);
+        dm.MDKody.EmptyTable();
+        for (int n = 1; n <= c.Before; ++n) {
+            dm.MDKody.Append();
+            dm.MDKody.FieldByName("Numer").SetText(QString::number(n));
+            dm.MDKody.FieldByName("Grupa").SetAsInteger(1);
+            dm.MDKody.Post();
+        }
+        QByteArray file;
+        for (int n = c.From; n <= c.To; ++n)
+            file += QByteArray::number(n) + ";Kod " + QByteArray::number(n) + "\n";
+        TCsvImport &imp = Preview(file, QStringLiteral("Numer=1,Nazwa=2"));
+        const std::string message = MessageOf([&] { imp.Apply(c.Mode); });
+        if (c.Refused) {
+            EXPECT_EQ(message, "Import nie został wykonany: tabela kodów liczyłaby 941 rekordów, a kasa ER-A237P "
+                               "mieści najwyżej 940. Tabela nie została zmieniona.");
+            EXPECT_EQ(dm.MDKody.RecordCount(), c.Before);
+        } else {
+            EXPECT_EQ(message, "no error");
+            EXPECT_EQ(dm.MDKody.RecordCount(), 940);
+        }
+    }
+}
+
+// What the import quotes of the file (a refused number, a column's header
+// cell) shows control characters by their code; a name takes blanks for
+// them; a NUL refuses the whole file as not text.
+TEST_F(CsvImportTest, QuotedCellsShowControlCharactersByTheirCode)
+{
+    struct Case {
+        int Section;
+        QByteArray File;
+        const char *Spec;
+        const char *Message;
+        const char *Caption; // of the first column
+    };
+    const Case cases[] = {
+        {1, "Ko\x1b" "d;Nazwa\n5\x1b" "6;Chleb\n", "Numer=1,Nazwa=2", "\"5 6\" nie jest prawidłowym numerem kodu.",
+         "Kolumna 1: Ko<1B>d"},
+        {1, "\"Nu\rmer\";Grupa\n5;1\x1b\n", "Numer=1,Grupa=2", "\"1<1B>\" nie jest poprawną wartością całkowitoliczbową",
+         "Kolumna 1: Nu<0D>mer"},
+        {1, "Numer kodu towaru w kasie;Cena\n5;2,\x1b" "50\n", "Numer=1,Cena=2", "\"2,<1B>50\" nie jest poprawną wartością",
+         "Kolumna 1: Numer kodu towaru w \u2026"},
+        {0, "\x7fNr;Nazwa\n1\x1b" "2;Pieczywo\n", "Numer=1,Nazwa=2", "\"1<1B>2\" nie jest poprawną wartością całkowitoliczbową",
+         "Kolumna 1: <7F>Nr"},
+    };
+    // Rows enough that one control character does not make the file binary.
+    const QByteArray filler = QByteArray(250, 'x') + "\n";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Message);
+        TCsvImport &imp = Preview(c.File + filler, QString::fromLatin1(c.Spec), c.Section);
+        imp.SetHeaderRow(true);
+        imp.BuildPreview();
+        ASSERT_EQ(imp.Preview().size(), 2u);
+        EXPECT_TRUE(imp.Preview()[0].Message.startsWith(QString::fromUtf8(c.Message))) << imp.Preview()[0].Message.toStdString();
+        EXPECT_EQ(imp.ColumnCaption(0).toStdString(), c.Caption);
+        EXPECT_EQ(imp.ColumnCaption(7).toStdString(), "Kolumna 8");
+    }
+    TCsvImport imp(dm, 1);
+    EXPECT_EQ(MessageOf([&] { imp.Load(QByteArray("5;Chl\0eb\n", 9)); }), "Plik nie jest plikiem tekstowym CSV.");
+}
+
 } // namespace

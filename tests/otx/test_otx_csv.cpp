@@ -1,4 +1,6 @@
 // orvan-otx import and export: CSV files in, data files out and back.
+#include "data/UFileLock.h"
+#include "data/UFinally.h"
 #include "otx_test_support.h"
 
 #include <QFile>
@@ -52,7 +54,8 @@ TEST_F(OtxCsv, ImportWritesTheRowsThatPassAndListsTheOthers)
 }
 
 // Into an existing data file the import replaces its own section and keeps
-// the others; a file that does not load is refused and stays as it was.
+// the others as they are; a file whose sections cannot be told apart is
+// refused and stays as it was.
 TEST_F(OtxCsv, ImportIntoADataFileKeepsItsOtherSections)
 {
     const QByteArray groups = QByteArray(kGrupy) + "\r\n 1,Pieczywo        ,A,     1,00,No,8,\r\n";
@@ -62,9 +65,9 @@ TEST_F(OtxCsv, ImportIntoADataFileKeepsItsOtherSections)
     const QStringList args = {"import", csv, out, "--table", "kody", "--columns", "Numer=1,Nazwa=2,Cena=3", "--kaucje", "0"};
     ASSERT_EQ(Otx(args).code, 0);
     const QByteArray data = ReadBytes(out);
-    EXPECT_TRUE(data.startsWith(QByteArray(kGrupy) + "\r\n 1,Pieczywo        ,A,     1,00,No,8,  ")) << data.constData();
+    EXPECT_TRUE(data.startsWith(groups)) << data.constData();
     EXPECT_TRUE(data.contains("\r\n             5,Chleb           , 1,     2,50,Pr,") && !data.contains("Stary"));
-    EXPECT_TRUE(data.contains(QByteArray(kKaucje) + "\r\n 1,     0,50,  ")) << data.constData();
+    EXPECT_TRUE(data.endsWith(deposits)) << data.constData();
 
     const QString damaged = Write("zly.otx", groups + "[]\r\n");
     const CsvRun refused = Otx({"import", csv, damaged, "--table", "kody", "--columns", "Numer=1,Nazwa=2,Cena=3"});
@@ -120,6 +123,49 @@ TEST_F(OtxCsv, WrongArgumentsAndBadFilesAreRefused)
     const CsvRun r = Otx({"import", csv, out, "--table", "grupy", "--columns", "Numer=1,Nazwa=2,VAT=3,Limit=@4", "--separator", ";"});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(ReadBytes(out).contains(" 1,Pieczywo        ,A,")) << ReadBytes(out).constData();
+}
+
+// Groups imported into a file as read --counters writes it, with a section
+// of another program added: the codes keep their counters and the other
+// section stays, byte for byte.
+TEST_F(OtxCsv, ImportingGroupsKeepsTheCodesCountersAndOtherSections)
+{
+    const QByteArray codes = QByteArray(kKody) + "\r\n            41,Bu\xB3ka           , 1,     0,80,Pr,        12,40,"
+                                                 "   15,500,\r\n";
+    const QByteArray notes = "[Uwagi]\r\nzam\xF3wi\xE6 bu\xB3ki\r\n";
+    const QString file = Write("odczyt.otx", QByteArray(kGrupy) + "\r\n 1,Pieczywo        ,A,     1,25,No,5,      "
+                                             "   10,00,    8,000,        99,00,   80,000,\r\n" + codes + notes);
+    const CsvRun r = Otx({"import", Write("g.csv", "3;Napoje;A\n"), file, "--table", "grupy", "--columns",
+                          "Numer=1,Nazwa=2,VAT=3"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QByteArray after = ReadBytes(file);
+    EXPECT_TRUE(after.startsWith(QByteArray(kGrupy) + "\r\n 3,Napoje          ,A,")) << after.constData();
+    EXPECT_TRUE(after.endsWith(codes + notes)) << after.constData();
+    EXPECT_FALSE(after.contains("Pieczywo"));
+}
+
+// While another command or window holds a data file, a command that would
+// rewrite it waits, then gives up naming the file; the file stays as it was.
+TEST_F(OtxCsv, ACommandFindingTheFileTakenIsRefusedAndLeavesItAlone)
+{
+    // The lock this process takes is the one orvan-otx looks for.
+    const QByteArray savedHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(OtxEnvironment().value(QStringLiteral("XDG_DATA_HOME"))));
+    const TFinally restore([&] { qputenv("XDG_DATA_HOME", savedHome); });
+    const QByteArray before = QByteArray(kKody) + "\r\n            41,Stary           , 1,     1,00,Pr,\r\n";
+    const QString file = Write("sklep.otx", before);
+    const QStringList commands[] = {
+        {"import", Write("k.csv", "5;Chleb;2,50\n"), file, "--table", "kody", "--columns", "Numer=1,Nazwa=2,Cena=3"},
+        {"normalize", Write("we.otx", before), file},
+    };
+    const TDataFileLock held(file, std::chrono::milliseconds(0));
+    for (const QStringList &args : commands) {
+        SCOPED_TRACE(args.first().toStdString());
+        const CsvRun r = Otx(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.endsWith(TDataFileLock::BusyMessage(file) + u'\n')) << r.err.toStdString();
+        EXPECT_EQ(ReadBytes(file), before);
+    }
 }
 
 } // namespace
