@@ -91,7 +91,9 @@ private:
 // ErrorText() and FailedCall() until ClearError().
 class TSerialDevice {
 public:
-    enum class TError { None, Timeout, Unsupported, Other };
+    // Gone: the device was removed or the line hung up; nothing more will
+    // pass it until it is opened again.
+    enum class TError { None, Timeout, Unsupported, Gone, Other };
 
     virtual ~TSerialDevice() = default;
     // Read and write, exclusive.
@@ -195,6 +197,10 @@ protected:
     bool ReadModemLine(int line) override;
 
 private:
+    // Whether the device went away (now or before): the first time the
+    // port's loss is recorded; every later operation is then a quiet no-op.
+    bool DeviceGone();
+
     struct TImpl;
     std::unique_ptr<TImpl> d;
     std::unique_ptr<TSerialDevice> FDevice;

@@ -136,6 +136,13 @@ public:
         case QSerialPort::NoError: return TError::None;
         case QSerialPort::TimeoutError: return TError::Timeout;
         case QSerialPort::UnsupportedOperationError: return TError::Unsupported;
+        // A read that finds nothing where the device said there was
+        // something (ReadError: end of file, Qt's "Unknown error") is a
+        // hung-up line: an unplugged adapter, a pseudo-terminal whose other
+        // side closed.
+        case QSerialPort::ResourceError:
+        case QSerialPort::DeviceNotFoundError:
+        case QSerialPort::ReadError: return TError::Gone;
         default: return TError::Other;
         }
     }

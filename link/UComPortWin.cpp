@@ -234,7 +234,12 @@ private:
     bool Fail(const char *call = "")
     {
         FCode = GetLastError();
-        FError = TError::Other;
+        // What an unplugged USB adapter's driver answers to the calls on
+        // its still open handle.
+        const bool gone = FCode == ERROR_DEVICE_REMOVED || FCode == ERROR_BAD_COMMAND || FCode == ERROR_ACCESS_DENIED
+                          || FCode == ERROR_FILE_NOT_FOUND || FCode == ERROR_GEN_FAILURE
+                          || FCode == ERROR_DEVICE_NOT_CONNECTED;
+        FError = gone && FHandle != INVALID_HANDLE_VALUE ? TError::Gone : TError::Other;
         FText = SystemText(FCode);
         FCall = call;
         return false;

@@ -3,6 +3,7 @@
 // starts on an emptied receive queue.
 #include "link/UComPort.h"
 #include "link/UModule.h"
+#include "link/UNational.h"
 #include "link/UVirtualClock.h"
 #include "fake_line.h"
 #include "link_test_support.h"
@@ -10,8 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +31,8 @@ public:
     bool ModemUnreadable = false;
     int Modem = 0;
     std::string Text = "Operation not supported";
+    std::string Incoming;       // what the register sent
+    bool GoneWhenEmpty = false; // then the adapter is unplugged
     // what happened
     std::vector<std::string> Calls;
     std::string Opened;
@@ -66,9 +73,22 @@ public:
         }
         return Modem;
     }
-    int64_t BytesAvailable() override { return 0; }
-    bool WaitForReadyRead(int) override { return false; }
-    int64_t Read(char *, int64_t) override { return 0; }
+    int64_t BytesAvailable() override { return static_cast<int64_t>(Incoming.size()); }
+    bool WaitForReadyRead(int) override
+    {
+        if (!Incoming.empty())
+            return true;
+        if (GoneWhenEmpty)
+            FError = TError::Gone;
+        return false;
+    }
+    int64_t Read(char *data, int64_t max) override
+    {
+        const size_t n = std::min(Incoming.size(), static_cast<size_t>(max));
+        Incoming.copy(data, n);
+        Incoming.erase(0, n);
+        return static_cast<int64_t>(n);
+    }
     int64_t Write(const char *, int64_t size) override { return size; }
     int64_t BytesToWrite() override { return 0; }
     bool WaitForBytesWritten(int) override { return true; }
@@ -326,4 +346,89 @@ TEST(PortDevice, JobStartsOnAnEmptiedReceiveQueue)
               },
               r);
     EXPECT_EQ(first, ReadNothing);
+}
+
+// ------------------------------------------------ a port that fails
+
+// The PC's port that will not open, or that goes away under a job, is the
+// port's failure, with its name; the dead line it leaves (read as the
+// register's EOT) is not the register's error.
+TEST(PortDevice, AFailingPortIsNamedAndTheRegisterIsNotBlamed)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("orvan-port-gone-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "g.txt", std::ios::binary) << " 5,02, 8,00,     2.50,Chleb           ,\r\n";
+    // A download repeats a packet until the register answers: only the
+    // port can end it here.
+    const std::string job = "/LW /V277PSP /P1 /B9600 /Fg.txt /T01 /AABDE /XD";
+#ifdef _WIN32
+    const std::string usb = "ttyUSB0";
+#else
+    const std::string usb = "ttyUSB0 (/dev/ttyUSB0)";
+#endif
+    TPtyPair pty;
+    using TRun = std::function<void(TRecordingDisplay &, TVirtualClock &, TModuleResult &)>;
+    const struct {
+        const char *name;
+        bool needsPty;
+        TRun run;
+        std::string said; // in the line that names the port
+    } cases[] = {
+        {"no such port", false,
+         [&](TRecordingDisplay &display, TVirtualClock &clock, TModuleResult &r) {
+             RunModule(job, "/dev/ttyNoSuchPort", folder.string(), display, clock, DefaultJobTable(), r);
+         },
+         ") otwarcia portu " + TComPort::DevicePathFor("/dev/ttyNoSuchPort", 1) + ". "},
+        {"adapter unplugged after the wake-up", false,
+         [&](TRecordingDisplay &display, TVirtualClock &clock, TModuleResult &r) {
+             RunModule(job, folder.string(), display, clock, DefaultJobTable(),
+                       [](TModuleContext &ctx) -> std::unique_ptr<TLine> {
+                           auto device = std::make_unique<TFakeDevice>();
+                           device->Modem = 1 << LineDSR;
+                           device->Incoming = "\x06";
+                           device->GoneWhenEmpty = true;
+                           auto port = std::make_unique<TComPort>(ctx, std::move(device));
+                           port->PortName = "ttyUSB0";
+                           if (!port->OpenPort(1, 9600))
+                               return nullptr;
+                           return port;
+                       },
+                       r);
+         },
+         "Port " + usb + " zniknął (urządzenie odłączone?)"},
+        {"pseudo-terminal whose other side closed", true,
+         [&](TRecordingDisplay &display, TVirtualClock &clock, TModuleResult &r) {
+             std::thread peer([&] {
+                 pty.ReadUntil('\x05'); // the wake-up
+                 pty.Write("\x06");
+                 pty.ReadUntil('\r'); // the command packet
+                 pty.CloseMaster();
+             });
+             RunModule(job, pty.SlavePath(), folder.string(), display, clock, DefaultJobTable(), r);
+             pty.Cancel();
+             peer.join();
+         },
+         "Port " + pty.SlavePath() + " zniknął (urządzenie odłączone?)"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsPty && !pty.Ok())
+            continue; // Windows
+        TRecordingDisplay display;
+        TVirtualClock clock;
+        TModuleResult r;
+        c.run(display, clock, r);
+        const auto w = [](const std::string &utf8) { return Translate(MessageTranslation('W'), Utf8ToCp852(utf8)); };
+        const std::string said = w(c.said);
+        const bool lost = c.said.rfind("Port ", 0) == 0;
+        EXPECT_EQ(r.Code, 0x1000);
+        EXPECT_EQ(r.Text, w("Błąd otwarcia portu komunikacyjnego") + (lost ? ". " + said : std::string()));
+        const auto count = [&](const std::function<bool(const std::string &)> &match) {
+            return std::count_if(display.Lines.begin(), display.Lines.end(), match);
+        };
+        EXPECT_EQ(count([&](const std::string &l) { return l.find(said) != std::string::npos; }), 1);
+        EXPECT_EQ(count([&](const std::string &l) { return l == w("-= 1000 Błąd otwarcia portu komunikacyjnego =-"); }), 1);
+        EXPECT_EQ(count([](const std::string &l) { return l.find("2000") != std::string::npos; }), 0);
+    }
+    std::filesystem::remove_all(folder);
 }
