@@ -302,3 +302,15 @@ std::unique_ptr<TSerialDevice> MakeSerialDevice()
 {
     return std::make_unique<TWinSerialDevice>();
 }
+
+// A COM port's name is no path to resolve, and Windows has no
+// pseudo-terminals.
+std::string TComPort::ResolvedDevicePath(const std::string &path)
+{
+    return path;
+}
+
+bool TComPort::IsPseudoTerminalPath(const std::string &)
+{
+    return false;
+}
