@@ -172,6 +172,9 @@ bool TRegisterMemory::ForThisRunOnly() const
     const QString key = m_key();
     if (key.endsWith(Key(QString(), SimulatedRegisterPort)))
         return true;
+    // A test's simulator standing for a register on a lasting port.
+    if (qEnvironmentVariable("ORVAN_REMEMBER_PSEUDO_TERMINAL") == QLatin1String("1"))
+        return false;
     // The key holds the resolved device; what it is decides, not its name.
     const QString device = key.mid(key.indexOf(u'|') + 1);
     return !device.isEmpty() && TComPort::IsPseudoTerminalPath(QFile::encodeName(device).toStdString());
