@@ -420,6 +420,35 @@ QString ShortCodeOnlyMessage(const QString &displayedNumber, int kasa)
         .arg(displayedNumber, ModelName(kasa));
 }
 
+QString RecordLimitProblem(const TRxMemoryData &table, const TRegisterProfile &profile, qint64 count)
+{
+    if (count < 0)
+        count = table.RecordCount();
+    const QString &name = table.Name();
+    QString genitive;
+    int limit = 0;
+    if (name.startsWith(QLatin1String("MDGrupy"))) {
+        genitive = QStringLiteral("grup");
+        limit = profile.MaxGroups;
+    } else if (name.startsWith(QLatin1String("MDKody"))) {
+        genitive = QStringLiteral("kodów");
+        limit = profile.MaxCodes;
+    } else if (name.startsWith(QLatin1String("MDKaucje")) && profile.DepositsTable) {
+        genitive = QStringLiteral("kaucji");
+        limit = profile.MaxDeposits;
+    } else {
+        return QString();
+    }
+    if (count <= limit)
+        return QString();
+    const qint64 tens = count % 100, ones = count % 10;
+    const char *records = count == 1                                         ? "rekord"
+                          : (ones >= 2 && ones <= 4 && (tens < 12 || tens > 14)) ? "rekordy"
+                                                                                 : "rekordów";
+    return QStringLiteral("Tabela %1 ma %2 %3, a kasa %4 przyjmuje najwyżej %5.")
+        .arg(genitive, QString::number(count), QString::fromUtf8(records), ModelName(profile.Kasa), QString::number(limit));
+}
+
 TCheckOutcome TDM::CheckKody(int row) const
 {
     const TCheckOutcome number = CheckKodyNumer(row);

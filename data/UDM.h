@@ -135,6 +135,13 @@ QString ModelName(int kasa);
 // The refusal of a code number that is not a short number on such a model.
 QString ShortCodeOnlyMessage(const QString &displayedNumber, int kasa);
 
+// The refusal of more records than the model takes in this table (an
+// editor table or its twin), naming the table, the count and the limit;
+// empty when they fit. count -1: the table's own record count; an import
+// passes the count the table would reach. A deposits table the profile
+// does not use has no limit here.
+QString RecordLimitProblem(const TRxMemoryData &table, const TRegisterProfile &profile, qint64 count = -1);
+
 // A new record of an editor table that holds nothing but what the table
 // puts into every new record: leaving it drops it. The one answer for the
 // grids, the editor commands, the find bar and the exchange.

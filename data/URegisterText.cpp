@@ -60,14 +60,17 @@ QString CodeOf(QChar c)
 
 bool IsControlChar(QChar c)
 {
-    return c.unicode() < 0x20 || c.unicode() == 0x7F;
+    // The C1 range holds the five bytes Windows-1250 leaves undefined
+    // (0x81, 0x83, 0x88, 0x90, 0x98): no letter, nothing the register keeps.
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
 }
 
 QString ControlsAsBlanks(const QString &text)
 {
     if (std::none_of(text.begin(), text.end(), IsControlChar))
         return text;
-    static const QRegularExpression controls(QStringLiteral("[\\x00-\\x1f\\x7f]+"));
+    static const QRegularExpression controls(QStringLiteral("[\\x00-\\x1f\\x7f-\\x9f]+"));
     return QString(text).replace(controls, QStringLiteral(" "));
 }
 

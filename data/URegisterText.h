@@ -7,7 +7,8 @@
 #include <QChar>
 #include <QString>
 
-// A character below the blank, or DEL.
+// A character below the blank, DEL, or a C1 control (where the bytes
+// undefined in Windows-1250 land).
 bool IsControlChar(QChar c);
 
 // Every run of control characters replaced by one blank: what a name

@@ -276,6 +276,8 @@ void TEditorCommands::Check()
         done = QStringLiteral("Kaucje poprawne.");
         break;
     }
+    if (const QString problem = RecordLimitProblem(t, m_dm.RegisterProfile); !problem.isEmpty())
+        throw Exception(problem);
     try {
         m_dm.CheckTable(TTableGridRef(t), QStringLiteral("Numer"), QStringLiteral("Numery nie mogą się powtarzać."),
                         false, check);

@@ -157,11 +157,20 @@ void TExchange::RefuseEmptySend() const
         throw Exception(QStringLiteral("Tabela %1 jest pusta: nie ma czego wysłać do kasy.").arg(TableGenitive(m_table)));
 }
 
+void TExchange::RefuseOverLimit(qint64 count) const
+{
+    // The register would refuse the record past its limit only after
+    // storing every one before it.
+    if (const QString problem = RecordLimitProblem(EditorTable(), m_dm.RegisterProfile, count); !problem.isEmpty())
+        throw Exception(problem);
+}
+
 void TExchange::PrepareSend()
 {
     TRxMemoryData &t = EditorTable();
     t.CheckBrowseMode();
     RefuseEmptySend();
+    RefuseOverLimit();
     TTableGridRef grid(t);
     m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, false, RecordCheck());
     if (m_table == TExchangeTable::Grupy)
@@ -210,6 +219,7 @@ void TExchange::SendSelected(const TDBGridRef &grid)
         return;
     TFinally removeFile([this] { DeleteExchangeFile(); });
     m_wait.Execute(QStringLiteral("Przygotowuję kody do wysłania..."), [&] {
+        RefuseOverLimit(CountSelected(grid));
         m_dm.CheckTable(grid, QStringLiteral("Numer"), kRepeatedKey, true, RecordCheck());
         m_lines.WriteLines(m_file, grid, true);
     });
@@ -291,6 +301,7 @@ void TExchange::CheckWholeTable()
     TRxMemoryData &t = EditorTable();
     t.CheckBrowseMode();
     RefuseEmptySend();
+    RefuseOverLimit();
     m_dm.CheckTable(TTableGridRef(t), QStringLiteral("Numer"), kRepeatedKey, false, RecordCheck());
     RefuseDuplicateNames(RequireUniqueNames(m_dm, DupScopeCodes), m_duplicates);
 }

@@ -102,6 +102,8 @@ public:
 private:
     TRecordCheck RecordCheck() const;
     void RefuseEmptySend() const;
+    // More records (-1: the table's) than the model takes.
+    void RefuseOverLimit(qint64 count = -1) const;
     static int CountSelected(const TDBGridRef &grid);
     void CheckWholeTable();
     // A memory that cannot be written must not turn a good job into a

@@ -5,6 +5,7 @@
 #include "data/UOrvanIO.h"
 #include "data/URunFolder.h"
 #include "data/URxMemoryData.h"
+#include "link/UComPort.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -13,7 +14,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <set>
@@ -126,15 +126,14 @@ QString TRegisterMemory::DefaultFolder()
 
 QString TRegisterMemory::Key(const QString &modelCode, const QString &port)
 {
-    // One register under every name of its port: "COM1", "ttyS0" and
-    // "/dev/ttyS0" are the same device.
+    // One register under every name of its port: "COM1", "ttyS0",
+    // "/dev//ttyS0" and a link to it are the same device, named as the
+    // serial line opens it and then resolved.
     QString device = port.trimmed();
 #ifndef Q_OS_WIN
-    static const QRegularExpression com(QStringLiteral("^[Cc][Oo][Mm]([1-9][0-9]*)$"));
-    if (const QRegularExpressionMatch m = com.match(device); m.hasMatch())
-        device = QStringLiteral("/dev/ttyS%1").arg(m.captured(1).toInt() - 1);
-    else if (!device.isEmpty() && !device.startsWith(u'/'))
-        device = QStringLiteral("/dev/") + device;
+    if (!device.isEmpty())
+        device = QFile::decodeName(QByteArray::fromStdString(
+            TComPort::ResolvedDevicePath(TComPort::DevicePathFor(QFile::encodeName(device).toStdString(), 1))));
 #else
     device = device.toUpper();
 #endif
@@ -171,7 +170,14 @@ bool TRegisterMemory::ForThisRunOnly() const
     if (!m_key)
         return false;
     const QString key = m_key();
-    return key.contains(QLatin1String("|/dev/pts/")) || key.endsWith(Key(QString(), SimulatedRegisterPort));
+    if (key.endsWith(Key(QString(), SimulatedRegisterPort)))
+        return true;
+    // A test's simulator standing for a register on a lasting port.
+    if (qEnvironmentVariable("ORVAN_REMEMBER_PSEUDO_TERMINAL") == QLatin1String("1"))
+        return false;
+    // The key holds the resolved device; what it is decides, not its name.
+    const QString device = key.mid(key.indexOf(u'|') + 1);
+    return !device.isEmpty() && TComPort::IsPseudoTerminalPath(QFile::encodeName(device).toStdString());
 }
 
 TRegisterContent TRegisterMemory::Load() const

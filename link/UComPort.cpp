@@ -3,6 +3,7 @@
 #include "link/UClock.h"
 #include "link/UError.h"
 #include "link/UKOMDisplay.h"
+#include "link/UNational.h"
 
 #include <QElapsedTimer>
 
@@ -112,10 +113,24 @@ std::string Format(const char *pattern, int number, std::initializer_list<std::s
 
 struct TComPort::TImpl {
     bool Virtual = false;
+    bool Lost = false; // the device went away under the job
     int Baud = 19200;
     TTimeouts Timeouts = TimeoutsFor(19200);
     std::string Path;
+    std::string Label; // the port as the user named it, for messages
 };
+
+// "COM5", or on Linux "COM5 (/dev/ttyS4)" where the name is not the path.
+static std::string PortLabel(const std::string &portName, int portNumber, const std::string &path)
+{
+    const std::string name = portName.empty() ? "COM" + std::to_string(portNumber) : portName;
+#ifdef _WIN32
+    (void)path;
+    return name;
+#else
+    return name == path ? name : name + " (" + path + ")";
+#endif
+}
 
 TComPort::TComPort(TModuleContext &context) : TComPort(context, MakeSerialDevice()) {}
 
@@ -219,10 +234,23 @@ bool TComPort::IsVirtual() const
     return d->Virtual;
 }
 
+bool TComPort::DeviceGone()
+{
+    if (!d->Lost && FDevice->Error() != TSerialDevice::TError::Gone)
+        return false;
+    if (!d->Lost) {
+        d->Lost = true;
+        Context.PortLost(Utf8ToCp852("Port " + d->Label + " zniknął (urządzenie odłączone?)"));
+    }
+    FDevice->ClearError();
+    return true;
+}
+
 void TComPort::ClosePort()
 {
     FDevice->Close();
     d->Virtual = false;
+    d->Lost = false;
     FCount = 0;
     FPosition = 1;
     ResponseBuffer().Clear();
@@ -238,6 +266,7 @@ bool TComPort::OpenPort(int portNumber, int baud)
 
     TSerialDevice &port = *FDevice;
     d->Path = DevicePath(portNumber);
+    d->Label = PortLabel(PortName, portNumber, d->Path);
     if (!port.Open(d->Path)) {
         Context.WriteLine(Format("Blad(%d) otwarcia portu %s. %s", port.ErrorNumber(), {d->Path, port.ErrorText()}));
         ClosePort();
@@ -271,6 +300,8 @@ int TComPort::Fetch()
     if (FPosition > FCount) {
         FPosition = 1;
         FCount = 0;
+        if (d->Lost)
+            return ReadFailed;
         if (!FDevice->IsOpen()) {
             Context.WriteLine("Blad odczytu z portu. Port nie jest otwarty");
             return ReadFailed;
@@ -287,6 +318,8 @@ int TComPort::Fetch()
         if (port.BytesAvailable() == 0) {
             errno = 0;
             if (!port.WaitForReadyRead(static_cast<int>(total))) {
+                if (DeviceGone())
+                    return ReadFailed;
                 if (failed()) {
                     Context.WriteLine("Blad odczytu z portu. " + port.ErrorText());
                     port.ClearError();
@@ -305,9 +338,11 @@ int TComPort::Fetch()
         for (;;) {
             const int64_t n = port.Read(reinterpret_cast<char *>(FBuffer) + FCount, BlockSize - FCount);
             if (n < 0) {
+                FCount = 0;
+                if (DeviceGone())
+                    return ReadFailed;
                 Context.WriteLine("Blad odczytu z portu. " + port.ErrorText());
                 port.ClearError();
-                FCount = 0;
                 return ReadFailed;
             }
             FCount += static_cast<int>(n);
@@ -321,7 +356,8 @@ int TComPort::Fetch()
             if (!port.WaitForReadyRead(static_cast<int>(std::min<qint64>(t.ReadInterval, left)))) {
                 // A failure after some bytes: hand out what came; the next
                 // refill reports it.
-                port.ClearError();
+                if (port.Error() != TSerialDevice::TError::Gone)
+                    port.ClearError();
                 break;
             }
         }
@@ -334,12 +370,16 @@ int TComPort::Fetch()
 bool TComPort::Put(std::string_view bytes)
 {
     TSerialDevice &port = *FDevice;
+    if (d->Lost)
+        return false;
     if (!port.IsOpen()) {
         Context.WriteLine("Blad wyslania do portu. Port nie jest otwarty");
         return false;
     }
     const TTimeouts &t = d->Timeouts;
     if (port.Write(bytes.data(), static_cast<int64_t>(bytes.size())) < 0) {
+        if (DeviceGone())
+            return false;
         Context.WriteLine("Blad wyslania do portu. " + port.ErrorText());
         port.ClearError();
         return false;
@@ -355,6 +395,8 @@ bool TComPort::Put(std::string_view bytes)
             port.ClearError();
             continue;
         }
+        if (DeviceGone())
+            return false;
         Context.WriteLine("Blad wyslania do portu. " + port.ErrorText());
         port.ClearError();
         return false;
@@ -370,7 +412,11 @@ bool TComPort::Put(std::string_view bytes)
 
 void TComPort::Purge()
 {
+    if (d->Lost)
+        return;
     if (!FDevice->ClearInput()) {
+        if (DeviceGone())
+            return;
         Context.WriteLine("Blad WinAPI (PurgeComm). " + FDevice->ErrorText());
         FDevice->ClearError();
     }
@@ -378,9 +424,11 @@ void TComPort::Purge()
 
 void TComPort::ApplyControlLine(int line, bool on)
 {
-    if (d->Virtual)
+    if (d->Virtual || d->Lost)
         return;
     if (!FDevice->SetControlLine(line, on)) {
+        if (DeviceGone())
+            return;
         Context.WriteLine("Nie moge ustawic linii sterujacej. " + FDevice->ErrorText());
         FDevice->ClearError();
     }
@@ -388,10 +436,14 @@ void TComPort::ApplyControlLine(int line, bool on)
 
 bool TComPort::ReadModemLine(int line)
 {
+    if (d->Lost)
+        return false;
     if (d->Virtual)
         return line == LineDSR;
     const int lines = FDevice->ModemLines();
     if (lines < 0) {
+        if (DeviceGone())
+            return false;
         Context.WriteLine("Nie moge odczytac ustawienia linii sterujacej. " + FDevice->ErrorText());
         FDevice->ClearError();
         return false;

@@ -91,7 +91,9 @@ private:
 // ErrorText() and FailedCall() until ClearError().
 class TSerialDevice {
 public:
-    enum class TError { None, Timeout, Unsupported, Other };
+    // Gone: the device was removed or the line hung up; nothing more will
+    // pass it until it is opened again.
+    enum class TError { None, Timeout, Unsupported, Gone, Other };
 
     virtual ~TSerialDevice() = default;
     // Read and write, exclusive.
@@ -181,6 +183,13 @@ public:
     // Linux: whether a character device of this major number is the slave
     // side of a pseudo-terminal (136..143 Unix98, 3 the old BSD kind).
     static bool IsPseudoTerminalMajor(unsigned major);
+    // Linux: the device a path leads to, with links, "." and ".." resolved
+    // (a path that leads nowhere only cleaned); Windows: the path as given.
+    static std::string ResolvedDevicePath(const std::string &path);
+    // Linux: whether the device a path leads to is a pseudo-terminal, by
+    // its device number, or by its place under /dev/pts/ when it cannot be
+    // examined; whatever spelling or link leads to it. Windows: never.
+    static bool IsPseudoTerminalPath(const std::string &path);
     // Whether a block read that ends with this byte holds a complete
     // answer, so that waiting the interval time-out for more is useless:
     // ACK, NAK, EOT, ENQ, or the CR that closes a packet (its checksum
@@ -195,6 +204,10 @@ protected:
     bool ReadModemLine(int line) override;
 
 private:
+    // Whether the device went away (now or before): the first time the
+    // port's loss is recorded; every later operation is then a quiet no-op.
+    bool DeviceGone();
+
     struct TImpl;
     std::unique_ptr<TImpl> d;
     std::unique_ptr<TSerialDevice> FDevice;

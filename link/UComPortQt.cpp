@@ -8,7 +8,9 @@
 #include <QThread>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,6 +138,13 @@ public:
         case QSerialPort::NoError: return TError::None;
         case QSerialPort::TimeoutError: return TError::Timeout;
         case QSerialPort::UnsupportedOperationError: return TError::Unsupported;
+        // A read that finds nothing where the device said there was
+        // something (ReadError: end of file, Qt's "Unknown error") is a
+        // hung-up line: an unplugged adapter, a pseudo-terminal whose other
+        // side closed.
+        case QSerialPort::ResourceError:
+        case QSerialPort::DeviceNotFoundError:
+        case QSerialPort::ReadError: return TError::Gone;
         default: return TError::Other;
         }
     }
@@ -158,4 +167,32 @@ private:
 std::unique_ptr<TSerialDevice> MakeSerialDevice()
 {
     return std::make_unique<TQtSerialDevice>();
+}
+
+std::string TComPort::ResolvedDevicePath(const std::string &path)
+{
+    if (path.empty())
+        return path;
+    if (char *resolved = realpath(path.c_str(), nullptr)) {
+        std::string out(resolved);
+        std::free(resolved);
+        return out;
+    }
+    std::string clean = std::filesystem::path(path).lexically_normal().string();
+    if (clean.size() > 1 && clean.back() == '/')
+        clean.pop_back();
+    return clean;
+}
+
+bool TComPort::IsPseudoTerminalPath(const std::string &path)
+{
+    const std::string device = ResolvedDevicePath(path);
+    struct stat st {};
+    if (!device.empty() && stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) {
+#if defined(__linux__)
+        if (IsPseudoTerminalMajor(major(st.st_rdev)))
+            return true;
+#endif
+    }
+    return device.compare(0, 9, "/dev/pts/") == 0 || device.compare(0, 9, "/dev/ttyp") == 0;
 }

@@ -234,7 +234,12 @@ private:
     bool Fail(const char *call = "")
     {
         FCode = GetLastError();
-        FError = TError::Other;
+        // What an unplugged USB adapter's driver answers to the calls on
+        // its still open handle.
+        const bool gone = FCode == ERROR_DEVICE_REMOVED || FCode == ERROR_BAD_COMMAND || FCode == ERROR_ACCESS_DENIED
+                          || FCode == ERROR_FILE_NOT_FOUND || FCode == ERROR_GEN_FAILURE
+                          || FCode == ERROR_DEVICE_NOT_CONNECTED;
+        FError = gone && FHandle != INVALID_HANDLE_VALUE ? TError::Gone : TError::Other;
         FText = SystemText(FCode);
         FCall = call;
         return false;
@@ -296,4 +301,16 @@ private:
 std::unique_ptr<TSerialDevice> MakeSerialDevice()
 {
     return std::make_unique<TWinSerialDevice>();
+}
+
+// A COM port's name is no path to resolve, and Windows has no
+// pseudo-terminals.
+std::string TComPort::ResolvedDevicePath(const std::string &path)
+{
+    return path;
+}
+
+bool TComPort::IsPseudoTerminalPath(const std::string &)
+{
+    return false;
 }

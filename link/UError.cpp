@@ -169,6 +169,10 @@ std::string ErrorLine(uint16_t code)
 
 void TModuleContext::SetError(uint16_t code, bool askStatus)
 {
+    if (PortGone)
+        return;
+    if (code != PortErrorCode)
+        PortFailure.clear();
     Error.Code = code;
     Error.AskStatus = askStatus;
     if (code != 0 && !Quiet)
@@ -182,7 +186,10 @@ bool TModuleContext::GetError(uint16_t &code, std::string &text) const
         text.clear();
         return false;
     }
-    text = cut(Translate(MessageTranslation(OutputCodePage), ErrorMessage(code)));
+    std::string message = ErrorMessage(code);
+    if (code == PortErrorCode && !PortFailure.empty())
+        message += ". " + PortFailure; // one line: osh2xx ends with it
+    text = cut(Translate(MessageTranslation(OutputCodePage), message));
     return true;
 }
 
@@ -190,6 +197,16 @@ void TModuleContext::InternalError(const std::string &text)
 {
     WriteLine(text);
     SetError(0x9999, false);
+}
+
+void TModuleContext::PortLost(const std::string &moduleText)
+{
+    if (PortGone)
+        return;
+    WriteLine(moduleText);
+    SetError(PortErrorCode, false);
+    PortFailure = moduleText;
+    PortGone = true;
 }
 
 void TModuleContext::WriteLine(const std::string &moduleText)

@@ -12,6 +12,8 @@ namespace {
 void CheckSection(TDM &dm, int section, const TRecordCheck &check)
 {
     TRxMemoryData &table = *dm.TableBySection(section);
+    if (const QString problem = RecordLimitProblem(table, dm.RegisterProfile); !problem.isEmpty())
+        throw Exception(problem);
     try {
         dm.CheckTable(TTableGridRef(table), QStringLiteral("Numer"), QStringLiteral("Numery nie mogą się powtarzać."),
                       false, check);

@@ -85,7 +85,8 @@ TEST(RegisterText, FifteenLettersComeBackAsPolishLetters)
     for (int b = 0; b < 256; ++b) {
         const char byte = char(b);
         const QChar c = FromCp1250(&byte, 1).at(0);
-        EXPECT_EQ(IsControlChar(c), b < 0x20 || b == 0x7F) << b;
+        const bool undefined = b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98;
+        EXPECT_EQ(IsControlChar(c), b < 0x20 || b == 0x7F || undefined) << b;
         if (!RegisterHolds(c) && !IsControlChar(c)) {
             lost += c;
             back += AsRegisterStores(c);

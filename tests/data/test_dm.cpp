@@ -1,4 +1,5 @@
 #include "data/UDM.h"
+#include "data/UCodePage.h"
 #include "data/UErrors.h"
 #include "data/ULocale.h"
 #include "data_test_support.h"
@@ -396,6 +397,11 @@ TEST_F(DataModule, NamesHoldOnlyWhatTheRegisterStores)
         {QStringLiteral("Éclair"), false, letterMessage.toStdString()},
         {QStringLiteral("Éclair"), true, "no error"},
         {QStringLiteral("Ser\x04"), true, "Nazwa \"Ser<04>\" zawiera znak sterujący o kodzie 0x04, którego kasa nie przyjmuje."},
+        // Byte 0x98 has no character in Windows-1250: typed or loaded alike.
+        {QStringLiteral("Ser") + Cp1250Char(0x98), false,
+         "Nazwa \"Ser<98>\" zawiera znak sterujący o kodzie 0x98, którego kasa nie przyjmuje."},
+        {QStringLiteral("Ser") + Cp1250Char(0x98), true,
+         "Nazwa \"Ser<98>\" zawiera znak sterujący o kodzie 0x98, którego kasa nie przyjmuje."},
     };
     for (TRxMemoryData *t : {&dm.MDGrupy, &dm.MDKody}) {
         for (const auto &c : typed) {

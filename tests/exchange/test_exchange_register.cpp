@@ -403,6 +403,50 @@ TEST_F(ExchangeRegister, EmptyTablesAreRefusedBeforeAnyDialogOrJob)
     EXPECT_TRUE(jobs.Jobs.isEmpty());
 }
 
+// The register would store the records up to its limit and then refuse
+// the rest: one record past the model's count stops the send before the
+// job, naming the limit; at the limit the job runs.
+TEST_F(ExchangeRegister, TablesPastTheModelsRecordCountAreRefusedBeforeTheJob)
+{
+    using T = TExchangeTable;
+    const struct {
+        int kasa;
+        T table;
+        int limit;
+        const char *message;
+    } cases[] = {
+        {5, T::Grupy, 30, "Tabela grup ma 31 rekordów, a kasa ER-A277PS Plus przyjmuje najwyżej 30."},
+        {5, T::Kody, 9999, "Tabela kodów ma 10000 rekordów, a kasa ER-A277PS Plus przyjmuje najwyżej 9999."},
+        {5, T::Kaucje, 50, "Tabela kaucji ma 51 rekordów, a kasa ER-A277PS Plus przyjmuje najwyżej 50."},
+        {2, T::Grupy, 20, "Tabela grup ma 21 rekordów, a kasa ER-A237P przyjmuje najwyżej 20."},
+        {2, T::Kody, 940, "Tabela kodów ma 941 rekordów, a kasa ER-A237P przyjmuje najwyżej 940."},
+        {2, T::Kaucje, 30, "Tabela kaucji ma 31 rekordów, a kasa ER-A237P przyjmuje najwyżej 30."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message);
+        dm.ApplyProfile(c.kasa, true, 1);
+        auto x = Exchange(c.table);
+        x->EditorTable().EmptyTable();
+        // Past the limit a number repeats where the field's range ends.
+        for (int n = 1; n <= c.limit + 1; ++n) {
+            if (c.table == T::Grupy)
+                AddGroup(dm, n > 30 ? 1 : n, QStringLiteral("Grupa %1").arg(n));
+            else if (c.table == T::Kaucje)
+                AddDeposit(dm, n > 50 ? 1 : n, "1,00");
+            else
+                AddCode(dm, n > 9999 ? QStringLiteral("12345678") : QString::number(n), QStringLiteral("Kod %1").arg(n));
+            if (n < c.limit)
+                continue;
+            const qsizetype jobsBefore = jobs.Jobs.size();
+            wait.Errors.clear();
+            EXPECT_THROW(x->SendAll(), EAbort); // no register: the job itself fails
+            EXPECT_EQ(jobs.Jobs.size(), jobsBefore + (n == c.limit ? 1 : 0));
+            EXPECT_EQ(wait.Errors, n == c.limit ? QStringList() : QStringList{QString::fromUtf8(c.message)});
+        }
+        EXPECT_TRUE(NoExchangeFiles());
+    }
+}
+
 TEST_F(ExchangeRegister, DuplicateNamesStopTheSendOnlyWhereTheModelNeedsUniqueNames)
 {
     struct Listed : IDuplicateNamesView {

@@ -8,6 +8,7 @@
 #include "data/UFinally.h"
 #include "data/URunFolder.h"
 #include "scripted_messages.h"
+#include "sim/USimPty.h"
 
 #include <QTimeZone>
 
@@ -269,6 +270,56 @@ TEST_F(ShopExchange, APseudoTerminalIsRememberedForTheRunOnlyAndTheFilesAreTheUs
     RemoveRunFolder(); // the run ends
     EXPECT_FALSE(MemoryFor(QStringLiteral("/dev/pts/3"))->Load().Known);
     EXPECT_TRUE(MemoryFor(QStringLiteral("/dev/ttyS0"))->Load().Known);
+#endif
+}
+
+// What the device is decides, not how its name is spelled: every way to a
+// pseudo-terminal keeps the content for the run only, and every way to one
+// serial port shares one memory.
+TEST_F(ShopExchange, EverySpellingOfADeviceIsThatDevice)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no pseudo-terminals";
+#else
+    TPtySimulator pty;
+    ASSERT_TRUE(pty.Start());
+    const QString slave = QString::fromStdString(pty.PortPath());
+    ASSERT_TRUE(slave.startsWith(QStringLiteral("/dev/pts/"))) << slave.toStdString();
+    const QString ptyLink = dir.filePath(QStringLiteral("kasa-usb"));
+    const QString nullLink = dir.filePath(QStringLiteral("kasa-null"));
+    ASSERT_TRUE(QFile::link(slave, ptyLink));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), nullLink));
+    const TFinally restore([] { RemoveRunFolder(); });
+    const std::map<QString, TRememberedCode> one{
+        {QStringLiteral("1"), {QStringLiteral("1"), QStringLiteral("Kod"), 1, Currency(), QStringLiteral("0")}}};
+    const QString pts = slave.mid(5); // "pts/N", looked up under /dev/
+    const struct {
+        QString port;
+        bool pseudoTerminal;
+        QString sameAs;
+    } cases[] = {
+        {slave, true, slave},
+        {QStringLiteral("/dev//") + pts, true, slave},
+        {QStringLiteral("/dev/pts/../") + pts, true, slave},
+        {QStringLiteral("/proc/self/root") + slave, true, slave},
+        {ptyLink, true, slave},
+        {pts, true, slave},
+        {QStringLiteral("/dev/null"), false, QStringLiteral("/dev/null")},
+        {nullLink, false, QStringLiteral("/dev/null")},
+        {QStringLiteral("/dev/./null"), false, QStringLiteral("/dev/null")},
+        {QStringLiteral("null"), false, QStringLiteral("/dev/null")},
+    };
+    const QDir folder(dir.filePath(QStringLiteral("pamiec")));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.port.toStdString());
+        Fresh();
+        const auto m = MemoryFor(c.port);
+        EXPECT_EQ(m->ForThisRunOnly(), c.pseudoTerminal);
+        EXPECT_EQ(m->FileName(), MemoryFor(c.sameAs)->FileName());
+        m->ReplaceAll(one);
+        EXPECT_EQ(!folder.exists() || folder.isEmpty(), c.pseudoTerminal);
+        EXPECT_TRUE(MemoryFor(c.sameAs)->Load().Known);
+    }
 #endif
 }
 

@@ -2,6 +2,8 @@
 // decision, and the real TComPort over a pseudo-terminal with the register
 // played on the master side.
 #include "link/UComPort.h"
+#include "link/UError.h"
+#include "link/UNational.h"
 #include "link/UProtoco.h"
 #include "fake_line.h"
 #include "pty_pair.h"
@@ -305,8 +307,17 @@ TEST(ComPort, FailuresOfAClosedOrHungUpLine)
     ASSERT_TRUE(p.Pty.Ok());
     ASSERT_TRUE(p.Port.OpenPort(1, 19200));
     p.Pty.CloseMaster();
-    const int b = p.Port.ReadByte();
-    EXPECT_TRUE(b == ReadFailed || b == ReadNothing) << b;
+    // A hung-up line is the port gone, said once with its name; what the
+    // protocol then does with the dead line adds nothing.
+    EXPECT_EQ(p.Port.ReadByte(), ReadFailed);
+    p.Port.WriteByte('x');
+    EXPECT_EQ(p.Port.ReadByte(), ReadFailed);
+    p.Run.Context.SetError(0x2000, true);
+    const auto w = [](const std::string &utf8) { return Translate(MessageTranslation('W'), Utf8ToCp852(utf8)); };
+    EXPECT_EQ(p.Run.Display.Lines, (std::vector<std::string>{w("Port " + p.Pty.SlavePath() + " zniknął (urządzenie odłączone?)"),
+                                                             w("-= 1000 Błąd otwarcia portu komunikacyjnego =-")}));
+    EXPECT_EQ(p.Run.Context.Error.Code, 0x1000);
+    EXPECT_FALSE(p.Run.Context.Error.AskStatus);
     p.Port.ClosePort();
     p.Run.Display.Lines.clear();
     EXPECT_EQ(p.Port.ReadByte(), ReadFailed);

@@ -3,6 +3,7 @@
 // starts on an emptied receive queue.
 #include "link/UComPort.h"
 #include "link/UModule.h"
+#include "link/UNational.h"
 #include "link/UVirtualClock.h"
 #include "fake_line.h"
 #include "link_test_support.h"
@@ -10,8 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +30,8 @@ public:
     bool ModemUnreadable = false;
     int Modem = 0;
     std::string Text = "Operation not supported";
+    std::string Incoming;       // what the register sent
+    bool GoneWhenEmpty = false; // then the adapter is unplugged
     // what happened
     std::vector<std::string> Calls;
     std::string Opened;
@@ -66,9 +72,22 @@ public:
         }
         return Modem;
     }
-    int64_t BytesAvailable() override { return 0; }
-    bool WaitForReadyRead(int) override { return false; }
-    int64_t Read(char *, int64_t) override { return 0; }
+    int64_t BytesAvailable() override { return static_cast<int64_t>(Incoming.size()); }
+    bool WaitForReadyRead(int) override
+    {
+        if (!Incoming.empty())
+            return true;
+        if (GoneWhenEmpty)
+            FError = TError::Gone;
+        return false;
+    }
+    int64_t Read(char *data, int64_t max) override
+    {
+        const size_t n = std::min(Incoming.size(), static_cast<size_t>(max));
+        Incoming.copy(data, n);
+        Incoming.erase(0, n);
+        return static_cast<int64_t>(n);
+    }
     int64_t Write(const char *, int64_t size) override { return size; }
     int64_t BytesToWrite() override { return 0; }
     bool WaitForBytesWritten(int) override { return true; }
@@ -326,4 +345,57 @@ TEST(PortDevice, JobStartsOnAnEmptiedReceiveQueue)
               },
               r);
     EXPECT_EQ(first, ReadNothing);
+}
+
+// ------------------------------------------------ a port that fails
+
+// The PC's port that will not open, or that goes away under a job, is the
+// port's failure, with its name; the dead line it leaves (read as the
+// register's EOT) is not the register's error.
+TEST(PortDevice, AFailingPortIsNamedAndTheRegisterIsNotBlamed)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("orvan-port-gone-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "g.txt", std::ios::binary) << " 5,02, 8,00,     2.50,Chleb           ,\r\n";
+    const std::string job = "/LW /V277PSP /P1 /B9600 /Fg.txt /T01 /AABDE /XD";
+    const auto w = [](const std::string &utf8) { return Translate(MessageTranslation('W'), Utf8ToCp852(utf8)); };
+#ifdef _WIN32
+    const std::string usb = "ttyUSB0";
+#else
+    const std::string usb = "ttyUSB0 (/dev/ttyUSB0)";
+#endif
+    for (const bool unplugged : {false, true}) {
+        TRecordingDisplay display;
+        TVirtualClock clock;
+        TModuleResult r;
+        std::string said; // in the line that names the port
+        if (unplugged) {
+            // The register answers the wake-up, then the adapter is gone.
+            RunModule(job, folder.string(), display, clock, DefaultJobTable(),
+                      [](TModuleContext &ctx) -> std::unique_ptr<TLine> {
+                          auto device = std::make_unique<TFakeDevice>();
+                          device->Modem = 1 << LineDSR;
+                          device->Incoming = "\x06";
+                          device->GoneWhenEmpty = true;
+                          auto port = std::make_unique<TComPort>(ctx, std::move(device));
+                          port->PortName = "ttyUSB0";
+                          return port->OpenPort(1, 9600) ? std::move(port) : nullptr;
+                      },
+                      r);
+            said = w("Port " + usb + " zniknął (urządzenie odłączone?)");
+        } else {
+            RunModule(job, "/dev/ttyNoSuchPort", folder.string(), display, clock, DefaultJobTable(), r);
+            said = ") otwarcia portu " + TComPort::DevicePathFor("/dev/ttyNoSuchPort", 1) + ". ";
+        }
+        SCOPED_TRACE(said);
+        EXPECT_EQ(r.Code, 0x1000);
+        EXPECT_EQ(r.Text, w("Błąd otwarcia portu komunikacyjnego") + (unplugged ? ". " + said : std::string()));
+        const auto count = [&](const std::function<bool(const std::string &)> &match) {
+            return std::count_if(display.Lines.begin(), display.Lines.end(), match);
+        };
+        EXPECT_EQ(count([&](const std::string &l) { return l.find(said) != std::string::npos; }), 1);
+        EXPECT_EQ(count([&](const std::string &l) { return l == w("-= 1000 Błąd otwarcia portu komunikacyjnego =-"); }), 1);
+        EXPECT_EQ(count([](const std::string &l) { return l.find("2000") != std::string::npos; }), 0);
+    }
+    std::filesystem::remove_all(folder);
 }

@@ -100,7 +100,12 @@ struct CheckCase {
 
 TEST_F(OtxTool, CheckRunsTheEditorsChecks)
 {
+    QStringList tenThousandCodes{kKody};
+    for (int n = 0; n < 10000; ++n)
+        tenThousandCodes << Kod(QString::number(100000 + n), QStringLiteral("Kod %1").arg(n));
     const std::vector<CheckCase> cases = {
+        {"more codes than the model holds", tenThousandCodes, {}, 1,
+         "Tabela kodów ma 10000 rekordów, a kasa ER-A277PS Plus przyjmuje najwyżej 9999.\n"},
         {"repeated group number", {kGrupy, Grupa(1, "A"), Grupa(1, "B")}, {}, 1,
          "Numery nie mogą się powtarzać.\n(sekcja Grupy, rekord 2, Numer 1)\n"},
         {"two spellings of one code",

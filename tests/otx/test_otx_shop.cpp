@@ -42,7 +42,8 @@ protected:
         ASSERT_TRUE(sim->Start(&error)) << error;
         port = QString::fromStdString(sim->PortPath());
         // A lasting name of the device, as /dev/serial/by-id gives a USB
-        // adapter: the register behind it is remembered between runs.
+        // adapter; the register behind it is remembered between runs only
+        // when the environment says so, as it is a pseudo-terminal.
         device = dir.filePath(QStringLiteral("kasa"));
         ASSERT_TRUE(QFile::link(port, device));
     }
@@ -64,6 +65,8 @@ protected:
         // The remembered register content in this test's own folder.
         QProcessEnvironment extra;
         extra.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath("dane"));
+        if (on.isEmpty())
+            extra.insert(QStringLiteral("ORVAN_REMEMBER_PSEUDO_TERMINAL"), QStringLiteral("1"));
         args << "--port" << (on.isEmpty() ? device : on);
         return RunOtx(args, QStringLiteral("pl_PL.UTF-8"), extra);
     }
