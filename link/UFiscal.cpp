@@ -378,9 +378,9 @@ bool TTaskFiscal::Commit(const TDecoded &decoded, const TBytes &data)
         FLastRates = decoded.Rates;
         FLastDay = decoded.Day;
         FLastRamResets = decoded.RamResets;
+        ++FReports;
     } else if (FModel == 11 && decoded.Number >= 3 && decoded.Number <= 6) {
         FRamRecords = std::max(FRamRecords, 0) + decoded.RamResets;
-        ++FReports;
     }
     if (FLastSeen)
         FReportsTotal = FReports;
