@@ -753,11 +753,6 @@ int TCsvImport::Apply(TCsvImportMode mode, TEditHistory *history)
 
 void TCsvImport::RefuseOverLimit(TCsvImportMode mode) const
 {
-    const TRegisterProfile &profile = m_dm.RegisterProfile;
-    const int limits[] = {profile.MaxGroups, profile.MaxCodes, profile.MaxDeposits};
-    const int limit = limits[m_section];
-    if (limit <= 0)
-        return;
     const TRxMemoryData &t = Target();
     const int numer = t.FieldByName(QStringLiteral("Numer")).Index();
     std::unordered_set<QString> keys;
@@ -767,13 +762,10 @@ void TCsvImport::RefuseOverLimit(TCsvImportMode mode) const
     for (const TCsvPreviewRow &row : m_preview)
         if (row.Fine)
             keys.insert(KeyOf(row.Values[size_t(numer)]));
-    if (int(keys.size()) <= limit)
-        return;
-    static const char *const tables[] = {"grup", "kodów", "kaucji"};
-    throw Exception(QStringLiteral("Import nie został wykonany: tabela %1 liczyłaby %2 rekordów, a kasa %3 mieści "
-                                   "najwyżej %4. Tabela nie została zmieniona.")
-                        .arg(QString::fromUtf8(tables[m_section]), QString::number(keys.size()), ModelName(m_dm.Kasa),
-                             QString::number(limit)));
+    const QString problem = RecordLimitProblem(t, m_dm.RegisterProfile, qint64(keys.size()));
+    if (!problem.isEmpty())
+        throw Exception(QStringLiteral("Import nie został wykonany: po imporcie %1 Tabela nie została zmieniona.")
+                            .arg(problem.left(1).toLower() + problem.mid(1)));
 }
 
 int TCsvImport::PutRows(TCsvImportMode mode)

@@ -447,8 +447,8 @@ TEST_F(CsvImportTest, ImportBeyondTheModelsRecordCountIsRefused)
         TCsvImport &imp = Preview(file, QStringLiteral("Numer=1,Nazwa=2"));
         const std::string message = MessageOf([&] { imp.Apply(c.Mode); });
         if (c.Refused) {
-            EXPECT_EQ(message, "Import nie został wykonany: tabela kodów liczyłaby 941 rekordów, a kasa ER-A237P "
-                               "mieści najwyżej 940. Tabela nie została zmieniona.");
+            EXPECT_EQ(message, "Import nie został wykonany: po imporcie tabela kodów ma 941 rekordów, a kasa ER-A237P "
+                               "przyjmuje najwyżej 940. Tabela nie została zmieniona.");
             EXPECT_EQ(dm.MDKody.RecordCount(), c.Before);
         } else {
             EXPECT_EQ(message, "no error");
