@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -83,13 +84,19 @@ protected:
         seq = '0';
         return true;
     }
-    bool Send(const std::string &payload)
+    // One copy of a packet.
+    bool Offer(const std::string &payload)
     {
         TSuperString f = Frame(seq, payload);
         const bool ok = task->AcceptPacket(f);
         if (ok)
             seq = NextSequence(seq);
         return ok;
+    }
+    // As the register does: a copy asked again for confirmation comes again.
+    bool Send(const std::string &payload)
+    {
+        return Offer(payload) || (task->AwaitsSecondCopy() && Offer(payload));
     }
     std::vector<std::string> Lines() { return ReadFile("pf.txt"); }
     // Every try before the last is refused without an error (NAK).
@@ -567,5 +574,144 @@ TEST_F(FiscalTest, AnUnusualReportIsTakenWhenASecondCopyBringsTheSameBytes)
         EXPECT_TRUE(Send(c.packet)) << c.what;
         EXPECT_EQ(run.Context.Error.Code, 0) << c.what;
         EXPECT_TRUE(task->DueMismatches().empty()) << c.what;
+    }
+}
+
+TEST_F(FiscalTest, OnceTheLineShowsAFaultAPacketIsTakenOnlyWhenTwoCopiesAgree)
+{
+    const std::string first = Payload(12, false, Daily(1));
+    const std::string good = Payload(13, false, Daily(2));
+    // The cancelled count shifted by one digit into the value: 10 instead
+    // of 1, every field still well formed.
+    const std::string shifted = DropAndDouble(good, 8 + 2 * 56, 8 + 2 * 58);
+    const std::string damaged; // a copy with a bad sum
+    const std::string other = Payload(13, false, Daily(3));
+    const std::string cancelled = "0001,       0.10,00,";
+    struct Case {
+        const char *what;
+        std::vector<std::string> before; // taken first
+        std::vector<std::string> copies; // of the awaited packet
+        int taken;                       // the copy taken; -1 none
+        std::string tail;                // of its line: cancelled count, value, last byte
+    };
+    const std::vector<Case> cases = {
+        {"the first packet on a clean line: asked once more", {}, {first, first}, 1, cancelled},
+        {"the first packet: copies differ", {}, {first, other, first}, 2, cancelled},
+        {"a clean line after the first packet: one copy", {first}, {shifted}, 0, "0010,       0.10,00,"},
+        {"a fault seen: the shifted copy is not taken alone", {first}, {damaged, shifted, good, good}, 3, cancelled},
+        {"a fault seen: two equal copies", {first}, {damaged, good, good}, 2, cancelled},
+        {"a damaged copy between two good ones", {first}, {damaged, good, damaged, good}, 3, cancelled},
+        {"any two equal copies", {first}, {damaged, good, other, good}, 3, cancelled},
+        {"never two equal copies", {first}, {damaged, good, shifted, other}, -1, ""},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(Start("/Fpf.txt /M0")) << c.what;
+        for (const auto &p : c.before)
+            ASSERT_TRUE(Send(p)) << c.what;
+        for (std::size_t i = 0; i < c.copies.size(); ++i) {
+            bool taken;
+            if (c.copies[i].empty()) {
+                std::string frame = BuildPacket(seq, good).substr(1);
+                char &sum = frame[frame.size() - 2];
+                sum = sum == '0' ? '1' : '0';
+                TSuperString f;
+                f.Append(frame);
+                taken = task->AcceptPacket(f);
+            } else {
+                taken = Offer(c.copies[i]);
+            }
+            EXPECT_EQ(taken, static_cast<int>(i) == c.taken) << c.what << ", copy " << i;
+        }
+        EXPECT_FALSE(task->InError()) << c.what;
+        task->End(false);
+        const auto lines = Lines();
+        ASSERT_EQ(lines.size(), c.before.size() + (c.taken >= 0 ? 1 : 0)) << c.what;
+        if (c.taken >= 0) {
+            EXPECT_EQ(lines.back().substr(140), c.tail) << c.what;
+        }
+    }
+}
+
+TEST_F(FiscalTest, TheRetryLimitCountsAfreshFromTheFirstGoodCopyAndStillEndsTheRead)
+{
+    const int max = TProtocol::MaxNAKsInARow;
+    const std::string report = Payload(12, true, Daily(1));
+    std::string damaged = BuildPacket('0', report);
+    damaged[damaged.size() - 2] ^= 1;
+    auto copies = [&](int n, const std::string &copy) { return std::vector<std::string>(static_cast<std::size_t>(n), copy); };
+    std::vector<std::string> allDifferent;
+    for (int i = 0; i <= max + 1; ++i)
+        allDifferent.push_back(BuildPacket('0', Payload(12, true, Daily(i + 1))));
+    struct Case {
+        const char *what;
+        std::vector<std::string> copies; // the register's answers to the PC's ACK and NAKs
+        uint16_t code;
+    };
+    const std::string good = BuildPacket('0', report);
+    auto join = [](std::initializer_list<std::vector<std::string>> parts) {
+        std::vector<std::string> all;
+        for (const auto &p : parts)
+            all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    const std::vector<Case> cases = {
+        {"good copies that never agree", allDifferent, 0x2300},
+        {"the limit of damaged copies after the first good one", join({{good}, copies(max, damaged), {good}}), 0},
+        {"one damaged copy more", join({{good}, copies(max + 1, damaged), {good}}), 0x2300},
+        {"the limit before and after the first good copy",
+         join({copies(max, damaged), {good}, copies(max, damaged), {good}}), 0},
+    };
+    for (const Case &c : cases) {
+        run.Context.Error = ModuleError{};
+        TFakeLine line(run.Context, run.Clock);
+        line.Replies = {std::string(1, Ctl::ACK), std::string(1, Ctl::ACK), std::string(1, Ctl::ENQ)};
+        line.Replies.insert(line.Replies.end(), c.copies.begin(), c.copies.end());
+        line.Replies.push_back(std::string(1, Ctl::EOT));
+        task = std::make_unique<TTaskFiscal>(run.Context, national, 11, dir.string());
+        param.parse("/Fpf.txt /M0");
+        ASSERT_TRUE(task->Start(1, &param)) << c.what;
+        TProtocol protocol(run.Context, line, TProtocol::TKind::Receiving, 11);
+        ASSERT_TRUE(protocol.Start(*task)) << c.what;
+        ASSERT_TRUE(RunToEnd(protocol)) << c.what;
+        protocol.Close();
+        EXPECT_EQ(run.Context.Error.Code, c.code) << c.what;
+        task->End(c.code == 0);
+        EXPECT_EQ(Lines().size(), c.code == 0 ? 1u : 0u) << c.what;
+        // Ended by the count: the register had answers left.
+        EXPECT_EQ(line.Replies.empty(), c.code == 0) << c.what;
+    }
+}
+
+TEST_F(FiscalTest, AFaultOutsideThePacketsAlsoCallsForTwoCopies)
+{
+    const std::string first = BuildPacket('0', Payload(12, false, Daily(1)));
+    const std::string second = BuildPacket('1', Payload(13, true, Daily(2)));
+    const std::string ack(1, Ctl::ACK), nak(1, Ctl::NAK), enq(1, Ctl::ENQ), eot(1, Ctl::EOT);
+    struct Case {
+        const char *what;
+        std::vector<std::string> replies; // to each write of the PC
+        int naks;
+    };
+    const std::vector<Case> cases = {
+        {"a clean line: only the first packet twice", {ack, ack, enq, first, first, second, eot}, 1},
+        {"a stray byte before the second packet", {ack, ack, enq, first, first, "x" + second, second, eot}, 2},
+        {"the wake-up sent again", {nak, ack, ack, enq, first, first, second, second, eot}, 2},
+    };
+    for (const Case &c : cases) {
+        run.Context.Error = ModuleError{};
+        TFakeLine line(run.Context, run.Clock);
+        line.Replies.assign(c.replies.begin(), c.replies.end());
+        task = std::make_unique<TTaskFiscal>(run.Context, national, 11, dir.string());
+        param.parse("/Fpf.txt /M0");
+        ASSERT_TRUE(task->Start(1, &param)) << c.what;
+        TProtocol protocol(run.Context, line, TProtocol::TKind::Receiving, 11);
+        ASSERT_TRUE(protocol.Start(*task)) << c.what;
+        ASSERT_TRUE(RunToEnd(protocol)) << c.what;
+        protocol.Close();
+        EXPECT_EQ(run.Context.Error.Code, 0) << c.what;
+        const std::string written = line.Written();
+        EXPECT_EQ(std::count(written.begin(), written.end(), Ctl::NAK), c.naks) << c.what;
+        task->End(true);
+        EXPECT_EQ(Lines().size(), 2u) << c.what;
     }
 }
