@@ -336,9 +336,11 @@ bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
     const TContent content = Examine(payload, decoded, data);
     // Noise never brings the same damage twice under a good sum, and a
     // dropped character with a doubled one keeps the sum and can keep
-    // every field well formed. Once the line has shown a fault, and for
-    // the first packet, before which it had no chance to, a packet is
-    // taken only when a second copy brings the same bytes.
+    // every field well formed. Once the line has shown a fault a packet is
+    // taken only when a second copy brings the same bytes; before, so are
+    // the first packet, before which the line had no chance to show one,
+    // and the packets whose content no check can hold, where a shift
+    // always passes.
     bool confirmed = false;
     if (content == TContent::Unusual) {
         confirmed = payload == FLastRefused;
@@ -357,7 +359,7 @@ bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
         }
         FDueMismatches.push_back(static_cast<uint32_t>(decoded.Daily));
     }
-    if (!confirmed && (FNoiseSeen || FPackets == 0) && !SecondCopy(payload))
+    if (!confirmed && (FNoiseSeen || FPackets == 0 || decoded.Unchecked) && !SecondCopy(payload))
         return Refuse();
     if (!Commit(decoded, data)) {
         Fail(0x1102);
@@ -476,6 +478,7 @@ bool TTaskFiscal::DecodePSPlus(std::size_t payloadLength, const TBytes &d, TDeco
     const uint32_t number = out.Number;
     if (number == 0)
         return DecodeHeader(d, false, out);
+    out.Unchecked = number <= 2 || number == 10 || number == 11;
     if (number == 1)
         return d.size() == 30;
     if (number == 2) {

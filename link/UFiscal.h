@@ -33,8 +33,9 @@ public:
     void End(bool success) override;
 
     const std::string &Request() const { return FRequest; }
-    // The line has shown a fault during this read: from then on a packet is
-    // taken only when two copies of it agree.
+    // The line has shown a fault during this read: from then on every
+    // packet is taken only when two copies of it agree (before, the first
+    // packet and those whose content no check can hold).
     bool NoiseSeen() const { return FNoiseSeen; }
     bool LastPacketSeen() const { return FLastSeen; }
     uint32_t NextExpected() const { return FNextExpected; }
@@ -88,6 +89,8 @@ private:
         long Day = -1;
         int RamResets = 0; // a daily report's counter; used records of packets 3..6
         TContent Content = TContent::Good;
+        // Content no check can hold: the flag maps and the further records.
+        bool Unchecked = false;
     };
     TContent Examine(const std::string &payload, TDecoded &out, TBytes &data) const;
     bool Decode(std::size_t payloadLength, const TBytes &data, TDecoded &out) const;
