@@ -216,6 +216,8 @@ bool TTaskFiscal::Start(int64_t registerNumber, TParam *params)
     FLastRamResets = 0;
     FRamRecords = -1;
     FLastRefused.clear();
+    FNoiseSeen = false;
+    FCopies.clear();
     if (!params) {
         Fail(0x9999);
         return false;
@@ -289,7 +291,19 @@ bool TTaskFiscal::SameCopyToTheEnd(const std::string &payload)
     else if (payload != FSuspect)
         FSuspectMixed = true;
     ++FSuspectCopies;
-    return FRefusals >= TProtocol::MaxNAKsInARow && FSuspectCopies >= 2 && !FSuspectMixed;
+    return FRefusals >= TProtocol::MaxNAKsInARow + ExtraNAKs() && FSuspectCopies >= 2 && !FSuspectMixed;
+}
+
+bool TTaskFiscal::SecondCopy(const std::string &payload)
+{
+    if (std::find(FCopies.begin(), FCopies.end(), payload) != FCopies.end())
+        return true;
+    if (!FCopies.empty())
+        FNoiseSeen = true;
+    else
+        FRefusalsBeforeCopy = FRefusals;
+    FCopies.push_back(payload);
+    return false;
 }
 
 bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
@@ -303,23 +317,38 @@ bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
             return false;
         }
     }
-    if (!Packet.Check(buffer))
+    if (Protocol && Protocol->LineFaults() > 0)
+        FNoiseSeen = true;
+    if (!Packet.Check(buffer)) {
+        FNoiseSeen = true;
         return Refuse();
+    }
     if (!HasLayout(FModel)) {
         Fail(kBadPacket);
         return false;
     }
     const std::string payload = buffer.Str();
+    // A copy unlike the one refused for its content shows that one was damaged.
+    if (!FLastRefused.empty() && payload != FLastRefused)
+        FNoiseSeen = true;
     TDecoded decoded;
     TBytes data;
     const TContent content = Examine(payload, decoded, data);
+    // Noise never brings the same damage twice under a good sum, and a
+    // dropped character with a doubled one keeps the sum and can keep
+    // every field well formed. Once the line has shown a fault a packet is
+    // taken only when a second copy brings the same bytes; before, so are
+    // the first packet, before which the line had no chance to show one,
+    // and the packets whose content no check can hold, where a shift
+    // always passes.
+    bool confirmed = false;
     if (content == TContent::Unusual) {
-        // Noise never brings the same damage twice under a good sum.
-        const bool confirmed = payload == FLastRefused;
+        confirmed = payload == FLastRefused;
         FLastRefused = payload;
         if (!confirmed)
             return Refuse();
     } else if (content != TContent::Good) {
+        confirmed = true;
         FLastRefused = payload;
         if (!SameCopyToTheEnd(payload))
             return Refuse();
@@ -330,6 +359,8 @@ bool TTaskFiscal::AcceptPacket(TSuperString &buffer)
         }
         FDueMismatches.push_back(static_cast<uint32_t>(decoded.Daily));
     }
+    if (!confirmed && (FNoiseSeen || FPackets == 0 || decoded.Unchecked) && !SecondCopy(payload))
+        return Refuse();
     if (!Commit(decoded, data)) {
         Fail(0x1102);
         return false;
@@ -373,6 +404,7 @@ bool TTaskFiscal::Commit(const TDecoded &decoded, const TBytes &data)
     FSuspectMixed = false;
     ++FPackets;
     FLastRefused.clear();
+    FCopies.clear();
     if (decoded.Daily >= 0) {
         FLastDaily = decoded.Daily;
         FLastRates = decoded.Rates;
@@ -446,6 +478,7 @@ bool TTaskFiscal::DecodePSPlus(std::size_t payloadLength, const TBytes &d, TDeco
     const uint32_t number = out.Number;
     if (number == 0)
         return DecodeHeader(d, false, out);
+    out.Unchecked = number <= 2 || number == 10 || number == 11;
     if (number == 1)
         return d.size() == 30;
     if (number == 2) {

@@ -26,9 +26,17 @@ public:
     bool Start(int64_t registerNumber, TParam *params) override;
     TOutPacket NextPacket() override;
     bool AcceptPacket(TSuperString &buffer) override;
+    // The NAK that asks a good copy again is not the register's failure,
+    // and its tries count afresh from there.
+    int ExtraNAKs() const override { return FCopies.empty() ? 0 : FRefusalsBeforeCopy + 1; }
+    bool AwaitsSecondCopy() const { return !FCopies.empty(); }
     void End(bool success) override;
 
     const std::string &Request() const { return FRequest; }
+    // The line has shown a fault during this read: from then on every
+    // packet is taken only when two copies of it agree (before, the first
+    // packet and those whose content no check can hold).
+    bool NoiseSeen() const { return FNoiseSeen; }
     bool LastPacketSeen() const { return FLastSeen; }
     uint32_t NextExpected() const { return FNextExpected; }
 
@@ -81,6 +89,8 @@ private:
         long Day = -1;
         int RamResets = 0; // a daily report's counter; used records of packets 3..6
         TContent Content = TContent::Good;
+        // Content no check can hold: the flag maps and the further records.
+        bool Unchecked = false;
     };
     TContent Examine(const std::string &payload, TDecoded &out, TBytes &data) const;
     bool Decode(std::size_t payloadLength, const TBytes &data, TDecoded &out) const;
@@ -96,6 +106,9 @@ private:
     // Notes a copy that failed on its content; true when the register has
     // had its last try and sent these same bytes every time.
     bool SameCopyToTheEnd(const std::string &payload);
+    // Notes a good copy of the awaited packet; true when an earlier copy
+    // brought the same bytes.
+    bool SecondCopy(const std::string &payload);
     bool Write(const std::string &line);
 
     const TNational &FNational;
@@ -125,5 +138,8 @@ private:
     int FSuspectCopies = 0;
     bool FSuspectMixed = false; // a later copy differed
     std::string FLastRefused;   // the copy refused last on its content
+    bool FNoiseSeen = false;
+    std::vector<std::string> FCopies; // good copies of the awaited packet, none alike yet
+    int FRefusalsBeforeCopy = 0;      // refusals of it before the first of them
     std::vector<uint32_t> FDueMismatches;
 };

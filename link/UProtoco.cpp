@@ -234,6 +234,7 @@ void TProtocol::SendByte(char c)
 void TProtocol::RepeatLast(uint32_t delayMs, uint32_t timeoutMs)
 {
     Context.Clock.Sleep(delayMs);
+    ++FLineFaults;
     if (FLastSent.size() == 1)
         Line.WriteByte(static_cast<uint8_t>(FLastSent[0]));
     else
@@ -425,6 +426,8 @@ void TProtocol::StepIdleReceive()
         FTimer.Start(RepeatedENQTimeout);
         return;
     }
+    if (b != ReadNothing)
+        ++FLineFaults;
     if (FTimer.Expired())
         Fail(0x2300);
 }
@@ -467,7 +470,7 @@ void TProtocol::StepFrame()
         Fail(0);
         return;
     }
-    if (FNAKs >= MaxNAKsInARow) {
+    if (FNAKs >= MaxNAKsInARow + FTask->ExtraNAKs()) {
         Fail(0x2300);
         return;
     }

@@ -100,6 +100,10 @@ public:
     virtual TOutPacket NextPacket() = 0;
     // true: acknowledge; false: refuse (NAK, or EOT when InError()).
     virtual bool AcceptPacket(TSuperString &buffer) = 0;
+    // NAKs the awaited packet may take beyond the protocol's limit: a task
+    // that asks a good packet again to compare copies lets the register
+    // try afresh from then on.
+    virtual int ExtraNAKs() const { return 0; }
     virtual void Completion() {}
 
     int State() const { return FState; }
@@ -163,6 +167,9 @@ public:
     int Repetitions() const { return FRepetitions; }
     // Receiving: NAKs sent in a row since the last accepted packet.
     int NAKsInARow() const { return FNAKs; }
+    // Signs of a faulty line outside the packets: transmissions repeated
+    // and stray bytes between packets.
+    int LineFaults() const { return FLineFaults; }
 
     // A register repeats a packet only when the line damaged it, and gives
     // up itself after a few tries; ten refusals of the same packet in a row
@@ -218,6 +225,7 @@ private:
     bool FLast = false;
     bool FPacketSeen = false; // receiving: a packet came after the turnaround
     int FNAKs = 0;            // receiving: NAKs in a row for the awaited packet
+    int FLineFaults = 0;
     std::string FLastSent;
     TSuperString FBuffer;
     TTimer FTimer;

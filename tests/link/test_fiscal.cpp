@@ -83,13 +83,19 @@ protected:
         seq = '0';
         return true;
     }
-    bool Send(const std::string &payload)
+    // One copy of a packet.
+    bool Offer(const std::string &payload)
     {
         TSuperString f = Frame(seq, payload);
         const bool ok = task->AcceptPacket(f);
         if (ok)
             seq = NextSequence(seq);
         return ok;
+    }
+    // As the register does: a copy asked again for confirmation comes again.
+    bool Send(const std::string &payload)
+    {
+        return Offer(payload) || (task->AwaitsSecondCopy() && Offer(payload));
     }
     std::vector<std::string> Lines() { return ReadFile("pf.txt"); }
     // Every try before the last is refused without an error (NAK).
@@ -567,5 +573,116 @@ TEST_F(FiscalTest, AnUnusualReportIsTakenWhenASecondCopyBringsTheSameBytes)
         EXPECT_TRUE(Send(c.packet)) << c.what;
         EXPECT_EQ(run.Context.Error.Code, 0) << c.what;
         EXPECT_TRUE(task->DueMismatches().empty()) << c.what;
+    }
+}
+
+TEST_F(FiscalTest, OnceTheLineShowsAFaultAPacketIsTakenOnlyWhenTwoCopiesAgree)
+{
+    const std::string first = Payload(12, false, Daily(1));
+    const std::string good = Payload(13, false, Daily(2));
+    // The cancelled count shifted by one digit into the value: 10 instead
+    // of 1, every field still well formed.
+    const std::string shifted = DropAndDouble(good, 8 + 2 * 56, 8 + 2 * 58);
+    const std::string damaged; // a copy with a bad sum
+    const std::string other = Payload(13, false, Daily(3));
+    const std::string cancelled = "0001,       0.10,00,";
+    struct Case {
+        const char *what;
+        std::vector<std::string> before; // taken first
+        std::vector<std::string> copies; // of the awaited packet
+        int taken;                       // the copy taken; -1 none
+        std::string tail;                // of its line
+    };
+    const std::string closing = Payload(2, false, Closing(TBytes(6, 0xFF)));
+    const std::vector<Case> cases = {
+        {"the first packet on a clean line: asked once more", {}, {first, first}, 1, cancelled},
+        {"a clean line after the first packet: one copy", {first}, {shifted}, 0, "0010,       0.10,00,"},
+        {"a clean line: a flag map asked once more", {Payload(0, false, Identity)}, {closing, closing}, 1, ",FF,FFFFFF,FFFF"},
+        {"a fault seen: the shifted copy is not taken alone", {first}, {damaged, shifted, good, good}, 3, cancelled},
+        {"a fault seen: two equal copies", {first}, {damaged, good, good}, 2, cancelled},
+        {"a damaged copy between two good ones", {first}, {damaged, good, damaged, good}, 3, cancelled},
+        {"any two equal copies", {first}, {damaged, good, other, good}, 3, cancelled},
+        {"never two equal copies", {first}, {damaged, good, shifted, other}, -1, ""},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(Start("/Fpf.txt /M0")) << c.what;
+        for (const auto &p : c.before)
+            ASSERT_TRUE(Send(p)) << c.what;
+        for (std::size_t i = 0; i < c.copies.size(); ++i) {
+            bool taken;
+            if (c.copies[i].empty()) {
+                std::string frame = BuildPacket(seq, good).substr(1);
+                char &sum = frame[frame.size() - 2];
+                sum = sum == '0' ? '1' : '0';
+                TSuperString f;
+                f.Append(frame);
+                taken = task->AcceptPacket(f);
+            } else {
+                taken = Offer(c.copies[i]);
+            }
+            EXPECT_EQ(taken, static_cast<int>(i) == c.taken) << c.what << ", copy " << i;
+        }
+        EXPECT_FALSE(task->InError()) << c.what;
+        task->End(false);
+        const auto lines = Lines();
+        ASSERT_EQ(lines.size(), c.before.size() + (c.taken >= 0 ? 1 : 0)) << c.what;
+        if (c.taken >= 0) {
+            EXPECT_TRUE(lines.back().ends_with(c.tail)) << c.what << ": " << lines.back();
+        }
+    }
+}
+
+TEST_F(FiscalTest, OverTheLineFaultsCallForTwoCopiesAndTheRetryLimitStillEndsTheRead)
+{
+    const int max = TProtocol::MaxNAKsInARow;
+    const std::string ack(1, Ctl::ACK), nak(1, Ctl::NAK), enq(1, Ctl::ENQ), eot(1, Ctl::EOT);
+    const std::string good = BuildPacket('0', Payload(12, true, Daily(1)));
+    std::string damaged = good;
+    damaged[damaged.size() - 2] ^= 1;
+    const std::string first = BuildPacket('0', Payload(12, false, Daily(1)));
+    const std::string second = BuildPacket('1', Payload(13, true, Daily(2)));
+    using Replies = std::vector<std::string>; // to each write of the PC
+    auto join = [](std::initializer_list<Replies> parts) {
+        Replies all;
+        for (const auto &p : parts)
+            all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    auto times = [](int n, const std::string &r) { return Replies(static_cast<std::size_t>(n), r); };
+    Replies allDifferent;
+    for (int i = 0; i <= max + 1; ++i)
+        allDifferent.push_back(BuildPacket('0', Payload(12, true, Daily(i + 1))));
+    struct Case {
+        const char *what;
+        Replies replies;
+        uint16_t code;
+        std::size_t lines;
+    };
+    const std::vector<Case> cases = {
+        {"a clean line: only the first packet twice", {ack, ack, enq, first, first, second, eot}, 0, 2},
+        {"a stray byte before the second packet", {ack, ack, enq, first, first, "x" + second, second, eot}, 0, 2},
+        {"the wake-up sent again", {nak, ack, ack, enq, first, first, second, second, eot}, 0, 2},
+        {"good copies that never agree", join({{ack, ack, enq}, allDifferent, {eot}}), 0x2300, 0},
+        // The register's tries count afresh from the first good copy.
+        {"the limit of damaged copies before and after the first good one",
+         join({{ack, ack, enq}, times(max, damaged), {good}, times(max, damaged), {good, eot}}), 0, 1},
+        {"one damaged copy more", join({{ack, ack, enq, good}, times(max + 1, damaged), {good, eot}}), 0x2300, 0},
+    };
+    for (const Case &c : cases) {
+        run.Context.Error = ModuleError{};
+        TFakeLine line(run.Context, run.Clock);
+        line.Replies.assign(c.replies.begin(), c.replies.end());
+        task = std::make_unique<TTaskFiscal>(run.Context, national, 11, dir.string());
+        param.parse("/Fpf.txt /M0");
+        ASSERT_TRUE(task->Start(1, &param)) << c.what;
+        TProtocol protocol(run.Context, line, TProtocol::TKind::Receiving, 11);
+        ASSERT_TRUE(protocol.Start(*task)) << c.what;
+        ASSERT_TRUE(RunToEnd(protocol)) << c.what;
+        protocol.Close();
+        EXPECT_EQ(run.Context.Error.Code, c.code) << c.what;
+        // Every copy was asked for; a failed read ends by the count, with answers left.
+        EXPECT_EQ(line.Replies.empty(), c.code == 0) << c.what;
+        task->End(c.code == 0);
+        EXPECT_EQ(Lines().size(), c.lines) << c.what;
     }
 }
