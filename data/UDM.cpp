@@ -4,6 +4,7 @@
 #include "data/UCodePage.h"
 #include "data/UEANUtils.h"
 #include "data/UErrors.h"
+#include "data/ULocale.h"
 #include "data/URegisterText.h"
 
 #include <QSet>
@@ -441,10 +442,8 @@ QString RecordLimitProblem(const TRxMemoryData &table, const TRegisterProfile &p
     }
     if (count <= limit)
         return QString();
-    const qint64 tens = count % 100, ones = count % 10;
-    const char *records = count == 1                                         ? "rekord"
-                          : (ones >= 2 && ones <= 4 && (tens < 12 || tens > 14)) ? "rekordy"
-                                                                                 : "rekordów";
+    const TPluralForm form = PluralForm(count);
+    const char *records = form == TPluralForm::One ? "rekord" : form == TPluralForm::Few ? "rekordy" : "rekordów";
     return QStringLiteral("Tabela %1 ma %2 %3, a kasa %4 przyjmuje najwyżej %5.")
         .arg(genitive, QString::number(count), QString::fromUtf8(records), ModelName(profile.Kasa), QString::number(limit));
 }

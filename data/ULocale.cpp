@@ -193,3 +193,13 @@ std::optional<qint64> ParseInteger(const QString &text)
         return std::nullopt;
     return v;
 }
+
+TPluralForm PluralForm(qint64 n)
+{
+    if (n == 1)
+        return TPluralForm::One;
+    const qint64 units = n % 10, tens = n % 100;
+    if (units >= 2 && units <= 4 && (tens < 12 || tens > 14))
+        return TPluralForm::Few;
+    return TPluralForm::Many;
+}

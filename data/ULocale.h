@@ -48,3 +48,8 @@ QString FormatGeneral(double value, const TFormatSettings &fs = FormatSettings()
 std::optional<Currency> ParseCurrency(const QString &text, const TFormatSettings &fs = FormatSettings());
 std::optional<double> ParseFloat(const QString &text, const TFormatSettings &fs = FormatSettings());
 std::optional<qint64> ParseInteger(const QString &text);
+
+// The form a Polish noun takes after a number: 1 kod, 2 kody, 5 kodów,
+// 22 kody, 12 kodów.
+enum class TPluralForm { One, Few, Many };
+TPluralForm PluralForm(qint64 n);

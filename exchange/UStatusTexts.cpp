@@ -2,16 +2,6 @@
 
 #include "data/ULocale.h"
 
-TPluralForm PluralForm(qint64 n)
-{
-    if (n == 1)
-        return TPluralForm::One;
-    const qint64 units = n % 10, tens = n % 100;
-    if (units >= 2 && units <= 4 && (tens < 12 || tens > 14))
-        return TPluralForm::Few;
-    return TPluralForm::Many;
-}
-
 QString CountText(qint64 n, const char *one, const char *few, const char *many)
 {
     const char *words = PluralForm(n) == TPluralForm::One ? one : PluralForm(n) == TPluralForm::Few ? few : many;

@@ -1,13 +1,11 @@
 #pragma once
 // Counts in the status bars' Polish: the noun takes the form its number
 // asks for ("1 kod", "2 kody", "5 kodów", "22 kody", "12 kodów").
+#include "data/ULocale.h"
 #include "exchange/UUiHooks.h"
 
 #include <QString>
 #include <QStringList>
-
-enum class TPluralForm { One, Few, Many };
-TPluralForm PluralForm(qint64 n);
 
 // The number (thousands grouped as the locale groups them) and the words
 // of its form.

@@ -20,6 +20,13 @@
 
 namespace {
 
+// Where the system names pseudo-terminals: what tells one where its device
+// number cannot be examined.
+bool IsPseudoTerminalName(const char *name)
+{
+    return name && (std::strncmp(name, "/dev/pts/", 9) == 0 || std::strncmp(name, "/dev/ttyp", 9) == 0);
+}
+
 // OS texts go into module lines, which are in the module's code page.
 std::string ModuleText(const QString &text)
 {
@@ -95,8 +102,7 @@ public:
 #if defined(__linux__)
         return TComPort::IsPseudoTerminalMajor(major(st.st_rdev));
 #else
-        const char *name = ttyname(fd);
-        return name && (std::strncmp(name, "/dev/pts/", 9) == 0 || std::strncmp(name, "/dev/ttyp", 9) == 0);
+        return IsPseudoTerminalName(ttyname(fd));
 #endif
     }
     bool SetLineSettings(int baud) override
@@ -194,5 +200,5 @@ bool TComPort::IsPseudoTerminalPath(const std::string &path)
             return true;
 #endif
     }
-    return device.compare(0, 9, "/dev/pts/") == 0 || device.compare(0, 9, "/dev/ttyp") == 0;
+    return IsPseudoTerminalName(device.c_str());
 }
